@@ -1,0 +1,45 @@
+// Helpers shared by the test suites.
+#pragma once
+
+#include "zvDefs.h"
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace zvtest {
+
+/// Collects the assertion messages reported while it lives.
+class assertCapture {
+public:
+    assertCapture() {
+        std::lock_guard<std::mutex> lock(mutexRef());
+        messagesRef().clear();
+        m_previous = zv::setAssertHandler(&assertCapture::handler);
+    }
+    ~assertCapture() { zv::setAssertHandler(m_previous); }
+    assertCapture(const assertCapture&) = delete;
+    assertCapture& operator=(const assertCapture&) = delete;
+
+    std::vector<std::wstring> messages() const {
+        std::lock_guard<std::mutex> lock(mutexRef());
+        return messagesRef();
+    }
+
+private:
+    static void handler(const wchar_t* text) {
+        std::lock_guard<std::mutex> lock(mutexRef());
+        messagesRef().emplace_back(text);
+    }
+    static std::mutex& mutexRef() {
+        static std::mutex m;
+        return m;
+    }
+    static std::vector<std::wstring>& messagesRef() {
+        static std::vector<std::wstring> v;
+        return v;
+    }
+    zv::assertHandler m_previous;
+};
+
+} // namespace zvtest

@@ -1,0 +1,46 @@
+// zvCli.h - the zvutil command line: one subcommand per capability.
+//
+// `runCli` is the whole tool minus the process: it takes the arguments and
+// the three streams, so tests drive it in process just as a shell would.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace zvcli {
+
+/// Exit codes of the tool.
+enum eExit : int { exitOk = 0, exitFailure = 1, exitUsage = 2 };
+
+/// What a command sees: its own arguments (without the command name) and the streams.
+struct context {
+    std::vector<std::string> args;
+    std::istream& in;
+    std::ostream& out;
+    std::ostream& err;
+};
+
+/// One subcommand.
+struct command {
+    const char* name;
+    const char* summary;
+    const char* usage; // full help text, shown by `zvutil NAME --help`
+    int (*run)(context& ctx);
+};
+
+/// Every command, in the order `zvutil --help` lists them.
+const std::vector<command>& commands();
+
+/// Runs the tool on `args` (argv without the program name).
+int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err);
+
+/// True when `args` asks for help (`-h` or `--help` anywhere).
+bool wantsHelp(const std::vector<std::string>& args);
+
+/// The command implementations, one per file.
+int cmdVersion(context& ctx);
+int cmdCrc32(context& ctx);
+int cmdDemo(context& ctx);
+
+} // namespace zvcli

@@ -1,0 +1,112 @@
+#include "zvCli.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct cliResult {
+    int rc;
+    std::string out;
+    std::string err;
+};
+
+cliResult run(std::vector<std::string> args, const std::string& input = {}) {
+    std::istringstream in(input);
+    std::ostringstream out;
+    std::ostringstream err;
+    const int rc = zvcli::runCli(args, in, out, err);
+    return {rc, out.str(), err.str()};
+}
+
+class tempFolder {
+public:
+    tempFolder() {
+        std::random_device rd;
+        m_path = fs::temp_directory_path() / ("zvutil-test-" + std::to_string(rd()));
+        fs::create_directories(m_path);
+    }
+    ~tempFolder() {
+        std::error_code ec;
+        fs::remove_all(m_path, ec);
+    }
+    fs::path write(const std::string& name, const std::string& content) const {
+        const fs::path p = m_path / name;
+        std::ofstream(p, std::ios::binary) << content;
+        return p;
+    }
+    const fs::path& path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
+} // namespace
+
+TEST(zvutilCli, HelpListsEveryCommandAndEachHasItsOwn) {
+    const auto overview = run({"--help"});
+    EXPECT_EQ(overview.rc, 0);
+    for (const auto& c : zvcli::commands()) {
+        EXPECT_NE(overview.out.find(std::string("  ") + c.name), std::string::npos) << c.name;
+        const auto own = run({c.name, "--help"});
+        EXPECT_EQ(own.rc, 0) << c.name;
+        EXPECT_EQ(own.out.rfind(std::string("usage: zvutil ") + c.name, 0), 0u) << own.out;
+    }
+    EXPECT_EQ(run({"help", "crc32"}).out, run({"crc32", "--help"}).out);
+}
+
+TEST(zvutilCli, UsageErrorsExitWithTwo) {
+    EXPECT_EQ(run({}).rc, 2);
+    const auto unknown = run({"frobnicate"});
+    EXPECT_EQ(unknown.rc, 2);
+    EXPECT_NE(unknown.err.find("unknown command 'frobnicate'"), std::string::npos);
+    EXPECT_EQ(run({"crc32"}).rc, 2);
+    EXPECT_EQ(run({"help", "nope"}).rc, 2);
+}
+
+TEST(zvutilCli, VersionNamesTheLibrary) {
+    const auto r = run({"version"});
+    EXPECT_EQ(r.rc, 0);
+    EXPECT_EQ(r.out.rfind("zvutil ", 0), 0u);
+    EXPECT_NE(r.out.find("zvUtils"), std::string::npos);
+}
+
+TEST(zvutilCli, Crc32OfFilesAndStandardInput) {
+    tempFolder dir;
+    const auto abc = dir.write("abc.txt", "abc");
+    const auto empty = dir.write("empty.bin", "");
+    const auto r = run({"crc32", abc.string(), empty.string(), "-"}, "123456789");
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out, "352441c2  " + abc.string() + "\n00000000  " + empty.string() + "\ncbf43926  -\n");
+}
+
+TEST(zvutilCli, Crc32GoesOnPastAMissingFileAndFails) {
+    tempFolder dir;
+    const auto abc = dir.write("abc.txt", "abc");
+    const std::string missing = (dir.path() / "missing.txt").string();
+    const auto r = run({"crc32", missing, abc.string(), dir.path().string()});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(r.out, "352441c2  " + abc.string() + "\n");
+    EXPECT_NE(r.err.find("'" + missing + "'"), std::string::npos);
+    EXPECT_NE(r.err.find("'" + dir.path().string() + "'"), std::string::npos); // a folder is not a file
+}
+
+TEST(zvutilCli, DemoRunsAndCleansUp) {
+    const auto r = run({"demo"});
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_NE(r.out.find("crc32(\"abc\")            = 352441c2"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("refused at once"), std::string::npos);
+    EXPECT_NE(r.out.find("4 threads x 10000 incs  : 40000"), std::string::npos);
+    EXPECT_NE(r.out.find("demo finished"), std::string::npos);
+    const std::string marker = "working in ";
+    const auto at = r.out.find(marker);
+    ASSERT_NE(at, std::string::npos);
+    const std::string folder = r.out.substr(at + marker.size(), r.out.find('\n', at) - at - marker.size());
+    EXPECT_FALSE(fs::exists(folder)) << folder;
+}
