@@ -23,7 +23,9 @@ void appendNarrow(std::wstring& out, const char* text) {
 
 } // namespace
 
-const char* libraryVersion() { return ZV_VERSION_STRING; }
+const char* libraryVersion() {
+    return ZV_VERSION_STRING;
+}
 
 void assertMsg(const wchar_t* message) {
     if (!message)

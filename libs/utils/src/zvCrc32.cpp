@@ -79,9 +79,7 @@ ZV_CLMUL_TARGET inline __m128i fold128(__m128i acc, __m128i next, __m128i k) {
     return _mm_xor_si128(_mm_xor_si128(hi, lo), next);
 }
 
-ZV_CLMUL_TARGET std::uint32_t updateCarryless(std::uint32_t reg,
-                                                                       const unsigned char* p,
-                                                                       std::size_t size) {
+ZV_CLMUL_TARGET std::uint32_t updateCarryless(std::uint32_t reg, const unsigned char* p, std::size_t size) {
     // size >= 64 and a multiple of 16; the caller handles the rest.
     const __m128i k1k2 = _mm_set_epi64x(0x01c6e41596LL, 0x0154442bd4LL);
     const __m128i k3k4 = _mm_set_epi64x(0x00ccaa009eLL, 0x01751997d0LL);
@@ -138,7 +136,9 @@ bool detectCarryless() {
 
 #else
 
-bool detectCarryless() { return false; }
+bool detectCarryless() {
+    return false;
+}
 
 #endif
 
@@ -151,7 +151,9 @@ bool hasCarryless() {
 
 namespace detail {
 
-bool crc32HasCarryless() { return hasCarryless(); }
+bool crc32HasCarryless() {
+    return hasCarryless();
+}
 
 std::uint32_t crc32Update(std::uint32_t reg, void const* data, std::size_t size, eCrc32Kernel kernel) {
     const auto* p = static_cast<const unsigned char*>(data);

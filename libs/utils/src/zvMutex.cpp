@@ -8,13 +8,21 @@ namespace zv {
 
 mutex::mutex() : m_handle(os::createMutex()) {}
 
-mutex::~mutex() { os::destroyMutex(m_handle); }
+mutex::~mutex() {
+    os::destroyMutex(m_handle);
+}
 
-bool mutex::lock() { return os::lockMutex(m_handle, os::waitForever); }
+bool mutex::lock() {
+    return os::lockMutex(m_handle, os::waitForever);
+}
 
-bool mutex::lock(unsigned int milliseconds) { return os::lockMutex(m_handle, milliseconds); }
+bool mutex::lock(unsigned int milliseconds) {
+    return os::lockMutex(m_handle, milliseconds);
+}
 
-void mutex::release() { os::releaseMutex(m_handle); }
+void mutex::release() {
+    os::releaseMutex(m_handle);
+}
 
 // Counters wrap like the unsigned arithmetic of the hardware instruction; the
 // signed forms go through the unsigned type so overflow is defined.
@@ -32,13 +40,17 @@ long interlockedIncrement(long* value) {
     return static_cast<long>(addAndFetch<unsigned long>(raw, 1UL));
 }
 
-unsigned long interlockedIncrement(unsigned long* value) { return addAndFetch<unsigned long>(value, 1UL); }
+unsigned long interlockedIncrement(unsigned long* value) {
+    return addAndFetch<unsigned long>(value, 1UL);
+}
 
 long interlockedDecrement(long* value) {
     auto* raw = reinterpret_cast<unsigned long*>(value);
     return static_cast<long>(addAndFetch<unsigned long>(raw, ~0UL));
 }
 
-unsigned long interlockedDecrement(unsigned long* value) { return addAndFetch<unsigned long>(value, ~0UL); }
+unsigned long interlockedDecrement(unsigned long* value) {
+    return addAndFetch<unsigned long>(value, ~0UL);
+}
 
 } // namespace zv

@@ -35,7 +35,8 @@ TEST(assertConvention, ReportsFormattedTextThenThrowsFalse) {
     const auto messages = capture.messages();
     ASSERT_EQ(messages.size(), 1u);
     const std::wstring& text = messages[0];
-    EXPECT_EQ(text.rfind(L"Assertion failed:\nvalue > 10\n\nFile: ", 0), 0u) << std::string(text.begin(), text.end());
+    EXPECT_EQ(text.rfind(L"Assertion failed:\nvalue > 10\n\nFile: ", 0), 0u)
+        << std::string(text.begin(), text.end());
     EXPECT_NE(text.find(L"zvAssertTest.cpp\nLine: "), std::wstring::npos);
     // The line number is the one of the ZV_ASSERT above, and nothing follows it.
     const std::size_t pos = text.rfind(L"Line: ");

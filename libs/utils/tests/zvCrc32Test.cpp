@@ -79,9 +79,10 @@ TEST(calcCrc32, EveryKernelMatchesTheBitwiseDefinition) {
             for (std::size_t size = 0; offset + size <= 400; ++size) {
                 const std::uint32_t seed = 0xFFFFFFFFu ^ static_cast<std::uint32_t>(size * 2654435761u);
                 const std::uint32_t expected = bitwiseRegister(seed, data.data() + offset, size);
-                const std::uint32_t actual = zv::detail::crc32Update(seed, data.data() + offset, size, kernel);
-                ASSERT_EQ(actual, expected) << "kernel " << static_cast<int>(kernel) << " offset " << offset
-                                            << " size " << size;
+                const std::uint32_t actual =
+                    zv::detail::crc32Update(seed, data.data() + offset, size, kernel);
+                ASSERT_EQ(actual, expected)
+                    << "kernel " << static_cast<int>(kernel) << " offset " << offset << " size " << size;
             }
         }
     }
@@ -91,8 +92,10 @@ TEST(calcCrc32, LargeInputAgreesAcrossKernels) {
     using zv::detail::eCrc32Kernel;
     const auto data = randomBytes((1u << 20) + 13, 3);
     const std::uint32_t expected = bitwiseRegister(0xFFFFFFFFu, data.data(), data.size());
-    EXPECT_EQ(zv::detail::crc32Update(0xFFFFFFFFu, data.data(), data.size(), eCrc32Kernel::portable), expected);
-    EXPECT_EQ(zv::detail::crc32Update(0xFFFFFFFFu, data.data(), data.size(), eCrc32Kernel::carryless), expected);
+    EXPECT_EQ(zv::detail::crc32Update(0xFFFFFFFFu, data.data(), data.size(), eCrc32Kernel::portable),
+              expected);
+    EXPECT_EQ(zv::detail::crc32Update(0xFFFFFFFFu, data.data(), data.size(), eCrc32Kernel::carryless),
+              expected);
     if (!zv::detail::crc32HasCarryless())
         GTEST_SKIP() << "this processor has no carry-less multiplication; only the portable kernel ran";
 }

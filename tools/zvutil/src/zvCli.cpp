@@ -28,8 +28,8 @@ const std::vector<command> kCommands = {
 };
 
 const command* findCommand(const std::string& name) {
-    const auto it = std::find_if(kCommands.begin(), kCommands.end(),
-                                 [&](const command& c) { return name == c.name; });
+    const auto it =
+        std::find_if(kCommands.begin(), kCommands.end(), [&](const command& c) { return name == c.name; });
     return it == kCommands.end() ? nullptr : &*it;
 }
 
@@ -60,10 +60,13 @@ int cmdHelp(context& ctx) {
 
 } // namespace
 
-const std::vector<command>& commands() { return kCommands; }
+const std::vector<command>& commands() {
+    return kCommands;
+}
 
 bool wantsHelp(const std::vector<std::string>& args) {
-    return std::any_of(args.begin(), args.end(), [](const std::string& a) { return a == "-h" || a == "--help"; });
+    return std::any_of(args.begin(), args.end(),
+                       [](const std::string& a) { return a == "-h" || a == "--help"; });
 }
 
 int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {

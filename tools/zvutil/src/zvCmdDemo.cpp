@@ -44,7 +44,9 @@ private:
     fs::path m_path;
 };
 
-void section(std::ostream& out, const char* title) { out << "\n== " << title << "\n"; }
+void section(std::ostream& out, const char* title) {
+    out << "\n== " << title << "\n";
+}
 
 } // namespace
 
@@ -68,7 +70,8 @@ int cmdDemo(context& ctx) {
         std::vector<char> bytes(1 << 20);
         for (std::size_t i = 0; i < bytes.size(); ++i)
             bytes[i] = static_cast<char>(i * 31 + 7);
-        std::ofstream(sample, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(sample, std::ios::binary)
+            .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
     {
         context sub{{sample.string()}, ctx.in, out, ctx.err};
@@ -76,8 +79,8 @@ int cmdDemo(context& ctx) {
         if (cmdCrc32(sub) != exitOk)
             return exitFailure;
     }
-    out << "hardware CRC kernel     : " << (zv::detail::crc32HasCarryless() ? "carry-less multiply" : "slicing-by-8")
-        << "\n";
+    out << "hardware CRC kernel     : "
+        << (zv::detail::crc32HasCarryless() ? "carry-less multiply" : "slicing-by-8") << "\n";
 
     section(out, "Mutexes and counters");
     zv::mutex m;
