@@ -1,0 +1,7 @@
+#include "zvString.h"
+
+namespace zv {
+
+const string string::emptyString;
+
+} // namespace zv
