@@ -110,7 +110,15 @@ public:
     // ---- formatting (wide printf conventions of Windows on every target) ----
 
     /// Replaces the content by the formatted text (at most 1023 characters;
-    /// a null format gives the empty text).
+    /// a null format gives the empty text). The conventions are those of
+    /// zvFormat.h: `%s` wide, `%S` narrow, `%ld` a real `long`, `%n` refused.
+    ///
+    /// Beware on Windows, where `va_list` is `char*`: a call whose only
+    /// argument is a non-const `char*` (a `char` array, `std::string::data()`)
+    /// picks the `va_list` overload and misreads it; a string literal there
+    /// is refused by the compiler ("converting a string constant to
+    /// va_list"). Pass a lone narrow text through a `const char*` variable or
+    /// `s.c_str()`, which always picks `...`.
     string& format(const wchar_t* fmt, ...);
     string& format(const wchar_t* fmt, va_list args);
     static string sformat(const wchar_t* fmt, ...);

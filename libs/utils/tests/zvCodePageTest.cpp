@@ -1,0 +1,194 @@
+#include "zvCodePage.h"
+#include "zvString.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <string>
+#include <thread>
+#include <vector>
+
+using zv::string;
+
+namespace {
+
+std::string encode(const std::wstring& text, unsigned int codePage) {
+    std::string out;
+    EXPECT_TRUE(zv::toCodePage(text, codePage, out)) << codePage;
+    return out;
+}
+
+std::wstring decode(const std::string& bytes, unsigned int codePage) {
+    std::wstring out;
+    EXPECT_TRUE(zv::fromCodePage(bytes, codePage, out)) << codePage;
+    return out;
+}
+
+// Switches LC_CTYPE for one test and restores the "C" locale afterwards.
+class ctypeLocale {
+public:
+    explicit ctypeLocale(const char* name) : m_ok(std::setlocale(LC_CTYPE, name) != nullptr) {}
+    ~ctypeLocale() { std::setlocale(LC_CTYPE, "C"); }
+    ctypeLocale(const ctypeLocale&) = delete;
+    ctypeLocale& operator=(const ctypeLocale&) = delete;
+    bool ok() const { return m_ok; }
+
+private:
+    bool m_ok;
+};
+
+} // namespace
+
+TEST(zvCodePage, Windows1252MapsTheHighControlRangeLikeWindows) {
+    std::string all;
+    for (int b = 1; b < 256; ++b)
+        all.push_back(static_cast<char>(b));
+    const std::wstring wide = decode(all, 1252);
+    ASSERT_EQ(wide.size(), 255u);
+    EXPECT_EQ(wide[0x80 - 1], L'\u20AC');
+    EXPECT_EQ(wide[0x9F - 1], L'\u0178');
+    EXPECT_EQ(wide[0xE9 - 1], L'\u00E9');
+    // The five bytes the page leaves undefined keep their value.
+    for (int b : {0x81, 0x8D, 0x8F, 0x90, 0x9D})
+        EXPECT_EQ(static_cast<int>(wide[static_cast<std::size_t>(b - 1)]), b);
+    // Every byte survives the round trip.
+    EXPECT_EQ(encode(wide, 1252), all);
+}
+
+TEST(zvCodePage, UnrepresentableCharactersBecomeQuestionMarks) {
+    EXPECT_EQ(encode(L"a\u20ACb", 1252), "a\x80"
+                                         "b");
+#if defined(_WIN32)
+    GTEST_SKIP() << "Windows applies its own best-fit replacements";
+#else
+    EXPECT_EQ(encode(L"\u4E2D|\u0100|\u0080", 1252), "?|?|?");
+    EXPECT_EQ(encode(L"\u00e9\u4E2D", 1251), "??");
+    EXPECT_EQ(encode(L"\u0416x\u00e9", 1251), "\xC6x?");
+#endif
+}
+
+TEST(zvCodePage, Utf8EncodesAndDecodesEveryPlane) {
+    const std::wstring text = L"a\u00e9\u20AC\U0001F600";
+    const std::string bytes = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";
+    EXPECT_EQ(encode(text, 65001), bytes);
+    EXPECT_EQ(decode(bytes, 65001), text);
+    // On Windows U+1F600 is a surrogate pair, on Linux one wchar_t.
+    EXPECT_EQ(text.size(), sizeof(wchar_t) == 2 ? 5u : 4u);
+}
+
+TEST(zvCodePage, IllFormedUtf8BecomesReplacementCharacters) {
+    const std::wstring fffd(1, static_cast<wchar_t>(0xFFFD));
+    EXPECT_EQ(decode("a\xFF"
+                     "b",
+                     65001),
+              L"a" + fffd + L"b");
+    EXPECT_EQ(decode("\xC3", 65001), fffd);             // cut off by the end
+    EXPECT_EQ(decode("\xE2\x82x", 65001), fffd + L"x"); // one maximal subpart, one U+FFFD
+    EXPECT_EQ(decode("\xC0\xAF", 65001), fffd + fffd);  // overlong form
+#if !defined(_WIN32)
+    // Windows itself decides how many U+FFFD these give; the built-in decoder
+    // gives one per maximal ill-formed subpart.
+    EXPECT_EQ(decode("\xED\xA0\x80", 65001), fffd + fffd + fffd); // an encoded surrogate
+    EXPECT_EQ(decode("\xF4\x90\x80\x80", 65001).size(), 4u);      // beyond U+10FFFF
+#endif
+}
+
+TEST(zvCodePage, SystemPagesAndUnknownPages) {
+    EXPECT_EQ(decode("\xC6", 1251), L"\u0416");
+    EXPECT_EQ(encode(L"\u65E5\u672C", 932), "\x93\xFA\x96\x7B");
+    EXPECT_EQ(decode("\x93\xFA\x96\x7B", 932), L"\u65E5\u672C");
+    std::string out = "keep";
+    EXPECT_FALSE(zv::toCodePage(L"x", 4242, out));
+    EXPECT_EQ(out, "keep");
+    std::wstring wout = L"keep";
+    EXPECT_FALSE(zv::fromCodePage("x", 4242, wout));
+    EXPECT_EQ(wout, L"keep");
+}
+
+TEST(zvCodePage, GetMbcsUsesTheAnsiPageAndEndsAtTheFirstNul) {
+    const string text(L"Caf\u00e9 \u20AC");
+    std::string expected;
+    ASSERT_TRUE(zv::toCodePage(text, zv::ansiCodePage(), expected));
+    EXPECT_EQ(text.getMBCS(), expected);
+    EXPECT_EQ(string::getMBCS(text), expected);
+    if (zv::ansiCodePage() == 1252) {
+        EXPECT_EQ(expected, "Caf\xE9 \x80");
+    }
+    EXPECT_EQ(string(L"ab\0cd", 5).getMBCS(), "ab");
+    EXPECT_EQ(string().getMBCS(), "");
+}
+
+TEST(zvCodePage, MakeMbcsReturnsExactlyTheConvertedCharacters) {
+    std::wstring text;
+    for (int i = 0; i < 600; ++i)
+        text.push_back(static_cast<wchar_t>(L'A' + i % 26));
+    const string back = string::makeMBCS(text);
+    EXPECT_EQ(back, text);
+    const std::wstring longText(5000, L'z'); // no size limit
+    EXPECT_EQ(string::makeMBCS(longText), longText);
+    EXPECT_EQ(string::makeMBCS(L""), L"");
+    // What the page cannot hold comes back as the page's replacement, and a
+    // second round trip changes nothing.
+    const string once = string::makeMBCS(L"x\u4E2Dy");
+    EXPECT_EQ(once.size(), 3u);
+    EXPECT_EQ(string::makeMBCS(once), once);
+}
+
+TEST(zvCodePage, FromMbcToWcMapsBytesInTheCLocale) {
+    ASSERT_STREQ(std::setlocale(LC_CTYPE, nullptr), "C");
+    const string wide = string::fromMBCtoWC("a\x80\xE9\xFF");
+    ASSERT_EQ(wide.size(), 4u);
+    EXPECT_EQ(static_cast<int>(wide[1]), 0x80);
+    EXPECT_EQ(static_cast<int>(wide[2]), 0xE9);
+    EXPECT_EQ(static_cast<int>(wide[3]), 0xFF);
+    EXPECT_EQ(string::fromMBCtoWC(nullptr), L"");
+    EXPECT_EQ(string::fromMBCtoWC(""), L"");
+}
+
+TEST(zvCodePage, FromMbcToWcFollowsAUtf8Locale) {
+    ctypeLocale utf8("C.UTF-8");
+    if (!utf8.ok())
+        GTEST_SKIP() << "no UTF-8 locale for the C runtime on this system";
+    const std::wstring fffd(1, static_cast<wchar_t>(0xFFFD));
+    EXPECT_EQ(string::fromMBCtoWC("caf\xC3\xA9"), L"caf\u00e9");
+    // Invalid bytes become U+FFFD one by one; decoding goes on behind them.
+    EXPECT_EQ(string::fromMBCtoWC("a\xFF"
+                                  "b"),
+              L"a" + fffd + L"b");
+    EXPECT_EQ(string::fromMBCtoWC("a\xC3"), L"a" + fffd);
+    EXPECT_EQ(string::fromMBCtoWC("\xC3(x"), fffd + L"(x");
+    // The formatting engine reads %S the same way.
+    EXPECT_EQ(string::sformat(L"%S|%C", "\xC3\xA9", 'x'), L"\u00e9|x");
+}
+
+TEST(zvCodePage, FromMbcToWcFollowsASingleBytePageLocale) {
+    ctypeLocale ansi(".1252"); // the Windows runtime's name for the 1252 page
+    if (!ansi.ok())
+        GTEST_SKIP() << "the C runtime has no locale named \".1252\" here (glibc names none so)";
+    EXPECT_EQ(string::fromMBCtoWC("\x80\xE9x"), L"\u20AC\u00e9x");
+    // The only argument goes as `const char*`: see the va_list note in zvString.h.
+    const char* euro = "\x80";
+    EXPECT_EQ(string::sformat(L"%S", euro), L"\u20AC");
+}
+
+TEST(zvCodePage, ConcurrentConversionsAreIndependent) {
+    std::vector<std::thread> threads;
+    std::vector<int> failures(4, 0);
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([t, &failures] {
+            const std::wstring text = L"th\u00e9 \u0416 " + std::to_wstring(t);
+            const unsigned int page = (t % 2) ? 65001 : 1251;
+            for (int i = 0; i < 500; ++i) {
+                std::string bytes;
+                std::wstring back;
+                if (!zv::toCodePage(text, page, bytes) || !zv::fromCodePage(bytes, page, back))
+                    ++failures[static_cast<std::size_t>(t)];
+                else if (page == 65001 && back != text)
+                    ++failures[static_cast<std::size_t>(t)];
+            }
+        });
+    for (auto& th : threads)
+        th.join();
+    for (int f : failures)
+        EXPECT_EQ(f, 0);
+}
