@@ -1,0 +1,103 @@
+#include "zvScString.h"
+#include "zvTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+TEST(scString, EqualTextsShareOneCopy) {
+    const zv::scString a = zv::scString::createFrom(L"Width");
+    const zv::scString b = zv::scString::createFrom(zv::string(L"Width"));
+    const zv::scString lower = zv::scString::createFrom(L"width");
+    EXPECT_EQ(a.c_str(), b.c_str());
+    EXPECT_EQ(&a.string(), &b.string());
+    EXPECT_TRUE(a == b);
+    EXPECT_NE(a.c_str(), lower.c_str());
+    EXPECT_STREQ(a.c_str(), L"Width");
+    EXPECT_STREQ(lower.c_str(), L"width");
+
+    // The interned copy is independent of the text it was made from.
+    zv::string source(L"Height");
+    const zv::scString h = zv::scString::createFrom(source);
+    source[0] = L'W';
+    EXPECT_EQ(h.string(), L"Height");
+
+    // Every code unit counts, embedded NULs included.
+    const zv::scString withNul = zv::scString::createFrom(zv::string(L"a\0b", 3));
+    EXPECT_EQ(withNul.string().size(), 3u);
+    EXPECT_NE(withNul.c_str(), zv::scString::createFrom(L"a").c_str());
+    EXPECT_EQ(zv::scString::createFrom(L"").string(), L"");
+}
+
+TEST(scString, NullHandleReadsAsEmptyText) {
+    const zv::scString none;
+    EXPECT_TRUE(none.isNull());
+    EXPECT_STREQ(none.c_str(), L"");
+    EXPECT_EQ(&none.string(), &zv::string::emptyString);
+    EXPECT_FALSE(none == zv::scString::createFrom(L""));
+}
+
+TEST(scString, NullTextIsAnAssertion) {
+    zvtest::assertCapture capture;
+    EXPECT_THROW(zv::scString::createFrom(static_cast<const wchar_t*>(nullptr)), bool);
+    ASSERT_EQ(capture.messages().size(), 1u);
+    EXPECT_NE(capture.messages()[0].find(L"Assertion failed:\ntext != nullptr"), std::wstring::npos);
+}
+
+TEST(scString, IdentityOrderMakesEqualTextsOneKey) {
+    std::map<zv::scString, int, zv::lessScString> byName;
+    byName[zv::scString::createFrom(L"x")] = 1;
+    byName[zv::scString::createFrom(zv::string(L"x"))] += 1;
+    byName[zv::scString::createFrom(L"y")] = 5;
+    EXPECT_EQ(byName.size(), 2u);
+    EXPECT_EQ(byName[zv::scString::createFrom(L"x")], 2);
+    const zv::lessScString less;
+    const zv::scString x = zv::scString::createFrom(L"x");
+    EXPECT_FALSE(less(x, x));
+}
+
+TEST(scString, ManyTextsSurviveTableGrowth) {
+    std::vector<zv::scString> handles;
+    for (int i = 0; i < 20000; ++i)
+        handles.push_back(zv::scString::createFrom(L"grow-" + std::to_wstring(i)));
+    for (int i = 0; i < 20000; ++i) {
+        const std::wstring text = L"grow-" + std::to_wstring(i);
+        ASSERT_EQ(handles[i].string(), text);
+        ASSERT_EQ(zv::scString::createFrom(text.c_str()).c_str(), handles[i].c_str()) << i;
+    }
+}
+
+TEST(scString, ConcurrentInterningGivesOnePointerPerText) {
+    constexpr int kThreads = 6;
+    constexpr int kTexts = 3000;
+    std::vector<std::vector<const wchar_t*>> seen(kThreads, std::vector<const wchar_t*>(kTexts));
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([t, &seen] {
+            // Each thread walks the same texts from a different start.
+            for (int k = 0; k < kTexts; ++k) {
+                const int i = (k + t * 517) % kTexts;
+                seen[t][i] = zv::scString::createFrom(L"stress-" + std::to_wstring(i)).c_str();
+            }
+        });
+    for (auto& th : threads)
+        th.join();
+    for (int i = 0; i < kTexts; ++i) {
+        ASSERT_STREQ(seen[0][i], (L"stress-" + std::to_wstring(i)).c_str());
+        for (int t = 1; t < kThreads; ++t)
+            ASSERT_EQ(seen[t][i], seen[0][i]) << "text " << i << " thread " << t;
+    }
+}
+
+TEST(scString, DestroyedManagerIsRecreatedOnNextUse) {
+    const std::wstring text = L"after-destroy";
+    zv::scString::createFrom(text.c_str());
+    zv::destroyScStringManager();
+    zv::destroyScStringManager(); // twice is harmless
+    const zv::scString fresh = zv::scString::createFrom(text.c_str());
+    EXPECT_EQ(fresh.string(), text);
+    EXPECT_EQ(zv::scString::createFrom(text.c_str()).c_str(), fresh.c_str());
+}
