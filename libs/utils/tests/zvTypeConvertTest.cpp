@@ -1,0 +1,231 @@
+#include "zvTypeConvert.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+namespace zvtest {
+
+/// A value type known only to these tests, converted to and from "r,g,b".
+struct colour {
+    int r = -1, g = -1, b = -1;
+};
+
+/// Two distinct types that share one stable name, as one type seen through
+/// two modules would.
+struct aliasA {
+    int v = 0;
+};
+struct aliasB {
+    int v = 0;
+};
+
+/// A type whose only converter asks the registry for another conversion.
+struct nested {
+    int v = 0;
+};
+
+} // namespace zvtest
+
+ZV_TYPECONVERT_NAME(zvtest::colour, "zvtest::colour")
+ZV_TYPECONVERT_NAME(zvtest::aliasA, "zvtest::alias")
+ZV_TYPECONVERT_NAME(zvtest::aliasB, "zvtest::alias")
+ZV_TYPECONVERT_NAME(zvtest::nested, "zvtest::nested")
+
+namespace {
+
+using zv::dtArgs;
+using zv::string;
+using zv::typeconvert::registerConversion;
+using zv::typeconvert::typeConversionManager;
+using zvtest::colour;
+
+typeConversionManager& registry() {
+    return typeConversionManager::instance();
+}
+
+bool colourToText(string& target, const colour& source, int, const dtArgs&) {
+    if (source.r < 0)
+        return false;
+    target = string::sformat(L"%d,%d,%d", source.r, source.g, source.b);
+    return true;
+}
+
+// "r,g,b", or one number for a grey.
+bool textToColour(colour& target, const string& source, int, const dtArgs&) {
+    int r = 0, g = 0, b = 0;
+    const int n = std::swscanf(source.c_str(), L"%d,%d,%d", &r, &g, &b);
+    if (n == 1)
+        target = {r, r, r};
+    else if (n == 3)
+        target = {r, g, b};
+    else
+        return false;
+    return true;
+}
+
+bool shortToColourDirect(colour& target, const short&, int, const dtArgs&) {
+    target = {1, 2, 3};
+    return true;
+}
+
+bool shortToColourSecond(colour& target, const short&, int, const dtArgs&) {
+    target = {4, 5, 6};
+    return true;
+}
+
+bool aliasAToColour(colour& target, const zvtest::aliasA& source, int, const dtArgs&) {
+    target = {source.v, 0, 0};
+    return true;
+}
+
+bool aliasBToText(string& target, const zvtest::aliasB& source, int, const dtArgs&) {
+    target = string::sformat(L"%d", source.v + 100);
+    return true;
+}
+
+bool nestedToText(string& target, const zvtest::nested& source, int flags, const dtArgs& args) {
+    return registry().convert(target, source.v, flags, args); // takes the lock again
+}
+
+bool sameColour(const colour& a, const colour& b) {
+    return a.r == b.r && a.g == b.g && a.b == b.b;
+}
+
+TEST(typeConversionManager, ConvertsRegisteredPairsDirectlyWithFlags) {
+    string text;
+    EXPECT_TRUE(registry().convert(text, 255, zv::dtFormat, dtArgs{zv::dtHexUpper, 0}));
+    EXPECT_EQ(text, L"FF");
+    const double half = 1.5;
+    EXPECT_TRUE(registry().convert(typeid(string), &text, typeid(double), &half, zv::dtCount, dtArgs{0, 3}));
+    EXPECT_EQ(text, L"1.500");
+    short s = 0;
+    EXPECT_FALSE(registry().convert(s, string(L"40000")));
+    EXPECT_EQ(s, 0);
+    std::string narrow;
+    EXPECT_TRUE(registry().convert(narrow, string(L"abc")));
+    EXPECT_EQ(narrow, "abc");
+    const char* bytes = "xyz";
+    EXPECT_TRUE(registry().convert(text, bytes));
+    EXPECT_EQ(text, L"xyz");
+    EXPECT_TRUE(registry().convert(text, 'q'));
+    EXPECT_EQ(text, L"q");
+}
+
+TEST(typeConversionManager, FallsBackThroughTextAndFailsWhenAHalfIsMissing) {
+    colour c;
+    const short grey = 7;
+    EXPECT_FALSE(registry().convert(c, grey)) << "no converter to the test type yet";
+    {
+        registerConversion<string, colour> fromText(&textToColour);
+        EXPECT_TRUE(registry().convert(c, grey)); // short -> "7" -> colour
+        EXPECT_TRUE(sameColour(c, {7, 7, 7}));
+
+        int value = 0;
+        const colour red{200, 0, 0};
+        EXPECT_FALSE(registry().convert(value, red)) << "no converter from the test type";
+        registerConversion<colour, string> toText(&colourToText);
+        EXPECT_TRUE(registry().convert(value, red)); // colour -> "200,0,0" -> int reads 200
+        EXPECT_EQ(value, 200);
+        value = 5;
+        EXPECT_FALSE(registry().convert(value, colour{})) << "the first step fails";
+        EXPECT_EQ(value, 5);
+
+        // A direct converter takes precedence; of two for one pair, the first.
+        registerConversion<short, colour> direct(&shortToColourDirect);
+        {
+            registerConversion<short, colour> second(&shortToColourSecond);
+            EXPECT_TRUE(registry().convert(c, grey));
+            EXPECT_TRUE(sameColour(c, {1, 2, 3}));
+        }
+        EXPECT_TRUE(registry().convert(c, grey));
+        EXPECT_TRUE(sameColour(c, {1, 2, 3}));
+    }
+    c = {9, 9, 9};
+    EXPECT_FALSE(registry().convert(c, grey)) << "unregistered again";
+    EXPECT_TRUE(sameColour(c, {9, 9, 9}));
+}
+
+TEST(typeConversionManager, RemovingTheFirstOfTwoLeavesTheSecond) {
+    // A converter object registered and removed by hand, then one behind it.
+    zv::typeconvert::typeConverter<short, colour> first(&shortToColourDirect);
+    registry().add(&first);
+    registerConversion<short, colour> second(&shortToColourSecond);
+    colour c;
+    const short one = 1;
+    EXPECT_TRUE(registry().convert(c, one));
+    EXPECT_TRUE(sameColour(c, {1, 2, 3}));
+    registry().remove(&first);
+    registry().remove(&first); // a second removal finds nothing
+    EXPECT_TRUE(registry().convert(c, one));
+    EXPECT_TRUE(sameColour(c, {4, 5, 6}));
+}
+
+TEST(typeConversionManager, SameNameSameTargetComesBeforeTheDetour) {
+    registerConversion<zvtest::aliasA, colour> aToColour(&aliasAToColour);
+    registerConversion<zvtest::aliasB, string> bToText(&aliasBToText);
+    registerConversion<string, colour> fromText(&textToColour);
+    colour c;
+    const zvtest::aliasB b{42};
+    // No aliasB -> colour; aliasA -> colour shares the key and the target and
+    // is used before the two steps through text (which would give 142).
+    EXPECT_TRUE(registry().convert(c, b));
+    EXPECT_TRUE(sameColour(c, {42, 0, 0})) << c.r;
+}
+
+TEST(typeConversionManager, AConverterMayCallTheRegistry) {
+    registerConversion<zvtest::nested, string> toText(&nestedToText);
+    string text;
+    EXPECT_TRUE(registry().convert(text, zvtest::nested{255}, zv::dtFormat, dtArgs{zv::dtHexLower, 0}));
+    EXPECT_EQ(text, L"ff");
+    // Two steps, each of which nests: nested -> text -> double.
+    double d = 0;
+    EXPECT_TRUE(registry().convert(d, zvtest::nested{12}));
+    EXPECT_EQ(d, 12.0);
+}
+
+TEST(typeConversionManager, UnknownTypesAndNullPointersGiveFalse) {
+    struct unknown {};
+    string text = L"kept";
+    EXPECT_FALSE(registry().convert(text, unknown{}));
+    EXPECT_EQ(text, L"kept");
+    int value = 1;
+    EXPECT_FALSE(registry().convert(typeid(string), nullptr, typeid(int), &value, 0, dtArgs{}));
+    EXPECT_FALSE(registry().convert(typeid(string), &text, typeid(int), nullptr, 0, dtArgs{}));
+    registry().add(nullptr);
+    registry().remove(nullptr);
+    zv::typeconvert::typeConverter<short, colour> empty(nullptr);
+    colour c;
+    const short one = 1;
+    EXPECT_FALSE(empty.convert(&c, &one, 0, dtArgs{}));
+}
+
+TEST(typeConversionManager, ConcurrentConversionsAndRegistrations) {
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 2000; ++i) {
+                string text;
+                const int v = t * 100000 + i;
+                if (!registry().convert(text, v) || text != string::sformat(L"%d", v))
+                    ++wrong;
+            }
+        });
+    }
+    threads.emplace_back([] {
+        for (int i = 0; i < 500; ++i) {
+            registerConversion<string, colour> fromText(&textToColour);
+            colour c;
+            registry().convert(c, short(3));
+        }
+    });
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(wrong.load(), 0);
+}
+
+} // namespace
