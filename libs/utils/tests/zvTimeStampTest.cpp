@@ -1,0 +1,209 @@
+#include "zvTimeStamp.h"
+#include "zvTestSupport.h"
+#include "zvTypeConvert.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+namespace {
+
+using zv::date;
+using zv::time;
+using zv::timestamp;
+
+// Sets TZ for the life of the object (Linux only: the Windows runtime reads
+// its own zone names, and Wine follows the host).
+class timeZone {
+public:
+    explicit timeZone(const char* zone) {
+#if !defined(_WIN32)
+        const char* old = std::getenv("TZ");
+        m_had = old != nullptr;
+        if (old)
+            m_old = old;
+        setenv("TZ", zone, 1);
+        tzset();
+#else
+        (void)zone;
+#endif
+    }
+    ~timeZone() {
+#if !defined(_WIN32)
+        if (m_had)
+            setenv("TZ", m_old.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+#endif
+    }
+    timeZone(const timeZone&) = delete;
+    timeZone& operator=(const timeZone&) = delete;
+
+private:
+    bool m_had = false;
+    std::string m_old;
+};
+
+#if defined(_WIN32)
+#define ZV_SKIP_WITHOUT_TZ() GTEST_SKIP() << "time zones are set through TZ on Linux only"
+#else
+#define ZV_SKIP_WITHOUT_TZ() (void)0
+#endif
+
+TEST(timestamp, AssignmentFoldsTheEndOfTheDay) {
+    const timestamp end(date(2024, 2, 29), time::midnight());
+    EXPECT_EQ(end.getTime(), time::midnight()); // the constructor keeps it
+    const timestamp copy(end);
+    EXPECT_EQ(copy, end);
+    timestamp assigned(date(2000, 1, 1), time(1));
+    assigned = end;
+    EXPECT_EQ(assigned, timestamp(date(2024, 3, 1), time::daystart()));
+    timestamp last(date(2000, 1, 1), time(1));
+    last = timestamp(date(2024, 12, 31), time::midnight());
+    EXPECT_EQ(last, timestamp(date(2025, 1, 1), time::daystart()));
+    EXPECT_LT(end, assigned); // ordered by date first
+    EXPECT_EQ((assigned - end).nallmseconds(), 0u);
+    EXPECT_LT(timestamp(date(2024, 1, 1), time(5)), timestamp(date(2024, 1, 1), time(6)));
+}
+
+TEST(timestamp, MovesByDateAndTimeDurations) {
+    const timestamp start(date(2024, 2, 28), time(23));
+    EXPECT_EQ(start + zv::timeduration(1, 2, 0, 0, 0), timestamp(date(2024, 3, 1), time(1)));
+    EXPECT_EQ(start - zv::timeduration(1, 2, 0, 0, 0), timestamp(date(2024, 2, 27), time(21)));
+    EXPECT_EQ(start + zv::timeduration(1, 2, 0, 0, 0, false), timestamp(date(2024, 2, 27), time(21)));
+    EXPECT_EQ(start - zv::timeduration(0, 23, 30, 0, 0, false), timestamp(date(2024, 2, 29), time(22, 30)));
+    EXPECT_EQ(start + zv::hours(49), timestamp(date(2024, 3, 2), time(0)));
+    EXPECT_EQ(start - zv::minutes(24 * 60), timestamp(date(2024, 2, 27), time(23)));
+    EXPECT_EQ(start + zv::months(1), timestamp(date(2024, 3, 28), time(23)));
+    EXPECT_EQ(start - zv::days(59), timestamp(date(2023, 12, 31), time(23)));
+    timestamp t(date(2024, 1, 1), time::midnight());
+    t += zv::seconds(1); // the end of a day continues into the next
+    EXPECT_EQ(t, timestamp(date(2024, 1, 2), time(0, 0, 1)));
+    // Adding and subtracting the same span returns to the start.
+    const zv::timeduration span(400, 7, 8, 9, 10);
+    EXPECT_EQ((start + span) - span, start);
+    EXPECT_EQ(((start + span) - start), span);
+}
+
+TEST(timestamp, DifferenceCombinesDaysAndTime) {
+    const timestamp a(date(2024, 3, 1), time(1, 0, 0, 250));
+    const timestamp b(date(2024, 2, 28), time(23));
+    const zv::timeduration d = a - b;
+    EXPECT_EQ(d.sign(), 1);
+    EXPECT_EQ(d.days(), 1u);
+    EXPECT_EQ(d.hours(), 2u);
+    EXPECT_EQ(d.mseconds(), 250u);
+    const zv::timeduration back = b - a;
+    EXPECT_EQ(back.sign(), -1);
+    EXPECT_EQ(back.nallmseconds(), d.nallmseconds());
+    EXPECT_EQ((a - a).sign(), -1);
+}
+
+TEST(timestamp, TextFormsReadBackUnchanged) {
+    const timestamp t(date(2024, 1, 5), time(13, 45));
+    EXPECT_EQ(t.toString(), L"2024/01/05 13:45:00:00");
+    EXPECT_EQ(timestamp::fromString(L"2024/01/05 13:45:00:00", L" ", L"/", L":"), t);
+    EXPECT_EQ(timestamp::fromString(L"2024-1-5T13:45", L"T", L"-", L":"), t);
+    const timestamp dayOnly = timestamp::fromString(L"2024/01/05", L" ", L"/", L":");
+    EXPECT_EQ(dayOnly, timestamp(date(2024, 1, 5), time::midnight()));
+    EXPECT_EQ(timestamp::fromString(dayOnly.toString(), L" ", L"/", L":"), dayOnly);
+    EXPECT_EQ(timestamp::fromString(L"2024/01/05 24:30", L" ", L"/", L":"),
+              timestamp(date(2024, 1, 5), time(0, 30)));
+    for (const wchar_t* bad :
+         {L"", L"2024/01/05 13:45 x", L"2024/13/05 13:45", L"2024/01/05 25:00", L"2024/01/05 "})
+        EXPECT_THROW(timestamp::fromString(bad, L" ", L"/", L":"), bool) << bad;
+
+    timestamp parsed;
+    EXPECT_TRUE(zv::dtconvert(parsed, zv::string(L"2024-01-05 13:45")));
+    EXPECT_EQ(parsed, t);
+    EXPECT_FALSE(zv::dtconvert(parsed, zv::string(L"2024.01.05 13:45")));
+    EXPECT_EQ(parsed, t);
+    zv::string text;
+    EXPECT_TRUE(zv::dtconvert(text, t));
+    EXPECT_EQ(text, L"2024/01/05 13:45:00:00");
+    // The registry writes timestamps as text but does not read them.
+    auto& registry = zv::typeconvert::typeConversionManager::instance();
+    ASSERT_TRUE(registry.convert(text, timestamp(date(2001, 2, 3), time(4, 5, 6, 7))));
+    EXPECT_EQ(text, L"2001/02/03 04:05:06:07");
+    EXPECT_FALSE(registry.convert(parsed, zv::string(L"2024/01/05 13:45")));
+}
+
+TEST(timestamp, TmConversions) {
+    std::tm fields{};
+    timestamp(date(2024, 12, 31), time::midnight()).toTm(&fields);
+    EXPECT_EQ(fields.tm_year, 125);
+    EXPECT_EQ(fields.tm_mon, 0);
+    EXPECT_EQ(fields.tm_mday, 1);
+    EXPECT_EQ(fields.tm_hour, 0);
+    EXPECT_EQ(fields.tm_wday, 3); // a Wednesday
+    EXPECT_EQ(fields.tm_yday, 0);
+    fields.tm_hour = 13;
+    fields.tm_min = 14;
+    fields.tm_sec = 15;
+    EXPECT_EQ(timestamp::fromTm(&fields), timestamp(date(2025, 1, 1), time(13, 14, 15)));
+    zvtest::assertCapture capture;
+    EXPECT_THROW(timestamp::fromTm(nullptr), bool);
+    ASSERT_EQ(capture.messages().size(), 1u);
+    EXPECT_NE(capture.messages()[0].find(L"fields"), std::wstring::npos);
+    EXPECT_THROW(timestamp::fromTimeb(nullptr), bool);
+}
+
+TEST(timestamp, LocalTimeRoundTripsThroughTheTimer) {
+    // Whatever the zone: local time to seconds and back is the same moment.
+    const timestamp t(date(2024, 7, 1), time(12, 30, 15, 500));
+    long long seconds = 0;
+    ASSERT_TRUE(t.toTimer(&seconds));
+    EXPECT_EQ(timestamp::fromTimer(seconds), timestamp(t.getDate(), time(12, 30, 15)));
+    zv::timeb64 moment;
+    moment.time = seconds;
+    moment.millitm = 500;
+    EXPECT_EQ(timestamp::fromTimeb(&moment), t);
+    const zv::timeduration offset = timestamp::offsetLocalToUTC(t);
+    EXPECT_EQ(offset.nallmseconds() % 60000, 0u); // zones differ in whole minutes
+    EXPECT_EQ(t.asUTC().getTime().msecond(), 500u);
+    const timestamp now = timestamp::now();
+    EXPECT_GE(now.getDate().year(), 2024u);
+}
+
+TEST(timestamp, ZoneOffsetsFollowTheTimeZone) {
+    ZV_SKIP_WITHOUT_TZ();
+    {
+        timeZone zone("UTC0");
+        const timestamp t(date(2024, 1, 5), time(13, 45));
+        long long seconds = 0;
+        ASSERT_TRUE(t.toTimer(&seconds));
+        EXPECT_EQ(seconds, 19727LL * 86400 + 13 * 3600 + 45 * 60);
+        EXPECT_EQ(t.asUTC(), t);
+        EXPECT_EQ(timestamp::currentOffsetLocalToUTC().nallmseconds(), 0u);
+    }
+    {
+        timeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
+        const timestamp winter(date(2024, 1, 5), time(13, 45));
+        EXPECT_EQ(winter.asUTC(), timestamp(date(2024, 1, 5), time(12, 45)));
+        const zv::timeduration w = timestamp::offsetLocalToUTC(winter);
+        EXPECT_EQ(w.sign(), 1);
+        EXPECT_EQ(w.nallminutes(), 60u);
+        const zv::timeduration s = timestamp::offsetLocalToUTC(timestamp(date(2024, 7, 5), time(0, 30)));
+        EXPECT_EQ(s.nallminutes(), 120u);
+        EXPECT_EQ(timestamp(date(2024, 7, 5), time(0, 30)).asUTC(),
+                  timestamp(date(2024, 7, 4), time(22, 30)));
+        EXPECT_EQ(timestamp::fromTimer(0), timestamp(date(1970, 1, 1), time(1)));
+    }
+    {
+        timeZone zone("IST-5:30");
+        EXPECT_EQ(timestamp::currentOffsetLocalToUTC().nallminutes(), 330u);
+    }
+    {
+        timeZone zone("EST5");
+        const zv::timeduration w = timestamp::offsetLocalToUTC(timestamp(date(2024, 1, 5), time(1)));
+        EXPECT_EQ(w.sign(), -1);
+        EXPECT_EQ(w.nallminutes(), 300u);
+        EXPECT_EQ(zv::date::fromTimer(0), date(1969, 12, 31));
+        EXPECT_EQ(time::fromTimer(0), time(19));
+    }
+}
+
+} // namespace

@@ -1,0 +1,68 @@
+#include "zvCli.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+struct cliResult {
+    int rc;
+    std::string out;
+    std::string err;
+};
+
+cliResult run(std::vector<std::string> args) {
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    const int rc = zvcli::runCli(args, in, out, err);
+    return {rc, out.str(), err.str()};
+}
+
+TEST(cliDate, InfoReadsBothTextForms) {
+    const std::string expected =
+        "date: 2021/01/03\nweekday: Sunday\nday of year: 3\nISO week: 53\nleap year: no\n";
+    EXPECT_EQ(run({"date", "info", "2021/01/03"}).out, expected);
+    EXPECT_EQ(run({"date", "info", "2021-1-3"}).out, expected);
+    EXPECT_EQ(run({"date", "info", "2024-02-30"}).out.substr(0, 17), "date: 2024/02/29\n");
+    EXPECT_EQ(run({"date", "info", "2024/13/01"}).rc, 2);
+    EXPECT_EQ(run({"date", "info"}).rc, 2);
+}
+
+TEST(cliDate, EasterNthAndDiff) {
+    EXPECT_EQ(run({"date", "easter", "2025"}).out, "2025/04/20\n");
+    EXPECT_EQ(run({"date", "easter", "-1"}).rc, 2);
+    EXPECT_EQ(run({"date", "nth", "4", "thursday", "11", "2023"}).out, "2023/11/23\n");
+    EXPECT_EQ(run({"date", "nth", "1", "Mon", "sep", "2024"}).out, "2024/09/02\n");
+    const cliResult none = run({"date", "nth", "5", "monday", "2", "2023"});
+    EXPECT_EQ(none.rc, 1);
+    EXPECT_NE(none.err.find("has no 5. Monday"), std::string::npos);
+    EXPECT_EQ(run({"date", "nth", "1", "someday", "2", "2023"}).rc, 2);
+    EXPECT_EQ(run({"date", "diff", "2020-03-01", "2019/03/01"}).out, "-366\n");
+    EXPECT_EQ(run({"date", "diff", "2024/01/01", "2024/03/01"}).out, "60\n");
+    EXPECT_EQ(run({"date", "diff", "2024/01/01", "2024/01/01"}).out, "0\n");
+}
+
+TEST(cliDate, AddMovesByEveryUnit) {
+    EXPECT_EQ(run({"date", "add", "2024/01/01", "-1", "days"}).out, "2023/12/31\n");
+    EXPECT_EQ(run({"date", "add", "2024/01/31", "13", "months"}).out, "2025/02/28\n");
+    EXPECT_EQ(run({"date", "add", "2024/02/29", "1", "year"}).out, "2025/02/28\n");
+    EXPECT_EQ(run({"date", "add", "2024/01/01", "2", "weeks"}).out, "2024/01/15\n");
+    EXPECT_EQ(run({"date", "add", "2024/05/03", "1", "workdays"}).out, "2024/05/06\n");
+    EXPECT_EQ(run({"date", "add", "2024/05/06", "-1", "workdays"}).out, "2024/05/03\n");
+    EXPECT_EQ(run({"date", "add", "2024/01/01", "1", "fortnights"}).rc, 2);
+    EXPECT_EQ(run({"date", "add", "2024/01/01", "4294967296", "days"}).rc, 2);
+    EXPECT_EQ(run({"date", "add", "2024/01/01", "1x", "days"}).rc, 2);
+}
+
+TEST(cliTime, AddReportsDayCarries) {
+    EXPECT_EQ(run({"time", "add", "23:30", "1", "hours"}).out, "00:30:00:00 (+1 day)\n");
+    EXPECT_EQ(run({"time", "add", "00:30", "-90", "minutes"}).out, "23:00:00:00 (-1 day)\n");
+    EXPECT_EQ(run({"time", "add", "10:00:00:900", "250", "ms"}).out, "10:00:01:150\n");
+    EXPECT_EQ(run({"time", "add", "0:0", "172800", "seconds"}).out, "00:00:00:00 (+2 days)\n");
+    EXPECT_EQ(run({"time", "add", "25:00", "1", "hours"}).rc, 2);
+    EXPECT_EQ(run({"time", "sub", "10:00", "1", "hours"}).rc, 2);
+}
+
+} // namespace
