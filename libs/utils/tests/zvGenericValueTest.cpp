@@ -1,0 +1,223 @@
+#include "zvGenericValue.h"
+
+#include "zvDate.h"
+#include "zvFile.h"
+#include "zvTime.h"
+#include "zvTimeStamp.h"
+#include "zvVersion.h"
+
+#include <gtest/gtest.h>
+
+#include <typeinfo>
+
+using zv::genericValue;
+
+TEST(genericValue, EmptyValueHasNoTypeAndEveryReadFails) {
+    const genericValue empty;
+    EXPECT_TRUE(empty.isEmpty());
+    EXPECT_EQ(empty.type(), typeid(void));
+    EXPECT_FALSE(empty.isReference());
+    EXPECT_FALSE(empty.isUndefined());
+    int i = 7;
+    zv::string s = L"keep";
+    EXPECT_FALSE(empty.get(i));
+    EXPECT_FALSE(empty.get(s));
+    EXPECT_EQ(i, 7);
+    EXPECT_EQ(s, L"keep");
+    EXPECT_EQ(empty.valueIf<int>(), nullptr);
+}
+
+TEST(genericValue, OwnedValueReadsAsOtherTypesThroughTheRegistry) {
+    const genericValue n(42);
+    EXPECT_EQ(n.type(), typeid(int));
+    zv::string text;
+    double d = 0;
+    bool b = false;
+    short sh = 0;
+    EXPECT_TRUE(n.get(text));
+    EXPECT_EQ(text, L"42");
+    EXPECT_TRUE(n.get(d));
+    EXPECT_EQ(d, 42.0);
+    EXPECT_TRUE(n.get(b));
+    EXPECT_TRUE(b);
+    EXPECT_TRUE(n.get(sh));
+    EXPECT_EQ(sh, 42);
+
+    // Saturating number conversions report false.
+    const genericValue big(70000);
+    unsigned short us = 0;
+    EXPECT_FALSE(big.get(us));
+
+    // Text that is not a number leaves the target alone.
+    const genericValue word(L"abc");
+    EXPECT_EQ(word.type(), typeid(zv::string));
+    int i = 5;
+    EXPECT_FALSE(word.get(i));
+    EXPECT_EQ(i, 5);
+}
+
+TEST(genericValue, SetConvertsIntoTheHeldTypeAndAnEmptyValueTakesTheGivenType) {
+    genericValue v(5);
+    EXPECT_TRUE(v.set(zv::string(L"12")));
+    EXPECT_EQ(v.type(), typeid(int));
+    EXPECT_EQ(*v.valueIf<int>(), 12);
+    EXPECT_FALSE(v.set(zv::string(L"twelve")));
+    EXPECT_EQ(*v.valueIf<int>(), 12);
+    EXPECT_EQ(v.valueIf<double>(), nullptr);
+
+    genericValue e;
+    EXPECT_TRUE(e.set(2.5));
+    EXPECT_EQ(e.type(), typeid(double));
+    EXPECT_TRUE(e.set(L"3,5")); // wide text converts into the double
+    EXPECT_EQ(*e.valueIf<double>(), 3.5);
+}
+
+TEST(genericValue, BoundValueReadsAndWritesTheVariableAndCopiesStayBound) {
+    int width = 3;
+    genericValue bound(&width);
+    EXPECT_TRUE(bound.isReference());
+    EXPECT_EQ(bound.type(), typeid(int));
+
+    width = 9;
+    zv::string text;
+    EXPECT_TRUE(bound.get(text));
+    EXPECT_EQ(text, L"9");
+
+    EXPECT_TRUE(bound.set(zv::string(L"17")));
+    EXPECT_EQ(width, 17);
+    EXPECT_FALSE(bound.set(zv::string(L"x")));
+    EXPECT_EQ(width, 17);
+
+    genericValue copy = bound;
+    EXPECT_TRUE(copy.isReference());
+    EXPECT_TRUE(copy.set(21L));
+    EXPECT_EQ(width, 21);
+    EXPECT_EQ(copy.valueIf<int>(), &width);
+}
+
+TEST(genericValue, ValueBoundToNothingFailsBothWaysWithoutCrashing) {
+    genericValue nowhere(static_cast<double*>(nullptr));
+    EXPECT_TRUE(nowhere.isReference());
+    double d = 1.0;
+    zv::string s = L"keep";
+    EXPECT_FALSE(nowhere.get(d));
+    EXPECT_FALSE(nowhere.get(s));
+    EXPECT_EQ(s, L"keep");
+    EXPECT_FALSE(nowhere.set(2.0));
+    EXPECT_FALSE(nowhere.set(zv::string(L"2")));
+
+    // Writing into it from another value fails too.
+    const genericValue two(2.0);
+    EXPECT_FALSE(two.holderPtr()->assignTo(*nowhere.holderPtr()));
+}
+
+TEST(genericValue, UndefinedIsExactlyTheUndefType) {
+    const genericValue undef(zv::Undef{});
+    EXPECT_TRUE(undef.isUndefined());
+    EXPECT_FALSE(genericValue(0).isUndefined());
+    EXPECT_FALSE(genericValue(L"").isUndefined());
+    zv::string text = L"keep";
+    EXPECT_FALSE(undef.get(text)); // there is nothing to convert
+    EXPECT_EQ(text, L"keep");
+    zv::Undef u;
+    EXPECT_TRUE(genericValue(undef).get(u));
+}
+
+TEST(genericValue, SingleCharacterConvertsThroughOneCharacterText) {
+    const genericValue c(L'7');
+    EXPECT_EQ(c.type(), typeid(wchar_t));
+    zv::string s;
+    EXPECT_TRUE(c.get(s));
+    EXPECT_EQ(s, L"7");
+    int i = 0;
+    EXPECT_TRUE(c.get(i)); // through the text "7"
+    EXPECT_EQ(i, 7);
+
+    genericValue target(L'a');
+    EXPECT_TRUE(target.set(zv::string(L"z")));
+    EXPECT_EQ(*target.valueIf<wchar_t>(), L'z');
+    EXPECT_FALSE(target.set(zv::string(L"zz")));
+    EXPECT_FALSE(target.set(zv::string()));
+    EXPECT_EQ(*target.valueIf<wchar_t>(), L'z');
+}
+
+TEST(genericValue, CopiesOfOwnedValuesAreIndependentAndMovesEmptyTheSource) {
+    genericValue a(zv::string(L"one"));
+    genericValue b = a;
+    EXPECT_TRUE(b.set(zv::string(L"two")));
+    EXPECT_EQ(*a.valueIf<zv::string>(), L"one");
+    EXPECT_NE(a.holderPtr(), b.holderPtr());
+
+    const genericValue& self = a;
+    a = self; // self-assignment keeps the value
+    EXPECT_EQ(*a.valueIf<zv::string>(), L"one");
+
+    const auto* holder = b.holderPtr();
+    genericValue c(std::move(b));
+    EXPECT_TRUE(b.isEmpty());
+    EXPECT_EQ(c.holderPtr(), holder);
+
+    genericValue d(1.5f);
+    d.takeOver(c);
+    EXPECT_TRUE(c.isEmpty());
+    EXPECT_EQ(d.holderPtr(), holder);
+    d.takeOver(d);
+    EXPECT_EQ(d.holderPtr(), holder);
+
+    d.swap(a);
+    EXPECT_EQ(*d.valueIf<zv::string>(), L"one");
+    EXPECT_EQ(*a.valueIf<zv::string>(), L"two");
+    a.reset();
+    EXPECT_TRUE(a.isEmpty());
+}
+
+TEST(genericValue, HoldersConvertBetweenEachOtherInBothDirections) {
+    genericValue number(3);
+    genericValue text(L"8");
+    EXPECT_TRUE(text.holderPtr()->assignTo(*number.holderPtr()));
+    EXPECT_EQ(*number.valueIf<int>(), 8);
+    EXPECT_TRUE(text.holderPtr()->assignFrom(*genericValue(true).holderPtr()));
+    EXPECT_EQ(*text.valueIf<zv::string>(), L"1");
+    // No converter from text to the undefined value.
+    genericValue undef(zv::Undef{});
+    EXPECT_FALSE(undef.holderPtr()->assignFrom(*text.holderPtr()));
+    EXPECT_TRUE(undef.isUndefined());
+}
+
+TEST(genericValue, LibraryValueTypesConvertThroughTheirText) {
+    // Each type's own text is what the generic value produces and reads.
+    const zv::date day(2024, 3, 1);
+    zv::string dayText;
+    ASSERT_TRUE(zv::dtconvert(dayText, day));
+    zv::string text;
+    EXPECT_TRUE(genericValue(day).get(text));
+    EXPECT_EQ(text, dayText);
+    genericValue storedDay(zv::date(2000, 1, 1));
+    EXPECT_TRUE(storedDay.set(dayText));
+    EXPECT_TRUE(*storedDay.valueIf<zv::date>() == day);
+
+    const zv::time noon(12, 30, 15);
+    genericValue storedTime(zv::time(1, 0, 0));
+    ASSERT_TRUE(genericValue(noon).get(text));
+    EXPECT_TRUE(storedTime.set(text));
+    EXPECT_TRUE(*storedTime.valueIf<zv::time>() == noon);
+
+    zv::string stampText;
+    const zv::timestamp stamp(day, noon);
+    EXPECT_TRUE(genericValue(stamp).get(stampText));
+    EXPECT_EQ(stampText, stamp.toString());
+
+    zv::version v(1, 2, 3, 4);
+    genericValue boundVersion(&v);
+    EXPECT_TRUE(boundVersion.set(zv::string(L"5.6")));
+    EXPECT_TRUE(v == zv::version(5, 6, 0, 0));
+    EXPECT_FALSE(boundVersion.set(zv::string(L"not a version")));
+    EXPECT_TRUE(v == zv::version(5, 6, 0, 0));
+
+    // A file value gives its name.
+    EXPECT_TRUE(genericValue(zv::file(L"C:\\data\\part.txt")).get(text));
+    EXPECT_NE(text.find(L"part.txt"), zv::string::npos) << std::wstring(text.c_str());
+
+    // A value type never reads as the undefined value.
+    EXPECT_FALSE(genericValue(day).isUndefined());
+}
