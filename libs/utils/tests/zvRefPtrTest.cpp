@@ -1,0 +1,219 @@
+#include "zvRefPtr.h"
+#include "zvRefObj.h"
+#include "zvSharedPtr.h"
+
+#include "zvTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Counts its destructions in a counter owned by the test.
+class tracked : public zv::refObj {
+public:
+    explicit tracked(std::atomic<int>* destroyed, int value = 0) : m_destroyed(destroyed), m_value(value) {}
+    ~tracked() override { ++*m_destroyed; }
+    int value() const { return m_value; }
+
+private:
+    std::atomic<int>* m_destroyed;
+    int m_value;
+};
+
+class derivedTracked : public tracked {
+public:
+    using tracked::tracked;
+};
+
+// Checks one captured assertion: the "m_p != NULL" convention, from `header`.
+void expectNullAssertion(const zvtest::assertCapture& capture, const char* header) {
+    const std::vector<std::wstring> messages = capture.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    const std::wstring& text = messages[0];
+    EXPECT_EQ(text.rfind(L"Assertion failed:\nm_p != NULL\n\nFile: ", 0), 0u)
+        << std::string(text.begin(), text.end());
+    EXPECT_NE(text.find(std::wstring(header, header + std::char_traits<char>::length(header))),
+              std::wstring::npos);
+    EXPECT_NE(text.find(L"\nLine: "), std::wstring::npos);
+}
+
+} // namespace
+
+TEST(refObj, LastReleaseDestroysExactlyOnceAndAnswersZero) {
+    std::atomic<int> destroyed{0};
+    auto* raw = new tracked(&destroyed);
+    EXPECT_EQ(raw->addRef(), 1);
+    EXPECT_EQ(raw->addRef(), 2);
+    EXPECT_EQ(raw->release(), 1);
+    EXPECT_EQ(destroyed, 0);
+    EXPECT_EQ(raw->release(), 0);
+    EXPECT_EQ(destroyed, 1);
+}
+
+TEST(refObj, CopyStartsWithItsOwnCount) {
+    std::atomic<int> destroyed{0};
+    zv::refPtr<tracked> original = zv::createRefObj<tracked>(&destroyed, 7);
+    {
+        zv::refPtr<tracked> copy = zv::createRefObj<tracked>(*original);
+        EXPECT_EQ(copy->value(), 7);
+        EXPECT_EQ(copy->addRef(), 2); // the copy's own count, not the original's
+        copy->release();
+    }
+    EXPECT_EQ(destroyed, 1);
+    EXPECT_EQ(original->addRef(), 2);
+    original->release();
+}
+
+TEST(refPtr, CopiesMovesAndAssignmentsBalanceReferences) {
+    std::atomic<int> destroyed{0};
+    {
+        zv::refPtr<tracked> a = zv::createRefObj<tracked>(&destroyed, 1);
+        zv::refPtr<tracked> b = a;
+        zv::refPtr<tracked> c = std::move(b);
+        EXPECT_TRUE(b.isNull());
+        EXPECT_EQ(a, c);
+        a = a; // self-assignment keeps the object
+        c = zv::createRefObj<tracked>(&destroyed, 2);
+        EXPECT_EQ(destroyed, 0);
+        a = c; // the first object loses its last reference
+        EXPECT_EQ(destroyed, 1);
+        EXPECT_EQ(a->value(), 2);
+
+        // Wrapping the same raw pointer twice is safe: the count is in the object.
+        zv::refPtr<tracked> again(a.get());
+        again = nullptr;
+        EXPECT_EQ(destroyed, 1);
+
+        tracked* owned = a.detach();
+        zv::refPtr<tracked> adopted;
+        adopted.attach(owned);
+        c = nullptr;
+        EXPECT_EQ(destroyed, 1);
+        adopted.reset();
+        EXPECT_EQ(destroyed, 2);
+    }
+    EXPECT_EQ(destroyed, 2);
+}
+
+TEST(refPtr, ConvertsToBaseAndToConst) {
+    std::atomic<int> destroyed{0};
+    {
+        zv::refPtr<derivedTracked> d = zv::createRefObj<derivedTracked>(&destroyed, 3);
+        zv::refPtr<tracked> base = d;
+        zv::const_refPtr<tracked> readOnly = d;
+        zv::const_refPtr<tracked> copy = readOnly;
+        d = nullptr;
+        base = nullptr;
+        EXPECT_EQ(destroyed, 0);
+        EXPECT_EQ(copy->value(), 3);
+        readOnly = nullptr;
+        EXPECT_EQ((*copy).value(), 3);
+    }
+    EXPECT_EQ(destroyed, 1);
+}
+
+TEST(refPtr, NullDereferenceAssertsWithTheConventionalText) {
+    zv::refPtr<tracked> null;
+    {
+        zvtest::assertCapture capture;
+        EXPECT_THROW(null->value(), bool);
+        expectNullAssertion(capture, "zvRefPtr.h");
+    }
+    {
+        zvtest::assertCapture capture;
+        const zv::const_refPtr<tracked> constNull;
+        EXPECT_THROW((void)*constNull, bool);
+        expectNullAssertion(capture, "zvRefPtr.h");
+    }
+}
+
+// Many threads take and drop references to one object; whichever drops the
+// last one destroys it, exactly once, and only that release answers 0.
+TEST(refObjConcurrent, StressAddRefReleaseDestroysExactlyOnce) {
+    constexpr int kRounds = 60;
+    constexpr int kThreads = 4;
+    constexpr int kIterations = 2000;
+    for (int round = 0; round < kRounds; ++round) {
+        std::atomic<int> destroyed{0};
+        std::atomic<int> zeros{0};
+        std::atomic<bool> go{false};
+        tracked* object = new tracked(&destroyed);
+        for (int t = 0; t < kThreads; ++t)
+            object->addRef(); // one reference per thread, taken before it starts
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t)
+            threads.emplace_back([&, t] {
+                while (!go.load())
+                    std::this_thread::yield();
+                for (int i = 0; i < kIterations; ++i) {
+                    if ((i + t) % 2 == 0) {
+                        zv::refPtr<tracked> p(object);
+                        zv::refPtr<tracked> q = p;
+                    } else {
+                        object->addRef();
+                        if (object->release() == 0)
+                            ++zeros;
+                    }
+                }
+                if (object->release() == 0)
+                    ++zeros;
+            });
+        go = true;
+        for (auto& th : threads)
+            th.join();
+        ASSERT_EQ(destroyed, 1) << "round " << round;
+        ASSERT_EQ(zeros, 1) << "round " << round;
+    }
+}
+
+namespace {
+
+struct shape {
+    explicit shape(std::atomic<int>* destroyed) : m_destroyed(destroyed) {}
+    virtual ~shape() { ++*m_destroyed; }
+    std::atomic<int>* m_destroyed;
+};
+struct circle : shape {
+    using shape::shape;
+    int radius = 5;
+};
+
+} // namespace
+
+TEST(sharedPtr, LastOwnerDeletesObjectOnce) {
+    std::atomic<int> destroyed{0};
+    {
+        zv::sharedPtr<circle> c(new circle(&destroyed));
+        EXPECT_EQ(c.useCount(), 1u);
+        zv::sharedPtr<shape> s = c; // shares the counter
+        EXPECT_EQ(c.useCount(), 2u);
+        zv::sharedPtr<shape> moved = std::move(s);
+        EXPECT_TRUE(s.isNull());
+        EXPECT_EQ(moved.useCount(), 2u);
+        c = nullptr;
+        EXPECT_EQ(destroyed, 0);
+        EXPECT_EQ(moved.useCount(), 1u);
+        zv::sharedPtr<shape> other(new shape(&destroyed));
+        moved = other; // the circle goes (through the virtual destructor)
+        EXPECT_EQ(destroyed, 1);
+        EXPECT_EQ(moved, other);
+        EXPECT_EQ(other.useCount(), 2u);
+    }
+    EXPECT_EQ(destroyed, 2);
+
+    const zv::sharedPtr<shape> null(nullptr);
+    EXPECT_EQ(null.useCount(), 0u);
+    EXPECT_FALSE(null);
+}
+
+TEST(sharedPtr, NullDereferenceAssertsWithTheConventionalText) {
+    zv::sharedPtr<circle> null;
+    zvtest::assertCapture capture;
+    EXPECT_THROW((void)null->radius, bool);
+    expectNullAssertion(capture, "zvSharedPtr.h");
+}
