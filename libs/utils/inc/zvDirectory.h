@@ -1,0 +1,184 @@
+// zvDirectory.h - folders, the three folder iterators and the user's
+// well-known folders.
+//
+//     zv::directory dir(L"C:\\data");                 // "C:\data\"
+//     for (zv::fileIterator it(dir, L"*.txt", 0x02); !it.m_current.empty(); ++it)
+//         use(it.m_current);                          // files, hidden ones skipped
+//     for (zv::recursiveFileIterator it(dir, L"*.*", 0, L"*.*", 0); !it.finished(); ++it)
+//         use(static_cast<const zv::file&>(it));      // subfolders' files first
+//
+// Exclusion masks use the attribute bits 0x01 read-only, 0x02 hidden,
+// 0x04 system, 0x10 folder, 0x20 archive: an entry with any bit of the mask
+// is skipped. Entries come in the order the file system gives them.
+#pragma once
+
+#include "zvDefs.h"
+#include "zvDtConvert.h"
+#include "zvFile.h"
+#include "zvFsEntry.h"
+#include "zvTypeConvert.h"
+
+#include <memory>
+#include <string>
+
+namespace zv::os {
+struct findHandle;
+}
+
+namespace zv {
+
+class fileIterator;
+class directoryIterator;
+
+class ZV_API directory : public fsEntry {
+public:
+    enum eDSType : int { dsAvailable = 0, dsTotal = 1, dsFree = 2 };
+    enum eDSBaseSize : int { dsBytes = 0, dsKBytes = 1, dsMBytes = 2, dsGBytes = 3 };
+
+    directory() : fsEntry(true) {}
+    /// The normalisation of `fullName`, with one trailing backslash.
+    directory(const zv::string& fullName) : fsEntry(fullName, zv::string(), true) {}
+    directory(const wchar_t* fullName) : fsEntry(zv::string(fullName), zv::string(), true) {}
+    /// The folder `name` inside `parent`.
+    directory(const directory& parent, const zv::string& name) : fsEntry(parent, name, true) {}
+    directory(const directory&) = default;
+    directory& operator=(const directory&) = default;
+    using fsEntry::operator=;
+
+    /// Renames within the parent folder.
+    bool rename(const zv::string& newName) override;
+
+    /// Creates the folder (with `recursive` its missing parents too); true
+    /// when it exists afterwards.
+    bool create(bool recursive = false) const;
+    /// Deletes every file that is neither read-only, hidden nor system; with
+    /// `recursive` the subfolders are cleared as well (and kept).
+    bool clear(bool recursive = false) const;
+    /// Like `clear`, then removes subfolders (with `recursive`) and the
+    /// folder itself; false when something had to stay.
+    bool remove(bool recursive = false) const;
+    /// True at the first file that cannot be written.
+    bool containsReadOnlyFiles(bool recursive = false) const;
+    /// No subfolder and no file except hidden and system ones.
+    bool isEmpty() const;
+    bool isRoot() const;
+    bool isCurrent() const;
+    /// Makes this folder the working directory (and its drive current).
+    bool makeCurrent() const;
+
+    /// The quantity `type` in the unit `base`; 0xFFFFFFFF when it does not
+    /// fit in 32 bits.
+    bool getDiskSpace(eDSType type, eDSBaseSize base, unsigned long* value) const;
+    /// The same in 64 bits, without the cap.
+    bool getDiskSpace(eDSType type, eDSBaseSize base, unsigned long long* value) const;
+
+    fileIterator fileIt(const wchar_t* pattern = L"*.*", int excludeMask = 0) const;
+    directoryIterator dirIt(const wchar_t* pattern = L"*.*", int excludeMask = 0) const;
+    unsigned long numberOfFiles(const wchar_t* pattern = L"*.*", int excludeMask = 0) const;
+
+    /// The temporary folder: the override, else TMP, TEMP (and on Linux
+    /// TMPDIR, then "/tmp"), else the working directory.
+    static directory systemTempDir();
+    /// Replaces the process-wide override of `systemTempDir` (set it once at
+    /// start-up; an empty name removes it).
+    static void overwriteSystemTempDir(const directory& dir);
+    static directory userHomeDir();
+    static directory userAppdataDir(const wchar_t* sub = nullptr, bool create = false);
+    static directory userLocalAppdataDir(const wchar_t* sub = nullptr, bool create = false);
+    static directory allUserAppdataDir(const wchar_t* sub = nullptr, bool create = false);
+    static directory commonDocumentsDir(bool create = false);
+    static directory userDocumentsDir(bool create = false);
+    static directory desktopDir(bool create = false);
+    /// Creates a new folder inside `base` (the temporary folder when empty)
+    /// named by a counter started at the current time.
+    static directory generateRandomDirectory(const directory& base);
+};
+
+/// The subfolders of a folder ("." and ".." never among them).
+class ZV_API directoryIterator {
+public:
+    directoryIterator(const directory& dir, const wchar_t* pattern = L"*.*", int excludeMask = 0);
+    ~directoryIterator();
+    directoryIterator(const directoryIterator&) = delete;
+    directoryIterator& operator=(const directoryIterator&) = delete;
+
+    void next();
+    void operator++() { next(); }
+    void operator++(int) { next(); }
+    /// False once the last entry has been passed.
+    bool positioned() const { return !m_current.empty(); }
+    /// The attribute bits of the current folder (0x400: a link or junction).
+    unsigned currentAttributes() const { return m_attributes; }
+
+    directory m_current; ///< the current folder; an empty name when finished
+
+private:
+    bool accept(const std::wstring& name, unsigned attributes);
+    directory m_dir;
+    unsigned m_attributes = 0;
+    os::findHandle* m_handle = nullptr;
+    int m_excludeMask;
+};
+
+/// The files of a folder (folders are never returned).
+class ZV_API fileIterator {
+public:
+    fileIterator(const directory& dir, const zv::string& pattern = L"*.*", int excludeMask = 0);
+    ~fileIterator();
+    fileIterator(const fileIterator&) = delete;
+    fileIterator& operator=(const fileIterator&) = delete;
+
+    void next();
+    void operator++() { next(); }
+    void operator++(int) { next(); }
+    bool positioned() const { return !m_current.empty(); }
+
+    file m_current; ///< the current file; an empty name when finished
+
+private:
+    bool accept(const std::wstring& name, unsigned attributes);
+    directory m_dir;
+    os::findHandle* m_handle = nullptr;
+    int m_excludeMask;
+};
+
+/// The files of a whole tree, depth first: the files of every subfolder
+/// come before the files of the folder itself.
+class ZV_API recursiveFileIterator {
+public:
+    recursiveFileIterator(const directory& dir, const zv::string& filePattern = L"*.*",
+                          int fileExcludeMask = 0, const zv::string& dirPattern = L"*.*",
+                          int dirExcludeMask = 0);
+    ~recursiveFileIterator();
+    recursiveFileIterator(const recursiveFileIterator&) = delete;
+    recursiveFileIterator& operator=(const recursiveFileIterator&) = delete;
+
+    void next();
+    void operator++() { next(); }
+    void operator++(int) { next(); }
+    /// True when no file is left.
+    bool finished() const;
+    /// The current file; throws `bool` false when there is none.
+    operator const file&() const;
+
+private:
+    void descend();
+    std::unique_ptr<directoryIterator> m_dirs;
+    std::unique_ptr<recursiveFileIterator> m_child;
+    std::unique_ptr<fileIterator> m_files;
+    zv::string m_dirPattern;
+    int m_dirExcludeMask;
+    zv::string m_filePattern;
+    int m_fileExcludeMask;
+};
+
+/// Text conversions: to text the full name, from text `setName` (with the
+/// trailing backslash).
+ZV_API bool dtconvert(string& target, const directory& source, int flags, const dtArgs& args);
+ZV_API bool dtconvert(string& target, const directory& source, int flags = 0, ...);
+ZV_API bool dtconvert(directory& target, const string& source, int flags, const dtArgs& args);
+ZV_API bool dtconvert(directory& target, const string& source, int flags = 0, ...);
+
+} // namespace zv
+
+ZV_TYPECONVERT_NAME(zv::directory, "zv::directory")

@@ -1,0 +1,126 @@
+// zvFile.h - a file named by a normalised path: existence, access, copies,
+// times, CRC-32, version resources and unique names.
+//
+//     zv::directory dir(L"C:\\data");
+//     zv::file f(dir, L"a.txt");          // "C:\data\a.txt"
+//     if (!f.exists()) f.create(zv::file::accessReadWrite);
+//     unsigned long crc = 0;
+//     f.getCrc32(crc);
+//
+// Nothing is cached: every query asks the file system. Operations answer
+// false (or 0, or an empty name) on failure and never throw; an empty name
+// makes every operation fail quietly. Times are seconds since 1970 UTC in
+// 64 bits.
+#pragma once
+
+#include "zvDefs.h"
+#include "zvDtConvert.h"
+#include "zvFsEntry.h"
+#include "zvTypeConvert.h"
+#include "zvVersion.h"
+
+namespace zv {
+
+class directory;
+class timestamp;
+
+class ZV_API file : public fsEntry {
+public:
+    /// Access-test modes (combinable); `accessMissing` is what `accessMode`
+    /// answers for a missing file.
+    enum eAccessMode : int {
+        accessExists = 0,
+        accessWrite = 2,
+        accessRead = 4,
+        accessReadWrite = 6,
+        accessMissing = -1
+    };
+
+    file() : fsEntry(false) {}
+    /// The normalisation of `fullName`.
+    file(const zv::string& fullName) : fsEntry(fullName, zv::string(), false) {}
+    file(const wchar_t* fullName) : fsEntry(zv::string(fullName), zv::string(), false) {}
+    /// `name` inside `dir`.
+    file(const directory& dir, const zv::string& name);
+    file(const file&) = default;
+    file& operator=(const file&) = default;
+    using fsEntry::operator=;
+
+    /// A file (not a folder) exists at the name.
+    bool exists() const override;
+    /// Renames within the folder; fails when `newName` exists.
+    bool rename(const zv::string& newName) override;
+
+    bool check(eAccessMode mode) const;
+    bool isReadable() const { return check(accessRead); }
+    /// Can be written: an existing file by the access test; a missing one by
+    /// creating and deleting it (nothing is left behind).
+    bool isWriteable() const;
+    /// -1 for a missing file, else (2 when writeable) | (4 when readable).
+    int accessMode() const;
+    /// Creates an empty file (read-only unless `mode` has `accessWrite`);
+    /// false when it exists.
+    bool create(eAccessMode mode = accessReadWrite) const;
+    /// Makes the file writable or read-only after `mode`.
+    bool change(eAccessMode mode) const;
+    bool allowRead(bool allow) const;
+    bool allowWrite(bool allow) const;
+
+    bool copy(const file& target, bool overwrite) const;
+    bool move(const file& target) const;
+    bool remove() const;
+    /// Renames to the name without its extension (the last one with
+    /// `lastDotOnly`, else everything from the first dot) plus "." + `ext`.
+    bool setExtension(const wchar_t* ext, bool lastDotOnly);
+
+    /// The size in bytes; 0 when it cannot be read (the maximum of the type
+    /// when it does not fit).
+    unsigned long size() const;
+    /// The size in bytes in 64 bits; 0 when it cannot be read.
+    unsigned long long size64() const;
+    long long creationTime() const;
+    long long lastModificationTime() const;
+    bool setLastModificationTime(const long long& seconds) const;
+    bool setLastModificationTime(const timestamp& time) const;
+    /// Copies the times and attribute bits of `other` onto this file; false
+    /// when a part could not be copied.
+    bool setFilePropsLike(const file& other) const;
+    /// The attribute bits (0x01 read-only, 0x02 hidden, 0x04 system, 0x20
+    /// archive); false when they cannot be read.
+    bool getAttributes(unsigned& attributes) const;
+    /// Sets the bits 0x01, 0x02, 0x04 and 0x20.
+    bool setAttributes(unsigned attributes) const;
+
+    /// Appends this file's bytes to `target` (created when missing).
+    bool appendTo(const file& target) const;
+    bool getCrc32(unsigned long& crc) const;
+    /// Same name (ignoring case), or both CRC-32 values known and equal.
+    bool isIdenticalTo(const file& other) const;
+
+    bool getFixedFileVersion(unsigned& a, unsigned& b, unsigned& c, unsigned& d) const;
+    bool getFixedFileVersion(version& v) const;
+    bool getFixedProductVersion(unsigned& a, unsigned& b, unsigned& c, unsigned& d) const;
+    bool getFixedProductVersion(version& v) const;
+    /// "a.b.c.d", each number padded with "0" to `minDigits`.
+    bool getFixedFileVersionString(zv::string& text, unsigned minDigits = 1) const;
+    bool getFixedProductVersionString(zv::string& text, unsigned minDigits = 1) const;
+
+    /// Creates a new empty file in `dir` (the temporary folder when its name
+    /// is empty) named by a counter started at the current time; an empty
+    /// name when none can be created.
+    static file generateRandomFile(const directory& dir, const zv::string& ext);
+
+private:
+    bool fixedVersion(bool product, unsigned (&parts)[4]) const;
+    bool isIdenticalName(const file& other) const;
+};
+
+/// Text conversions: to text the full name, from text `setName`.
+ZV_API bool dtconvert(string& target, const file& source, int flags, const dtArgs& args);
+ZV_API bool dtconvert(string& target, const file& source, int flags = 0, ...);
+ZV_API bool dtconvert(file& target, const string& source, int flags, const dtArgs& args);
+ZV_API bool dtconvert(file& target, const string& source, int flags = 0, ...);
+
+} // namespace zv
+
+ZV_TYPECONVERT_NAME(zv::file, "zv::file")

@@ -1,0 +1,34 @@
+#include "zvEnvironment.h"
+
+#include "os/zvOs.h"
+
+namespace zv {
+
+bool getEnvironmentVariable(const wchar_t* name, zv::string& value) {
+    value.clear();
+    std::wstring text;
+    if (!os::getEnv(name, text))
+        return false;
+    value = std::move(text);
+    return !value.empty();
+}
+
+bool setEnvironmentVariable(const wchar_t* name, const wchar_t* value) {
+    return os::setEnv(name, value);
+}
+
+bool getUserName(zv::string& name) {
+    std::wstring text;
+    os::userName(text);
+    name = std::move(text);
+    return !name.empty();
+}
+
+bool getComputerName(zv::string& name) {
+    std::wstring text;
+    os::computerName(text);
+    name = std::move(text);
+    return !name.empty();
+}
+
+} // namespace zv
