@@ -20,6 +20,143 @@ const std::vector<command> kCommands = {
      "two spaces and the name. '-' reads standard input. Exits 1 if any file\n"
      "could not be read.\n",
      &cmdCrc32},
+    {"expr", "evaluate arithmetic expressions",
+     "usage: zvutil expr TEXT...\n"
+     "Evaluates each expression (numbers, + - * / ^, signs, parentheses; \".\" or\n"
+     "\",\" as the decimal separator) and prints one line per expression: the\n"
+     "value as the shortest text that reads back the same (at most 17 significant\n"
+     "digits), or 'error N: TEXT' for an invalid one. Exits 1 if any was invalid.\n",
+     &cmdExpr},
+    {"base64", "encode or decode Base64",
+     "usage: zvutil base64 encode|decode [FILE|-]\n"
+     "encode writes the Base64 text of the file's bytes and a line break; decode\n"
+     "writes the bytes of the Base64 text in the file, ignoring line breaks and\n"
+     "blanks and stopping at the first '=' or other character outside the\n"
+     "alphabet. Without FILE, or with '-', standard input is read.\n",
+     &cmdBase64},
+    {"round", "round a number to a count of decimals",
+     "usage: zvutil round VALUE DECIMALS\n"
+     "Rounds VALUE to DECIMALS decimals, halves away from zero, as the stored\n"
+     "double lies (2.675 with 2 decimals gives 2.67). Negative DECIMALS round to\n"
+     "tens, hundreds, ... Prints like 'zvutil expr'.\n",
+     &cmdRound},
+    {"cutoff", "cut a number to a count of decimals",
+     "usage: zvutil cutoff VALUE DECIMALS\n"
+     "Cuts VALUE to DECIMALS decimals (truncates toward zero). Negative DECIMALS\n"
+     "cut to tens, hundreds, ... Prints like 'zvutil expr'.\n",
+     &cmdCutOff},
+    {"match", "test a text against a wildcard pattern",
+     "usage: zvutil match PATTERN TEXT\n"
+     "Matches the whole TEXT against PATTERN: '*' stands for any run of\n"
+     "characters, '?' for exactly one, everything else only for itself (case\n"
+     "matters). Prints 'match' and exits 0, or prints 'no match' and exits 1.\n"
+     "Arguments are read as UTF-8 on Linux and in the ANSI code page on Windows.\n",
+     &cmdMatch},
+    {"codepage", "show the bytes of a text in a code page",
+     "usage: zvutil codepage [--cp N] TEXT\n"
+     "Converts TEXT to the process's ANSI code page (or code page N) and prints\n"
+     "the page's number, a colon and the bytes as two-digit hex numbers, e.g.\n"
+     "'1252: 63 61 66 e9'. Characters the page cannot hold become '?' (3f).\n"
+     "TEXT is read as UTF-8 on Linux and in the ANSI code page on Windows. On\n"
+     "Linux the ANSI code page is 1252 unless ZV_ANSI_CODEPAGE names another.\n"
+     "Exits 1 when the code page is unknown.\n",
+     &cmdCodePage},
+    {"convert", "convert a value between number types and text",
+     "usage: zvutil convert --from TYPE --to TYPE [--hex upper|lower] [--digits N] [--user-locale] VALUE\n"
+     "TYPE is one of short, ushort, int, uint, long, ulong, float, double, bool, string.\n"
+     "VALUE is read into the source type with the library's own text-to-number\n"
+     "conversion (blanks, sign, digits, '.' or ',' as separator; trailing text is\n"
+     "ignored), converted through the run-time conversion registry and printed\n"
+     "as text. --hex shows integers in hexadecimal, --digits N asks integers for at\n"
+     "least N digits and floating point for N decimals (at most 10), --user-locale\n"
+     "uses the user's decimal separator. A conversion that reports false (out of\n"
+     "range: the value is saturated) prints the value and '(false)' and exits 1.\n",
+     &cmdConvert},
+    {"uinum", "re-format a number typed by a user",
+     "usage: zvutil uinum TEXT [--decimals N]\n"
+     "Evaluates TEXT as an arithmetic expression ('.' or ',' as the separator)\n"
+     "and prints it with the user's decimal separator: with N decimals (at most\n"
+     "10), or by default up to 8 with trailing zeros removed. Exits 1 when TEXT\n"
+     "is no valid expression.\n",
+     &cmdUiNumber},
+    {"guid", "create identities or check the text of one",
+     "usage: zvutil guid [-n COUNT]\n"
+     "       zvutil guid --check TEXT\n"
+     "Prints COUNT (default 1) new time-based identities, one per line, as 36\n"
+     "lower-case hexadecimal digits in groups 8-4-4-4-12. --check says whether\n"
+     "TEXT is a valid identity ('valid' and its normal form, exit 0) or not\n"
+     "('invalid', exit 1). Valid are \"0\", the empty text (the zero identity)\n"
+     "and exactly 36 characters: hex digits of either case with '-' at the\n"
+     "positions of the groups; no braces or blanks.\n",
+     &cmdGuid},
+    {"date", "dates: weekday and week, Easter, arithmetic, differences",
+     "usage: zvutil date info DATE\n"
+     "       zvutil date easter YEAR\n"
+     "       zvutil date add DATE N days|weeks|months|years|workdays\n"
+     "       zvutil date diff A B\n"
+     "       zvutil date nth N WEEKDAY MONTH YEAR\n"
+     "DATE is YYYY/MM/DD or YYYY-MM-DD (a day beyond the month's end becomes its\n"
+     "last day). info prints the weekday, day of year, ISO week and whether the\n"
+     "year is a leap year. add moves DATE by N units (N may be negative; months\n"
+     "and years keep the day where the month has it, else take the last day;\n"
+     "workdays count Monday to Friday). diff prints the days from A to B\n"
+     "(negative when B is earlier). nth prints the N-th WEEKDAY (monday..sunday\n"
+     "or 0-6 from Monday) of MONTH (1-12 or a name) and exits 1 when there is\n"
+     "none. Results are printed as YYYY/MM/DD.\n",
+     &cmdDate},
+    {"time", "times of day: arithmetic",
+     "usage: zvutil time add TIME N hours|minutes|seconds|ms\n"
+     "TIME is HH[:MM[:SS[:MS]]] (hour 24 reads as 0). Moves TIME by N units (N\n"
+     "may be negative) and prints HH:MM:SS:MS, followed by ' (+N days)' or\n"
+     "' (-N days)' when the move crossed midnight.\n",
+     &cmdTime},
+    {"path", "normalise, split, relate and join path names",
+     "usage: zvutil path norm NAME...\n"
+     "       zvutil path split NAME\n"
+     "       zvutil path rel NAME BASE\n"
+     "       zvutil path join DIR NAME\n"
+     "       zvutil path host NAME...\n"
+     "Shows the library's own (Windows-style) names. norm prints the normalised\n"
+     "full name (relative names are completed with the working directory, the\n"
+     "first %VAR% is expanded). split prints drive, path, name and extension and\n"
+     "a table of path(), name() and extension() for every combination of the\n"
+     "flags 2 noExtension, 4 firstDot, 8 withDrive, 16 withPath, 32 withName,\n"
+     "64 withExtension. rel prints NAME relative to BASE (lower case; a BASE\n"
+     "ending in a delimiter is a folder). join joins DIR and NAME. host prints\n"
+     "the host path of a name (on Linux through the drive mapping). Host paths\n"
+     "are accepted as names.\n",
+     &cmdPath},
+    {"ls", "list the files of a folder",
+     "usage: zvutil ls DIR [--pattern P] [--exclude MASK] [--recursive]\n"
+     "Prints the host path of each file of DIR matching P (wildcards * and ?,\n"
+     "ignoring case; default *.*), in the order the file system gives them.\n"
+     "MASK skips files with any of its attribute bits: a number (1 read-only,\n"
+     "2 hidden, 4 system, 32 archive) or letters r, h, s, a. --recursive walks\n"
+     "the whole tree, the files of each subfolder before the folder's own\n"
+     "(hidden and system folders are skipped when MASK names them).\n",
+     &cmdLs},
+    {"dirs", "list the subfolders of a folder",
+     "usage: zvutil dirs DIR\n"
+     "Prints the host path of each subfolder of DIR, in file-system order.\n",
+     &cmdDirs},
+    {"fileinfo", "size, times, attributes, CRC-32 and versions of a file",
+     "usage: zvutil fileinfo FILE\n"
+     "Prints the library's name and the host path, the size, the creation and\n"
+     "modification times (UTC), the attribute bits, the CRC-32 and the file and\n"
+     "product versions of a Windows executable's version resource (read\n"
+     "directly on Linux). Exits 1 when the file is missing or unreadable.\n",
+     &cmdFileInfo},
+    {"df", "free and total space of a volume",
+     "usage: zvutil df DIR [--unit b|k|m|g]\n"
+     "Prints the space available to the caller, the volume's size and its free\n"
+     "space, in bytes (default), KiB, MiB or GiB (rounded down).\n",
+     &cmdDf},
+    {"folders", "the user's well-known folders",
+     "usage: zvutil folders\n"
+     "Prints the temporary folder and the user's well-known folders (home,\n"
+     "documents, desktop, application data, ...) as host paths. On Linux these\n"
+     "come from the XDG settings (see README).\n",
+     &cmdFolders},
     {"demo", "a short tour of the library on a temporary folder",
      "usage: zvutil demo\n"
      "Runs each capability of the library once on a temporary folder, prints\n"

@@ -42,5 +42,30 @@ bool wantsHelp(const std::vector<std::string>& args);
 int cmdVersion(context& ctx);
 int cmdCrc32(context& ctx);
 int cmdDemo(context& ctx);
+int cmdMatch(context& ctx);
+int cmdCodePage(context& ctx);
+
+/// A command-line argument as wide text: UTF-8 on Linux, the ANSI code page
+/// on Windows (as the C runtime hands `main` its arguments).
+std::wstring wideFromArgument(const std::string& arg);
+int cmdExpr(context& ctx);
+int cmdBase64(context& ctx);
+int cmdRound(context& ctx);
+int cmdCutOff(context& ctx);
+int cmdConvert(context& ctx);
+int cmdUiNumber(context& ctx);
+int cmdDate(context& ctx);
+int cmdTime(context& ctx);
+int cmdGuid(context& ctx);
+int cmdPath(context& ctx);
+int cmdLs(context& ctx);
+int cmdDirs(context& ctx);
+int cmdFileInfo(context& ctx);
+int cmdDf(context& ctx);
+int cmdFolders(context& ctx);
+
+/// The shortest text that reads back as `value` (%g style, at most 17
+/// significant digits, independent of the locale).
+std::string formatNumber(double value);
 
 } // namespace zvcli

@@ -1,7 +1,24 @@
 #include "zvCli.h"
 
+#include "zvBase64.h"
+#include "zvCodePage.h"
 #include "zvCrc32.h"
+#include "zvDate.h"
+#include "zvDirectory.h"
+#include "zvDtConvert.h"
+#include "zvExpression.h"
+#include "zvGenericSet.h"
+#include "zvGuid.h"
 #include "zvMutex.h"
+#include "zvObserver.h"
+#include "zvRound.h"
+#include "zvScString.h"
+#include "zvString.h"
+#include "zvTime.h"
+#include "zvTimeStamp.h"
+#include "zvTimer.h"
+#include "zvTypeConvert.h"
+#include "zvVersion.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -47,6 +64,29 @@ private:
 void section(std::ostream& out, const char* title) {
     out << "\n== " << title << "\n";
 }
+
+// A counted document that tells its observers when it is renamed.
+class demoDocument : public zv::refObj, public zv::observable {
+public:
+    void rename() { fireEvent(1, this, L"Renamed", nullptr); }
+};
+
+// Prints the events its message map routes to it.
+class demoView : public zv::refObj, public zv::observer {
+public:
+    explicit demoView(std::ostream& out) : m_out(out) {}
+    EV_DECLARE_MSGMAP();
+
+private:
+    void onRenamed(zv::iRefObj*, const wchar_t*, zv::iEventParams*) { m_out << "view got    : renamed\n"; }
+    void onAny(zv::iRefObj*, const wchar_t*, zv::iEventParams*) { m_out << "view got    : event 1\n"; }
+    std::ostream& m_out;
+};
+
+EV_BEGIN_MSGMAP(demoView, zv::observer)
+EV_ON_NAMED_EVENT(1, L"renamed", onRenamed)
+EV_ON_EVENT(1, onAny)
+EV_END_MSGMAP()
 
 } // namespace
 
@@ -103,6 +143,141 @@ int cmdDemo(context& ctx) {
     for (auto& t : threads)
         t.join();
     out << "4 threads x 10000 incs  : " << counter << "\n";
+
+    section(out, "Text utilities and expressions");
+    {
+        const zv::scString a = zv::scString::createFrom(L"Width");
+        const zv::scString b = zv::scString::createFrom(L"Width");
+        out << "interned \"Width\" twice : " << (a.c_str() == b.c_str() ? "one copy" : "two copies") << "\n";
+        std::string text;
+        zv::base64_encode(reinterpret_cast<const unsigned char*>("Man"), 3, text);
+        std::string bytes;
+        zv::base64_decode(text, bytes);
+        out << "base64(\"Man\")          = " << text << ", back: " << bytes << "\n";
+        out << "round2(2.675)           = " << formatNumber(zv::round2(2.675)) << "\n";
+        out << "cutOff1(-2.789)         = " << formatNumber(zv::cutOff1(-2.789)) << "\n";
+        const zv::expression e(L"2*(3+4)^2/1.5e1");
+        out << "2*(3+4)^2/1.5e1         = " << formatNumber(e.result()) << "\n";
+        const zv::expression bad(L"1/0");
+        out << "1/0                     : error " << bad.error() << ", "
+            << (bad.isValid() ? "valid" : "invalid") << "\n";
+    }
+
+    section(out, "Strings, formatting and code pages");
+    {
+        auto utf8 = [](const std::wstring& w) {
+            std::string bytes;
+            zv::toCodePage(w, 65001, bytes);
+            return bytes;
+        };
+        zv::string s(L"  a;b;c ");
+        s.deleteLeading(L" ").deleteTrailing(L" ");
+        out << "trimmed, field 1        : \"" << utf8(s) << "\" -> \"" << utf8(s.substrBetween(L';', 1))
+            << "\"\n";
+        out << "\"report.txt\" ~ \"*.t?t\"  : "
+            << (zv::string(L"report.txt").matches(L"*.t?t") ? "match" : "no match") << "\n";
+        out << "sformat                 : "
+            << utf8(zv::string::sformat(L"%s=%04d %S %.3e %I64d", L"id", 42, "narrow", 1234.5,
+                                        -1099511627776ll))
+            << "\n";
+        const std::string bytes = zv::string(L"caf\u00e9 \u20ac").getMBCS();
+        out << "\"" << utf8(L"caf\u00e9 \u20ac") << "\" in page " << zv::ansiCodePage() << "  :";
+        for (unsigned char b : bytes)
+            out << " " << std::hex << static_cast<int>(b) << std::dec;
+        out << "\n";
+    }
+
+    section(out, "Type conversion");
+    {
+        zv::string text;
+        short small = 0;
+        const bool fits = zv::dtconvert(small, 70000);
+        out << "70000 as short          : " << small << (fits ? "" : " (saturated)") << "\n";
+        zv::dtconvert(text, 255, zv::dtFormat, zv::dtHexUpper);
+        out << "255 in hex              : " << zv::string::getMBCS(text) << "\n";
+        zv::dtconvert(text, 1.0 / 3.0);
+        out << "1/3 as text             : " << zv::string::getMBCS(text) << "\n";
+        double parsed = 0;
+        zv::dtconvert(parsed, zv::string(L"1,5"));
+        out << "\"1,5\" as double         : " << parsed << "\n";
+        int number = 0;
+        const zv::string apples = L"  42 apples";
+        zv::typeconvert::typeConversionManager::instance().convert(number, apples);
+        out << "registry text -> int    : " << number << "\n";
+        zv::string typed = L"2*1,5";
+        zv::formatUiDoubleString(typed, 2);
+        out << "user types 2*1,5        : " << zv::string::getMBCS(typed) << "\n";
+    }
+
+    section(out, "Generic values, sets and identities");
+    {
+        int width = 10;
+        zv::genericSet attributes;
+        const zv::scString widthKey = zv::scString::createFrom(L"Width");
+        attributes.setGenericValue(widthKey, zv::genericValue(&width), false);
+        attributes.setGenericValue(widthKey, zv::genericValue(L"25"), false);
+        out << "bound \"Width\" set to \"25\": width = " << width << "\n";
+        const zv::guid id = zv::guid::create();
+        const zv::string idText = id.toString();
+        out << "new identity            : " << zv::string::getMBCS(idText) << "\n";
+        out << "reads back equal        : " << (zv::guid::fromString(idText) == id ? "yes" : "no") << "\n";
+        zv::guid parsed;
+        const bool braced = zv::guid::tryFromString(L"{" + idText + L"}", parsed);
+        out << "with braces accepted    : " << (braced ? "yes" : "no") << "\n";
+    }
+
+    section(out, "Observers");
+    {
+        zv::refPtr<demoDocument> doc = zv::createRefObj<demoDocument>();
+        zv::refPtr<demoView> view = zv::createRefObj<demoView>(out);
+        doc->addObserver(view.get());
+        doc->addObserver(view.get());
+        out << "observers   : " << doc->countObservers() << " (added twice, listed once)\n";
+        doc->rename();
+    }
+
+    section(out, "Paths, files and folders");
+    {
+        const zv::directory dir = zv::fsEntryName::fromHostPath(folder.path().wstring(), true);
+        const zv::directory sub(dir, L"docs\\2024");
+        sub.create(true);
+        zv::file report(sub, L"report.tar.gz");
+        report.create(zv::file::accessReadWrite);
+        out << "normalised  : " << zv::string::getMBCS(zv::fsEntryName(L"C:/data//x/./y/../z.txt")) << "\n";
+        out << "name(6)     : " << zv::string::getMBCS(report.name(6))
+            << ", extension(4): " << zv::string::getMBCS(report.extension(4)) << "\n";
+        out << "relative    : " << zv::string::getMBCS(report.relativeNameTo(dir)) << "\n";
+        report.setExtension(L"bak", true);
+        out << "renamed to  : " << zv::string::getMBCS(report.name(0)) << "\n";
+        unsigned long files = 0;
+        for (zv::recursiveFileIterator it(dir, L"*.*", 0, L"*.*", 0); !it.finished(); ++it)
+            ++files;
+        out << "files found : " << files << "\n";
+        zv::version v;
+        v.parse(L"2.1");
+        out << "version     : " << zv::string::getMBCS(v.asString()) << "\n";
+    }
+
+    section(out, "Dates and times");
+    {
+        const zv::date leapDay(2024, 2, 29);
+        out << "2024/02/29 plus 1 year  : " << zv::string::getMBCS((leapDay + zv::years(1)).toString())
+            << "\n";
+        out << "Easter 2025             : " << zv::string::getMBCS(zv::date::easterSunday(2025).toString())
+            << "\n";
+        out << "Friday plus 1 work day  : "
+            << zv::string::getMBCS((zv::date(2024, 5, 3) + zv::workdays(1)).toString()) << "\n";
+        const zv::timestamp late(zv::date(2024, 2, 28), zv::time(23));
+        out << "23:00 plus 1 day 2 hours: "
+            << zv::string::getMBCS((late + zv::timeduration(1, 2, 0, 0, 0)).toString()) << "\n";
+        int ticks = 0;
+        {
+            zv::timer t([](void* user) { ++*static_cast<int*>(user); }, &ticks, 10);
+            for (int i = 0; i < 500 && ticks < 3; ++i)
+                zv::pumpMessages(10);
+        }
+        out << "timer ticks pumped      : " << (ticks >= 3 ? "3 or more" : "fewer than 3") << "\n";
+    }
 
     out << "\ndemo finished\n";
     return exitOk;

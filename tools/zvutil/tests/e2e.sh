@@ -56,5 +56,137 @@ check "crc32 missing file" 1 "352441c2  $work/abc.txt" crc32 "$work/missing" "$w
 check "crc32 without files" 2 "" crc32
 contains "demo" "demo finished" demo
 
+check "expr values" 0 "7
+512
+-6
+2.5
+150
+6.533333333333333" expr "1+2*3" "2^3^2" "2*-3" "1,5+1" "1.5e2" "2*(3+4)^2/1.5e1"
+check "expr invalid" 1 "2
+error 9: Division by zero error
+error 7: Missing closing parenthesis
+error 8: Overflow in expression" expr "2 3" "1/0" "(1+2" "-2^2"
+check "expr without text" 2 "" expr
+printf 'Man' >"$work/man.txt"
+check "base64 encode" 0 "TWFu" base64 encode "$work/man.txt"
+printf 'TWFu\nTWE=' >"$work/man.b64"
+check "base64 decode" 0 "ManMa" base64 decode "$work/man.b64"
+printf 'TW!u' >"$work/stop.b64"
+check "base64 decode stops" 0 "M" base64 decode "$work/stop.b64"
+head -c 3000 /dev/urandom >"$work/random.bin" 2>/dev/null || printf 'x%.0s' {1..3000} >"$work/random.bin"
+"${zvutil[@]}" base64 encode "$work/random.bin" >"$work/random.b64" 2>/dev/null
+stdin_file="$work/random.b64"
+"${zvutil[@]}" base64 decode - <"$stdin_file" >"$work/random.out" 2>/dev/null
+stdin_file=/dev/null
+if cmp -s "$work/random.bin" "$work/random.out"; then passed=$((passed + 1)); else
+    failed=$((failed + 1)); echo "FAIL base64 round trip of random bytes"; fi
+check "base64 bad mode" 2 "" base64 sideways
+check "round" 0 "2.67" round 2.675 2
+check "round negative" 0 "-3" round -2.5 0
+check "round large" 0 "5000000000.13" round 5000000000.125 2
+check "cutoff" 0 "-2.7" cutoff -2.789 1
+check "cutoff bad value" 2 "" cutoff abc 1
+
+check "match" 0 "match" match 'a*c' abc
+check "no match" 1 "no match" match 'A*' abc
+check "match non-ASCII" 0 "match" match '?af?' 'café'
+check "match usage" 2 "" match onlyone
+check "codepage 1252" 0 "1252: 63 61 66 e9 20 80 20 3f" codepage --cp 1252 'café € 中'
+check "codepage utf-8" 0 "65001: 63 61 66 c3 a9" codepage --cp 65001 'café'
+check "codepage 1251" 0 "1251: 88 78" codepage --cp 1251 '€x'
+check "codepage default" 0 "*" codepage abc
+check "codepage unknown" 1 "" codepage --cp 4242 x
+check "codepage usage" 2 "" codepage --cp
+if "${zvutil[@]}" version 2>/dev/null | grep -q Linux; then
+    # On Linux the ANSI code page is a process-wide setting read from the environment.
+    ZV_ANSI_CODEPAGE=1251 check "codepage from the environment" 0 "1251: c6 78" codepage 'Жx'
+    ZV_ANSI_CODEPAGE=nonsense check "codepage bad environment" 0 "1252: 3f 78" codepage 'Жx'
+fi
+
+check "convert saturates" 1 "32767 (false)" convert --from int --to short 70000
+check "convert int to text" 0 "42" convert --from int --to string 42
+check "convert hex upper" 0 "FF" convert --from int --to string --hex upper 255
+check "convert hex lower" 0 "ff" convert --from uint --to string --hex lower 255
+check "convert digits" 0 "007" convert --from short --to string --digits 3 7
+check "convert negative digits" 0 "-07" convert --from int --to string --digits 3 -7
+check "convert decimals" 0 "1.50" convert --from double --to string --digits 2 1.5
+check "convert comma" 0 "1.5" convert --from string --to double 1,5
+check "convert trims" 0 "100" convert --from double --to string 100.0
+check "convert truncates" 0 "-3" convert --from double --to int -3.99
+check "convert to unsigned" 1 "0 (false)" convert --from int --to uint -1
+check "convert via text" 0 "1" convert --from string --to bool TRUE
+check "convert user locale" 0 "2" convert --from double --to string --user-locale 2.0
+check "convert bad value" 1 "" convert --from short --to int 40000
+check "convert bad type" 2 "" convert --from byte --to int 1
+check "convert usage" 2 "" convert --from int 1
+contains "uinum decimals" "33" uinum 1/3 --decimals 2
+check "uinum rounds" 0 "3" uinum 11/4 --decimals 0
+check "uinum default" 0 "3" uinum 2*1,5
+check "uinum bad" 1 "" uinum 1/0
+
+contains "guid creates" "-" guid
+if [ "$("${zvutil[@]}" guid -n 20 2>/dev/null | tr -d '\r' | grep -cE '^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$' | tr -d ' ')" = 20 ]; then
+    passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL guid -n 20"; fi
+check "guid check normalizes" 0 "valid 1b4e28ba-2fa1-11d2-883f-0016d3cca427" guid --check 1B4E28BA-2FA1-11D2-883F-0016D3CCA427
+check "guid check zero" 0 "valid 0" guid --check 0
+check "guid check braces" 1 "invalid" guid --check '{1b4e28ba-2fa1-11d2-883f-0016d3cca427}'
+check "guid check misplaced dash" 1 "invalid" guid --check 1b4e28ba2-fa1-11d2-883f-0016d3cca427
+check "guid bad count" 2 "" guid -n 0
+
+# Paths, files and folders. Listings print host paths, so only the last
+# component of each line is compared (sorted where the order is the file system's).
+check "path norm" 0 'c:\Data\x\z.txt' path norm 'c:/Data//x/./y/../z.txt'
+check "path norm unc" 0 '\\server\share\dir' path norm '\\server\share\\dir\'
+check "path dotdot order" 0 'C:\a\b' path norm 'C:\a\.\..\b'
+check "path rel" 0 '..\b\c.txt' path rel 'C:\a\b\c.txt' 'C:\a\x\'
+check "path rel no delimiter" 0 '.\c\x' path rel 'c:\abc\x' 'c:\ab'
+check "path rel other drive" 0 'C:\a\b\c.txt' path rel 'C:\a\b\c.txt' 'D:\a\'
+check "path join" 0 'C:\a\b\c' path join 'C:\a' 'b\c'
+contains "path split table" '  104  C:\d\a.tar.gz | a.tar.gz | a.tar.gz' path split 'C:\d\a.tar.gz'
+check "path usage" 2 "" path
+mkdir -p "$work/tree/sub/deep" "$work/tree/empty"
+printf 'a' >"$work/tree/top.txt"
+printf 'b' >"$work/tree/sub/b.log"
+printf 'c' >"$work/tree/sub/deep/c.txt"
+leaves() { "${zvutil[@]}" "$@" 2>/dev/null | tr -d '\r' | sed 's#.*[/\\]##'; }
+expect_leaves() {
+    local name=$1 want=$2
+    shift 2
+    local got
+    got=$(leaves "$@" | tr '\n' ' ')
+    if [ "$got" = "$want" ]; then passed=$((passed + 1)); else
+        failed=$((failed + 1)); printf 'FAIL %s: got [%s] want [%s]\n' "$name" "$got" "$want"; fi
+}
+expect_leaves "ls flat" "top.txt " ls "$work/tree"
+expect_leaves "ls recursive order" "c.txt b.log top.txt " ls "$work/tree" --recursive
+expect_leaves "ls pattern" "c.txt top.txt " ls "$work/tree" --recursive --pattern '*.TXT'
+got=$(leaves dirs "$work/tree" | sort | tr '\n' ' ')
+if [ "$got" = "empty sub " ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL dirs: [$got]"; fi
+check "ls missing folder" 1 "" ls "$work/no-such-folder"
+check "ls bad mask" 2 "" ls "$work/tree" --exclude xyz
+contains "fileinfo crc" "crc32            cbf43926" fileinfo "$work/digits.txt"
+contains "fileinfo size" "size             9" fileinfo "$work/digits.txt"
+contains "fileinfo no version" "file version     none" fileinfo "$work/digits.txt"
+check "fileinfo missing" 1 "" fileinfo "$work/missing"
+contains "df total" "total" df "$work" --unit m
+check "df bad unit" 2 "" df "$work" --unit x
+contains "folders temp" "temp" folders
+
+check "date info" 0 "date: 2024/02/29
+weekday: Thursday
+day of year: 60
+ISO week: 9
+leap year: yes" date info 2024-2-29
+check "date easter" 0 "2024/03/31" date easter 2024
+check "date add workdays" 0 "2024/05/06" date add 2024/05/03 1 workdays
+check "date add months" 0 "2024/02/29" date add 2024/03/31 -1 months
+check "date add million days" 0 "4761/11/28" date add 2024/01/01 1000000 days
+check "date diff" 0 "-366" date diff 2020/03/01 2019-03-01
+check "date nth" 0 "2023/11/23" date nth 4 thursday november 2023
+check "date nth missing" 1 "" date nth 5 monday 2 2023
+check "date bad" 2 "" date info 2024/13/01
+check "time add" 0 "00:30:00:00 (+1 day)" time add 23:30 1 hours
+check "time bad unit" 2 "" time add 23:30 1 days
+
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

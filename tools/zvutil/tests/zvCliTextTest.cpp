@@ -48,14 +48,6 @@ TEST(zvutilExpr, FormatsLikeSeventeenSignificantDigits) {
     EXPECT_EQ(zvcli::formatNumber(-2.5), "-2.5");
 }
 
-TEST(zvutilExpr, DecodesUtf8Arguments) {
-    EXPECT_EQ(zvcli::wideFromUtf8("a\xC3\xA9"), L"a\u00e9");
-    EXPECT_EQ(zvcli::wideFromUtf8("\xE4\xB8\x80"), L"\u4e00");
-    EXPECT_EQ(zvcli::wideFromUtf8("\xF0\x9F\x98\x80").size(), sizeof(wchar_t) == 2 ? 2u : 1u);
-    EXPECT_EQ(zvcli::wideFromUtf8("\xC3"), L"\uFFFD");           // cut short
-    EXPECT_EQ(zvcli::wideFromUtf8("\xC0\x80"), L"\uFFFD\uFFFD"); // overlong
-}
-
 TEST(zvutilBase64, EncodesAndDecodesStreamsAndFiles) {
     EXPECT_EQ(run({"base64", "encode"}, "Man").out, "TWFu\n");
     EXPECT_EQ(run({"base64", "encode", "-"}, "").out, "\n");
