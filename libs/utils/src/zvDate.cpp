@@ -1,5 +1,7 @@
 #include "zvDate.h"
 
+#include "zvDtConvertDetail.h"
+
 #include "os/zvOs.h"
 #include "zvTime.h"
 
@@ -496,13 +498,7 @@ bool dtconvert(string& target, const date& source, int, const dtArgs&) {
     return true;
 }
 
-bool dtconvert(string& target, const date& source, int flags, ...) {
-    va_list list;
-    va_start(list, flags);
-    const dtArgs args = dtArgsFrom(flags, list);
-    va_end(list);
-    return dtconvert(target, source, flags, args);
-}
+ZV_DTCONVERT_VARIADIC(string, date)
 
 bool dtconvert(date& target, const string& source, int, const dtArgs&) {
     for (const wchar_t* separator : {L"/", L"-"}) {
@@ -515,13 +511,7 @@ bool dtconvert(date& target, const string& source, int, const dtArgs&) {
     return false;
 }
 
-bool dtconvert(date& target, const string& source, int flags, ...) {
-    va_list list;
-    va_start(list, flags);
-    const dtArgs args = dtArgsFrom(flags, list);
-    va_end(list);
-    return dtconvert(target, source, flags, args);
-}
+ZV_DTCONVERT_VARIADIC(date, string)
 
 namespace {
 const typeconvert::registerConversion<date, string> s_dateToText(&dtconvert);

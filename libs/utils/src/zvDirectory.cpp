@@ -1,5 +1,7 @@
 #include "zvDirectory.h"
 
+#include "zvDtConvertDetail.h"
+
 #include "zvEnvironment.h"
 
 #include "os/zvOs.h"
@@ -432,26 +434,14 @@ bool dtconvert(string& target, const directory& source, int, const dtArgs&) {
     return true;
 }
 
-bool dtconvert(string& target, const directory& source, int flags, ...) {
-    va_list args;
-    va_start(args, flags);
-    const dtArgs gathered = dtArgsFrom(flags, args);
-    va_end(args);
-    return dtconvert(target, source, flags, gathered);
-}
+ZV_DTCONVERT_VARIADIC(string, directory)
 
 bool dtconvert(directory& target, const string& source, int, const dtArgs&) {
     target.setName(source, true);
     return true;
 }
 
-bool dtconvert(directory& target, const string& source, int flags, ...) {
-    va_list args;
-    va_start(args, flags);
-    const dtArgs gathered = dtArgsFrom(flags, args);
-    va_end(args);
-    return dtconvert(target, source, flags, gathered);
-}
+ZV_DTCONVERT_VARIADIC(directory, string)
 
 namespace {
 

@@ -2,6 +2,7 @@
 // with std::to_chars and read by a small scanner in front of std::from_chars,
 // so nothing here depends on the process's locale or takes a lock.
 #include "zvDtConvert.h"
+#include "zvDtConvertDetail.h"
 
 #include "os/zvOs.h"
 #include "zvCodePage.h"
@@ -463,20 +464,11 @@ wchar_t runtimeDecimalPoint() {
 
 // ---- the conversions ---------------------------------------------------
 
-#define ZV_DT_VARIADIC(To, From)                                                                             \
-    bool dtconvert(To& target, From const& source, int flags, ...) {                                         \
-        va_list list;                                                                                        \
-        va_start(list, flags);                                                                               \
-        const dtArgs args = dtArgsFrom(flags, list);                                                         \
-        va_end(list);                                                                                        \
-        return dtconvert(target, source, flags, args);                                                       \
-    }
-
 #define ZV_DT_NUMBER(To, From)                                                                               \
     bool dtconvert(To& target, From const& source, int, const dtArgs&) {                                     \
         return numberToNumber<To, From>(target, source);                                                     \
     }                                                                                                        \
-    ZV_DT_VARIADIC(To, From)
+    ZV_DTCONVERT_VARIADIC(To, From)
 
 #define ZV_DT_FROM_INTEGERS(To)                                                                              \
     ZV_DT_NUMBER(To, short)                                                                                  \
@@ -559,7 +551,7 @@ ZV_DT_NUMBER(bool, unsigned long)
         integerToText(target, source, flags, args);                                                          \
         return true;                                                                                         \
     }                                                                                                        \
-    ZV_DT_VARIADIC(string, From)
+    ZV_DTCONVERT_VARIADIC(string, From)
 
 ZV_DT_INTEGER_TO_TEXT(short)
 ZV_DT_INTEGER_TO_TEXT(unsigned short)
@@ -572,25 +564,25 @@ bool dtconvert(string& target, float const& source, int flags, const dtArgs& arg
     floatingToText(target, static_cast<double>(source), flags, args);
     return true;
 }
-ZV_DT_VARIADIC(string, float)
+ZV_DTCONVERT_VARIADIC(string, float)
 
 bool dtconvert(string& target, double const& source, int flags, const dtArgs& args) {
     floatingToText(target, source, flags, args);
     return true;
 }
-ZV_DT_VARIADIC(string, double)
+ZV_DTCONVERT_VARIADIC(string, double)
 
 bool dtconvert(string& target, bool const& source, int, const dtArgs&) {
     target = source ? L"1" : L"0";
     return true;
 }
-ZV_DT_VARIADIC(string, bool)
+ZV_DTCONVERT_VARIADIC(string, bool)
 
 // Text to numbers.
 bool dtconvert(short& target, string const& source, int, const dtArgs&) {
     return textToSigned(target, source);
 }
-ZV_DT_VARIADIC(short, string)
+ZV_DTCONVERT_VARIADIC(short, string)
 
 bool dtconvert(unsigned short& target, string const& source, int, const dtArgs&) {
     unsigned long value = 0;
@@ -599,42 +591,42 @@ bool dtconvert(unsigned short& target, string const& source, int, const dtArgs&)
     target = static_cast<unsigned short>(value);
     return true;
 }
-ZV_DT_VARIADIC(unsigned short, string)
+ZV_DTCONVERT_VARIADIC(unsigned short, string)
 
 bool dtconvert(int& target, string const& source, int, const dtArgs&) {
     return textToSigned(target, source);
 }
-ZV_DT_VARIADIC(int, string)
+ZV_DTCONVERT_VARIADIC(int, string)
 
 bool dtconvert(unsigned int& target, string const& source, int, const dtArgs&) {
     return textToUnsigned(target, source);
 }
-ZV_DT_VARIADIC(unsigned int, string)
+ZV_DTCONVERT_VARIADIC(unsigned int, string)
 
 bool dtconvert(long& target, string const& source, int, const dtArgs&) {
     return textToSigned(target, source);
 }
-ZV_DT_VARIADIC(long, string)
+ZV_DTCONVERT_VARIADIC(long, string)
 
 bool dtconvert(unsigned long& target, string const& source, int, const dtArgs&) {
     return textToUnsigned(target, source);
 }
-ZV_DT_VARIADIC(unsigned long, string)
+ZV_DTCONVERT_VARIADIC(unsigned long, string)
 
 bool dtconvert(float& target, string const& source, int, const dtArgs&) {
     return textToFloat(target, source);
 }
-ZV_DT_VARIADIC(float, string)
+ZV_DTCONVERT_VARIADIC(float, string)
 
 bool dtconvert(double& target, string const& source, int, const dtArgs&) {
     return textToDouble(target, source);
 }
-ZV_DT_VARIADIC(double, string)
+ZV_DTCONVERT_VARIADIC(double, string)
 
 bool dtconvert(bool& target, string const& source, int, const dtArgs&) {
     return textToBool(target, source);
 }
-ZV_DT_VARIADIC(bool, string)
+ZV_DTCONVERT_VARIADIC(bool, string)
 
 // Characters and texts. Narrow text is ANSI code page text.
 bool dtconvert(string& target, char const& source, int, const dtArgs&) {
@@ -649,13 +641,13 @@ bool dtconvert(string& target, char const& source, int, const dtArgs&) {
     target = std::move(wide);
     return true;
 }
-ZV_DT_VARIADIC(string, char)
+ZV_DTCONVERT_VARIADIC(string, char)
 
 bool dtconvert(string& target, wchar_t const* const& source, int, const dtArgs&) {
     target = source; // null gives the empty text
     return true;
 }
-ZV_DT_VARIADIC(string, wchar_t const*)
+ZV_DTCONVERT_VARIADIC(string, wchar_t const*)
 
 bool dtconvert(string& target, std::string const& source, int, const dtArgs&) {
     std::wstring wide;
@@ -664,24 +656,24 @@ bool dtconvert(string& target, std::string const& source, int, const dtArgs&) {
     target = std::move(wide);
     return true;
 }
-ZV_DT_VARIADIC(string, std::string)
+ZV_DTCONVERT_VARIADIC(string, std::string)
 
 bool dtconvert(string& target, char const* const& source, int flags, const dtArgs& args) {
     return dtconvert(target, std::string(source ? source : ""), flags, args);
 }
-ZV_DT_VARIADIC(string, char const*)
+ZV_DTCONVERT_VARIADIC(string, char const*)
 
 bool dtconvert(string& target, std::wstring const& source, int, const dtArgs&) {
     target = source;
     return true;
 }
-ZV_DT_VARIADIC(string, std::wstring)
+ZV_DTCONVERT_VARIADIC(string, std::wstring)
 
 bool dtconvert(std::wstring& target, string const& source, int, const dtArgs&) {
     target = source;
     return true;
 }
-ZV_DT_VARIADIC(std::wstring, string)
+ZV_DTCONVERT_VARIADIC(std::wstring, string)
 
 bool dtconvert(std::string& target, string const& source, int, const dtArgs&) {
     std::string narrow;
@@ -690,7 +682,7 @@ bool dtconvert(std::string& target, string const& source, int, const dtArgs&) {
     target = std::move(narrow);
     return true;
 }
-ZV_DT_VARIADIC(std::string, string)
+ZV_DTCONVERT_VARIADIC(std::string, string)
 
 // ---- numbers typed by a user ------------------------------------------
 

@@ -1,5 +1,7 @@
 #include "zvFile.h"
 
+#include "zvDtConvertDetail.h"
+
 #include "zvCrc32.h"
 #include "zvDirectory.h"
 #include "zvTimeStamp.h"
@@ -355,26 +357,14 @@ bool dtconvert(string& target, const file& source, int, const dtArgs&) {
     return true;
 }
 
-bool dtconvert(string& target, const file& source, int flags, ...) {
-    va_list args;
-    va_start(args, flags);
-    const dtArgs gathered = dtArgsFrom(flags, args);
-    va_end(args);
-    return dtconvert(target, source, flags, gathered);
-}
+ZV_DTCONVERT_VARIADIC(string, file)
 
 bool dtconvert(file& target, const string& source, int, const dtArgs&) {
     target.setName(source, false);
     return true;
 }
 
-bool dtconvert(file& target, const string& source, int flags, ...) {
-    va_list args;
-    va_start(args, flags);
-    const dtArgs gathered = dtArgsFrom(flags, args);
-    va_end(args);
-    return dtconvert(target, source, flags, gathered);
-}
+ZV_DTCONVERT_VARIADIC(file, string)
 
 namespace {
 

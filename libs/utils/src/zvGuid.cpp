@@ -2,6 +2,8 @@
 // both platforms accept and reject exactly the same texts.
 #include "zvGuid.h"
 
+#include "zvDtConvertDetail.h"
+
 #include "os/zvOs.h"
 
 #include <cstdarg>
@@ -172,25 +174,13 @@ bool dtconvert(string& target, const guid& source, int, const dtArgs&) {
     return true;
 }
 
-bool dtconvert(string& target, const guid& source, int flags, ...) {
-    va_list args;
-    va_start(args, flags);
-    const dtArgs gathered = dtArgsFrom(flags, args);
-    va_end(args);
-    return dtconvert(target, source, flags, gathered);
-}
+ZV_DTCONVERT_VARIADIC(string, guid)
 
 bool dtconvert(guid& target, const string& source, int, const dtArgs&) {
     return guid::tryFromString(source, target);
 }
 
-bool dtconvert(guid& target, const string& source, int flags, ...) {
-    va_list args;
-    va_start(args, flags);
-    const dtArgs gathered = dtArgsFrom(flags, args);
-    va_end(args);
-    return dtconvert(target, source, flags, gathered);
-}
+ZV_DTCONVERT_VARIADIC(guid, string)
 
 namespace {
 

@@ -1,5 +1,7 @@
 #include "zvTime.h"
 
+#include "zvDtConvertDetail.h"
+
 #include "os/zvOs.h"
 
 #include <cmath>
@@ -305,13 +307,7 @@ bool dtconvert(string& target, const time& source, int, const dtArgs&) {
     return true;
 }
 
-bool dtconvert(string& target, const time& source, int flags, ...) {
-    va_list list;
-    va_start(list, flags);
-    const dtArgs args = dtArgsFrom(flags, list);
-    va_end(list);
-    return dtconvert(target, source, flags, args);
-}
+ZV_DTCONVERT_VARIADIC(string, time)
 
 bool dtconvert(time& target, const string& source, int, const dtArgs&) {
     try {
@@ -322,13 +318,7 @@ bool dtconvert(time& target, const string& source, int, const dtArgs&) {
     }
 }
 
-bool dtconvert(time& target, const string& source, int flags, ...) {
-    va_list list;
-    va_start(list, flags);
-    const dtArgs args = dtArgsFrom(flags, list);
-    va_end(list);
-    return dtconvert(target, source, flags, args);
-}
+ZV_DTCONVERT_VARIADIC(time, string)
 
 namespace {
 const typeconvert::registerConversion<time, string> s_timeToText(&dtconvert);

@@ -1,5 +1,7 @@
 #include "zvTimeStamp.h"
 
+#include "zvDtConvertDetail.h"
+
 #include "os/zvOs.h"
 
 #include <cstdarg>
@@ -193,13 +195,7 @@ bool dtconvert(string& target, const timestamp& source, int, const dtArgs&) {
     return true;
 }
 
-bool dtconvert(string& target, const timestamp& source, int flags, ...) {
-    va_list list;
-    va_start(list, flags);
-    const dtArgs args = dtArgsFrom(flags, list);
-    va_end(list);
-    return dtconvert(target, source, flags, args);
-}
+ZV_DTCONVERT_VARIADIC(string, timestamp)
 
 bool dtconvert(timestamp& target, const string& source, int, const dtArgs&) {
     for (const wchar_t* separator : {L"/", L"-"}) {
@@ -213,13 +209,7 @@ bool dtconvert(timestamp& target, const string& source, int, const dtArgs&) {
     return false;
 }
 
-bool dtconvert(timestamp& target, const string& source, int flags, ...) {
-    va_list list;
-    va_start(list, flags);
-    const dtArgs args = dtArgsFrom(flags, list);
-    va_end(list);
-    return dtconvert(target, source, flags, args);
-}
+ZV_DTCONVERT_VARIADIC(timestamp, string)
 
 namespace {
 // Only to text: reading timestamps goes through `dtconvert` or `fromString`.

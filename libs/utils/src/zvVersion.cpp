@@ -1,5 +1,7 @@
 #include "zvVersion.h"
 
+#include "zvDtConvertDetail.h"
+
 #include <vector>
 
 namespace zv {
@@ -62,25 +64,13 @@ bool dtconvert(string& target, const version& source, int, const dtArgs&) {
     return true;
 }
 
-bool dtconvert(string& target, const version& source, int flags, ...) {
-    va_list args;
-    va_start(args, flags);
-    const dtArgs gathered = dtArgsFrom(flags, args);
-    va_end(args);
-    return dtconvert(target, source, flags, gathered);
-}
+ZV_DTCONVERT_VARIADIC(string, version)
 
 bool dtconvert(version& target, const string& source, int, const dtArgs&) {
     return target.parse(source.c_str());
 }
 
-bool dtconvert(version& target, const string& source, int flags, ...) {
-    va_list args;
-    va_start(args, flags);
-    const dtArgs gathered = dtArgsFrom(flags, args);
-    va_end(args);
-    return dtconvert(target, source, flags, gathered);
-}
+ZV_DTCONVERT_VARIADIC(version, string)
 
 namespace {
 
