@@ -271,42 +271,44 @@ bool file::fixedVersion(bool product, unsigned (&parts)[4]) const {
     return true;
 }
 
-bool file::getFixedFileVersion(unsigned& a, unsigned& b, unsigned& c, unsigned& d) const {
-    unsigned parts[4];
-    if (!fixedVersion(false, parts))
+namespace {
+
+bool fourParts(bool found, const unsigned (&parts)[4], unsigned& a, unsigned& b, unsigned& c, unsigned& d) {
+    if (!found)
         return false;
     a = parts[0];
     b = parts[1];
     c = parts[2];
     d = parts[3];
     return true;
+}
+
+bool asVersion(bool found, const unsigned (&parts)[4], version& v) {
+    if (found)
+        v = version(parts[0], parts[1], parts[2], parts[3]);
+    return found;
+}
+
+} // namespace
+
+bool file::getFixedFileVersion(unsigned& a, unsigned& b, unsigned& c, unsigned& d) const {
+    unsigned parts[4];
+    return fourParts(fixedVersion(false, parts), parts, a, b, c, d);
 }
 
 bool file::getFixedFileVersion(version& v) const {
     unsigned parts[4];
-    if (!fixedVersion(false, parts))
-        return false;
-    v = version(parts[0], parts[1], parts[2], parts[3]);
-    return true;
+    return asVersion(fixedVersion(false, parts), parts, v);
 }
 
 bool file::getFixedProductVersion(unsigned& a, unsigned& b, unsigned& c, unsigned& d) const {
     unsigned parts[4];
-    if (!fixedVersion(true, parts))
-        return false;
-    a = parts[0];
-    b = parts[1];
-    c = parts[2];
-    d = parts[3];
-    return true;
+    return fourParts(fixedVersion(true, parts), parts, a, b, c, d);
 }
 
 bool file::getFixedProductVersion(version& v) const {
     unsigned parts[4];
-    if (!fixedVersion(true, parts))
-        return false;
-    v = version(parts[0], parts[1], parts[2], parts[3]);
-    return true;
+    return asVersion(fixedVersion(true, parts), parts, v);
 }
 
 bool file::getFixedFileVersionString(zv::string& text, unsigned minDigits) const {

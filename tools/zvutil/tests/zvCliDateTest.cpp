@@ -1,4 +1,4 @@
-#include "zvCli.h"
+#include "zvCliTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -6,19 +6,8 @@
 
 namespace {
 
-struct cliResult {
-    int rc;
-    std::string out;
-    std::string err;
-};
-
-cliResult run(std::vector<std::string> args) {
-    std::istringstream in;
-    std::ostringstream out;
-    std::ostringstream err;
-    const int rc = zvcli::runCli(args, in, out, err);
-    return {rc, out.str(), err.str()};
-}
+using zvclitest::cliResult;
+using zvclitest::run;
 
 TEST(cliDate, InfoReadsBothTextForms) {
     const std::string expected =

@@ -1,26 +1,11 @@
-#include "zvCli.h"
+#include "zvCliTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-namespace {
-
-struct cliResult {
-    int rc;
-    std::string out;
-    std::string err;
-};
-
-cliResult run(std::vector<std::string> args) {
-    std::istringstream in;
-    std::ostringstream out;
-    std::ostringstream err;
-    const int rc = zvcli::runCli(args, in, out, err);
-    return {rc, out.str(), err.str()};
-}
-
-} // namespace
+using zvclitest::cliResult;
+using zvclitest::run;
 
 TEST(zvutilMatch, ExitCodeTellsWhetherThePatternMatches) {
     EXPECT_EQ(run({"match", "*.t?t", "notes.txt"}).rc, zvcli::exitOk);

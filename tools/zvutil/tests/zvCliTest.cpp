@@ -1,4 +1,4 @@
-#include "zvCli.h"
+#include "zvCliTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -9,43 +9,11 @@
 
 namespace {
 
+using zvclitest::cliResult;
+using zvclitest::run;
+using zvclitest::tempFolder;
+
 namespace fs = std::filesystem;
-
-struct cliResult {
-    int rc;
-    std::string out;
-    std::string err;
-};
-
-cliResult run(std::vector<std::string> args, const std::string& input = {}) {
-    std::istringstream in(input);
-    std::ostringstream out;
-    std::ostringstream err;
-    const int rc = zvcli::runCli(args, in, out, err);
-    return {rc, out.str(), err.str()};
-}
-
-class tempFolder {
-public:
-    tempFolder() {
-        std::random_device rd;
-        m_path = fs::temp_directory_path() / ("zvutil-test-" + std::to_string(rd()));
-        fs::create_directories(m_path);
-    }
-    ~tempFolder() {
-        std::error_code ec;
-        fs::remove_all(m_path, ec);
-    }
-    fs::path write(const std::string& name, const std::string& content) const {
-        const fs::path p = m_path / name;
-        std::ofstream(p, std::ios::binary) << content;
-        return p;
-    }
-    const fs::path& path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
 
 } // namespace
 

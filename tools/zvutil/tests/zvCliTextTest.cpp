@@ -1,4 +1,4 @@
-#include "zvCli.h"
+#include "zvCliTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -9,21 +9,10 @@
 
 namespace {
 
+using zvclitest::cliResult;
+using zvclitest::run;
+
 namespace fs = std::filesystem;
-
-struct cliResult {
-    int rc;
-    std::string out;
-    std::string err;
-};
-
-cliResult run(std::vector<std::string> args, const std::string& input = {}) {
-    std::istringstream in(input);
-    std::ostringstream out;
-    std::ostringstream err;
-    const int rc = zvcli::runCli(args, in, out, err);
-    return {rc, out.str(), err.str()};
-}
 
 } // namespace
 
