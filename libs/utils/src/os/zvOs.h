@@ -11,6 +11,7 @@
 #include <string>
 
 #include "zvOsFileSystem.h"
+#include "zvOsProcess.h"
 
 namespace zv::os {
 

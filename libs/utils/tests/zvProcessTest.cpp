@@ -1,0 +1,313 @@
+#include "zvProcess.h"
+
+#include "zvDirectory.h"
+#include "zvFile.h"
+#include "zvFsTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <csignal>
+#include <dlfcn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// A harmless process started by the platform's own means, so that the
+// library is checked against something it did not make itself. It waits
+// (Linux: a private copy of sleep, under a name of its own; Windows: find,
+// reading a pipe that is never written) until it is ended; the destructor
+// makes sure it is gone.
+class childProcess {
+public:
+    explicit childProcess(const zvtest::tempFolder& tmp) {
+#ifdef _WIN32
+        (void)tmp;
+        m_exeName = L"find.exe";
+        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+        if (!::CreatePipe(&m_read, &m_write, &inherit, 0))
+            return;
+        ::SetHandleInformation(m_write, HANDLE_FLAG_INHERIT, 0);
+        STARTUPINFOW si{};
+        si.cb = sizeof(si);
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = m_read;
+        si.hStdOutput = ::GetStdHandle(STD_OUTPUT_HANDLE);
+        si.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+        wchar_t system[MAX_PATH] = {};
+        ::GetSystemDirectoryW(system, MAX_PATH);
+        const std::wstring exe = std::wstring(system) + L"\\find.exe";
+        std::wstring cmd = L"find.exe \"zv-never-matches\"";
+        PROCESS_INFORMATION pi{};
+        if (::CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
+                             &pi)) {
+            ::CloseHandle(pi.hThread);
+            m_process = pi.hProcess;
+            m_pid = pi.dwProcessId;
+        }
+#else
+        const std::string name = "zvsleep-" + std::to_string(::getpid());
+        const std::filesystem::path exe = tmp.host() / name;
+        std::error_code ec;
+        std::filesystem::copy_file("/bin/sleep", exe, ec);
+        if (ec)
+            return;
+        m_exeName = std::wstring(name.begin(), name.end());
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::execl(exe.c_str(), name.c_str(), "60", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        if (pid > 0)
+            m_pid = static_cast<unsigned long>(pid);
+#endif
+    }
+    ~childProcess() {
+#ifdef _WIN32
+        if (m_process != nullptr) {
+            ::TerminateProcess(m_process, 1);
+            ::WaitForSingleObject(m_process, 5000);
+            ::CloseHandle(m_process);
+        }
+        if (m_read != nullptr)
+            ::CloseHandle(m_read);
+        if (m_write != nullptr)
+            ::CloseHandle(m_write);
+#else
+        if (m_pid != 0) {
+            ::kill(static_cast<pid_t>(m_pid), SIGKILL);
+            ::waitpid(static_cast<pid_t>(m_pid), nullptr, 0); // may already be reaped
+        }
+#endif
+    }
+    childProcess(const childProcess&) = delete;
+    childProcess& operator=(const childProcess&) = delete;
+
+    unsigned long pid() const {
+        return m_pid;
+    }
+    const std::wstring& exeName() const {
+        return m_exeName;
+    }
+
+private:
+    unsigned long m_pid = 0;
+    std::wstring m_exeName;
+#ifdef _WIN32
+    HANDLE m_process = nullptr;
+    HANDLE m_read = nullptr;
+    HANDLE m_write = nullptr;
+#endif
+};
+
+// Waits up to five seconds for `condition`.
+template <typename F>
+bool eventually(F condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+// This library's file, found without the library's help.
+std::filesystem::path libraryFileOnHost() {
+#ifdef _WIN32
+    wchar_t buffer[MAX_PATH] = {};
+    const DWORD n = ::GetModuleFileNameW(::GetModuleHandleW(L"zvutils.dll"), buffer, MAX_PATH);
+    return std::filesystem::path(std::wstring(buffer, n));
+#else
+    Dl_info info{};
+    if (::dladdr(reinterpret_cast<void*>(&zv::getCurrentProcessId), &info) == 0 || info.dli_fname == nullptr)
+        return {};
+    return std::filesystem::canonical(info.dli_fname);
+#endif
+}
+
+std::filesystem::path executableOnHost() {
+#ifdef _WIN32
+    wchar_t buffer[MAX_PATH] = {};
+    const DWORD n = ::GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+    return std::filesystem::path(std::wstring(buffer, n));
+#else
+    return std::filesystem::read_symlink("/proc/self/exe");
+#endif
+}
+
+// The host form, for comparing names the library gives with ones the test
+// obtained itself; case is ignored as Windows does.
+std::wstring hostForm(const zv::fsEntryName& name) {
+    zv::string host = name.hostPath();
+#ifdef _WIN32
+    host.toLower();
+#endif
+    return host;
+}
+
+std::wstring hostForm(const std::filesystem::path& path) {
+    zv::string host(path.wstring());
+#ifdef _WIN32
+    host.toLower();
+#endif
+    return host;
+}
+
+} // namespace
+
+TEST(process, CurrentProcessAndThreadIds) {
+    const unsigned long pid = zv::getCurrentProcessId();
+    EXPECT_NE(pid, 0u);
+    EXPECT_TRUE(zv::processIsRunning(pid));
+    EXPECT_NE(zv::getCurrentThreadId(), 0u);
+    unsigned long other = 0;
+    std::thread([&] { other = zv::getCurrentThreadId(); }).join();
+    EXPECT_NE(other, 0u);
+    EXPECT_NE(other, zv::getCurrentThreadId());
+#ifndef _WIN32
+    // A thread's id is no process id, although /proc answers for it.
+    EXPECT_EQ(zv::getCurrentThreadId(), pid); // the main thread's id is the process's
+    std::thread([&] { EXPECT_FALSE(zv::processIsRunning(zv::getCurrentThreadId())); }).join();
+#endif
+
+    const auto start = std::chrono::steady_clock::now();
+    zv::sleep(30);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
+}
+
+TEST(process, ChildIsSeenRunningThenTerminated) {
+    zvtest::tempFolder tmp;
+    childProcess child(tmp);
+    ASSERT_NE(child.pid(), 0u) << "the child process could not be started";
+    ASSERT_TRUE(eventually([&] { return zv::processIsRunning(child.pid()); }));
+    // Until the child has replaced its image it still runs our executable.
+    ASSERT_TRUE(eventually([&] { return zv::processIsRunning(zv::string(child.exeName())) == child.pid(); }));
+
+    // By name: with and without ".exe", ignoring case.
+    zv::string upper(child.exeName());
+    upper.toUpper();
+    EXPECT_EQ(zv::processIsRunning(zv::string(child.exeName())), child.pid());
+    EXPECT_EQ(zv::processIsRunning(upper), child.pid());
+    EXPECT_EQ(zv::processIsRunningElsewhere(zv::string(child.exeName())), child.pid());
+#ifdef _WIN32
+    EXPECT_EQ(zv::processIsRunning(zv::string(L"find")), child.pid());
+#else
+    EXPECT_EQ(zv::processIsRunning(upper + L".exe"), child.pid());
+#endif
+
+    void* handle = zv::openProcess(child.pid());
+    ASSERT_NE(handle, nullptr);
+    long code = 0;
+    ASSERT_TRUE(zv::getExitCodeProcess(handle, &code));
+    EXPECT_EQ(code, 259);
+    EXPECT_FALSE(zv::getExitCodeProcess(handle, nullptr));
+
+    EXPECT_TRUE(zv::terminateProcess(child.pid()));
+    EXPECT_TRUE(eventually([&] { return !zv::processIsRunning(child.pid()); }));
+    EXPECT_TRUE(eventually([&] { return zv::getExitCodeProcess(handle, &code) && code != 259; }));
+#ifdef _WIN32
+    EXPECT_EQ(code, 0);
+#else
+    EXPECT_EQ(code, 128 + SIGKILL); // no exit code can be forced on a killed process
+#endif
+    EXPECT_TRUE(eventually([&] { return zv::processIsRunning(zv::string(child.exeName())) == 0; }));
+    EXPECT_TRUE(zv::closeHandle(handle));
+#ifndef _WIN32
+    EXPECT_FALSE(zv::closeHandle(handle)); // already released: refused, not trusted
+    int local = 0;
+    EXPECT_FALSE(zv::closeHandle(&local));
+    EXPECT_FALSE(zv::getExitCodeProcess(&local, &code));
+#endif
+}
+
+TEST(process, MissingProcessesAreNeitherRunningNorTerminated) {
+    EXPECT_FALSE(zv::processIsRunning(0ul));
+    EXPECT_FALSE(zv::terminateProcess(0ul)); // never "every process of the group"
+    // Ids above every real one (and, on Linux, ones that would turn negative).
+    EXPECT_FALSE(zv::processIsRunning(0x7FFFFFF0ul));
+    EXPECT_FALSE(zv::terminateProcess(0x7FFFFFF0ul));
+    EXPECT_FALSE(zv::terminateProcess(static_cast<unsigned long>(-1)));
+    EXPECT_EQ(zv::openProcess(0x7FFFFFF0ul), nullptr);
+    EXPECT_FALSE(zv::closeHandle(nullptr));
+    long code = 0;
+    EXPECT_FALSE(zv::getExitCodeProcess(nullptr, &code));
+
+    EXPECT_EQ(zv::processIsRunning(zv::string(L"zv-no-such-program.exe")), 0ul);
+    EXPECT_EQ(zv::processIsRunning(zv::string()), 0ul);
+}
+
+TEST(process, ElsewhereNeverAnswersTheCallingProcess) {
+    zv::file exe;
+    ASSERT_TRUE(zv::getModuleFileName(static_cast<void*>(nullptr), exe));
+    const zv::string own = exe.name(0);
+    EXPECT_NE(zv::processIsRunning(own), 0ul); // at least this process
+    EXPECT_NE(zv::processIsRunningElsewhere(own), zv::getCurrentProcessId());
+}
+
+TEST(process, WindowsOfTheProcess) {
+#ifdef _WIN32
+    // A test process has no window of its own; whatever the answer, raising
+    // a process without a window fails.
+    EXPECT_FALSE(zv::processToTop(0x7FFFFFF0ul));
+#else
+    EXPECT_EQ(zv::mainHWND(), nullptr);
+    EXPECT_FALSE(zv::processToTop(zv::getCurrentProcessId()));
+#endif
+}
+
+TEST(module, OwnModuleIsThisLibrary) {
+    const std::filesystem::path expected = libraryFileOnHost();
+    ASSERT_FALSE(expected.empty());
+
+    zv::directory dir;
+    ASSERT_TRUE(zv::getModulePath(zv::string(), dir));
+    EXPECT_EQ(dir.back(), L'\\');
+    EXPECT_EQ(hostForm(zv::fsEntryName(dir, zv::string())), hostForm(expected.parent_path()));
+    zv::file f;
+    ASSERT_TRUE(zv::getModuleFileName(zv::string(), f));
+    EXPECT_EQ(hostForm(f), hostForm(expected));
+
+    // The same module by its file name, ignoring case.
+    void* own = zv::getModuleHandle(zv::string());
+    ASSERT_NE(own, nullptr);
+    EXPECT_EQ(zv::getModuleHandle(f.name(0).upper()), own);
+    zv::file again;
+    ASSERT_TRUE(zv::getModuleFileName(own, again));
+    EXPECT_EQ(again, f);
+    zv::directory byName;
+    ASSERT_TRUE(zv::getModulePath(f.name(0), byName));
+    EXPECT_EQ(byName, dir);
+}
+
+TEST(module, ExecutableAndUnknownModules) {
+    zv::file exe;
+    ASSERT_TRUE(zv::getModuleFileName(static_cast<void*>(nullptr), exe));
+    EXPECT_EQ(hostForm(exe), hostForm(executableOnHost()));
+    zv::directory exeDir;
+    ASSERT_TRUE(zv::getModulePath(static_cast<void*>(nullptr), exeDir));
+    EXPECT_EQ(hostForm(zv::fsEntryName(exeDir, zv::string())), hostForm(executableOnHost().parent_path()));
+    EXPECT_NE(zv::getModuleHandle(exe.name(0)), nullptr);
+
+    const zv::directory before(L"C:\\untouched");
+    zv::directory dir = before;
+    zv::file f(L"C:\\untouched.txt");
+    EXPECT_EQ(zv::getModuleHandle(zv::string(L"zv-no-such-module.dll")), nullptr);
+    EXPECT_FALSE(zv::getModulePath(zv::string(L"zv-no-such-module.dll"), dir));
+    EXPECT_FALSE(zv::getModuleFileName(zv::string(L"zv-no-such-module.dll"), f));
+    EXPECT_EQ(dir, before);
+    EXPECT_EQ(f, zv::string(L"C:\\untouched.txt"));
+#ifndef _WIN32
+    int local = 0;
+    EXPECT_FALSE(zv::getModuleFileName(static_cast<void*>(&local), f)); // not a module: refused
+#endif
+}

@@ -1,0 +1,272 @@
+#include "zvSearchPath.h"
+
+#include "zvEnvironment.h"
+#include "zvFsTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
+namespace {
+
+// Sets an environment variable for the lifetime of the object, then puts
+// the previous value back.
+class envGuard {
+public:
+    envGuard(const wchar_t* name, const std::wstring& value) : m_name(name) {
+        m_had = zv::getEnvironmentVariable(name, m_old);
+        zv::setEnvironmentVariable(name, value.c_str());
+    }
+    ~envGuard() { zv::setEnvironmentVariable(m_name, m_had ? m_old.c_str() : L""); }
+    envGuard(const envGuard&) = delete;
+    envGuard& operator=(const envGuard&) = delete;
+
+private:
+    const wchar_t* m_name;
+    zv::string m_old;
+    bool m_had = false;
+};
+
+// Makes `dir` the working directory while it lives.
+class cwdGuard {
+public:
+    explicit cwdGuard(const zv::directory& dir) : m_before(L".") { m_ok = dir.makeCurrent(); }
+    ~cwdGuard() { m_before.makeCurrent(); }
+    cwdGuard(const cwdGuard&) = delete;
+    cwdGuard& operator=(const cwdGuard&) = delete;
+    bool ok() const { return m_ok; }
+
+private:
+    zv::directory m_before;
+    bool m_ok = false;
+};
+
+// A relative library name with the delimiters the host takes everywhere.
+std::wstring slashed(std::wstring name) {
+    std::replace(name.begin(), name.end(), L'\\', L'/');
+    return name;
+}
+
+std::vector<std::wstring> namesOf(const zv::searchPath& path) {
+    std::vector<std::wstring> out;
+    for (const zv::directory& d : path.directories())
+        out.push_back(d);
+    return out;
+}
+
+std::vector<std::wstring> relativeNames(const zv::directory& base, const std::vector<zv::file>& files) {
+    std::vector<std::wstring> out;
+    for (const zv::file& f : files)
+        out.push_back(f.substr(base.size()));
+    return out;
+}
+
+} // namespace
+
+TEST(searchPath, FromStringTrimsSkipsEmptyPartsAndDuplicatesIgnoringCase) {
+    zv::searchPath path;
+    zv::searchPath::fromString(L"C:\\a ; ;c:\\A\\;D:\\b", path, L';');
+    EXPECT_EQ(namesOf(path), (std::vector<std::wstring>{L"C:\\a\\", L"D:\\b\\"}));
+
+    // Entries already present stay first; tabs count as blanks.
+    zv::searchPath::fromString(L"\tE:\\c\t|D:\\B||", path, L'|');
+    EXPECT_EQ(namesOf(path), (std::vector<std::wstring>{L"C:\\a\\", L"D:\\b\\", L"E:\\c\\"}));
+
+    zv::searchPath none;
+    zv::searchPath::fromString(L"", none, L';');
+    zv::searchPath::fromString(L" ;\t; ", none, L';');
+    EXPECT_TRUE(none.empty());
+}
+
+TEST(searchPath, AppendContainsAndRemoveKeepOrder) {
+    zv::searchPath path;
+    path.appendDirectory(zv::directory(L"C:\\a"));
+    path.appendDirectory(zv::directory(L"C:\\b"));
+    path.appendDirectory(zv::directory(L"C:\\c"));
+    path.appendDirectory(zv::directory(L"c:\\B\\"));
+    EXPECT_EQ(path.size(), 3u);
+    EXPECT_TRUE(path.containsDirectory(zv::directory(L"C:\\B")));
+    EXPECT_FALSE(path.containsDirectory(zv::directory(L"C:\\d")));
+
+    path.removeDirectory(zv::directory(L"C:\\d"));
+    EXPECT_EQ(path.size(), 3u);
+    path.removeDirectory(zv::directory(L"c:\\B"));
+    EXPECT_EQ(namesOf(path), (std::vector<std::wstring>{L"C:\\a\\", L"C:\\c\\"}));
+    EXPECT_FALSE(path.containsDirectory(zv::directory(L"C:\\b")));
+    path.removeDirectory(zv::directory(L"C:\\a"));
+    path.removeDirectory(zv::directory(L"C:\\c"));
+    EXPECT_TRUE(path.empty());
+}
+
+TEST(searchPath, FindFileTakesTheFirstEntryAndSubfoldersOnlyWhenRecursive) {
+    zvtest::tempFolder tmp;
+    const zv::directory a = tmp.mkdir(L"a");
+    const zv::directory b = tmp.mkdir(L"b");
+    zv::searchPath path;
+    path.appendDirectory(a);
+    path.appendDirectory(b);
+
+    zv::file found(L"C:\\untouched");
+    EXPECT_FALSE(path.findFile(L"x.cfg", found, true));
+    EXPECT_EQ(found, zv::string(L"C:\\untouched")); // left alone on failure
+
+    tmp.write(L"a/sub/x.cfg");
+    EXPECT_FALSE(path.findFile(L"x.cfg", found, false));
+    ASSERT_TRUE(path.findFile(L"x.cfg", found, true));
+    EXPECT_EQ(found, zv::file(tmp.dir(), L"a\\sub\\x.cfg"));
+
+    tmp.write(L"b/x.cfg");
+    ASSERT_TRUE(path.findFile(L"x.cfg", found, false));
+    EXPECT_EQ(found, zv::file(b, L"x.cfg"));
+    // Recursive: the first entry's subfolders come before the second entry.
+    ASSERT_TRUE(path.findFile(L"X.CFG", found, true));
+    EXPECT_TRUE(found.isEqualTo(zv::file(tmp.dir(), L"a\\sub\\x.cfg"), false));
+
+    tmp.write(L"a/x.cfg");
+    zv::directory holder;
+    ASSERT_TRUE(path.findContainingDir(L"x.cfg", holder, true));
+    EXPECT_EQ(holder, a);
+
+    // A folder of that name is not a file.
+    tmp.mkdir(L"a/y.cfg");
+    EXPECT_FALSE(path.findFile(L"y.cfg", found, true));
+    EXPECT_FALSE(path.findFile(L"", found, true));
+}
+
+TEST(searchPath, RecursiveSearchIsDepthFirst) {
+    zvtest::tempFolder tmp;
+    const zv::directory top = tmp.mkdir(L"top");
+    tmp.mkdir(L"top/s1");
+    tmp.mkdir(L"top/s2");
+    // The file system decides the order of the siblings: the first one gets
+    // the file two levels down, the second one holds it directly. Depth
+    // first finds the deep one; a level-by-level search would not.
+    std::vector<zv::directory> order;
+    for (zv::directoryIterator it(top, L"*.*", 0); it.positioned(); ++it)
+        order.push_back(it.m_current);
+    ASSERT_EQ(order.size(), 2u);
+    const zv::file deep(zv::directory(order[0], L"deep"), L"x.cfg");
+    tmp.write(slashed(deep.substr(tmp.dir().size())));
+    tmp.write(slashed(zv::file(order[1], L"x.cfg").substr(tmp.dir().size())));
+
+    zv::searchPath path;
+    path.appendDirectory(top);
+    zv::directory holder;
+    ASSERT_TRUE(path.findContainingDir(L"x.cfg", holder, true));
+    EXPECT_EQ(holder, zv::directory(order[0], L"deep"));
+}
+
+TEST(searchPath, RecursiveSearchSkipsHiddenFoldersAndLinks) {
+#ifdef _WIN32
+    GTEST_SKIP() << "folder links and dot-named hidden folders are Linux matters";
+#else
+    zvtest::tempFolder tmp;
+    const zv::directory top = tmp.mkdir(L"top");
+    tmp.write(L"top/.hidden/x.cfg");
+    tmp.mkdir(L"top/sub");
+    // A link back up the tree must not make the search endless.
+    std::filesystem::create_directory_symlink(tmp.host() / "top", tmp.host() / "top" / "sub" / "loop");
+    zv::searchPath path;
+    path.appendDirectory(top);
+    zv::directory holder;
+    EXPECT_FALSE(path.findContainingDir(L"x.cfg", holder, true));
+    std::vector<zv::file> files;
+    path.findFiles(L"*.cfg", files, true);
+    EXPECT_TRUE(files.empty());
+#endif
+}
+
+TEST(searchPath, FindFilesListsEntriesInOrderOwnFilesFirst) {
+    zvtest::tempFolder tmp;
+    const zv::directory a = tmp.mkdir(L"a");
+    const zv::directory b = tmp.mkdir(L"b");
+    tmp.write(L"a/one.txt");
+    tmp.write(L"a/skip.log");
+    tmp.write(L"a/sub/two.txt");
+    tmp.write(L"a/sub/deeper/three.txt");
+    tmp.write(L"b/four.txt");
+    zv::searchPath path;
+    path.appendDirectory(b);
+    path.appendDirectory(a);
+
+    std::vector<zv::file> files;
+    path.findFiles(L"*.txt", files, false);
+    EXPECT_EQ(relativeNames(tmp.dir(), files), (std::vector<std::wstring>{L"b\\four.txt", L"a\\one.txt"}));
+
+    files.assign(1, zv::file(L"C:\\kept.txt")); // appended to, not replaced
+    path.findFiles(L"*.txt", files, true);
+    ASSERT_EQ(files.size(), 5u);
+    EXPECT_EQ(files[0], zv::string(L"C:\\kept.txt"));
+    files.erase(files.begin());
+    EXPECT_EQ(relativeNames(tmp.dir(), files),
+              (std::vector<std::wstring>{L"b\\four.txt", L"a\\one.txt", L"a\\sub\\two.txt",
+                                         L"a\\sub\\deeper\\three.txt"}));
+
+    files.clear();
+    path.findFiles(zv::directory(tmp.dir(), L"missing"), L"*.*", files, true);
+    EXPECT_TRUE(files.empty());
+}
+
+TEST(searchPath, FromStringWithBaseTakesDotPartsFromTheBaseAndOnlyExistingFolders) {
+    zvtest::tempFolder tmp;
+    const zv::directory base = tmp.mkdir(L"proj");
+    const zv::directory lib = tmp.mkdir(L"proj/lib");
+    const zv::directory work = tmp.mkdir(L"work");
+    const zv::directory workLib = tmp.mkdir(L"work/lib");
+    const zv::directory shared = tmp.mkdir(L"shared");
+    cwdGuard cwd(work);
+    ASSERT_TRUE(cwd.ok());
+
+    zv::searchPath path;
+    const std::wstring text = L".\\lib; .\\missing ;lib;..\\shared;" + std::wstring(tmp.dir()) + L"nowhere";
+    zv::searchPath::fromString(text, path, base, L';');
+    // "..\shared" begins with a dot too, so it is taken from the base as well.
+    EXPECT_EQ(namesOf(path), (std::vector<std::wstring>{lib, workLib, shared}));
+
+    // The form without a base keeps folders that do not exist.
+    zv::searchPath plain;
+    zv::searchPath::fromString(L".\\lib;.\\missing", plain, L';');
+    EXPECT_EQ(namesOf(plain), (std::vector<std::wstring>{workLib, zv::directory(work, L"missing")}));
+}
+
+TEST(searchPath, FromDollarPathReadsHostNamesWithThePlatformSeparator) {
+    zvtest::tempFolder tmp;
+    tmp.write(L"one/tool.bin");
+    tmp.write(L"two/tool.bin");
+    tmp.write(L"two/other.bin");
+    const std::wstring one = (tmp.host() / "one").wstring();
+    const std::wstring two = (tmp.host() / "two").wstring();
+    const std::wstring sep(1, zv::searchPath::pathSeparator);
+
+    envGuard pathVar(L"PATH", one + sep + sep + two + sep + one);
+    zv::searchPath path;
+    zv::searchPath::fromDollarPath(path);
+    ASSERT_EQ(path.size(), 2u);
+    zv::file found;
+    ASSERT_TRUE(path.findFile(L"tool.bin", found, false));
+    EXPECT_EQ(found, zv::file(zv::directory(tmp.dir(), L"one"), L"tool.bin"));
+    ASSERT_TRUE(path.findFile(L"other.bin", found, false));
+    EXPECT_EQ(found, zv::file(zv::directory(tmp.dir(), L"two"), L"other.bin"));
+}
+
+TEST(searchPath, FromDollarPathFindsHostFoldersWhenTheWorkingDirectoryIsOnAnotherDrive) {
+#ifdef _WIN32
+    GTEST_SKIP() << "PATH holds the library's own names on Windows";
+#else
+    zvtest::tempFolder tmp;
+    tmp.write(L"bin/tool.bin");
+    const zv::directory q = tmp.mkdir(L"q");
+    envGuard drive(L"ZV_DRIVE_Q", (tmp.host() / "q").wstring());
+    cwdGuard cwd(q);
+    ASSERT_TRUE(cwd.ok());
+    // "/..." read as a name on the current drive would land below Q:.
+    envGuard pathVar(L"PATH", (tmp.host() / "bin").wstring());
+    zv::searchPath path;
+    zv::searchPath::fromDollarPath(path);
+    zv::file found;
+    ASSERT_TRUE(path.findFile(L"tool.bin", found, false));
+    EXPECT_EQ(found.hostPath(), zv::string((tmp.host() / "bin" / "tool.bin").wstring()));
+#endif
+}
