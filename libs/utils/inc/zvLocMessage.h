@@ -1,0 +1,74 @@
+// zvLocMessage.h - the text of one localized message while its parameters are
+// inserted.
+//
+//     zv::locMessage msg(L"E:File [File] not found!");
+//     msg.insertParameter(L"a.txt", L"File");     // "File a.txt not found!"
+//     msg.msgState();                             // zv::locMessage::msError
+//
+// A placeholder is "[Name]" or "[Name:%conversion]"; "\[" is no placeholder.
+// Unnamed insertions fill "$1", "$2", ... in turn. Without a placeholder the
+// first printf conversion of the text takes the value. Message texts come
+// from files that people edit, so every conversion is formatted by the
+// library's own engine with the value's real type, never handed to a C
+// formatting function as it stands.
+//
+// How a conversion ("%" flags width .precision size character, at most 15
+// characters; "%%" is none) meets a value:
+//   - its kind comes from the character: c character; d i o u x X integer;
+//     e E f F g G a A floating point; s text; anything else (C, S, n, p)
+//     replaces the place by nothing. "h" makes an integer short, "l" long.
+//   - width and precision count at most 1024 characters; a "*" is dropped.
+//     Results are never cut, so a number may take more than 63 characters.
+//   - a text read as a number takes blanks, a sign, digits ("." as decimal
+//     point in every locale) and stops at the first other character;
+//     integers saturate at the range of `long`, a double read as an integer
+//     is truncated and saturated, NaN counts 0.
+//   - for the character kind a number gives its low 8 bits: below 128 that
+//     character, above it a byte of the ANSI code page (as narrow text is
+//     read everywhere in the library).
+#pragma once
+
+#include "zvDefs.h"
+#include "zvString.h"
+
+namespace zv {
+
+class ZV_API locMessage : public zv::string {
+public:
+    enum eMsgState : int { msNone = 0, msInformation = 1, msWarning = 2, msError = 3 };
+
+    locMessage() = default;
+    /// Sets the text as `setMessage` does; null gives the empty text.
+    locMessage(const wchar_t* text);
+    locMessage(const locMessage&) = default;
+    locMessage& operator=(const locMessage&) = default;
+
+    /// Resets the counter, strips and records an "E:", "W:" or "I:" mark (any
+    /// other "x:" is stripped without a state), then leading blanks.
+    void setMessage(const wchar_t* text);
+    eMsgState msgState() const { return m_state; }
+
+    /// Each inserts the value at the placeholder `name` (null: the next
+    /// positional one); true when a place was found and replaced.
+    bool insertParameter(const wchar_t* value, const wchar_t* name);
+    bool insertParameter(wchar_t value, const wchar_t* name);
+    bool insertParameter(bool value, const wchar_t* name);
+    bool insertParameter(short value, const wchar_t* name);
+    bool insertParameter(int value, const wchar_t* name);
+    bool insertParameter(long value, const wchar_t* name);
+    bool insertParameter(double value, const wchar_t* name);
+    bool insertParameter(const locMessage& value, const wchar_t* name);
+
+    /// Appends a line feed; true.
+    bool appendEndline();
+    /// Puts a line feed in front; true.
+    bool prependEndline();
+
+    operator const wchar_t*() const { return c_str(); }
+
+private:
+    int m_counter = 0;
+    eMsgState m_state = msNone;
+};
+
+} // namespace zv

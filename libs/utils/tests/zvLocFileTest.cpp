@@ -1,0 +1,252 @@
+#include "zvLocFile.h"
+
+#include "zvFsTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kUtf8Bom = "\xEF\xBB\xBF";
+
+/// `text` (BMP characters only) as UTF-16LE bytes.
+std::string utf16le(const std::wstring& text) {
+    std::string bytes;
+    for (wchar_t c : text) {
+        bytes.push_back(static_cast<char>(static_cast<unsigned>(c) & 0xFF));
+        bytes.push_back(static_cast<char>((static_cast<unsigned>(c) >> 8) & 0xFF));
+    }
+    return bytes;
+}
+
+/// The text of `id`, or "<none>" when the look-up fails.
+std::wstring lookUp(const zv::locFile& file, const wchar_t* id) {
+    zv::locMessage message;
+    if (!file.getMessage(id, message))
+        return L"<none>";
+    return static_cast<const std::wstring&>(message);
+}
+
+/// Rewrites a file and moves its modification time, so a reload is seen
+/// even within the same second.
+void rewrite(const zvtest::tempFolder& tmp, const std::wstring& name, const std::string& content,
+             long long shift) {
+    const zv::file f = tmp.write(name, content);
+    ASSERT_TRUE(f.setLastModificationTime(f.lastModificationTime() + shift));
+}
+
+} // namespace
+
+TEST(locFile, ParsesEntriesCommentsQuotesAndContinuations) {
+    zvtest::tempFolder tmp;
+    const zv::file f =
+        tmp.write(L"de.loc", kUtf8Bom + "; a comment line\r\n"
+                                        "  Msg_EWriteFile   \"Error writing [File]\" ; a comment\r\n"
+                                        "Msg_Two a;b;c  \n"
+                                        "Msg_Cont first \\\n"
+                                        "\"second\" \\\r"
+                                        "third ; gone\n"
+                                        "Msg_Lines one\\ntwo\n"
+                                        "NoBlankHere\n"
+                                        "Id;x not an entry\n"
+                                        "\tMsg_Tab\tvalue\twith tab\t\n"
+                                        "Msg_Dup first\n"
+                                        "Msg_Dup second\n"
+                                        "Msg_Quoted \"  padded \" x\n"
+                                        "Msg_Open \"no closing quote\n"
+                                        "Msg_Hash write #include to include a file\n"
+                                        "Msg_State E:Failed\n"
+                                        "Msg_Utf8 Gr\xC3\xBC\xC3\x9F\x65 \xE2\x82\xAC\n"
+                                        "Msg_Bad a\xFF"
+                                        "b");
+    zv::locFile loc(f);
+    EXPECT_EQ(lookUp(loc, L"Msg_EWriteFile"), L"Error writing [File]");
+    EXPECT_EQ(lookUp(loc, L"Msg_Two"), L"a;b");
+    EXPECT_EQ(lookUp(loc, L"Msg_Cont"), L"firstsecondthird");
+    EXPECT_EQ(lookUp(loc, L"Msg_Lines"), L"one\ntwo");
+    EXPECT_EQ(lookUp(loc, L"NoBlankHere"), L"<none>");
+    EXPECT_EQ(lookUp(loc, L"Id;x"), L"<none>");
+    EXPECT_EQ(lookUp(loc, L"Msg_Tab"), L"value with tab");
+    EXPECT_EQ(lookUp(loc, L"Msg_Dup"), L"first");
+    EXPECT_EQ(lookUp(loc, L"Msg_Quoted"), L"padded "); // the message drops leading blanks
+    EXPECT_EQ(lookUp(loc, L"Msg_Open"), L"no closing quote");
+    EXPECT_EQ(lookUp(loc, L"Msg_Hash"), L"write #include to include a file");
+    EXPECT_EQ(lookUp(loc, L"Msg_Utf8"), L"Gr\u00fc\u00dfe \u20ac");
+    EXPECT_EQ(lookUp(loc, L"Msg_Bad"), L"a\ufffdb");
+    EXPECT_EQ(lookUp(loc, L" \tMsg_Two \r\n"), L"a;b");
+    EXPECT_EQ(lookUp(loc, L"Msg_Missing"), L"<none>");
+    EXPECT_EQ(lookUp(loc, nullptr), L"<none>");
+
+    zv::locMessage state;
+    ASSERT_TRUE(loc.getMessage(L"Msg_State", state));
+    EXPECT_EQ(state.msgState(), zv::locMessage::msError);
+    EXPECT_EQ(static_cast<const std::wstring&>(state), L"Failed");
+}
+
+TEST(locFile, ReadsUtf16WithAndWithoutByteOrderMark) {
+    zvtest::tempFolder tmp;
+    const std::wstring content = L"Msg_A \u00fcber \u20ac\r\nMsg_B second\r\n";
+    zv::locFile plain(tmp.write(L"plain.loc", utf16le(content) + "x")); // odd last byte
+    zv::locFile marked(tmp.write(L"marked.loc", "\xFF\xFE" + utf16le(content)));
+    for (const zv::locFile* loc : {&plain, &marked}) {
+        EXPECT_EQ(lookUp(*loc, L"Msg_A"), L"\u00fcber \u20ac");
+        EXPECT_EQ(lookUp(*loc, L"Msg_B"), L"second");
+    }
+    // A lone surrogate becomes U+FFFD on every target.
+    zv::locFile lone(
+        tmp.write(L"lone.loc", utf16le(L"Msg_S a") + std::string("\x00\xD8", 2) + utf16le(L"b")));
+    EXPECT_EQ(lookUp(lone, L"Msg_S"), L"a\ufffdb");
+}
+
+TEST(locFile, ReadsLongLinesWhole) {
+    zvtest::tempFolder tmp;
+    const std::string longText(5000, 'x');
+    zv::locFile loc(tmp.write(L"long.loc", kUtf8Bom + "Msg_Long " + longText + "y\nMsg_Next z\n"));
+    EXPECT_EQ(lookUp(loc, L"Msg_Long"), std::wstring(5000, L'x') + L"y");
+    EXPECT_EQ(lookUp(loc, L"Msg_Next"), L"z");
+}
+
+TEST(locFile, FollowsAliasesAndEndsCircles) {
+    zvtest::tempFolder tmp;
+    tmp.write(L"base.loc", kUtf8Bom + "Msg_Base from the include\n");
+    zv::locFile loc(tmp.write(L"a.loc", kUtf8Bom + "#include base.loc\n"
+                                                   "Msg_Hello Hello\n"
+                                                   "Msg_A $$Msg_Hello\n"
+                                                   "Msg_AA $$Msg_A\n"
+                                                   "Msg_C1 $$Msg_C2\n"
+                                                   "Msg_C2 $$Msg_C1\n"
+                                                   "Msg_Self $$Msg_Self\n"
+                                                   "Msg_Far $$Msg_Base\n"
+                                                   "Msg_Lost $$Msg_Nowhere\n"));
+    EXPECT_EQ(lookUp(loc, L"Msg_A"), L"Hello");
+    EXPECT_EQ(lookUp(loc, L"Msg_AA"), L"Hello");
+    EXPECT_EQ(lookUp(loc, L"Msg_C1"), L"$$Msg_C1");
+    EXPECT_EQ(lookUp(loc, L"Msg_C2"), L"$$Msg_C2");
+    EXPECT_EQ(lookUp(loc, L"Msg_Self"), L"$$Msg_Self");
+    EXPECT_EQ(lookUp(loc, L"Msg_Far"), L"from the include");
+    EXPECT_EQ(lookUp(loc, L"Msg_Lost"), L"<none>");
+}
+
+TEST(locFile, IncludesAreRelativeAndCyclesEnd) {
+    zvtest::tempFolder tmp;
+    tmp.write(L"sub/a.loc", kUtf8Bom + "#include ..\\main.loc\n#include b.loc ; comment\nMsg_A in a\n");
+    tmp.write(L"sub/b.loc", kUtf8Bom + "#include a.loc\nMsg_B in b\nMsg_Main in b\n");
+    const zv::file mainFile = tmp.write(L"main.loc", kUtf8Bom + "#include sub\\a.loc\n"
+                                                                "; #include missing.loc\n"
+                                                                "#include missing.loc\n"
+                                                                "Msg_Main in main\n");
+    zv::locFile loc(mainFile);
+    ASSERT_EQ(loc.includedFiles().size(), 1u);
+    const zv::locFile& a = loc.includedFiles()[0];
+    ASSERT_EQ(a.includedFiles().size(), 1u); // main.loc is not included again
+    EXPECT_TRUE(a.includedFiles()[0].includedFiles().empty());
+    EXPECT_EQ(lookUp(loc, L"Msg_Main"), L"in main");
+    EXPECT_EQ(lookUp(loc, L"Msg_A"), L"in a");
+    EXPECT_EQ(lookUp(loc, L"Msg_B"), L"in b");
+    EXPECT_EQ(lookUp(loc, L"Msg_C"), L"<none>");
+
+    // A copy and an assignment keep or rebuild the includes.
+    zv::locFile copy(loc);
+    EXPECT_EQ(lookUp(copy, L"Msg_B"), L"in b");
+    zv::locFile assigned;
+    assigned = zv::file(tmp.dir(), L"sub\\b.loc");
+    EXPECT_EQ(lookUp(assigned, L"Msg_A"), L"in a");
+    EXPECT_EQ(lookUp(assigned, L"Msg_Main"), L"in b");
+}
+
+TEST(locFile, CommandsRunBeforeAndAfterTheOverlayMerge) {
+    zvtest::tempFolder tmp;
+    const zv::file mainFile = tmp.write(L"main.loc", kUtf8Bom + ";;cmd(replace:::Colour:::Color)\n"
+                                                                ";;cmd(replace::::::loop)\n"
+                                                                ";;cmd(replace:::broken)\n"
+                                                                "Msg_A Colour red\n"
+                                                                "Msg_B Colour blue\n");
+    const zv::file overlay = tmp.write(L"my_main.loc", kUtf8Bom + "Msg_B Colour green\n"
+                                                                  "Msg_C new red\n"
+                                                                  ";;cmd(replace:::red:::RED))\n");
+    zv::locFile loc(mainFile.c_str(), overlay.c_str());
+    EXPECT_EQ(lookUp(loc, L"Msg_A"), L"Color RED");    // both commands
+    EXPECT_EQ(lookUp(loc, L"Msg_B"), L"Colour green"); // the overlay wins; main's command ran before
+    EXPECT_EQ(lookUp(loc, L"Msg_C"), L"new RED");
+
+    zv::locFile withoutOverlay(mainFile);
+    EXPECT_EQ(lookUp(withoutOverlay, L"Msg_B"), L"Color blue");
+    withoutOverlay.setOverlay(overlay);
+    EXPECT_EQ(lookUp(withoutOverlay, L"Msg_B"), L"Colour green");
+}
+
+TEST(locFile, ReloadsWhenTheFileOrItsOverlayChanges) {
+    zvtest::tempFolder tmp;
+    const zv::file mainFile = tmp.write(L"main.loc", kUtf8Bom + "Msg_A old\n");
+    const zv::file overlay(tmp.dir(), L"over.loc");
+    zv::locFile loc(mainFile.c_str(), overlay.c_str());
+    EXPECT_EQ(lookUp(loc, L"Msg_A"), L"old");
+
+    rewrite(tmp, L"main.loc", kUtf8Bom + "Msg_A new\n", 10);
+    EXPECT_EQ(lookUp(loc, L"Msg_A"), L"new");
+
+    rewrite(tmp, L"over.loc", kUtf8Bom + "Msg_A overlay\n", 0);
+    EXPECT_EQ(lookUp(loc, L"Msg_A"), L"overlay");
+    rewrite(tmp, L"over.loc", kUtf8Bom + "Msg_A overlay 2\n", 20);
+    EXPECT_EQ(lookUp(loc, L"Msg_A"), L"overlay 2");
+
+    ASSERT_TRUE(overlay.remove());
+    EXPECT_EQ(lookUp(loc, L"Msg_A"), L"new");
+}
+
+TEST(locFile, MissingFilesAreEmpty) {
+    zvtest::tempFolder tmp;
+    zv::locFile missing(zv::file(tmp.dir(), L"none.loc"));
+    EXPECT_EQ(lookUp(missing, L"Msg_A"), L"<none>");
+    zv::locFile unnamed;
+    EXPECT_EQ(lookUp(unnamed, L"Msg_A"), L"<none>");
+    zv::locFile empty(tmp.write(L"empty.loc", ""));
+    EXPECT_EQ(lookUp(empty, L"Msg_A"), L"<none>");
+}
+
+TEST(locFile, CheckReportsProblemsWithLineNumbers) {
+    zvtest::tempFolder tmp;
+    tmp.write(L"b.loc", kUtf8Bom + "#include a.loc\nMsg_B b\n");
+    const zv::file a = tmp.write(L"a.loc", kUtf8Bom + "#include b.loc\n"       // 1
+                                                      "#include missing.loc\n" // 2
+                                                      ";;cmd(replace:::x:::y)\n"
+                                                      ";;cmd(uppercase)\n" // 4
+                                                      ";;cmd(replace:::x:::y\n"
+                                                      "Msg_A $$Msg_B\n"
+                                                      "Msg_X $$Msg_Nowhere\n" // 7
+                                                      "Msg_C1 $$Msg_C2\n"     // 8
+                                                      "Msg_C2 $$Msg_C1\n"     // 9
+                                                      "Msg_Plain text\n");
+    std::vector<zv::locFileIssue> issues;
+    zv::locFileCounts counts;
+    EXPECT_FALSE(zv::locFile::check(a, issues, &counts));
+    std::vector<std::wstring> seen;
+    for (const zv::locFileIssue& issue : issues)
+        seen.push_back(issue.file.name() + L":" + std::to_wstring(issue.line) + L": " + issue.text);
+    const std::vector<std::wstring> expected = {
+        L"a.loc:2: included file \"missing.loc\" not found",
+        L"a.loc:4: malformed command \"uppercase\" (expected replace:::OLD:::NEW)",
+        L"a.loc:5: command without a closing \")\": \"replace:::x:::y\"",
+        L"a.loc:7: alias \"Msg_X\" names the unknown id \"Msg_Nowhere\"",
+        L"a.loc:8: alias \"Msg_C1\" runs in a circle",
+        L"a.loc:9: alias \"Msg_C2\" runs in a circle",
+        L"b.loc:1: include of \"a.loc\" closes a cycle",
+    };
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(counts.entries, 6u); // five in a.loc, one in b.loc
+    EXPECT_EQ(counts.includes, 3u);
+    EXPECT_EQ(counts.commands, 3u);
+    EXPECT_EQ(counts.aliases, 4u);
+
+    std::vector<zv::locFileIssue> none;
+    tmp.write(L"b2.loc", kUtf8Bom + "Msg_B b\n");
+    EXPECT_TRUE(
+        zv::locFile::check(tmp.write(L"clean.loc", kUtf8Bom + "#include b2.loc\nMsg_A $$Msg_B\n"), none));
+    EXPECT_TRUE(none.empty());
+
+    EXPECT_FALSE(zv::locFile::check(zv::file(tmp.dir(), L"gone.loc"), none));
+    ASSERT_EQ(none.size(), 1u);
+    EXPECT_EQ(none[0].line, 0u);
+}

@@ -1,0 +1,227 @@
+#include "zvLocMessage.h"
+
+#include "zvCodePage.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <string>
+
+namespace {
+
+std::wstring text(const zv::locMessage& m) {
+    return static_cast<const std::wstring&>(m);
+}
+
+template <typename T>
+std::wstring inserted(const wchar_t* message, T value, const wchar_t* name = L"X") {
+    zv::locMessage m(message);
+    EXPECT_TRUE(m.insertParameter(value, name)) << message;
+    return text(m);
+}
+
+} // namespace
+
+TEST(locMessage, StateMarksAndLeadingBlanks) {
+    zv::locMessage m(L"E:Disk full");
+    EXPECT_EQ(text(m), L"Disk full");
+    EXPECT_EQ(m.msgState(), zv::locMessage::msError);
+
+    m.setMessage(L"e: x");
+    EXPECT_EQ(text(m), L"x");
+    EXPECT_EQ(m.msgState(), zv::locMessage::msError);
+    m.setMessage(L"W:careful");
+    EXPECT_EQ(m.msgState(), zv::locMessage::msWarning);
+    m.setMessage(L"i:   note");
+    EXPECT_EQ(text(m), L"note");
+    EXPECT_EQ(m.msgState(), zv::locMessage::msInformation);
+
+    // Any "x:" goes, but only the three letters set a state; a new text clears it.
+    m.setMessage(L"C:\\temp");
+    EXPECT_EQ(text(m), L"\\temp");
+    EXPECT_EQ(m.msgState(), zv::locMessage::msNone);
+    m.setMessage(L"E");
+    EXPECT_EQ(text(m), L"E");
+    m.setMessage(L"   ");
+    EXPECT_EQ(text(m), L"");
+    m.setMessage(nullptr);
+    EXPECT_EQ(text(m), L"");
+    EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(zv::locMessage(L"W:ok"))), L"ok");
+}
+
+TEST(locMessage, NamedPlaceholders) {
+    zv::locMessage m(L"File [File] not found!");
+    EXPECT_FALSE(m.insertParameter(L"a.txt", L"Other"));
+    EXPECT_EQ(text(m), L"File [File] not found!");
+    EXPECT_TRUE(m.insertParameter(L"a.txt", L"File"));
+    EXPECT_EQ(text(m), L"File a.txt not found!");
+
+    EXPECT_EQ(inserted(L"\\[File] [File]", L"v", L"File"), L"\\[File] v");
+    EXPECT_EQ(inserted(L"[File:%s]!", L"v", L"File"), L"v!");
+    EXPECT_EQ(inserted(L"<[a:b:%03d]>", 7, L"a:b"), L"<007>");
+    EXPECT_EQ(inserted(L"[x[File]", L"v", L"File"), L"[xv");
+    EXPECT_EQ(inserted(L"[file] [File]", L"v", L"File"), L"[file] v"); // names are case-sensitive
+
+    // An unterminated "[" is no placeholder; the text keeps it.
+    zv::locMessage open(L"see [File");
+    EXPECT_FALSE(open.insertParameter(L"v", L"File"));
+    EXPECT_EQ(text(open), L"see [File");
+
+    // A value that holds the placeholder again is inserted once, not expanded.
+    zv::locMessage self(L"<[File]>");
+    EXPECT_TRUE(self.insertParameter(L"[File][File]", L"File"));
+    EXPECT_EQ(text(self), L"<[File][File]>");
+}
+
+TEST(locMessage, PositionalPlaceholdersCountInsertions) {
+    zv::locMessage m(L"$2 and $1");
+    EXPECT_TRUE(m.insertParameter(L"one", nullptr));
+    EXPECT_TRUE(m.insertParameter(L"two", nullptr));
+    EXPECT_EQ(text(m), L"two and one");
+    EXPECT_FALSE(m.insertParameter(L"three", nullptr));
+
+    // Digits are read one at a time until they reach the counter: "$10" holds "$1".
+    EXPECT_EQ(inserted(L"$10", L"a", nullptr), L"a0");
+    zv::locMessage first(L"$ $x $12");
+    EXPECT_TRUE(first.insertParameter(L"v", nullptr));
+    EXPECT_EQ(text(first), L"$ $x v2");
+    zv::locMessage ten(L"$1$2$3$4$5$6$7$8$9|$10");
+    for (int i = 1; i <= 10; ++i)
+        EXPECT_TRUE(ten.insertParameter(i == 10 ? L"T" : L"-", nullptr)) << i;
+    EXPECT_EQ(text(ten), L"---------|T");
+
+    // setMessage starts counting again.
+    m.setMessage(L"$1");
+    EXPECT_TRUE(m.insertParameter(L"again", nullptr));
+    EXPECT_EQ(text(m), L"again");
+}
+
+TEST(locMessage, FallsBackToTheFirstConversion) {
+    EXPECT_EQ(inserted(L"Value: %d", 7, L"Nothing"), L"Value: 7");
+    EXPECT_EQ(inserted(L"100%% and %s", L"v", nullptr), L"100%% and v");
+    zv::locMessage two(L"%d of %d");
+    EXPECT_TRUE(two.insertParameter(1, nullptr));
+    EXPECT_TRUE(two.insertParameter(2, nullptr));
+    EXPECT_EQ(text(two), L"1 of 2");
+
+    for (const wchar_t* none : {L"no conversion", L"trailing %", L"only %%", L""}) {
+        zv::locMessage m(none);
+        EXPECT_FALSE(m.insertParameter(1, L"X")) << none;
+        EXPECT_EQ(text(m), std::wstring(none));
+    }
+}
+
+TEST(locMessage, TextValuesByKind) {
+    EXPECT_EQ(inserted(L"[X:%c]", L"65"), L"65");
+    EXPECT_EQ(inserted(L"[X:%-4c]|", L"ab"), L"ab  |");
+    EXPECT_EQ(inserted(L"[X:%d]", L" -12abc"), L"-12");
+    EXPECT_EQ(inserted(L"[X:%d]", L"none"), L"0");
+    EXPECT_EQ(inserted(L"[X:%x]", L"255"), L"ff");
+    EXPECT_EQ(inserted(L"[X:%.1f]", L"2.5e1x"), L"25.0");
+    EXPECT_EQ(inserted(L"[X:%.1f]", L"1,5"), L"1.0"); // "." only, whatever the locale
+    EXPECT_EQ(inserted(L"[X:%g]", L"-inf"), L"-inf");
+    EXPECT_EQ(inserted(L"[X:%5.2s]", L"abc"), L"   ab");
+    EXPECT_EQ(inserted(L"[X]", static_cast<const wchar_t*>(nullptr)), L"");
+
+    // Saturated to the range of `long`, never wrapped.
+    const std::wstring huge = inserted(L"[X:%ld]", L"99999999999999999999999");
+    EXPECT_EQ(huge, std::to_wstring(LONG_MAX));
+
+    zv::locMessage inner(L"E:inner text");
+    EXPECT_EQ(inserted(L"<[X]>", inner), L"<inner text>");
+    zv::locMessage self(L"[X]!");
+    EXPECT_TRUE(self.insertParameter(self, L"X"));
+    EXPECT_EQ(text(self), L"[X]!!");
+}
+
+TEST(locMessage, BoolValuesByKind) {
+    EXPECT_EQ(inserted(L"[X:%c]", true), L"1");
+    EXPECT_EQ(inserted(L"[X:%c]", false), L"0");
+    EXPECT_EQ(inserted(L"[X:%d]", true), L"1");
+    EXPECT_EQ(inserted(L"[X:%.1f]", true), L"1.0");
+    EXPECT_EQ(inserted(L"[X]", true), L"True");
+    EXPECT_EQ(inserted(L"[X:%-6s]|", false), L"False |");
+}
+
+TEST(locMessage, IntegerValuesByKind) {
+    EXPECT_EQ(inserted(L"[X:%c]", L'A'), L"A");
+    EXPECT_EQ(inserted(L"[X:%d]", L'A'), L"65");
+    EXPECT_EQ(inserted(L"[X:%.1f]", L'A'), L"65.0");
+    EXPECT_EQ(inserted(L"[X]", L'A'), L"65"); // a character shows as its code
+
+    EXPECT_EQ(inserted(L"[X:%c]", 0x141), L"A"); // low 8 bits
+    EXPECT_EQ(inserted(L"[X:%3c]", static_cast<short>(66)), L"  B");
+    EXPECT_EQ(inserted(L"[X]", static_cast<short>(-2)), L"-2");
+    EXPECT_EQ(inserted(L"[X:%hx]", static_cast<short>(-2)), L"fffe");
+    EXPECT_EQ(inserted(L"[X:%hd]", 70000), L"4464"); // the written size decides
+    EXPECT_EQ(inserted(L"[X:%x]", -1), L"ffffffff");
+    EXPECT_EQ(inserted(L"[Count]", 5, L"Count"), L"5");
+    EXPECT_EQ(inserted(L"[X:%05d]", 5), L"00005");
+    EXPECT_EQ(inserted(L"[X:%+.2e]", 5), L"+5.00e+00");
+
+    EXPECT_EQ(inserted(L"[X]", 1234567L), L"1234567");
+    EXPECT_EQ(inserted(L"[X:%ld]", -3L), L"-3");
+    // A `long` keeps its full width under a plain "%d", as where int and long agree.
+    EXPECT_EQ(inserted(L"[X:%d]", LONG_MAX), std::to_wstring(LONG_MAX));
+    EXPECT_EQ(inserted(L"[X:%.0f]", -7L), L"-7");
+}
+
+TEST(locMessage, CharactersAboveAsciiReadTheAnsiCodePage) {
+    if (zv::ansiCodePage() != 1252)
+        GTEST_SKIP() << "needs the ANSI code page 1252, this process has " << zv::ansiCodePage();
+    EXPECT_EQ(inserted(L"[X:%c]", 0xE9), L"\u00e9");
+    EXPECT_EQ(inserted(L"[X:%c]", static_cast<short>(0x180)), L"\u20ac"); // 0x80 is the euro sign
+}
+
+TEST(locMessage, DoubleValuesByKind) {
+    EXPECT_EQ(inserted(L"[Size:%.2f]", 1.5, L"Size"), L"1.50");
+    EXPECT_EQ(inserted(L"[Size]", 1.5, L"Size"), L"1.500000");
+    EXPECT_EQ(inserted(L"[X:%d]", 1.9), L"1");
+    EXPECT_EQ(inserted(L"[X:%d]", -1.9), L"-1");
+    EXPECT_EQ(inserted(L"[X:%c]", 65.7), L"A");
+    EXPECT_EQ(inserted(L"[X:%.3s]", 1.5), L"1.5");
+    EXPECT_EQ(inserted(L"[X:%G]", 1e20), L"1E+20");
+    // Out of range or not a number: saturated or 0, never undefined.
+    EXPECT_EQ(inserted(L"[X:%ld]", 1e300), std::to_wstring(LONG_MAX));
+    EXPECT_EQ(inserted(L"[X:%d]", std::nan("")), L"0");
+}
+
+TEST(locMessage, HostileConversionsAreFormattedSafely) {
+    // Widths and precisions are cut to 1024 characters.
+    EXPECT_EQ(inserted(L"[X:%999999999d]", 1).size(), 1024u);
+    EXPECT_EQ(inserted(L"[X:%.2147483648f]", 1.0).size(), 1026u);
+    EXPECT_EQ(inserted(L"[X:%70d]", 1).size(), 70u); // long results are not cut
+    // A conversion for another type is rebuilt for the value's real type.
+    EXPECT_EQ(inserted(L"[X:%s]", 5), L"5");
+    EXPECT_EQ(inserted(L"%s!", 5, nullptr), L"5!");
+    EXPECT_EQ(inserted(L"[X:%d]", L"12"), L"12");
+    EXPECT_EQ(inserted(L"[X:%hs]", L"wide"), L"wide");
+    EXPECT_EQ(inserted(L"[X:%lld]", 5), L"5");
+    EXPECT_EQ(inserted(L"[X:%I64x]", 255), L"ff");
+    // Arguments for "*" do not exist: the width or precision is dropped.
+    EXPECT_EQ(inserted(L"[X:%*d]", 5), L"5");
+    EXPECT_EQ(inserted(L"[X:%.*f]", 0.5), L"0.500000");
+    // Kind other, "%n" and "%p" leave nothing.
+    for (const wchar_t* other : {L"<[X:%S]>", L"<[X:%C]>", L"<%n>", L"<[X:%p]>"})
+        EXPECT_EQ(inserted(other, 5), L"<>") << other;
+    // A conversion of 16 or more characters is none: as a placeholder's
+    // conversion the default "%s" applies; alone the text has no place.
+    EXPECT_EQ(inserted(L"[X:%0000000000000005d]", 5), L"5");
+    zv::locMessage m(L"%0000000000000005d");
+    EXPECT_FALSE(m.insertParameter(5, nullptr));
+    EXPECT_EQ(text(m), L"%0000000000000005d");
+    EXPECT_EQ(inserted(L"%000000000005d", 5, nullptr), L"00005"); // 15 characters
+}
+
+TEST(locMessage, EndlinesAndCopies) {
+    zv::locMessage m(L"W:$1 $2");
+    EXPECT_TRUE(m.insertParameter(L"a", nullptr));
+    zv::locMessage copy(m);
+    EXPECT_TRUE(copy.insertParameter(L"b", nullptr)); // the counter was copied
+    EXPECT_EQ(text(copy), L"a b");
+    EXPECT_EQ(copy.msgState(), zv::locMessage::msWarning);
+    EXPECT_TRUE(copy.appendEndline());
+    EXPECT_TRUE(copy.prependEndline());
+    EXPECT_EQ(text(copy), L"\na b\n");
+}
