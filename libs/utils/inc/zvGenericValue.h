@@ -32,10 +32,10 @@
 //
 // Held types: bool, wchar_t, short, unsigned short, int, unsigned int, long,
 // unsigned long, float, double, zv::string, zv::Undef and the value types
-// zv::date, zv::time, zv::timestamp, zv::file, zv::directory and
-// zv::version. A further type joins with one line, beside its conversion name:
+// zv::date, zv::time, zv::timestamp, zv::file, zv::directory, zv::version
+// and zv::locString. A further type joins with one line, beside its conversion name:
 //
-//     ZV_GENERIC_VALUE_TYPE(zv::locString)
+//     ZV_GENERIC_VALUE_TYPE(zv::rgbColor)
 //
 // A value is used by one thread at a time; nothing here locks.
 #pragma once
@@ -91,6 +91,7 @@ class timestamp;
 class file;
 class directory;
 class version;
+class locString;
 } // namespace zv
 ZV_GENERIC_VALUE_TYPE(zv::date)
 ZV_GENERIC_VALUE_TYPE(zv::time)
@@ -98,8 +99,9 @@ ZV_GENERIC_VALUE_TYPE(zv::timestamp)
 ZV_GENERIC_VALUE_TYPE(zv::file)
 ZV_GENERIC_VALUE_TYPE(zv::directory)
 ZV_GENERIC_VALUE_TYPE(zv::version)
-// Types still to come (zv::locString, zv::rgbColor) add their line here or
-// in their own headers.
+ZV_GENERIC_VALUE_TYPE(zv::locString)
+// Types still to come (zv::rgbColor) add their line here or in their own
+// headers.
 
 // A single character converts to and from a one-character text.
 ZV_TYPECONVERT_NAME(wchar_t, "wchar_t")
