@@ -93,6 +93,23 @@ public:
 
     /// Appends this file's bytes to `target` (created when missing).
     bool appendTo(const file& target) const;
+
+    /// Called while compressing or uncompressing with the percentage done and
+    /// the caller's pointer; answering false cancels.
+    using progressCallback = bool (*)(double percent, void* user);
+    /// Writes the gzip-compressed form of this file to `target` (replacing
+    /// it). `progress` (may be null) gets 100 x bytes read / this file's size
+    /// after each block. False on any failure or cancellation; no partial
+    /// `target` is left behind then. Loads the zlib module on first use.
+    bool gzCompressTo(const file& target, progressCallback progress = nullptr, void* user = nullptr) const;
+    /// Writes the uncompressed content of this gzip file to `target`
+    /// (replacing it); a file that is not gzip-compressed is copied as it is.
+    /// The progress value is 100 x bytes written / this file's size, so it
+    /// passes 100 with the compression ratio. False on any failure
+    /// (including a truncated or damaged file) or cancellation; no partial
+    /// `target` is left behind then. On Windows both names must be
+    /// representable in the ANSI code page.
+    bool gzUncompressTo(const file& target, progressCallback progress = nullptr, void* user = nullptr) const;
     bool getCrc32(unsigned long& crc) const;
     /// Same name (ignoring case), or both CRC-32 values known and equal.
     bool isIdenticalTo(const file& other) const;

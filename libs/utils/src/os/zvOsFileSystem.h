@@ -45,6 +45,10 @@ bool hostPath(const wchar_t* name, std::wstring& host);
 /// The library's spelling of a host name that the caller knows to be one
 /// (an absolute "/..." path on Linux); other text is returned unchanged.
 std::wstring libraryPathFromHost(const std::wstring& host);
+/// The 8-bit name by which the C runtime (and libraries built on it, such
+/// as zlib) opens `name`: on Windows the name in the ANSI code page (false
+/// when a character lies outside it), elsewhere the host path's bytes.
+bool runtimePath(const wchar_t* name, std::string& path);
 
 // ---- entries -----------------------------------------------------------
 
@@ -109,6 +113,9 @@ struct fileHandle;
 fileHandle* openForRead(const wchar_t* name);
 /// Opens a file for appending, creating it when missing; null on failure.
 fileHandle* openForAppend(const wchar_t* name);
+/// Opens a file for writing from its start, creating it when missing and
+/// emptying it otherwise; null on failure (a read-only file is refused).
+fileHandle* openForWrite(const wchar_t* name);
 /// Reads up to `size` bytes; the count read (0 at the end), -1 on an error.
 long long readFile(fileHandle* handle, void* buffer, std::size_t size);
 /// Reads exactly `size` bytes at `offset`; false on an error or a short read.

@@ -351,6 +351,17 @@ fileHandle* openForAppend(const wchar_t* name) {
     return fd < 0 ? nullptr : new fileHandle{fd};
 }
 
+fileHandle* openForWrite(const wchar_t* name) {
+    std::string path;
+    if (!host(name, path))
+        return nullptr;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && isReadOnlyMode(st.st_mode))
+        return nullptr;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CREAT | O_CLOEXEC, 0666);
+    return fd < 0 ? nullptr : new fileHandle{fd};
+}
+
 long long readFile(fileHandle* handle, void* buffer, std::size_t size) {
     for (;;) {
         const ssize_t got = ::read(handle->fd, buffer, size);

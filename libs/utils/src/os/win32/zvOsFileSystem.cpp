@@ -151,6 +151,24 @@ fileHandle* openForAppend(const wchar_t* name) {
     return h == INVALID_HANDLE_VALUE ? nullptr : new fileHandle{h};
 }
 
+// Opened and then cut rather than CREATE_ALWAYS, which refuses hidden and
+// system files. The read-only bit is checked first, since a file system
+// that maps it to permissions lets an administrator write anyway.
+fileHandle* openForWrite(const wchar_t* name) {
+    const DWORD attributes = ::GetFileAttributesW(name);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        return nullptr;
+    HANDLE h = ::CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return nullptr;
+    if (!::SetEndOfFile(h)) {
+        ::CloseHandle(h);
+        return nullptr;
+    }
+    return new fileHandle{h};
+}
+
 long long readFile(fileHandle* handle, void* buffer, std::size_t size) {
     const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
     DWORD got = 0;

@@ -1,0 +1,405 @@
+#include "zvZLib.h"
+
+#include "zvDirectory.h"
+#include "zvFile.h"
+#include "zvMutex.h"
+#include "zvProcess.h"
+
+#include "os/zvOs.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zv {
+
+namespace {
+
+#if defined(_WIN32)
+constexpr wchar_t kModuleName[] = L"zvzlib1.dll";
+#else
+constexpr wchar_t kModuleName[] = L"libzvzlib1.so";
+#endif
+
+// The name the failure message gives as the source of the report.
+constexpr wchar_t kSourceName[] = L"src/zvZLib.cpp";
+
+// zlib's status codes used here.
+constexpr int kZOk = 0;
+constexpr int kZStreamError = -2;
+
+// Bytes per read and write in the file operations. Large enough that the
+// per-call work (a system call, a progress report) vanishes beside the
+// compression itself.
+constexpr unsigned kBlock = 0x10000;
+
+using gzopenFn = gzFile (*)(const char*, const char*);
+using gzwriteFn = int (*)(gzFile, const void*, unsigned);
+using gzreadFn = int (*)(gzFile, void*, unsigned);
+using gzcloseFn = int (*)(gzFile);
+using zvcompressFn = int (*)(unsigned char*, unsigned long*, const unsigned char*, unsigned long, int);
+
+// The process-wide state of the module. Everything but the use count is
+// touched only under `lock`; the count is atomic so it can be read without it.
+struct zlibData {
+    std::atomic<int> useCount{0};
+    gzopenFn gzopen = nullptr;
+    gzwriteFn gzwrite = nullptr;
+    gzreadFn gzread = nullptr;
+    gzcloseFn gzclose = nullptr;
+    zvcompressFn zvcompress = nullptr;
+    void* module = nullptr;
+    zv::mutex lock;
+    // Streams opened by gzopen and not yet closed: they keep the module
+    // loaded, since their memory belongs to it.
+    int openStreams = 0;
+    // Tests only: the folder looked in first instead of the library's own.
+    zv::string folderOverride;
+
+    bool initialized() const { return module != nullptr; }
+};
+
+// Created on first use and never destroyed, so that no use during the
+// process's shutdown finds it gone.
+zlibData& zlibRecord() {
+    static zlibData* const data = new zlibData;
+    return *data;
+}
+
+template <class Fn>
+Fn entryPoint(void* module, const char* name) {
+    return reinterpret_cast<Fn>(os::moduleSymbol(module, name));
+}
+
+void forgetModule(zlibData& d) {
+    d.gzopen = nullptr;
+    d.gzwrite = nullptr;
+    d.gzread = nullptr;
+    d.gzclose = nullptr;
+    d.zvcompress = nullptr;
+    d.module = nullptr;
+}
+
+void unloadModule(zlibData& d) {
+    if (d.module != nullptr)
+        os::unloadModule(d.module);
+    forgetModule(d);
+}
+
+// The copy in the library's own folder wins; without one the system's
+// search decides.
+bool loadModule(zlibData& d) {
+    directory dir;
+    bool haveDir = false;
+    if (!d.folderOverride.empty()) {
+        dir = directory(d.folderOverride);
+        haveDir = !dir.empty();
+    } else {
+        haveDir = getModulePath(zv::string(), dir);
+    }
+    const file beside = haveDir ? file(dir, kModuleName) : file();
+    d.module = os::loadModule(!beside.empty() && beside.exists() ? beside.c_str() : kModuleName);
+    if (d.module == nullptr)
+        return false;
+    d.gzopen = entryPoint<gzopenFn>(d.module, "gzopen");
+    d.gzwrite = entryPoint<gzwriteFn>(d.module, "gzwrite");
+    d.gzread = entryPoint<gzreadFn>(d.module, "gzread");
+    d.gzclose = entryPoint<gzcloseFn>(d.module, "gzclose");
+    d.zvcompress = entryPoint<zvcompressFn>(d.module, "zvcompress");
+    if (d.gzopen && d.gzwrite && d.gzread && d.gzclose && d.zvcompress)
+        return true;
+    unloadModule(d);
+    return false;
+}
+
+// The lock is taken before the count changes, so the count only ever
+// holds the nesting of the thread that owns the lock: a failure can set it
+// back to 0 and unlock without touching anyone else's use.
+bool acquire() {
+    zlibData& d = zlibRecord();
+    if (!d.lock.lock())
+        return false;
+    if (!d.initialized() && !loadModule(d)) {
+        d.useCount.store(0);
+        d.lock.release();
+        return false;
+    }
+    d.useCount.fetch_add(1);
+    return true;
+}
+
+void release() {
+    zlibData& d = zlibRecord();
+    int count = d.useCount.load();
+    if (count > 0)
+        d.useCount.store(--count);
+    if (count == 0 && d.openStreams == 0)
+        unloadModule(d);
+    d.lock.release();
+}
+
+void reportFailure(int line) {
+    std::wstring text = L"Failed to find/init \"";
+    text += kModuleName;
+    text += L"\"\n\nFile: ";
+    text += kSourceName;
+    text += L"\nLine: ";
+    text += std::to_wstring(line);
+    text += L"\n";
+    assertMsg(text.c_str());
+}
+
+// The initialized record, or an assertion (a guard that was acquired always
+// finds it so).
+zlibData& loadedRecord() {
+    zlibData& sZvZlibData = zlibRecord();
+    ZV_ASSERT(sZvZlibData.initialized());
+    return sZvZlibData;
+}
+
+struct handleCloser {
+    void operator()(os::fileHandle* h) const { os::closeFile(h); }
+};
+using handlePtr = std::unique_ptr<os::fileHandle, handleCloser>;
+
+// Closes a gzip stream that is still open on the way out.
+class gzStream {
+public:
+    explicit gzStream(gzFile gz) : m_gz(gz) {}
+    ~gzStream() {
+        if (m_gz != nullptr)
+            zv::gzclose(m_gz);
+    }
+    gzStream(const gzStream&) = delete;
+    gzStream& operator=(const gzStream&) = delete;
+    gzFile get() const { return m_gz; }
+    /// Closes the stream; true when zlib finished it without error.
+    bool close() {
+        const gzFile gz = m_gz;
+        m_gz = nullptr;
+        return zv::gzclose(gz) == kZOk;
+    }
+
+private:
+    gzFile m_gz;
+};
+
+// An output file that is removed again on the way out unless it was
+// completed, so that a failure leaves no partial file behind. It is only
+// removed once armed: after it was opened (and thus emptied) by us.
+class outputFile {
+public:
+    explicit outputFile(const file& f) : m_file(f) {}
+    ~outputFile() {
+        m_handle.reset();
+        if (m_armed && !m_completed)
+            os::removeFile(m_file.c_str());
+    }
+    outputFile(const outputFile&) = delete;
+    outputFile& operator=(const outputFile&) = delete;
+
+    /// Opens the file for writing through the library (emptied).
+    bool open() {
+        m_handle.reset(os::openForWrite(m_file.c_str()));
+        m_armed = m_handle != nullptr;
+        return m_armed;
+    }
+    /// The file was opened by someone else (zlib).
+    void arm() { m_armed = true; }
+    os::fileHandle* handle() const { return m_handle.get(); }
+    /// Closes it and keeps it.
+    void completed() {
+        m_handle.reset();
+        m_completed = true;
+    }
+
+private:
+    const file& m_file;
+    handlePtr m_handle;
+    bool m_armed = false;
+    bool m_completed = false;
+};
+
+// Reading and writing the same file would destroy it before it is read.
+bool usableTarget(const file& source, const file& target) {
+    if (source.empty() || target.empty() || source.isEqualTo(target, false))
+        return false;
+    return !target.exists() || target.isWriteable();
+}
+
+bool report(file::progressCallback progress, void* user, std::uint64_t done, std::uint64_t total) {
+    if (progress == nullptr || total == 0)
+        return true;
+    return progress(100.0 * static_cast<double>(done) / static_cast<double>(total), user);
+}
+
+} // namespace
+
+zlibGuard::zlibGuard() : m_acquired(acquire()) {
+    if (!m_acquired)
+        reportFailure(__LINE__);
+}
+
+zlibGuard::~zlibGuard() {
+    if (m_acquired)
+        release();
+}
+
+gzFile gzopen(const char* path, const char* mode) {
+    zlibGuard use;
+    if (!use.acquired())
+        return nullptr;
+    zlibData& d = loadedRecord();
+    const gzFile gz = d.gzopen(path, mode);
+    if (gz != nullptr)
+        ++d.openStreams;
+    return gz;
+}
+
+int gzwrite(gzFile file, const void* buffer, unsigned length) {
+    zlibGuard use;
+    if (!use.acquired())
+        return 0;
+    return loadedRecord().gzwrite(file, buffer, length);
+}
+
+int gzread(gzFile file, void* buffer, unsigned length) {
+    zlibGuard use;
+    if (!use.acquired())
+        return -1;
+    return loadedRecord().gzread(file, buffer, length);
+}
+
+int gzclose(gzFile file) {
+    zlibGuard use;
+    if (!use.acquired())
+        return kZStreamError;
+    zlibData& d = loadedRecord();
+    const int rc = d.gzclose(file);
+    if (file != nullptr && d.openStreams > 0)
+        --d.openStreams;
+    return rc;
+}
+
+bool gzPathOf(const file& f, std::string& path) {
+    return !f.empty() && os::runtimePath(f.c_str(), path);
+}
+
+bool file::gzCompressTo(const file& target, progressCallback progress, void* user) const {
+    try {
+        std::string gzName;
+        if (!usableTarget(*this, target) || !gzPathOf(target, gzName))
+            return false;
+        handlePtr in(os::openForRead(c_str()));
+        if (!in)
+            return false;
+        std::uint64_t total = 0;
+        if (!os::fileSizeOf(in.get(), total))
+            total = 0;
+        zlibGuard use; // one use for the whole run keeps the module loaded
+        if (!use.acquired())
+            return false;
+        outputFile output(target); // declared first: removed after the stream is closed
+        gzStream gz(zv::gzopen(gzName.c_str(), "wb"));
+        if (gz.get() == nullptr)
+            return false;
+        output.arm();
+        std::vector<char> block(kBlock);
+        std::uint64_t done = 0;
+        for (;;) {
+            const long long got = os::readFile(in.get(), block.data(), block.size());
+            if (got < 0)
+                return false;
+            if (got == 0)
+                break;
+            if (zv::gzwrite(gz.get(), block.data(), static_cast<unsigned>(got)) != got)
+                return false;
+            done += static_cast<std::uint64_t>(got);
+            if (!report(progress, user, done, total))
+                return false;
+        }
+        if (!gz.close())
+            return false;
+        output.completed();
+        return true;
+    } catch (bool) {
+        return false;
+    }
+}
+
+bool file::gzUncompressTo(const file& target, progressCallback progress, void* user) const {
+    try {
+        std::string gzName;
+        if (!usableTarget(*this, target) || !exists() || !gzPathOf(*this, gzName))
+            return false;
+        const std::uint64_t total = size64();
+        zlibGuard use;
+        if (!use.acquired())
+            return false;
+        gzStream gz(zv::gzopen(gzName.c_str(), "rb"));
+        if (gz.get() == nullptr)
+            return false;
+        outputFile output(target);
+        if (!output.open())
+            return false;
+        std::vector<char> block(kBlock);
+        std::uint64_t done = 0;
+        for (;;) {
+            const int got = zv::gzread(gz.get(), block.data(), kBlock);
+            if (got < 0)
+                return false;
+            if (got == 0)
+                break;
+            if (!os::writeFile(output.handle(), block.data(), static_cast<std::size_t>(got)))
+                return false;
+            done += static_cast<std::uint64_t>(got);
+            if (!report(progress, user, done, total))
+                return false;
+        }
+        // A truncated stream reads like a short one; zlib tells it apart
+        // only when the stream is closed.
+        if (!gz.close())
+            return false;
+        output.completed();
+        return true;
+    } catch (bool) {
+        return false;
+    }
+}
+
+namespace detail {
+
+const wchar_t* zlibModuleName() {
+    return kModuleName;
+}
+
+bool setZlibModuleFolderForTesting(const zv::string& folder) {
+    zlibData& d = zlibRecord();
+    mutexGuard hold(d.lock);
+    if (d.initialized())
+        return false;
+    d.folderOverride = folder;
+    return true;
+}
+
+bool zlibModuleLoaded() {
+    zlibData& d = zlibRecord();
+    mutexGuard hold(d.lock);
+    return d.initialized();
+}
+
+int zlibUseCount() {
+    return zlibRecord().useCount.load();
+}
+
+bool zlibModuleFile(zv::file& module) {
+    zlibData& d = zlibRecord();
+    mutexGuard hold(d.lock);
+    return d.initialized() && getModuleFileName(d.module, module);
+}
+
+} // namespace detail
+
+} // namespace zv

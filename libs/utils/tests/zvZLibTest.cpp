@@ -1,0 +1,329 @@
+#include "../src/zvZLib.h"
+
+#include "zvDirectory.h"
+#include "zvFile.h"
+#include "zvFsTestSupport.h"
+#include "zvProcess.h"
+#include "zvTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The folder the library (and the modules built with it) lives in.
+zv::directory libraryFolder() {
+    zv::directory dir;
+    EXPECT_TRUE(zv::getModulePath(zv::string(), dir));
+    return dir;
+}
+
+fs::path hostOf(const zv::fsEntryName& name) {
+    return fs::path(static_cast<const std::wstring&>(name.hostPath()));
+}
+
+// A module built beside the library, copied into `folder` under the name the
+// loader looks for.
+void placeModule(const std::wstring& builtName, const zvtest::tempFolder& folder) {
+    const zv::file built(libraryFolder(), builtName);
+    ASSERT_TRUE(built.exists()) << "module missing: " << hostOf(built);
+    fs::copy_file(hostOf(built), folder.host() / zv::detail::zlibModuleName(),
+                  fs::copy_options::overwrite_existing);
+}
+
+std::wstring badModuleName() {
+#if defined(_WIN32)
+    return L"zvzlib1_nocompress.dll";
+#else
+    return L"libzvzlib1_nocompress.so";
+#endif
+}
+
+// Restores the loader's own folder however a test ends.
+struct folderOverride {
+    explicit folderOverride(const zv::directory& dir) {
+        EXPECT_TRUE(zv::detail::setZlibModuleFolderForTesting(dir));
+    }
+    ~folderOverride() { zv::detail::setZlibModuleFolderForTesting(zv::string()); }
+};
+
+bool sameFile(const zv::file& a, const fs::path& b) {
+    std::error_code ec;
+    return fs::equivalent(hostOf(a), b, ec);
+}
+
+// Text that compresses, but not to nothing: numbered lines with varying words.
+std::string sampleText(std::size_t size) {
+    static const char* const words[] = {"alpha ", "beta ", "gamma ", "delta ", "epsilon ", "zeta "};
+    std::string text;
+    unsigned seed = 12345;
+    while (text.size() < size) {
+        seed = seed * 1103515245u + 12345u;
+        text += std::to_string(seed % 1000);
+        text += words[(seed >> 16) % 6];
+        if ((seed >> 8) % 7 == 0)
+            text += "\n";
+    }
+    text.resize(size);
+    return text;
+}
+
+struct progressLog {
+    std::vector<double> values;
+    int cancelAt = -1; // the call that answers false
+};
+
+bool logProgress(double percent, void* user) {
+    auto* log = static_cast<progressLog*>(user);
+    log->values.push_back(percent);
+    return static_cast<int>(log->values.size()) != log->cancelAt;
+}
+
+} // namespace
+
+TEST(zlibLoader, LoadsOnFirstUseNestsAndUnloadsAfterTheLastUse) {
+    ASSERT_FALSE(zv::detail::zlibModuleLoaded());
+    EXPECT_EQ(zv::detail::zlibUseCount(), 0);
+    {
+        zv::zlibGuard outer;
+        ASSERT_TRUE(outer.acquired());
+        EXPECT_TRUE(zv::detail::zlibModuleLoaded());
+        EXPECT_EQ(zv::detail::zlibUseCount(), 1);
+        {
+            zv::zlibGuard inner; // the same thread locks again
+            EXPECT_TRUE(inner.acquired());
+            EXPECT_EQ(zv::detail::zlibUseCount(), 2);
+        }
+        EXPECT_EQ(zv::detail::zlibUseCount(), 1);
+        EXPECT_TRUE(zv::detail::zlibModuleLoaded());
+    }
+    EXPECT_FALSE(zv::detail::zlibModuleLoaded());
+    EXPECT_EQ(zv::detail::zlibUseCount(), 0);
+    {
+        zv::zlibGuard again;
+        EXPECT_TRUE(again.acquired());
+        EXPECT_TRUE(zv::detail::zlibModuleLoaded());
+    }
+    EXPECT_FALSE(zv::detail::zlibModuleLoaded());
+}
+
+TEST(zlibLoader, TheCopyInTheLibraryFolderWinsOverTheSystemSearch) {
+    const zv::file beside(libraryFolder(), zv::detail::zlibModuleName());
+    {
+        zv::zlibGuard use;
+        ASSERT_TRUE(use.acquired());
+        zv::file loaded;
+        ASSERT_TRUE(zv::detail::zlibModuleFile(loaded));
+        EXPECT_TRUE(sameFile(loaded, hostOf(beside))) << hostOf(loaded);
+    }
+
+    // A second copy in the folder looked in first is taken, although the
+    // system's search would find the first.
+    zvtest::tempFolder other;
+    ASSERT_NO_FATAL_FAILURE(placeModule(zv::detail::zlibModuleName(), other));
+    {
+        folderOverride look(other.dir());
+        zv::zlibGuard use;
+        ASSERT_TRUE(use.acquired());
+        zv::file loaded;
+        ASSERT_TRUE(zv::detail::zlibModuleFile(loaded));
+        EXPECT_TRUE(sameFile(loaded, other.host() / zv::detail::zlibModuleName())) << hostOf(loaded);
+    }
+    EXPECT_FALSE(zv::detail::zlibModuleLoaded());
+}
+
+TEST(zlibLoader, WithoutACopyInTheFolderTheSystemSearchDecides) {
+#if !defined(_WIN32) && defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "under AddressSanitizer dlopen is called from the sanitizer's runtime, so the "
+                    "library's own run path (which names its folder) is not searched";
+#endif
+    // The bare name goes to the system's search, which finds the copy beside
+    // the executable (Windows) or in the library's run path (Linux).
+    const zv::file beside(libraryFolder(), zv::detail::zlibModuleName());
+    zvtest::tempFolder empty;
+    {
+        folderOverride look(empty.dir());
+        zv::zlibGuard use;
+        ASSERT_TRUE(use.acquired());
+        zv::file loaded;
+        ASSERT_TRUE(zv::detail::zlibModuleFile(loaded));
+        EXPECT_TRUE(sameFile(loaded, hostOf(beside))) << hostOf(loaded);
+    }
+    EXPECT_FALSE(zv::detail::zlibModuleLoaded());
+}
+
+TEST(zlibLoader, RejectsAModuleWithoutZvcompressAndLeavesTheLockFree) {
+    zvtest::tempFolder bad;
+    ASSERT_NO_FATAL_FAILURE(placeModule(badModuleName(), bad));
+    const zv::file source = bad.write(L"plain.txt", "some text");
+    const zv::file target(bad.dir(), L"plain.txt.gz");
+    {
+        folderOverride look(bad.dir());
+        zvtest::assertCapture capture;
+        {
+            zv::zlibGuard use;
+            EXPECT_FALSE(use.acquired());
+        }
+        const auto messages = capture.messages();
+        ASSERT_EQ(messages.size(), 1u);
+        const std::wstring expected = std::wstring(L"Failed to find/init \"") + zv::detail::zlibModuleName() +
+                                      L"\"\n\nFile: src/zvZLib.cpp\nLine: ";
+        EXPECT_EQ(messages[0].substr(0, expected.size()), expected);
+        EXPECT_EQ(messages[0].back(), L'\n');
+        EXPECT_EQ(zv::detail::zlibUseCount(), 0);
+        EXPECT_FALSE(zv::detail::zlibModuleLoaded());
+
+        // Everything built on it fails without leaving anything behind.
+        EXPECT_EQ(zv::gzopen("x.gz", "wb"), nullptr);
+        EXPECT_EQ(zv::gzread(nullptr, nullptr, 0), -1);
+        EXPECT_NE(zv::gzclose(nullptr), 0);
+        EXPECT_FALSE(source.gzCompressTo(target));
+        EXPECT_FALSE(target.exists());
+        EXPECT_EQ(zv::detail::zlibUseCount(), 0);
+    }
+
+    // Another thread can acquire at once: the failures left nothing locked.
+    std::promise<bool> result;
+    std::future<bool> done = result.get_future();
+    std::thread other([&result] {
+        zv::zlibGuard use;
+        result.set_value(use.acquired());
+    });
+    if (done.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+        other.detach();
+        FAIL() << "another thread could not acquire the zlib lock";
+    }
+    other.join();
+    EXPECT_TRUE(done.get());
+    EXPECT_FALSE(zv::detail::zlibModuleLoaded());
+}
+
+TEST(zlibLoader, AnOpenStreamKeepsTheModuleLoadedBetweenCalls) {
+    zvtest::tempFolder tmp;
+    const zv::file gzName(tmp.dir(), L"direct.gz");
+    std::string path;
+    ASSERT_TRUE(zv::gzPathOf(gzName, path));
+    const std::string text = sampleText(5000);
+
+    zv::gzFile out = zv::gzopen(path.c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(zv::detail::zlibUseCount(), 0);
+    EXPECT_TRUE(zv::detail::zlibModuleLoaded());
+    EXPECT_EQ(zv::gzwrite(out, text.data(), static_cast<unsigned>(text.size())),
+              static_cast<int>(text.size()));
+    EXPECT_EQ(zv::gzclose(out), 0);
+    EXPECT_FALSE(zv::detail::zlibModuleLoaded());
+
+    zv::gzFile in = zv::gzopen(path.c_str(), "rb");
+    ASSERT_NE(in, nullptr);
+    std::string back(text.size() + 10, '\0');
+    const int got = zv::gzread(in, back.data(), static_cast<unsigned>(back.size()));
+    EXPECT_EQ(zv::gzclose(in), 0);
+    ASSERT_EQ(got, static_cast<int>(text.size()));
+    back.resize(static_cast<std::size_t>(got));
+    EXPECT_EQ(back, text);
+    EXPECT_FALSE(zv::detail::zlibModuleLoaded());
+}
+
+TEST(gzipFile, RoundTripsContentOfEverySize) {
+    zvtest::tempFolder tmp;
+    const std::string contents[] = {"", "x", sampleText(300000)};
+    int n = 0;
+    for (const std::string& content : contents) {
+        const std::wstring stem = L"f" + std::to_wstring(n++);
+        const zv::file plain = tmp.write(stem + L".txt", content);
+        const zv::file packed(tmp.dir(), stem + L".gz");
+        const zv::file back(tmp.dir(), stem + L".out");
+        ASSERT_TRUE(plain.gzCompressTo(packed)) << content.size();
+        const std::string gz = zvtest::readAll(hostOf(packed));
+        ASSERT_GE(gz.size(), 18u);
+        EXPECT_EQ(gz.substr(0, 3), std::string("\x1f\x8b\x08", 3));
+        if (content.size() > 1000) {
+            EXPECT_LT(gz.size(), content.size() / 2);
+        }
+        ASSERT_TRUE(packed.gzUncompressTo(back)) << content.size();
+        EXPECT_EQ(zvtest::readAll(hostOf(back)), content);
+    }
+    EXPECT_FALSE(zv::detail::zlibModuleLoaded());
+}
+
+TEST(gzipFile, ReportsProgressAndStopsWhenCancelled) {
+    zvtest::tempFolder tmp;
+    const std::string content = sampleText(300000);
+    const zv::file plain = tmp.write(L"p.txt", content);
+    const zv::file packed(tmp.dir(), L"p.gz");
+    const zv::file back(tmp.dir(), L"p.out");
+
+    progressLog up;
+    ASSERT_TRUE(plain.gzCompressTo(packed, &logProgress, &up));
+    ASSERT_GE(up.values.size(), 2u);
+    for (std::size_t i = 1; i < up.values.size(); ++i)
+        EXPECT_GT(up.values[i], up.values[i - 1]);
+    EXPECT_DOUBLE_EQ(up.values.back(), 100.0);
+
+    // Uncompressing counts written bytes against the compressed size.
+    progressLog down;
+    ASSERT_TRUE(packed.gzUncompressTo(back, &logProgress, &down));
+    ASSERT_FALSE(down.values.empty());
+    EXPECT_DOUBLE_EQ(down.values.back(),
+                     100.0 * static_cast<double>(content.size()) / static_cast<double>(packed.size64()));
+    EXPECT_GT(down.values.back(), 100.0);
+
+    // Cancelled runs answer false and leave no partial output behind, also
+    // where a target existed before.
+    progressLog cancelUp;
+    cancelUp.cancelAt = 1;
+    const zv::file cancelled = tmp.write(L"old.gz", "previous");
+    EXPECT_FALSE(plain.gzCompressTo(cancelled, &logProgress, &cancelUp));
+    EXPECT_EQ(cancelUp.values.size(), 1u);
+    EXPECT_FALSE(cancelled.exists());
+    progressLog cancelDown;
+    cancelDown.cancelAt = 2;
+    EXPECT_FALSE(packed.gzUncompressTo(cancelled, &logProgress, &cancelDown));
+    EXPECT_EQ(cancelDown.values.size(), 2u);
+    EXPECT_FALSE(cancelled.exists());
+    EXPECT_FALSE(zv::detail::zlibModuleLoaded());
+}
+
+TEST(gzipFile, DamagedInputFailsCleanly) {
+    zvtest::tempFolder tmp;
+    const std::string content = sampleText(200000);
+    const zv::file plain = tmp.write(L"d.txt", content);
+    const zv::file packed(tmp.dir(), L"d.gz");
+    ASSERT_TRUE(plain.gzCompressTo(packed));
+    const std::string gz = zvtest::readAll(hostOf(packed));
+
+    const zv::file truncated = tmp.write(L"truncated.gz", gz.substr(0, gz.size() / 2));
+    const zv::file noTrailer = tmp.write(L"notrailer.gz", gz.substr(0, gz.size() - 4));
+    std::string damaged = gz;
+    for (std::size_t i = gz.size() / 3; i < gz.size() / 3 + 64; ++i)
+        damaged[i] = static_cast<char>(damaged[i] ^ 0x5A);
+    const zv::file corrupt = tmp.write(L"corrupt.gz", damaged);
+    for (const zv::file& bad : {truncated, noTrailer, corrupt}) {
+        const zv::file out(tmp.dir(), L"out.txt");
+        EXPECT_FALSE(bad.gzUncompressTo(out)) << hostOf(bad);
+        EXPECT_FALSE(out.exists()) << hostOf(bad);
+    }
+
+    // Missing sources, missing folders and the source itself as target.
+    const zv::file out(tmp.dir(), L"out.gz");
+    EXPECT_FALSE(zv::file(tmp.dir(), L"missing.txt").gzCompressTo(out));
+    EXPECT_FALSE(out.exists());
+    EXPECT_FALSE(zv::file(tmp.dir(), L"missing.gz").gzUncompressTo(out));
+    EXPECT_FALSE(out.exists());
+    EXPECT_FALSE(plain.gzCompressTo(zv::file(tmp.dir(), L"no\\such\\dir.gz")));
+    EXPECT_FALSE(plain.gzCompressTo(plain));
+    EXPECT_FALSE(packed.gzUncompressTo(packed));
+    EXPECT_EQ(zvtest::readAll(hostOf(plain)), content);
+    EXPECT_EQ(zvtest::readAll(hostOf(packed)), gz);
+    EXPECT_EQ(zv::detail::zlibUseCount(), 0);
+}
