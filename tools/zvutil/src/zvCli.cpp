@@ -1,6 +1,8 @@
 #include "zvCli.h"
 
+#include "zvCodePage.h"
 #include "zvDefs.h"
+#include "zvException.h"
 
 #include <algorithm>
 #include <iostream>
@@ -157,6 +159,66 @@ const std::vector<command> kCommands = {
      "documents, desktop, application data, ...) as host paths. On Linux these\n"
      "come from the XDG settings (see README).\n",
      &cmdFolders},
+    {"which", "find a file along a search path",
+     "usage: zvutil which NAME [--path TEXT] [--sep C] [--recursive]\n"
+     "Looks for NAME in the folders of a search path, first folder first, and\n"
+     "prints the host path of the first hit. The search path is PATH, or the\n"
+     "folders of TEXT separated by C (default ';' on Windows, ':' on Linux);\n"
+     "blanks around folders are ignored, and so is the second spelling of a\n"
+     "folder (ignoring case). Folders may be host paths or library names.\n"
+     "--recursive searches each folder's subfolders (depth first, hidden and\n"
+     "system ones skipped) before the next folder. A NAME without a dot is also\n"
+     "tried with '.exe'. Exits 1 when nothing is found.\n",
+     &cmdWhich},
+    {"ps", "tell whether a process is running",
+     "usage: zvutil ps NAME|PID\n"
+     "A text of digits is a process id: prints it and exits 0 when that process\n"
+     "runs. Otherwise NAME is an executable's file name (ignoring case, with or\n"
+     "without '.exe'): prints the id of a process running it, zvutil itself\n"
+     "never counted. Exits 1 when there is no such process.\n",
+     &cmdPs},
+    {"gzip", "compress a file in the gzip format",
+     "usage: zvutil gzip FILE [-o OUT] [--force] [--quiet]\n"
+     "Writes the gzip-compressed form of FILE to OUT (default FILE.gz) and keeps\n"
+     "FILE. An existing OUT is replaced only with --force. Prints the sizes\n"
+     "unless --quiet; on a terminal, files of 4 MiB and more show a progress bar\n"
+     "on standard error. On Windows the name of OUT must be representable in the\n"
+     "ANSI code page. Exits 1 when the file cannot be read or written (no\n"
+     "partial OUT is left behind).\n",
+     &cmdGzip},
+    {"gunzip", "uncompress a gzip file",
+     "usage: zvutil gunzip FILE [-o OUT] [--force] [--quiet]\n"
+     "Writes the uncompressed content of the gzip file FILE to OUT (default FILE\n"
+     "without its .gz; without .gz, -o is required) and keeps FILE. An existing\n"
+     "OUT is replaced only with --force. Prints the sizes unless --quiet; on a\n"
+     "terminal, files of 4 MiB and more show the progress on standard error. On\n"
+     "Windows the name of FILE must be representable in the ANSI code page.\n"
+     "Exits 1 when FILE is not in gzip format, is damaged or truncated (no\n"
+     "partial OUT is left behind).\n",
+     &cmdGunzip},
+    {"scramble", "scramble a file with a key, or unscramble it",
+     "usage: zvutil scramble --key TEXT [--xor|--xxor] IN OUT\n"
+     "Xors the bytes of IN with the bytes of TEXT and writes them to OUT (IN and\n"
+     "OUT may be the same file). --xor repeats the key; --xxor (the default)\n"
+     "rotates each key byte right by one bit whenever the key wraps around.\n"
+     "Both are their own inverse: scrambling twice with the same key restores\n"
+     "the file. This hides text from casual reading; it is not encryption.\n",
+     &cmdScramble},
+    {"loc", "look up localized texts, check localization files",
+     "usage: zvutil loc get [--lang L] [--path DIRS] [--file F] ID\n"
+     "       zvutil loc check FILE\n"
+     "get prints the text of a localized string as an application would see it:\n"
+     "ID is a message id or a persistent form 'Id|Default text|files|Name:=value',\n"
+     "looked up in language L along the folders DIRS (default: the library's own\n"
+     "search path), in file F or the files the persistent form names; without a\n"
+     "translation the default text is printed.\n"
+     "check reads a localization file and the files it includes and prints the\n"
+     "counts of entries, includes, commands and aliases, then one line\n"
+     "'FILE:LINE: problem' for each include of a missing file or one that closes\n"
+     "a cycle, each malformed ';;cmd(...)' command and each alias ('$$Id') that\n"
+     "names an unknown id or runs in a circle. Exits 0 when the file is clean, 1\n"
+     "when it has problems or cannot be read.\n",
+     &cmdLoc},
     {"demo", "a short tour of the library on a temporary folder",
      "usage: zvutil demo\n"
      "Runs each capability of the library once on a temporary folder, prints\n"
@@ -206,6 +268,13 @@ bool wantsHelp(const std::vector<std::string>& args) {
                        [](const std::string& a) { return a == "-h" || a == "--help"; });
 }
 
+void printException(std::ostream& err, const char* command, const zv::exception& e) {
+    // The localized message, then each cause from the nearest to the deepest.
+    err << "zvutil " << command << ": " << narrowForOutput(e.text()) << "\n";
+    for (const zv::locString& cause : e.causes())
+        err << "  " << narrowForOutput(zv::locString(cause).string()) << "\n";
+}
+
 int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
     if (args.empty()) {
         printOverview(err);
@@ -233,6 +302,8 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         return c->run(ctx);
     } catch (bool) {
         err << "zvutil " << c->name << ": internal check failed\n";
+    } catch (const zv::exception& e) {
+        printException(err, c->name, e);
     } catch (const std::exception& e) {
         err << "zvutil " << c->name << ": " << e.what() << "\n";
     }

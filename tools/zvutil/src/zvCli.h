@@ -8,6 +8,11 @@
 #include <string>
 #include <vector>
 
+namespace zv {
+class exception;
+class fsEntryName;
+} // namespace zv
+
 namespace zvcli {
 
 /// Exit codes of the tool.
@@ -35,6 +40,10 @@ const std::vector<command>& commands();
 /// Runs the tool on `args` (argv without the program name).
 int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err);
 
+/// How every command reports a library exception: its localized text, then
+/// the texts of its causes, one per line.
+void printException(std::ostream& err, const char* command, const zv::exception& e);
+
 /// True when `args` asks for help (`-h` or `--help` anywhere).
 bool wantsHelp(const std::vector<std::string>& args);
 
@@ -48,6 +57,11 @@ int cmdCodePage(context& ctx);
 /// A command-line argument as wide text: UTF-8 on Linux, the ANSI code page
 /// on Windows (as the C runtime hands `main` its arguments).
 std::wstring wideFromArgument(const std::string& arg);
+/// Wide text for the output streams, in the encoding arguments arrive in.
+std::string narrowForOutput(const std::wstring& text);
+/// The host system's spelling of a library name ("/tmp/x" for "C:\tmp\x"
+/// on Linux), or the name itself when it has none.
+std::string hostOf(const zv::fsEntryName& name);
 int cmdExpr(context& ctx);
 int cmdBase64(context& ctx);
 int cmdRound(context& ctx);
@@ -63,6 +77,12 @@ int cmdDirs(context& ctx);
 int cmdFileInfo(context& ctx);
 int cmdDf(context& ctx);
 int cmdFolders(context& ctx);
+int cmdGzip(context& ctx);
+int cmdGunzip(context& ctx);
+int cmdScramble(context& ctx);
+int cmdLoc(context& ctx);
+int cmdWhich(context& ctx);
+int cmdPs(context& ctx);
 
 /// The shortest text that reads back as `value` (%g style, at most 17
 /// significant digits, independent of the locale).

@@ -1,6 +1,7 @@
 #include "zvCli.h"
 
 #include "zvCodePage.h"
+#include "zvFsEntryName.h"
 
 #include <charconv>
 #include <iostream>
@@ -16,6 +17,23 @@ std::wstring wideFromArgument(const std::string& arg) {
     std::wstring wide;
     zv::fromCodePage(arg, page, wide);
     return wide;
+}
+
+std::string narrowForOutput(const std::wstring& text) {
+#if defined(_WIN32)
+    const unsigned int page = zv::ansiCodePage();
+#else
+    const unsigned int page = 65001;
+#endif
+    std::string out;
+    zv::toCodePage(text, page, out);
+    return out;
+}
+
+std::string hostOf(const zv::fsEntryName& name) {
+    const zv::string host = name.hostPath();
+    return narrowForOutput(host.empty() ? static_cast<const std::wstring&>(name)
+                                        : static_cast<const std::wstring&>(host));
 }
 
 int cmdCodePage(context& ctx) {

@@ -33,19 +33,6 @@ bool makeValue(const std::string& type, anyValue& value) {
     return false;
 }
 
-// Output in the encoding that arguments arrive in: UTF-8 on Linux, the ANSI
-// code page on Windows.
-std::string forOutput(const zv::string& text) {
-#if defined(_WIN32)
-    const unsigned int page = zv::ansiCodePage();
-#else
-    const unsigned int page = 65001;
-#endif
-    std::string out;
-    zv::toCodePage(text, page, out);
-    return out;
-}
-
 bool parseInt(const std::string& text, int& value) {
     char* end = nullptr;
     const long v = std::strtol(text.c_str(), &end, 10);
@@ -133,7 +120,7 @@ int cmdConvert(context& ctx) {
             }
         },
         target);
-    ctx.out << forOutput(shown) << (converted ? "" : " (false)") << "\n";
+    ctx.out << narrowForOutput(shown) << (converted ? "" : " (false)") << "\n";
     return converted ? exitOk : exitFailure;
 }
 
@@ -162,7 +149,7 @@ int cmdUiNumber(context& ctx) {
         ctx.err << "zvutil uinum: '" << text << "' is not a valid number or expression\n";
         return exitFailure;
     }
-    ctx.out << forOutput(value) << "\n";
+    ctx.out << narrowForOutput(value) << "\n";
     return exitOk;
 }
 

@@ -68,10 +68,6 @@ bool parseName(const std::string& text, const char* const* names, int count, int
     return false;
 }
 
-std::string text(const zv::string& s) {
-    return zv::string::getMBCS(s);
-}
-
 int usage(context& ctx, const char* command, const std::string& message) {
     ctx.err << "zvutil " << command << ": " << message << " (see 'zvutil " << command << " --help')\n";
     return exitUsage;
@@ -83,7 +79,7 @@ int dateInfo(context& ctx) {
     zv::date d;
     if (!parseDate(ctx.args[1], d))
         return usage(ctx, "date", "'" + ctx.args[1] + "' is not a date (YYYY/MM/DD or YYYY-MM-DD)");
-    ctx.out << "date: " << text(d.toString()) << "\n"
+    ctx.out << "date: " << narrowForOutput(d.toString()) << "\n"
             << "weekday: " << capitalised(kWeekdays[d.dayOfWeek()]) << "\n"
             << "day of year: " << d.dayOfYear() << "\n"
             << "ISO week: " << d.weekOfYear() << "\n"
@@ -95,7 +91,7 @@ int dateEaster(context& ctx) {
     long long year = 0;
     if (ctx.args.size() != 2 || !parseInteger(ctx.args[1], year) || year < 0 || year > 65535)
         return usage(ctx, "date", "expected: easter YEAR (0-65535)");
-    ctx.out << text(zv::date::easterSunday(static_cast<unsigned int>(year)).toString()) << "\n";
+    ctx.out << narrowForOutput(zv::date::easterSunday(static_cast<unsigned int>(year)).toString()) << "\n";
     return exitOk;
 }
 
@@ -130,7 +126,7 @@ int dateAdd(context& ctx) {
         apply(zv::workdays(count)); // Monday to Friday
     else
         return usage(ctx, "date", "unknown unit '" + ctx.args[3] + "'");
-    ctx.out << text(d.toString()) << "\n";
+    ctx.out << narrowForOutput(d.toString()) << "\n";
     return exitOk;
 }
 
@@ -167,7 +163,7 @@ int dateNth(context& ctx) {
         const zv::date d =
             zv::date::nthWeekday(static_cast<unsigned short>(n), static_cast<zv::date::eWeekday>(weekday),
                                  static_cast<zv::date::eMonth>(month + 1), static_cast<unsigned int>(year));
-        ctx.out << text(d.toString()) << "\n";
+        ctx.out << narrowForOutput(d.toString()) << "\n";
         return exitOk;
     } catch (bool) {
         ctx.err << "zvutil date: " << capitalised(kMonths[month]) << " " << year << " has no " << n << ". "
@@ -223,7 +219,7 @@ int cmdTime(context& ctx) {
         apply(zv::mseconds(count));
     else
         return usage(ctx, "time", "unknown unit '" + ctx.args[3] + "'");
-    ctx.out << text(t.toString());
+    ctx.out << narrowForOutput(t.toString());
     if (carry != 0)
         ctx.out << " (" << (n < 0 ? "-" : "+") << carry << (carry == 1 ? " day" : " days") << ")";
     ctx.out << "\n";

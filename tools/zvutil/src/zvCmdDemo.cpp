@@ -1,18 +1,26 @@
 #include "zvCli.h"
 
 #include "zvBase64.h"
+#include "zvBinaryBuffer.h"
 #include "zvCodePage.h"
 #include "zvCrc32.h"
 #include "zvDate.h"
 #include "zvDirectory.h"
 #include "zvDtConvert.h"
+#include "zvException.h"
 #include "zvExpression.h"
+#include "zvFile.h"
 #include "zvGenericSet.h"
 #include "zvGuid.h"
+#include "zvLocFile.h"
+#include "zvLocMessage.h"
+#include "zvLocString.h"
 #include "zvMutex.h"
 #include "zvObserver.h"
+#include "zvProcess.h"
 #include "zvRound.h"
 #include "zvScString.h"
+#include "zvSearchPath.h"
 #include "zvString.h"
 #include "zvTime.h"
 #include "zvTimeStamp.h"
@@ -277,6 +285,167 @@ int cmdDemo(context& ctx) {
                 zv::pumpMessages(10);
         }
         out << "timer ticks pumped      : " << (ticks >= 3 ? "3 or more" : "fewer than 3") << "\n";
+    }
+
+    section(out, "Search paths, processes and modules");
+    {
+        const zv::directory dir = zv::fsEntryName::fromHostPath(folder.path().wstring(), true);
+        const zv::directory tools(dir, L"tools\\bin");
+        tools.create(true);
+        zv::file(tools, L"convert.cfg").create(zv::file::accessReadWrite);
+        zv::searchPath path;
+        // Folders below the base, one missing and one spelt twice.
+        zv::searchPath::fromString(dir + L"; .\\tools ;.\\missing;" + dir.upper(), path, dir, L';');
+        out << "search path entries     : " << path.size() << " (missing folder, second spelling dropped)\n";
+        zv::file found;
+        out << "convert.cfg, flat       : "
+            << (path.findFile(L"convert.cfg", found, false) ? "found" : "not found") << "\n";
+        out << "convert.cfg, recursive  : "
+            << (path.findFile(L"convert.cfg", found, true) ? zv::string::getMBCS(found.relativeNameTo(dir))
+                                                           : std::string("not found"))
+            << "\n";
+        const unsigned long pid = zv::getCurrentProcessId();
+        out << "this process running    : " << (zv::processIsRunning(pid) ? "yes" : "no") << "\n";
+        zv::file exe;
+        zv::getModuleFileName(static_cast<void*>(nullptr), exe);
+        out << "other " << zv::string::getMBCS(exe.name(0))
+            << " running: " << (zv::processIsRunningElsewhere(exe.name(0)) != 0 ? "yes" : "no") << "\n";
+        zv::file library;
+        out << "library module          : "
+            << (zv::getModuleFileName(zv::string(), library) ? zv::string::getMBCS(library.name(0))
+                                                             : std::string("unknown"))
+            << "\n";
+    }
+
+    section(out, "Localized texts and exceptions");
+    {
+        // A German localization file of the demo's own, found through a
+        // search path; the manager's settings are put back afterwards.
+        const fs::path language = folder.path() / "Language";
+        fs::create_directories(language / "de");
+        std::ofstream(language / "de" / "demo.loc", std::ios::binary)
+            << "\xEF\xBB\xBF"
+               "Msg_DemoGreeting Hallo [Who], [Count] neue Nachrichten\n"
+               "Msg_EReadFile Fehler beim Lesen der Datei [File]\n";
+        zv::locManager& manager = zv::locManager::instance();
+        const zv::searchPath previousPath = manager.defaultSearchPath();
+        const zv::string previousFile = manager.defaultLocFile();
+        zv::searchPath path;
+        path.appendDirectory(zv::fsEntryName::fromHostPath(language.wstring(), true));
+        manager.setDefaultSearchPath(path);
+        manager.setDefaultLocFile(L"demo.loc");
+
+        zv::locString greeting(L"Msg_DemoGreeting", L"Hello [Who], [Count] new messages", L"demo.loc",
+                               nullptr);
+        greeting.params().set(L"Ada", L"Who");
+        greeting.params().set(3, L"Count");
+        out << "default text    : " << zv::string::getMBCS(greeting.string()) << "\n";
+        out << "in German       : " << zv::string::getMBCS(greeting.string(L"de")) << "\n";
+        zv::string form;
+        greeting.getPersistentString(form);
+        out << "persistent form : " << zv::string::getMBCS(form) << "\n";
+
+        const zv::file missing(zv::fsEntryName::fromHostPath((folder.path() / "missing.cfg").wstring()));
+        try {
+            try {
+                throw zv::fileNotFoundException(missing);
+            } catch (const zv::exception& inner) {
+                throw zv::readFileException(missing, &inner);
+            }
+        } catch (const zv::exception& e) {
+            out << "exception (de)  : " << zv::string::getMBCS(e.text(L"de")) << "\n";
+            for (const zv::locString& cause : e.causes())
+                out << "  caused by     : " << zv::string::getMBCS(zv::locString(cause).string(L"de"))
+                    << "\n";
+        }
+        manager.setDefaultLocFile(previousFile.c_str());
+        manager.setDefaultSearchPath(previousPath);
+    }
+
+    section(out, "Localization files and messages");
+    {
+        // A file with an include, an alias and (in the include) a replace
+        // command, and an overlay whose entries win; then `loc check` on a
+        // faulty file.
+        const fs::path dir = folder.path() / "loc";
+        fs::create_directories(dir);
+        std::ofstream(dir / "common.loc", std::ios::binary)
+            << "\xEF\xBB\xBF"
+               ";;cmd(replace:::Colour:::Color)\n"
+               "Msg_DemoSaved W:Colour profile [File] saved\n";
+        std::ofstream(dir / "app.loc", std::ios::binary) << "\xEF\xBB\xBF"
+                                                            "#include common.loc\n"
+                                                            "Msg_DemoStored $$Msg_DemoSaved\n"
+                                                            "Msg_DemoCount $2 of $1 files, [Ratio:%.1f]%\n";
+        std::ofstream(dir / "my_app.loc", std::ios::binary)
+            << "\xEF\xBB\xBF"
+               "Msg_DemoCount $2 von $1 Dateien, [Ratio:%.1f]%\n";
+        const auto libraryFile = [](const fs::path& p) {
+            return zv::file(zv::fsEntryName::fromHostPath(p.wstring()));
+        };
+        zv::locFile loc(libraryFile(dir / "app.loc"));
+        zv::locMessage msg;
+        if (loc.getMessage(L"Msg_DemoStored", msg)) {
+            msg.insertParameter(L"print.icc", L"File");
+            out << "alias, include, command : " << zv::string::getMBCS(msg)
+                << (msg.msgState() == zv::locMessage::msWarning ? " (warning)" : "") << "\n";
+        }
+        loc.setOverlay(libraryFile(dir / "my_app.loc"));
+        if (loc.getMessage(L"Msg_DemoCount", msg)) {
+            msg.insertParameter(12, nullptr);
+            msg.insertParameter(3, nullptr);
+            msg.insertParameter(25.0, L"Ratio");
+            out << "overlay, $1 $2 [Ratio]  : " << zv::string::getMBCS(msg) << "\n";
+        }
+        zv::locMessage hostile(L"[N:%99999999999d]|[N2:%n]|[T:%d]");
+        hostile.insertParameter(7, L"N");
+        hostile.insertParameter(7, L"N2");
+        hostile.insertParameter(L"42abc", L"T");
+        out << "hostile conversions     : " << hostile.size() << " characters, ends \""
+            << zv::string::getMBCS(hostile.substr(hostile.size() - 5)) << "\"\n";
+        std::ofstream(dir / "bad.loc", std::ios::binary) << "\xEF\xBB\xBF"
+                                                            "#include bad.loc\n"
+                                                            "Msg_A $$Msg_B\n";
+        std::vector<zv::locFileIssue> issues;
+        zv::locFile::check(libraryFile(dir / "bad.loc"), issues);
+        for (const zv::locFileIssue& issue : issues)
+            out << "zvutil loc check bad.loc: line " << issue.line << ": " << zv::string::getMBCS(issue.text)
+                << "\n";
+    }
+
+    section(out, "Gzip files and binary buffers");
+    {
+        const zv::directory dir = zv::fsEntryName::fromHostPath(folder.path().wstring(), true);
+        const zv::file plain(dir, L"table.csv");
+        zv::binaryBuffer table;
+        for (int row = 0; row < 2000; ++row) {
+            const std::string line =
+                std::to_string(row) + ";part-" + std::to_string(row * 37 % 101) + ";ok\n";
+            table.write(line.data(), static_cast<unsigned>(line.size()));
+        }
+        table.writeToFile(plain, false);
+        const zv::file packed(dir, L"table.csv.gz");
+        int reports = 0;
+        const bool compressed = plain.gzCompressTo(
+            packed, [](double, void* user) { return ++*static_cast<int*>(user) > 0; }, &reports);
+        out << "gzip table.csv          : " << (compressed ? "ok" : "failed") << ", " << plain.size64()
+            << " -> " << packed.size64() << " bytes, " << reports << " progress report(s)\n";
+        const zv::file back(dir, L"table.back.csv");
+        zv::binaryBuffer reread;
+        const bool same = packed.gzUncompressTo(back) && reread.readFromFile(back) && reread == table;
+        out << "gunzip and compare      : " << (same ? "identical" : "different") << "\n";
+        zv::binaryBuffer inMemory(table);
+        inMemory.gzCompress();
+        out << "buffer gzCompress       : " << inMemory.logicalLength() << " bytes, gzip header "
+            << (inMemory.isGZCompressed() ? "yes" : "no") << "\n";
+        zv::binaryBuffer secret;
+        secret.write("password", 8);
+        secret.xxor("key");
+        secret.base64Encode();
+        out << "xxor + base64           : " << std::string(secret.data(), secret.logicalLength()) << "\n";
+        secret.base64Decode();
+        secret.xxor("key");
+        out << "and back                : " << std::string(secret.data(), secret.logicalLength()) << "\n";
     }
 
     out << "\ndemo finished\n";

@@ -16,26 +16,9 @@ namespace zvcli {
 
 namespace {
 
-// Output as arguments come in: UTF-8 on Linux, the ANSI code page on Windows.
-std::string narrow(const std::wstring& text) {
-#if defined(_WIN32)
-    return zv::string::getMBCS(text);
-#else
-    std::string out;
-    zv::toCodePage(text, 65001, out);
-    return out;
-#endif
-}
-
 // A host path ("/tmp/x") or a library name ("C:\tmp\x") as a library name.
 zv::fsEntryName libraryName(const std::string& arg, bool appendDelimiter = false) {
     return zv::fsEntryName::fromHostPath(wideFromArgument(arg), appendDelimiter);
-}
-
-std::string hostOf(const zv::fsEntryName& name) {
-    const zv::string host = name.hostPath();
-    return narrow(host.empty() ? static_cast<const std::wstring&>(name)
-                               : static_cast<const std::wstring&>(host));
 }
 
 bool parseMask(const std::string& text, int& mask) {
@@ -123,7 +106,7 @@ int cmdPath(context& ctx) {
     const std::vector<std::string> rest(ctx.args.begin() + 1, ctx.args.end());
     if (sub == "norm" && !rest.empty()) {
         for (const std::string& arg : rest)
-            ctx.out << narrow(libraryName(arg)) << "\n";
+            ctx.out << narrowForOutput(libraryName(arg)) << "\n";
         return exitOk;
     }
     if (sub == "host" && !rest.empty()) {
@@ -135,7 +118,7 @@ int cmdPath(context& ctx) {
                 rc = exitFailure;
                 continue;
             }
-            ctx.out << narrow(host) << "\n";
+            ctx.out << narrowForOutput(host) << "\n";
         }
         return rc;
     }
@@ -143,30 +126,30 @@ int cmdPath(context& ctx) {
         const zv::fsEntryName n = libraryName(rest[0]);
         zv::string drive, path, name, ext;
         n.getComponents(drive, path, name, ext, true);
-        ctx.out << "full      " << narrow(n) << "\n"
-                << "drive     " << narrow(drive) << "\n"
-                << "path      " << narrow(path) << "\n"
-                << "name      " << narrow(name) << "\n"
-                << "extension " << narrow(ext) << "\n\n"
+        ctx.out << "full      " << narrowForOutput(n) << "\n"
+                << "drive     " << narrowForOutput(drive) << "\n"
+                << "path      " << narrowForOutput(path) << "\n"
+                << "name      " << narrowForOutput(name) << "\n"
+                << "extension " << narrowForOutput(ext) << "\n\n"
                 << "flags  path(flags) | name(flags) | extension(flags)\n";
         // noExtension 2, firstDot 4, withDrive 8, withPath 16, withName 32, withExtension 64
         for (int combination = 0; combination < 64; ++combination) {
             const int flags = combination << 1;
             char label[8];
             std::snprintf(label, sizeof label, "%5d", flags);
-            ctx.out << label << "  " << narrow(n.path(flags)) << " | " << narrow(n.name(flags)) << " | "
-                    << narrow(n.extension(flags)) << "\n";
+            ctx.out << label << "  " << narrowForOutput(n.path(flags)) << " | "
+                    << narrowForOutput(n.name(flags)) << " | " << narrowForOutput(n.extension(flags)) << "\n";
         }
         return exitOk;
     }
     if (sub == "rel" && rest.size() == 2) {
         const char last = rest[1].empty() ? '\0' : rest[1].back();
         const zv::fsEntryName base = libraryName(rest[1], last == '/' || last == '\\');
-        ctx.out << narrow(libraryName(rest[0]).relativeNameTo(base)) << "\n";
+        ctx.out << narrowForOutput(libraryName(rest[0]).relativeNameTo(base)) << "\n";
         return exitOk;
     }
     if (sub == "join" && rest.size() == 2) {
-        ctx.out << narrow(zv::fsEntryName(libraryName(rest[0]), wideFromArgument(rest[1]))) << "\n";
+        ctx.out << narrowForOutput(zv::fsEntryName(libraryName(rest[0]), wideFromArgument(rest[1]))) << "\n";
         return exitOk;
     }
     return pathUsage(ctx);
@@ -248,17 +231,17 @@ int cmdFileInfo(context& ctx) {
     zv::string fileVersion, productVersion;
     f.getFixedFileVersionString(fileVersion, 1);
     f.getFixedProductVersionString(productVersion, 1);
-    ctx.out << "name             " << narrow(f) << "\n"
+    ctx.out << "name             " << narrowForOutput(f) << "\n"
             << "host path        " << hostOf(f) << "\n"
             << "size             " << f.size64() << "\n"
             << "created (UTC)    " << utcText(f.creationTime()) << "\n"
             << "modified (UTC)   " << utcText(f.lastModificationTime()) << "\n"
             << "attributes       " << attributeText(attributes) << "\n"
             << "crc32            " << (haveCrc ? crcText : "unreadable") << "\n"
-            << "file version     " << (fileVersion.empty() ? std::string("none") : narrow(fileVersion))
-            << "\n"
-            << "product version  " << (productVersion.empty() ? std::string("none") : narrow(productVersion))
-            << "\n";
+            << "file version     "
+            << (fileVersion.empty() ? std::string("none") : narrowForOutput(fileVersion)) << "\n"
+            << "product version  "
+            << (productVersion.empty() ? std::string("none") : narrowForOutput(productVersion)) << "\n";
     return haveCrc ? exitOk : exitFailure;
 }
 

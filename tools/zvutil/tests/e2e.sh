@@ -172,6 +172,19 @@ contains "df total" "total" df "$work" --unit m
 check "df bad unit" 2 "" df "$work" --unit x
 contains "folders temp" "temp" folders
 
+# Search paths and processes.
+mkdir -p "$work/which/a/sub" "$work/which/b"
+printf 'a' >"$work/which/a/sub/tool.cfg"
+printf 'b' >"$work/which/b/tool.cfg"
+expect_leaves "which along --path" "tool.cfg " which tool.cfg --path "$work/which/a;$work/which/b" --sep ';'
+got=$("${zvutil[@]}" which tool.cfg --path "$work/which/a;$work/which/b" --sep ';' --recursive 2>/dev/null | tr -d '\r' | tr '\\' '/')
+if [[ "$got" == */a/sub/tool.cfg ]]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL which recursive: [$got]"; fi
+check "which not found" 1 "" which missing.cfg --path "$work/which/a;$work/which/b" --sep ';' --recursive
+check "which usage" 2 "" which
+check "ps missing id" 1 "" ps 2147483000
+check "ps missing name" 1 "" ps zv-no-such-program
+check "ps usage" 2 "" ps
+
 check "date info" 0 "date: 2024/02/29
 weekday: Thursday
 day of year: 60
@@ -187,6 +200,53 @@ check "date nth missing" 1 "" date nth 5 monday 2 2023
 check "date bad" 2 "" date info 2024/13/01
 check "time add" 0 "00:30:00:00 (+1 day)" time add 23:30 1 hours
 check "time bad unit" 2 "" time add 23:30 1 days
+
+# gzip: the system's gzip reads what zvutil writes and the other way round.
+seq 1 30000 >"$work/numbers.txt"
+check "gzip" 0 "" gzip --quiet "$work/numbers.txt"
+if gzip -dc "$work/numbers.txt.gz" 2>/dev/null | cmp -s - "$work/numbers.txt" &&
+    zcat "$work/numbers.txt.gz" 2>/dev/null | cmp -s - "$work/numbers.txt"; then
+    passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL system gunzip/zcat of zvutil gzip output"; fi
+gzip -9 -c "$work/numbers.txt" >"$work/system.gz"
+check "gunzip of gzip output" 0 "" gunzip --quiet "$work/system.gz"
+if cmp -s "$work/system" "$work/numbers.txt"; then passed=$((passed + 1)); else
+    failed=$((failed + 1)); echo "FAIL zvutil gunzip of system gzip output"; fi
+check "gunzip -o" 0 "" gunzip -q "$work/system.gz" -o "$work/system.out"
+if cmp -s "$work/system.out" "$work/numbers.txt"; then passed=$((passed + 1)); else
+    failed=$((failed + 1)); echo "FAIL zvutil gunzip -o"; fi
+check "gunzip keeps existing output" 1 "" gunzip -q "$work/system.gz"
+check "gunzip needs .gz or -o" 2 "" gunzip "$work/numbers.txt"
+head -c 2000 "$work/system.gz" >"$work/cut.gz"
+check "gunzip truncated" 1 "" gunzip -q "$work/cut.gz"
+if [ ! -e "$work/cut" ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL truncated gunzip left output"; fi
+check "gunzip not gzip" 1 "" gunzip -q "$work/numbers.txt" -o "$work/never.txt"
+check "scramble" 0 "" scramble --key secret "$work/numbers.txt" "$work/scrambled.bin"
+check "unscramble" 0 "" scramble --xxor --key secret "$work/scrambled.bin" "$work/unscrambled.txt"
+if ! cmp -s "$work/scrambled.bin" "$work/numbers.txt" && cmp -s "$work/unscrambled.txt" "$work/numbers.txt"; then
+    passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL scramble round trip"; fi
+check "scramble usage" 2 "" scramble --key secret "$work/numbers.txt"
+
+# Localization files: loc check counts what a file holds and lists its problems.
+printf '\xef\xbb\xbfMsg_Hello Hello\n' >"$work/common.loc"
+printf '\xef\xbb\xbf#include common.loc\n;;cmd(replace:::a:::b)\nMsg_Greet $$Msg_Hello\n' >"$work/app.loc"
+check "loc check clean" 0 "entries: 2
+includes: 1
+commands: 1
+aliases: 1" loc check "$work/app.loc"
+printf '\xef\xbb\xbf#include gone.loc\nMsg_A $$Msg_B\n' >"$work/bad.loc"
+loc_out=$("${zvutil[@]}" loc check "$work/bad.loc" 2>&1)
+loc_rc=$?
+if [ "$loc_rc" -eq 1 ] && [[ "$loc_out" == *'bad.loc:1: included file "gone.loc" not found'* ]] &&
+    [[ "$loc_out" == *'bad.loc:2: alias "Msg_A" names the unknown id "Msg_B"'* ]]; then
+    passed=$((passed + 1)); else failed=$((failed + 1)); printf 'FAIL loc check problems: rc %s\n%s\n' "$loc_rc" "$loc_out"; fi
+check "loc check usage" 2 "" loc check
+# loc get: a translation in a language folder along --path, else the default text.
+mkdir -p "$work/lang/de"
+printf '\xef\xbb\xbfMsg_E2eHello Hallo [Who]\n' >"$work/lang/de/e2e.loc"
+check "loc get translated" 0 "Hallo Ada" loc get --lang de --path "$work/lang" 'Msg_E2eHello|Hello [Who]|e2e.loc|Who:=Ada'
+check "loc get default" 0 "Hello Ada" loc get --lang fr --path "$work/lang" 'Msg_E2eHello|Hello [Who]|e2e.loc|Who:=Ada'
+check "loc get --file" 0 "Hallo [Who]" loc get --lang de --path "$work/lang" --file e2e.loc Msg_E2eHello
+check "loc get usage" 2 "" loc get --lang de
 
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
