@@ -1,5 +1,6 @@
 // Path normalisation, recursive file iteration and the CRC-32 of a file,
 // each beside the peer a user would otherwise pick.
+#include "zvBenchSupport.h"
 #include "zvDirectory.h"
 #include "zvFile.h"
 #include "zvFsEntryName.h"
@@ -75,25 +76,8 @@ void pathnorm_stdfs(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * 1000);
 }
 
-// The benchmark's own temporary folder, removed when the process ends.
-class benchFolder {
-public:
-    benchFolder() {
-        m_path = fs::temp_directory_path() / ("zvbench-fs-" + std::to_string(::getpid()));
-        fs::create_directories(m_path);
-    }
-    ~benchFolder() {
-        std::error_code ec;
-        fs::remove_all(m_path, ec);
-    }
-    const fs::path& path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
-
-benchFolder& folder() {
-    static benchFolder f;
+zvbench::benchFolder& folder() {
+    static zvbench::benchFolder f("zvbench-fs-");
     return f;
 }
 
@@ -149,13 +133,7 @@ constexpr std::size_t kCrcFileSize = 256u << 20;
 const fs::path& bigFile() {
     static const fs::path p = [] {
         const fs::path file = folder().path() / "big.bin";
-        std::ofstream out(file, std::ios::binary);
-        std::vector<char> block(1 << 20);
-        std::mt19937 rng(7);
-        for (char& c : block)
-            c = static_cast<char>(rng());
-        for (std::size_t i = 0; i < kCrcFileSize / block.size(); ++i)
-            out.write(block.data(), static_cast<std::streamsize>(block.size()));
+        zvbench::writeNoise(file, kCrcFileSize);
         return file;
     }();
     return p;

@@ -1,6 +1,7 @@
 // Gzip compression of files and reading whole files into a binary buffer,
 // each beside the peer a user would otherwise write: zlib's gz functions fed
 // in 64 KiB blocks, and fread into a buffer of the right size.
+#include "zvBenchSupport.h"
 #include "zvBinaryBuffer.h"
 #include "zvFile.h"
 #include "zvFsEntryName.h"
@@ -25,25 +26,8 @@ constexpr std::size_t kGzipSize = 64u << 20;
 constexpr std::size_t kReadSize = 256u << 20;
 constexpr std::size_t kPeerBlock = 64u << 10;
 
-// The benchmark's own temporary folder, removed when the process ends.
-class benchFolder {
-public:
-    benchFolder() {
-        m_path = fs::temp_directory_path() / ("zvbench-gzip-" + std::to_string(::getpid()));
-        fs::create_directories(m_path);
-    }
-    ~benchFolder() {
-        std::error_code ec;
-        fs::remove_all(m_path, ec);
-    }
-    const fs::path& path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
-
-benchFolder& folder() {
-    static benchFolder f;
+zvbench::benchFolder& folder() {
+    static zvbench::benchFolder f("zvbench-gzip-");
     return f;
 }
 
@@ -97,13 +81,7 @@ const fs::path& packedFile() {
 const fs::path& bigFile() {
     static const fs::path p = [] {
         const fs::path file = folder().path() / "big.bin";
-        std::ofstream out(file, std::ios::binary);
-        std::vector<char> block(1 << 20);
-        std::mt19937 rng(7);
-        for (char& c : block)
-            c = static_cast<char>(rng());
-        for (std::size_t i = 0; i < kReadSize / block.size(); ++i)
-            out.write(block.data(), static_cast<std::streamsize>(block.size()));
+        zvbench::writeNoise(file, kReadSize);
         return file;
     }();
     return p;

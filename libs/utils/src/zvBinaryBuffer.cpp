@@ -317,27 +317,32 @@ bool binaryBuffer::isGZCompressed() const {
     return b[0] == 0x1F && b[1] == 0x8B && b[2] == 0x08;
 }
 
+namespace {
+
+using fileTransform = bool (file::*)(const file&, bool (*)(double, void*), void*) const;
+
+// Writes `content` to a temporary file, runs `transform` from it into a
+// second one and reads that into `result`; both files go again.
+bool throughTemporaryFiles(const binaryBuffer& content, fileTransform transform, binaryBuffer& result) {
+    const tempFile source;
+    const tempFile target;
+    return source.ok() && target.ok() && content.writeToFile(source.get(), false) &&
+           (source.get().*transform)(target.get(), nullptr, nullptr) && result.readFromFile(target.get());
+}
+
+} // namespace
+
 bool binaryBuffer::gzCompress() {
-    const tempFile plain;
-    const tempFile packed;
-    if (!plain.ok() || !packed.ok() || !writeToFile(plain.get(), false) ||
-        !plain.get().gzCompressTo(packed.get(), nullptr, nullptr))
-        return false;
     binaryBuffer fresh;
-    if (!fresh.readFromFile(packed.get()))
+    if (!throughTemporaryFiles(*this, &file::gzCompressTo, fresh))
         return false;
     takeOver(fresh);
     return true;
 }
 
 bool binaryBuffer::gzUncompress() {
-    const tempFile packed;
-    const tempFile plain;
-    if (!plain.ok() || !packed.ok() || !writeToFile(packed.get(), false) ||
-        !packed.get().gzUncompressTo(plain.get(), nullptr, nullptr))
-        return false;
     binaryBuffer fresh;
-    if (!fresh.readFromFile(plain.get()))
+    if (!throughTemporaryFiles(*this, &file::gzUncompressTo, fresh))
         return false;
     takeOver(fresh);
     return true;

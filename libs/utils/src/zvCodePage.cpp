@@ -28,18 +28,6 @@ char to1252(char32_t c) {
 
 constexpr char32_t replacement = 0xFFFD;
 
-void putCodePoint(std::wstring& out, char32_t c) {
-    if constexpr (sizeof(wchar_t) == 2) {
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out.push_back(static_cast<wchar_t>(0xD800 + (c >> 10)));
-            out.push_back(static_cast<wchar_t>(0xDC00 + (c & 0x3FF)));
-            return;
-        }
-    }
-    out.push_back(static_cast<wchar_t>(c));
-}
-
 } // namespace
 
 void cp1252ToWide(const char* text, std::size_t length, std::wstring& out) {
@@ -153,7 +141,7 @@ void utf8ToWide(const char* text, std::size_t length, std::wstring& out) {
             lo = 0x80;
             hi = 0xBF;
         }
-        putCodePoint(out, ok ? c : replacement);
+        appendCodePoint(out, ok ? c : replacement);
     }
 }
 

@@ -16,6 +16,19 @@ void wideToUtf8(const wchar_t* text, std::size_t length, std::string& out);
 void utf8ToWide(const char* text, std::size_t length, std::wstring& out);
 void cp1252ToWide(const char* text, std::size_t length, std::wstring& out);
 
+/// Appends one character: two surrogates where wchar_t has 16 bits.
+inline void appendCodePoint(std::wstring& out, char32_t c) {
+    if constexpr (sizeof(wchar_t) == 2) {
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out.push_back(static_cast<wchar_t>(0xD800 + (c >> 10)));
+            out.push_back(static_cast<wchar_t>(0xDC00 + (c & 0x3FF)));
+            return;
+        }
+    }
+    out.push_back(static_cast<wchar_t>(c));
+}
+
 /// True when the C runtime's LC_CTYPE is the plain "C" locale, in which every
 /// byte stands for the code unit of the same value on every target (the
 /// Windows runtime does so; glibc would reject bytes >= 0x80).

@@ -53,18 +53,6 @@ bool readBytes(const zv::file& file, std::string& bytes) {
     }
 }
 
-void putCodePoint(std::wstring& out, char32_t c) {
-    if constexpr (sizeof(wchar_t) == 2) {
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out.push_back(static_cast<wchar_t>(0xD800 + (c >> 10)));
-            out.push_back(static_cast<wchar_t>(0xDC00 + (c & 0x3FF)));
-            return;
-        }
-    }
-    out.push_back(static_cast<wchar_t>(c));
-}
-
 /// UTF-16LE to wide text. A pair of surrogates is one character; a lone
 /// surrogate becomes U+FFFD and an odd last byte is dropped, so both
 /// targets read the same characters.
@@ -76,12 +64,12 @@ void decodeUtf16le(const unsigned char* p, std::size_t length, std::wstring& out
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units) {
             const char32_t low = static_cast<char32_t>(p[2 * i + 2] | (p[2 * i + 3] << 8));
             if (low >= 0xDC00 && low <= 0xDFFF) {
-                putCodePoint(out, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
+                detail::appendCodePoint(out, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
                 ++i;
                 continue;
             }
         }
-        putCodePoint(out, (c >= 0xD800 && c <= 0xDFFF) ? 0xFFFD : c);
+        detail::appendCodePoint(out, (c >= 0xD800 && c <= 0xDFFF) ? 0xFFFD : c);
     }
 }
 

@@ -283,6 +283,18 @@ struct paramValue {
     zv::string text;
     long long integer = 0;
     double number = 0.0;
+
+    static paramValue ofText(const wchar_t* value) {
+        paramValue v;
+        v.text = value; // null gives the empty text
+        return v;
+    }
+    static paramValue ofInteger(eType type, long long value) {
+        paramValue v;
+        v.type = type;
+        v.integer = value;
+        return v;
+    }
 };
 
 std::wstring formatText(const convSpec& spec, const wchar_t* text) {
@@ -501,45 +513,28 @@ void locMessage::setMessage(const wchar_t* text) {
 }
 
 bool locMessage::insertParameter(const wchar_t* value, const wchar_t* name) {
-    paramValue v;
-    v.type = paramValue::tText;
-    v.text = value; // null gives the empty text
-    return insertValue(*this, m_counter, name, v);
+    return insertValue(*this, m_counter, name, paramValue::ofText(value));
 }
 
 bool locMessage::insertParameter(wchar_t value, const wchar_t* name) {
-    paramValue v;
-    v.type = paramValue::tWchar;
-    v.integer = static_cast<long long>(value);
-    return insertValue(*this, m_counter, name, v);
+    return insertValue(*this, m_counter, name,
+                       paramValue::ofInteger(paramValue::tWchar, static_cast<long long>(value)));
 }
 
 bool locMessage::insertParameter(bool value, const wchar_t* name) {
-    paramValue v;
-    v.type = paramValue::tBool;
-    v.integer = value ? 1 : 0;
-    return insertValue(*this, m_counter, name, v);
+    return insertValue(*this, m_counter, name, paramValue::ofInteger(paramValue::tBool, value ? 1 : 0));
 }
 
 bool locMessage::insertParameter(short value, const wchar_t* name) {
-    paramValue v;
-    v.type = paramValue::tShort;
-    v.integer = value;
-    return insertValue(*this, m_counter, name, v);
+    return insertValue(*this, m_counter, name, paramValue::ofInteger(paramValue::tShort, value));
 }
 
 bool locMessage::insertParameter(int value, const wchar_t* name) {
-    paramValue v;
-    v.type = paramValue::tInt;
-    v.integer = value;
-    return insertValue(*this, m_counter, name, v);
+    return insertValue(*this, m_counter, name, paramValue::ofInteger(paramValue::tInt, value));
 }
 
 bool locMessage::insertParameter(long value, const wchar_t* name) {
-    paramValue v;
-    v.type = paramValue::tLong;
-    v.integer = value;
-    return insertValue(*this, m_counter, name, v);
+    return insertValue(*this, m_counter, name, paramValue::ofInteger(paramValue::tLong, value));
 }
 
 bool locMessage::insertParameter(double value, const wchar_t* name) {
@@ -551,7 +546,6 @@ bool locMessage::insertParameter(double value, const wchar_t* name) {
 
 bool locMessage::insertParameter(const locMessage& value, const wchar_t* name) {
     paramValue v;
-    v.type = paramValue::tText;
     v.text = static_cast<const std::wstring&>(value); // a copy: `value` may be this message
     return insertValue(*this, m_counter, name, v);
 }
