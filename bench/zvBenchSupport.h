@@ -32,15 +32,20 @@ private:
     std::filesystem::path m_path;
 };
 
-/// Writes `size` bytes of noise (the same on every run) to `file`.
+/// Writes `size` bytes of noise (the same on every run) to `file`, and
+/// waits until they are on disk: write-back running behind the first
+/// measurements would slow them down and not the later ones.
 inline void writeNoise(const std::filesystem::path& file, std::size_t size) {
-    std::ofstream out(file, std::ios::binary);
-    std::vector<char> block(1 << 20);
-    std::mt19937 rng(7);
-    for (char& c : block)
-        c = static_cast<char>(rng());
-    for (std::size_t i = 0; i < size / block.size(); ++i)
-        out.write(block.data(), static_cast<std::streamsize>(block.size()));
+    {
+        std::ofstream out(file, std::ios::binary);
+        std::vector<char> block(1 << 20);
+        std::mt19937 rng(7);
+        for (char& c : block)
+            c = static_cast<char>(rng());
+        for (std::size_t i = 0; i < size / block.size(); ++i)
+            out.write(block.data(), static_cast<std::streamsize>(block.size()));
+    }
+    ::sync();
 }
 
 } // namespace zvbench

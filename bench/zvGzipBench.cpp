@@ -63,6 +63,7 @@ const fs::path& plainFile() {
     static const fs::path p = [] {
         const fs::path file = folder().path() / "plain.txt";
         writeText(file, kGzipSize);
+        ::sync(); // no write-back behind the first measurement
         return file;
     }();
     return p;
@@ -73,6 +74,7 @@ const fs::path& packedFile() {
         const fs::path file = folder().path() / "packed.gz";
         if (!libraryFile(plainFile()).gzCompressTo(libraryFile(file)))
             std::fprintf(stderr, "cannot prepare %s\n", file.c_str());
+        ::sync();
         return file;
     }();
     return p;
