@@ -88,6 +88,19 @@ std::wstring decode(const std::string& bytes) {
     return text;
 }
 
+/// True for a file without a byte-order mark that holds 8-bit text: it is
+/// read as UTF-16LE and comes out as nonsense. Text in UTF-16LE has a zero
+/// byte beside every ASCII character; 8-bit text has none.
+bool looksLikeUnmarked8Bit(const std::string& bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    if (bytes.size() < 2 || (p[0] == 0xFF && p[1] == 0xFE) ||
+        (bytes.size() >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF))
+        return false;
+    const std::size_t sample = std::min<std::size_t>(bytes.size(), 4096);
+    return std::find(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(sample), '\0') ==
+           bytes.begin() + static_cast<std::ptrdiff_t>(sample);
+}
+
 /// The lines of the file, split at CR LF, LF or CR; false when it cannot be read.
 bool readLines(const zv::file& file, std::vector<zv::string>& lines) {
     lines.clear();
@@ -446,6 +459,11 @@ struct checker {
     }
 
     void checkFile(const zv::file& file) {
+        std::string bytes;
+        if (readBytes(file, bytes) && looksLikeUnmarked8Bit(bytes))
+            report(file, 0,
+                   L"no byte-order mark, so the file is read as UTF-16LE, but it holds 8-bit text "
+                   L"(save it as UTF-8 with a byte-order mark)");
         std::vector<zv::string> lines;
         if (!readLines(file, lines)) {
             report(file, 0, L"cannot read the file");

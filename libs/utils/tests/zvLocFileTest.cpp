@@ -247,6 +247,17 @@ TEST(locFile, CheckReportsProblemsWithLineNumbers) {
     EXPECT_TRUE(none.empty());
 
     EXPECT_FALSE(zv::locFile::check(zv::file(tmp.dir(), L"gone.loc"), none));
+
+    // UTF-8 saved without its mark reads as UTF-16LE nonsense: the check says
+    // so, while the same text in UTF-16LE without a mark is fine.
+    std::vector<zv::locFileIssue> unmarked;
+    EXPECT_FALSE(zv::locFile::check(tmp.write(L"nobom.loc", "Msg_A text\n"), unmarked));
+    ASSERT_EQ(unmarked.size(), 1u);
+    EXPECT_EQ(unmarked[0].line, 0u);
+    EXPECT_NE(unmarked[0].text.find(L"byte-order mark"), std::wstring::npos);
+    const std::string wide("M\0s\0g\0_\0A\0 \0t\0\n\0", 16);
+    std::vector<zv::locFileIssue> utf16;
+    EXPECT_TRUE(zv::locFile::check(tmp.write(L"utf16.loc", wide), utf16));
     ASSERT_EQ(none.size(), 1u);
     EXPECT_EQ(none[0].line, 0u);
 }

@@ -216,8 +216,9 @@ const std::vector<command> kCommands = {
      "counts of entries, includes, commands and aliases, then one line\n"
      "'FILE:LINE: problem' for each include of a missing file or one that closes\n"
      "a cycle, each malformed ';;cmd(...)' command and each alias ('$$Id') that\n"
-     "names an unknown id or runs in a circle. Exits 0 when the file is clean, 1\n"
-     "when it has problems or cannot be read.\n",
+     "names an unknown id or runs in a circle, and (at line 0) a file without a\n"
+     "byte-order mark that holds 8-bit text, which would be read as UTF-16LE.\n"
+     "Exits 0 when the file is clean, 1 when it has problems or cannot be read.\n",
      &cmdLoc},
     {"demo", "a short tour of the library on a temporary folder",
      "usage: zvutil demo\n"
