@@ -28,6 +28,7 @@ struct findHandle;
 namespace zv {
 
 class fileIterator;
+class testEnv;
 class directoryIterator;
 
 class ZV_API directory : public fsEntry {
@@ -92,6 +93,11 @@ public:
     /// Creates a new folder inside `base` (the temporary folder when empty)
     /// named by a counter started at the current time.
     static directory generateRandomDirectory(const directory& base);
+
+    /// Checks the temporary folder and a round of folder and file operations
+    /// in a fresh folder inside it, and reports through `env`; false when a
+    /// check failed.
+    static bool test(testEnv& env);
 };
 
 /// The subfolders of a folder ("." and ".." never among them).

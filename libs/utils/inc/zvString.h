@@ -23,6 +23,8 @@
 
 namespace zv {
 
+class testEnv;
+
 class ZV_API string : public std::wstring {
 public:
     /// A constant empty text, for operations that return a text by reference.
@@ -146,6 +148,10 @@ public:
     /// 65536. Scrambling twice with the same key restores the text.
     void xor (const string& key);
     static string xor (const std::wstring& text, const std::wstring& key);
+
+    /// Checks formatting, comparison, matching and the ANSI code page on the
+    /// running system and reports through `env`; false when a check failed.
+    static bool test(testEnv& env);
 };
 
 } // namespace zv

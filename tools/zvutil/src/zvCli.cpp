@@ -220,6 +220,13 @@ const std::vector<command> kCommands = {
      "byte-order mark that holds 8-bit text, which would be read as UTF-16LE.\n"
      "Exits 0 when the file is clean, 1 when it has problems or cannot be read.\n",
      &cmdLoc},
+    {"selftest", "run the library's self-tests and write their protocol",
+     "usage: zvutil selftest [PROTOCOL]\n"
+     "Runs the self-test of every class that has one and appends their reports\n"
+     "to the protocol file PROTOCOL (default: a new file in the temporary folder),\n"
+     "one line per event in UTF-8. Prints a one-line summary with the protocol's\n"
+     "path. Exits 0 when no self-test reported an error, 1 otherwise.\n",
+     &cmdSelfTest},
     {"demo", "a short tour of the library on a temporary folder",
      "usage: zvutil demo\n"
      "Runs each capability of the library once on a temporary folder, prints\n"

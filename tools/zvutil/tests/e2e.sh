@@ -248,5 +248,10 @@ check "loc get default" 0 "Hello Ada" loc get --lang fr --path "$work/lang" 'Msg
 check "loc get --file" 0 "Hallo [Who]" loc get --lang de --path "$work/lang" --file e2e.loc Msg_E2eHello
 check "loc get usage" 2 "" loc get --lang de
 
+# Self-tests: every class passes on this system and the protocol is written.
+contains "selftest" "selftest: 2 classes, 0 failed, 0 errors" selftest "$work/selftest.txt"
+if grep -q 'Classtest ended:  zv::directory' "$work/selftest.txt" 2>/dev/null; then
+    passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL selftest protocol"; fi
+
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
