@@ -1,4 +1,4 @@
-#include "../src/zvZLib.h"
+#include "../src/zvZLibDetail.h"
 
 #include "zvDirectory.h"
 #include "zvFile.h"

@@ -312,6 +312,50 @@ bool fallbackTempDirectory(std::wstring& dir) {
     return false;
 }
 
+namespace {
+
+// The volume and file id of an entry, links followed.
+bool fileIdOf(const wchar_t* name, BY_HANDLE_FILE_INFORMATION& info) {
+    if (name == nullptr || *name == L'\0')
+        return false;
+    HANDLE h = ::CreateFileW(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    const bool ok = ::GetFileInformationByHandle(h, &info) != 0;
+    ::CloseHandle(h);
+    return ok;
+}
+
+} // namespace
+
+bool sameEntry(const wchar_t* a, const wchar_t* b) {
+    BY_HANDLE_FILE_INFORMATION first{}, second{};
+    return fileIdOf(a, first) && fileIdOf(b, second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+}
+
+bool canListDirectory(const wchar_t* dir) {
+    if (dir == nullptr || *dir == L'\0')
+        return false;
+    std::wstring pattern(dir);
+    if (pattern.back() != L'\\' && pattern.back() != L'/')
+        pattern.push_back(L'\\');
+    pattern.push_back(L'*');
+    WIN32_FIND_DATAW data{};
+    HANDLE h = ::FindFirstFileW(pattern.c_str(), &data);
+    if (h != INVALID_HANDLE_VALUE) {
+        ::FindClose(h);
+        return true;
+    }
+    // Only an empty root has not even "." and "..".
+    const DWORD error = ::GetLastError();
+    const DWORD attributes = ::GetFileAttributesW(dir);
+    return error == ERROR_FILE_NOT_FOUND && attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 bool systemReadsVersionResources() {
     return true;
 }
