@@ -105,6 +105,8 @@ bool directory::clear(bool recursive) const {
 bool directory::remove(bool recursive) const {
     if (empty())
         return false;
+    if (os::isLink(c_str()))
+        return os::removeDirectory(c_str()); // the link, not what it leads to
     clear(false);
     if (recursive) {
         std::vector<directory> folders, links;

@@ -303,6 +303,12 @@ TEST(directory, ClearAndRemoveNeverFollowFolderLinks) {
     EXPECT_TRUE(tree.remove(true));
     EXPECT_FALSE(fs::exists(tmp.host() / "tree"));
     EXPECT_TRUE(fs::exists(tmp.host() / "outside" / "keep.txt"));
+    // A link named itself goes alone, too.
+    fs::create_directory_symlink(tmp.host() / "outside", tmp.host() / "top", ec);
+    ASSERT_FALSE(ec);
+    EXPECT_TRUE(zv::directory(tmp.dir(), L"top").remove(true));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(tmp.host() / "top")));
+    EXPECT_TRUE(fs::exists(tmp.host() / "outside" / "keep.txt"));
 }
 
 // A file where the folder should be, and a folder that cannot be read, are

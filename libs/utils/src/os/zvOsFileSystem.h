@@ -180,5 +180,7 @@ bool systemFixedVersion(const wchar_t* name, std::uint32_t (&words)[4]);
 bool sameEntry(const wchar_t* a, const wchar_t* b);
 /// True when `dir` is a folder whose entries can be read (an empty one too).
 bool canListDirectory(const wchar_t* dir);
+/// True when the entry itself is a symbolic link or junction.
+bool isLink(const wchar_t* name);
 
 } // namespace zv::os

@@ -713,6 +713,12 @@ bool sameEntry(const wchar_t* a, const wchar_t* b) {
            ::stat(second.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+bool isLink(const wchar_t* name) {
+    std::string path;
+    struct stat st {};
+    return host(name, path) && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool canListDirectory(const wchar_t* dir) {
     std::string path;
     if (!host(dir, path))

@@ -336,6 +336,13 @@ bool sameEntry(const wchar_t* a, const wchar_t* b) {
            first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
 }
 
+bool isLink(const wchar_t* name) {
+    if (name == nullptr || *name == L'\0')
+        return false;
+    const DWORD attributes = ::GetFileAttributesW(name);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 bool canListDirectory(const wchar_t* dir) {
     if (dir == nullptr || *dir == L'\0')
         return false;
