@@ -46,8 +46,7 @@ public:
     /// The normalisation of `text`, with one trailing backslash when
     /// `appendDelimiter` is true (a folder). Only a real `bool` selects this
     /// form, so that a name given as text still selects the joining one.
-    template <class B>
-        requires std::same_as<B, bool>
+    template <std::same_as<bool> B>
     fsEntryName(const zv::string& text, B appendDelimiter) {
         setName(text, appendDelimiter);
     }

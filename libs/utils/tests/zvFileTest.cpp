@@ -238,8 +238,8 @@ TEST(file, OperationsRefuseTheirSourceUnderAnyName) {
     zvtest::tempFolder tmp;
     const std::string content = "payload";
     const zv::file src = tmp.write(L"src.txt", content);
-    std::vector<std::pair<const char*, zv::file>> aliases = {
-        {"same name", src}, {"other case", zv::file(tmp.dir(), L"SRC.TXT")}};
+    std::vector<std::pair<const char*, zv::file>> aliases = {{"same name", src},
+                                                             {"other case", zv::file(tmp.dir(), L"SRC.TXT")}};
     std::error_code ec;
     fs::create_hard_link(tmp.host() / "src.txt", tmp.host() / "hard.txt", ec);
     if (!ec)

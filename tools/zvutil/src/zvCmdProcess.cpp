@@ -88,9 +88,9 @@ int cmdWhich(context& ctx) {
         if (!haveSeparator && looksLikeLibraryList(text))
             separator = L';';
         zv::searchPath::fromString(libraryPathList(text, separator), path, separator);
-    }
-    else
+    } else {
         zv::searchPath::fromDollarPath(path);
+    }
 
     const zv::string wanted = wideFromArgument(name);
     zv::file found;

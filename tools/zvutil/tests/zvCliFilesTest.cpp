@@ -90,9 +90,8 @@ TEST(zvutilFiles, Crc32TakesLibraryNames) {
     tempFolder tmp;
     const fs::path abc = tmp.write("abc.txt", "abc");
     std::string upper = libraryNameOf(abc);
-    std::transform(upper.end() - 7, upper.end(), upper.end() - 7, [](unsigned char c) {
-        return static_cast<char>(std::toupper(c));
-    });
+    std::transform(upper.end() - 7, upper.end(), upper.end() - 7,
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     for (const std::string& name : {libraryNameOf(abc), upper}) {
         const cliResult r = run({"crc32", name});
         EXPECT_EQ(r.rc, 0) << name << ": " << r.err;
@@ -139,7 +138,8 @@ TEST(zvutilFiles, GzipNeverWritesOverItsSourceAndBlamesTheRightFile) {
     const fs::path readOnly = tmp.write("readonly.txt", "old");
     fs::permissions(readOnly, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
-    const cliResult r = run({"gunzip", (tmp.path() / "src.txt.gz").string(), "-o", readOnly.string(), "--force"});
+    const cliResult r =
+        run({"gunzip", (tmp.path() / "src.txt.gz").string(), "-o", readOnly.string(), "--force"});
     EXPECT_EQ(r.rc, 1);
     EXPECT_TRUE(mentions(r, "cannot write '" + readOnly.string() + "'")) << r.err;
     EXPECT_FALSE(mentions(r, "damaged")) << r.err;

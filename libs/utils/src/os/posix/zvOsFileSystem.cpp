@@ -708,7 +708,8 @@ bool fallbackTempDirectory(std::wstring& dir) {
 
 bool sameEntry(const wchar_t* a, const wchar_t* b) {
     std::string first, second;
-    struct stat sa {}, sb {};
+    struct stat sa {};
+    struct stat sb {};
     return host(a, first) && host(b, second) && ::stat(first.c_str(), &sa) == 0 &&
            ::stat(second.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }

@@ -6,6 +6,7 @@
 #include <shlobj.h>
 #include <winver.h>
 
+#include <cwchar>
 #include <io.h>
 #include <vector>
 
@@ -225,6 +226,7 @@ void closeFile(fileHandle* handle) {
 
 struct findHandle {
     HANDLE h;
+    bool noExtensionOnly; // the pattern ends in a lone "." ("*.")
 };
 
 namespace {
@@ -234,22 +236,48 @@ void takeFound(const WIN32_FIND_DATAW& data, findData& found) {
     found.attributes = data.dwFileAttributes & kReportedBits;
 }
 
+// A pattern ending in a lone "." takes only names without an extension.
+// Windows does so itself; the filter holds it where a compatible system
+// does not (Wine takes every name).
+bool endsInLoneDot(const wchar_t* pattern) {
+    const std::size_t n = std::wcslen(pattern);
+    return n >= 2 && pattern[n - 1] == L'.' && pattern[n - 2] != L'.' && pattern[n - 2] != L'\\' &&
+           pattern[n - 2] != L'/';
+}
+
+bool wanted(const findHandle& handle, const WIN32_FIND_DATAW& data) {
+    return !handle.noExtensionOnly || std::wcschr(data.cFileName, L'.') == nullptr;
+}
+
 } // namespace
 
 findHandle* findFirst(const wchar_t* pattern, findData& found, unsigned) {
     found = findData{};
+    if (pattern == nullptr)
+        return nullptr;
     WIN32_FIND_DATAW data{};
     HANDLE h = ::FindFirstFileW(pattern, &data);
     if (h == INVALID_HANDLE_VALUE)
         return nullptr;
-    takeFound(data, found);
-    return new findHandle{h};
+    auto* handle = new findHandle{h, endsInLoneDot(pattern)};
+    if (wanted(*handle, data)) {
+        takeFound(data, found);
+        return handle;
+    }
+    if (findNext(handle, found))
+        return handle;
+    findClose(handle);
+    return nullptr;
 }
 
 bool findNext(findHandle* handle, findData& found) {
     WIN32_FIND_DATAW data{};
-    if (handle == nullptr || !::FindNextFileW(handle->h, &data))
+    if (handle == nullptr)
         return false;
+    do {
+        if (!::FindNextFileW(handle->h, &data))
+            return false;
+    } while (!wanted(*handle, data));
     takeFound(data, found);
     return true;
 }
