@@ -122,8 +122,10 @@ bool directory::remove(bool recursive) const {
 bool directory::containsReadOnlyFiles(bool recursive) const {
     if (recursive)
         for (directoryIterator it(*this, L"*.*", 0); it.positioned(); ++it)
-            if ((it.currentAttributes() & os::attrReparsePoint) == 0 && it.m_current.containsReadOnlyFiles(true))
-                return true; // links are not followed: one to a parent would never end
+            // Links are not followed: one to a parent would never end.
+            if ((it.currentAttributes() & os::attrReparsePoint) == 0 &&
+                it.m_current.containsReadOnlyFiles(true))
+                return true;
     for (fileIterator it(*this, L"*.*", 0); it.positioned(); ++it)
         if (!it.m_current.check(file::accessWrite))
             return true;
