@@ -9,7 +9,10 @@
 //
 // Exclusion masks use the attribute bits 0x01 read-only, 0x02 hidden,
 // 0x04 system, 0x10 folder, 0x20 archive: an entry with any bit of the mask
-// is skipped. Entries come in the order the file system gives them.
+// is skipped. Entries come in the order the file system gives them. An
+// entry whose name the library cannot express (on Linux a name holding a
+// backslash, or bytes that are not UTF-8) is not seen by the iterators, and
+// so neither listed nor cleared nor removed.
 #pragma once
 
 #include "zvDefs.h"
@@ -50,18 +53,23 @@ public:
     bool rename(const zv::string& newName) override;
 
     /// Creates the folder (with `recursive` its missing parents too); true
-    /// when it exists afterwards.
+    /// when it exists afterwards, false when a file stands in the way.
     bool create(bool recursive = false) const;
     /// Deletes every file that is neither read-only, hidden nor system; with
     /// `recursive` the subfolders are cleared as well (and kept).
     bool clear(bool recursive = false) const;
     /// Like `clear`, then removes subfolders (with `recursive`) and the
-    /// folder itself; false when something had to stay.
+    /// folder itself; false when something had to stay. Links to folders
+    /// are never descended into, by `clear` nor here: `remove` removes the
+    /// link itself and leaves what it leads to alone.
     bool remove(bool recursive = false) const;
     /// True at the first file that cannot be written.
     bool containsReadOnlyFiles(bool recursive = false) const;
-    /// No subfolder and no file except hidden and system ones.
+    /// No subfolder and no file except hidden and system ones; false for a
+    /// folder that is missing or cannot be read.
     bool isEmpty() const;
+    /// The folder exists and its entries can be read.
+    bool canList() const;
     bool isRoot() const;
     bool isCurrent() const;
     /// Makes this folder the working directory (and its drive current).

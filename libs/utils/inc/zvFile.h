@@ -66,7 +66,11 @@ public:
     bool allowRead(bool allow) const;
     bool allowWrite(bool allow) const;
 
+    /// Copies to `target`; fails when it exists and `overwrite` is false,
+    /// and always when `target` is this file under another name (see
+    /// `isSameFileAs`), which the copy would empty.
     bool copy(const file& target, bool overwrite) const;
+    /// Moves to `target`, also to another volume; fails when it exists.
     bool move(const file& target) const;
     bool remove() const;
     /// Renames to the name without its extension (the last one with
@@ -91,27 +95,41 @@ public:
     /// Sets the bits 0x01, 0x02, 0x04 and 0x20.
     bool setAttributes(unsigned attributes) const;
 
-    /// Appends this file's bytes to `target` (created when missing).
+    /// Appends this file's bytes to `target` (created when missing); fails
+    /// when `target` is this file under any name.
     bool appendTo(const file& target) const;
+
+    /// True when both names lead to one file on disk: the same name in
+    /// another case, a symbolic or hard link, a mapped drive. Decided by the
+    /// file's identity (device and inode; volume and file id on Windows),
+    /// never by the names; false when either does not exist.
+    bool isSameFileAs(const file& other) const;
+    /// True when an ordinary file exists at the name: not a folder and not
+    /// a device, pipe or socket (which could block a reader for ever).
+    bool isRegular() const;
 
     /// Called while compressing or uncompressing with the percentage done and
     /// the caller's pointer; answering false cancels.
     using progressCallback = bool (*)(double percent, void* user);
     /// Writes the gzip-compressed form of this file to `target` (replacing
     /// it). `progress` (may be null) gets 100 x bytes read / this file's size
-    /// after each block. False on any failure or cancellation; no partial
-    /// `target` is left behind then. Loads the zlib module on first use.
+    /// after each block. False on any failure or cancellation, and when
+    /// `target` is this file under any name; no partial `target` is left
+    /// behind then. Loads the zlib module on first use.
     bool gzCompressTo(const file& target, progressCallback progress = nullptr, void* user = nullptr) const;
     /// Writes the uncompressed content of this gzip file to `target`
     /// (replacing it); a file that is not gzip-compressed is copied as it is.
     /// The progress value is 100 x bytes written / this file's size, so it
-    /// passes 100 with the compression ratio. False on any failure
-    /// (including a truncated or damaged file) or cancellation; no partial
-    /// `target` is left behind then. On Windows both names must be
-    /// representable in the ANSI code page.
+    /// passes 100 with the compression ratio. False on any failure or
+    /// cancellation: a truncated or damaged file, a stream whose last
+    /// member's trailer (CRC-32 and length) does not match what was read or
+    /// that is followed by other bytes, a `target` that is this file under any
+    /// name; no partial `target` is left behind then. On Windows both names
+    /// must be representable in the ANSI code page.
     bool gzUncompressTo(const file& target, progressCallback progress = nullptr, void* user = nullptr) const;
     bool getCrc32(unsigned long& crc) const;
-    /// Same name (ignoring case), or both CRC-32 values known and equal.
+    /// Same name (ignoring case) or the same file on disk, or both CRC-32
+    /// values known and equal.
     bool isIdenticalTo(const file& other) const;
 
     bool getFixedFileVersion(unsigned& a, unsigned& b, unsigned& c, unsigned& d) const;

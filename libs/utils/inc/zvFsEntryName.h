@@ -11,6 +11,10 @@
 //     n.path(0);                                      // "C:\Data\x\"
 //     n.relativeNameTo(zv::fsEntryName(L"C:\\Data", true)); // ".\x\z.txt" (lower case)
 //
+// A text that holds a NUL character names nothing the system could open
+// (the system would see only the part before it): it gives the empty name,
+// on which every operation fails.
+//
 // Relative names are completed with the working directory, "\x" with the
 // current drive, and the first "%VAR%" reference is expanded. On Linux the
 // same names are used; the OS layer maps them to host paths (see README).
@@ -18,6 +22,8 @@
 
 #include "zvDefs.h"
 #include "zvString.h"
+
+#include <concepts>
 
 namespace zv {
 
@@ -37,6 +43,13 @@ public:
     /// The normalisation of `text`.
     fsEntryName(const zv::string& text) { setName(text, false); }
     fsEntryName(const wchar_t* text) { setName(zv::string(text), false); }
+    /// The normalisation of `text`, with one trailing backslash when
+    /// `appendDelimiter` is true (a folder). Only a real `bool` selects this
+    /// form, so that a name given as text still selects the joining one.
+    template <std::same_as<bool> B>
+    fsEntryName(const zv::string& text, B appendDelimiter) {
+        setName(text, appendDelimiter);
+    }
     /// `directory` + "\" + `name`, normalised; empty when `directory` is empty.
     fsEntryName(const zv::string& directory, const zv::string& name, bool appendDelimiter = false);
 

@@ -36,11 +36,20 @@ std::vector<file> filesOf(const directory& dir, int mask) {
     return result;
 }
 
-std::vector<directory> subfoldersOf(const directory& dir, int mask) {
-    std::vector<directory> result;
+// Subfolders, and apart from them the links to folders, which clearing and
+// removing never descend into: what they lead to lies outside the tree.
+void subfoldersOf(const directory& dir, int mask, std::vector<directory>& folders,
+                  std::vector<directory>& links) {
     for (directoryIterator it(dir, L"*.*", mask); it.positioned(); ++it)
-        result.push_back(it.m_current);
-    return result;
+        ((it.currentAttributes() & os::attrReparsePoint) != 0 ? links : folders).push_back(it.m_current);
+}
+
+// What stands at the name: 0 nothing, 1 a folder, 2 something else.
+int entryKind(const directory& dir) {
+    os::entryInfo info;
+    if (dir.empty() || !os::entryStatus(dir.c_str(), info))
+        return 0;
+    return info.isDirectory ? 1 : 2;
 }
 
 directory shellDirectory(os::shellFolder which, const wchar_t* sub, bool create) {
@@ -66,24 +75,28 @@ bool directory::rename(const zv::string& newName) {
 }
 
 bool directory::create(bool recursive) const {
-    if (empty())
-        return false;
-    if (exists())
+    const int kind = entryKind(*this);
+    if (empty() || kind == 2)
+        return false; // a file stands in the way
+    if (kind == 1)
         return true;
     if (recursive) {
         const directory parent(path(0));
         if (parent.isEqualTo(*this, false))
             return false; // a root that does not exist
-        if (!parent.exists() && !parent.create(true))
+        if (!parent.create(true))
             return false;
     }
     return os::createDirectory(c_str());
 }
 
 bool directory::clear(bool recursive) const {
-    if (recursive)
-        for (const directory& sub : subfoldersOf(*this, kProtectedMask))
+    if (recursive) {
+        std::vector<directory> folders, links;
+        subfoldersOf(*this, kProtectedMask, folders, links);
+        for (const directory& sub : folders)
             sub.clear(true);
+    }
     for (const file& f : filesOf(*this, kProtectedMask))
         os::removeFile(f.c_str());
     return true;
@@ -92,17 +105,26 @@ bool directory::clear(bool recursive) const {
 bool directory::remove(bool recursive) const {
     if (empty())
         return false;
+    if (os::isLink(c_str()))
+        return os::removeDirectory(c_str()); // the link, not what it leads to
     clear(false);
-    if (recursive)
-        for (const directory& sub : subfoldersOf(*this, kProtectedMask))
+    if (recursive) {
+        std::vector<directory> folders, links;
+        subfoldersOf(*this, kProtectedMask, folders, links);
+        for (const directory& sub : folders)
             sub.remove(true);
+        for (const directory& link : links)
+            os::removeDirectory(link.c_str());
+    }
     return os::removeDirectory(c_str());
 }
 
 bool directory::containsReadOnlyFiles(bool recursive) const {
     if (recursive)
         for (directoryIterator it(*this, L"*.*", 0); it.positioned(); ++it)
-            if (it.m_current.containsReadOnlyFiles(true))
+            // Links are not followed: one to a parent would never end.
+            if ((it.currentAttributes() & os::attrReparsePoint) == 0 &&
+                it.m_current.containsReadOnlyFiles(true))
                 return true;
     for (fileIterator it(*this, L"*.*", 0); it.positioned(); ++it)
         if (!it.m_current.check(file::accessWrite))
@@ -110,10 +132,17 @@ bool directory::containsReadOnlyFiles(bool recursive) const {
     return false;
 }
 
+// A folder that cannot be read (or is missing) is not known to be empty.
 bool directory::isEmpty() const {
     if (directoryIterator(*this, L"*.*", kUncountedMask).positioned())
         return false;
-    return !fileIterator(*this, L"*.*", kUncountedMask).positioned();
+    if (fileIterator(*this, L"*.*", kUncountedMask).positioned())
+        return false;
+    return canList();
+}
+
+bool directory::canList() const {
+    return !empty() && os::canListDirectory(c_str());
 }
 
 bool directory::isRoot() const {

@@ -109,13 +109,13 @@ bool file::allowWrite(bool allow) const {
 }
 
 bool file::copy(const file& target, bool overwrite) const {
-    if (empty() || target.empty())
+    if (empty() || target.empty() || isIdenticalName(target) || isSameFileAs(target))
         return false;
     return os::copyFile(c_str(), target.c_str(), !overwrite);
 }
 
 bool file::move(const file& target) const {
-    if (empty() || target.empty())
+    if (empty() || target.empty() || isIdenticalName(target) || isSameFileAs(target))
         return false;
     return os::moveFile(c_str(), target.c_str());
 }
@@ -188,8 +188,8 @@ bool file::setAttributes(unsigned attributes) const {
 }
 
 bool file::appendTo(const file& target) const {
-    if (empty() || target.empty() || isIdenticalName(target))
-        return false;
+    if (empty() || target.empty() || isIdenticalName(target) || isSameFileAs(target))
+        return false; // it would read what it writes, without end
     handlePtr in(os::openForRead(c_str()));
     if (!in)
         return false;
@@ -232,8 +232,17 @@ bool file::isIdenticalName(const file& other) const {
     return isEqualTo(other, false);
 }
 
+bool file::isSameFileAs(const file& other) const {
+    return !empty() && !other.empty() && os::sameEntry(c_str(), other.c_str());
+}
+
+bool file::isRegular() const {
+    os::entryInfo info;
+    return !empty() && os::entryStatus(c_str(), info) && !info.isDirectory && !info.isSpecial;
+}
+
 bool file::isIdenticalTo(const file& other) const {
-    if (isIdenticalName(other))
+    if (isIdenticalName(other) || isSameFileAs(other))
         return true;
     unsigned long a = 0, b = 0;
     return getCrc32(a) && other.getCrc32(b) && a == b;

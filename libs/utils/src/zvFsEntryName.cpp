@@ -37,8 +37,8 @@ void replaceAll(std::wstring& text, const std::wstring& what, const std::wstring
 }
 
 std::wstring normalise(std::wstring t) {
-    if (t.empty())
-        return t;
+    if (t.empty() || t.find(L'\0') != std::wstring::npos)
+        return std::wstring();
 
     // The first %VAR% reference, if the variable is known.
     const std::size_t open = t.find(L'%');

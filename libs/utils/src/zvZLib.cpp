@@ -1,5 +1,6 @@
-#include "zvZLib.h"
+#include "zvZLibDetail.h"
 
+#include "zvCrc32.h"
 #include "zvDirectory.h"
 #include "zvFile.h"
 #include "zvMutex.h"
@@ -209,6 +210,8 @@ public:
     /// The file was opened by someone else (zlib).
     void arm() { m_armed = true; }
     os::fileHandle* handle() const { return m_handle.get(); }
+    /// Closes it; it is still removed unless completed.
+    void close() { m_handle.reset(); }
     /// Closes it and keeps it.
     void completed() {
         m_handle.reset();
@@ -222,9 +225,10 @@ private:
     bool m_completed = false;
 };
 
-// Reading and writing the same file would destroy it before it is read.
+// Reading and writing the same file (under any name) would destroy it
+// before it is read.
 bool usableTarget(const file& source, const file& target) {
-    if (source.empty() || target.empty() || source.isEqualTo(target, false))
+    if (source.empty() || target.empty() || source.isEqualTo(target, false) || source.isSameFileAs(target))
         return false;
     return !target.exists() || target.isWriteable();
 }
@@ -233,6 +237,67 @@ bool report(file::progressCallback progress, void* user, std::uint64_t done, std
     if (progress == nullptr || total == 0)
         return true;
     return progress(100.0 * static_cast<double>(done) / static_cast<double>(total), user);
+}
+
+std::uint32_t littleEndian32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+// The end of a gzip file as it was written: its last member's CRC-32 and
+// length (modulo 2^32) of the content. zlib reports a stream cut off right
+// after a full block as a clean end, so what was read is checked against it.
+struct gzEnd {
+    bool isGzip = false; // a file without the magic is copied as it is
+    std::uint32_t crc = 0;
+    std::uint32_t length = 0;
+};
+
+// False when the file cannot be read or is too short for a gzip member.
+bool readGzEnd(os::fileHandle* in, gzEnd& end) {
+    std::uint64_t size = 0;
+    unsigned char magic[2] = {};
+    if (!os::fileSizeOf(in, size))
+        return false;
+    if (size < 2 || !os::readFileAt(in, 0, magic, 2) || magic[0] != 0x1F || magic[1] != 0x8B)
+        return true;
+    end.isGzip = true;
+    unsigned char tail[8];
+    if (size < 18 || !os::readFileAt(in, size - 8, tail, 8)) // 10 header bytes, 8 trailer bytes
+        return false;
+    end.crc = littleEndian32(tail);
+    end.length = littleEndian32(tail + 4);
+    return true;
+}
+
+// The CRC-32 of the last `length` of the `total` bytes of `f`.
+bool crcOfTail(const file& f, std::uint64_t total, std::uint64_t length, std::uint32_t& crc) {
+    handlePtr in(os::openForRead(f.c_str()));
+    if (!in || length > total)
+        return false;
+    std::vector<char> block(kBlock);
+    calcCrc32 sum;
+    for (std::uint64_t at = total - length; at < total;) {
+        const std::size_t n = static_cast<std::size_t>(total - at < kBlock ? total - at : kBlock);
+        if (!os::readFileAt(in.get(), at, block.data(), n))
+            return false;
+        sum.crc(block.data(), static_cast<unsigned long>(n));
+        at += n;
+    }
+    crc = sum.value();
+    return true;
+}
+
+// Whether `written` bytes with CRC-32 `crc`, now in `target`, end as the
+// gzip file said. With several members only the last one's trailer is at
+// the end: then the tail of that length must carry that CRC-32.
+bool endMatches(const gzEnd& end, const file& target, std::uint64_t written, std::uint32_t crc) {
+    if (!end.isGzip)
+        return true;
+    if (static_cast<std::uint32_t>(written) == end.length && crc == end.crc)
+        return true;
+    std::uint32_t tailCrc = 0;
+    return end.length < written && crcOfTail(target, written, end.length, tailCrc) && tailCrc == end.crc;
 }
 
 } // namespace
@@ -335,6 +400,14 @@ bool file::gzUncompressTo(const file& target, progressCallback progress, void* u
         if (!usableTarget(*this, target) || !exists() || !gzPathOf(*this, gzName))
             return false;
         const std::uint64_t total = size64();
+        gzEnd end;
+        {
+            // Opened through the library first: a pipe or device is refused
+            // here rather than blocking zlib.
+            handlePtr in(os::openForRead(c_str()));
+            if (!in || !readGzEnd(in.get(), end))
+                return false;
+        }
         zlibGuard use;
         if (!use.acquired())
             return false;
@@ -346,6 +419,7 @@ bool file::gzUncompressTo(const file& target, progressCallback progress, void* u
             return false;
         std::vector<char> block(kBlock);
         std::uint64_t done = 0;
+        calcCrc32 sum;
         for (;;) {
             const int got = zv::gzread(gz.get(), block.data(), kBlock);
             if (got < 0)
@@ -354,13 +428,18 @@ bool file::gzUncompressTo(const file& target, progressCallback progress, void* u
                 break;
             if (!os::writeFile(output.handle(), block.data(), static_cast<std::size_t>(got)))
                 return false;
+            sum.crc(block.data(), static_cast<unsigned long>(got));
             done += static_cast<std::uint64_t>(got);
             if (!report(progress, user, done, total))
                 return false;
         }
         // A truncated stream reads like a short one; zlib tells it apart
-        // only when the stream is closed.
+        // only when the stream is closed, and not even then when it was cut
+        // at the end of a block: the trailer decides.
         if (!gz.close())
+            return false;
+        output.close();
+        if (!endMatches(end, target, done, sum.value()))
             return false;
         output.completed();
         return true;

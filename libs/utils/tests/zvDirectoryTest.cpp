@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <vector>
 
@@ -283,3 +284,109 @@ TEST(directory, WellKnownFoldersAreNamed) {
     EXPECT_EQ(zv::directory::userAppdataDir(L"vendor\\app"),
               zv::directory(zv::directory::userAppdataDir(), L"vendor\\app"));
 }
+
+// What a folder link leads to lies outside the tree: clearing and removing
+// never descend into it, removing takes the link itself.
+TEST(directory, ClearAndRemoveNeverFollowFolderLinks) {
+    zvtest::tempFolder tmp;
+    tmp.write(L"outside/keep.txt");
+    tmp.write(L"tree/sub/a.txt");
+    std::error_code ec;
+    fs::create_directory_symlink(tmp.host() / "outside", tmp.host() / "tree" / "link", ec);
+    if (ec)
+        GTEST_SKIP() << "folder links cannot be made here: " << ec.message();
+    fs::create_directory_symlink(tmp.host() / "outside", tmp.host() / "tree" / "sub" / "deeplink", ec);
+    fs::create_directory_symlink(tmp.host() / "tree", tmp.host() / "tree" / "sub" / "loop", ec);
+    const zv::directory tree(tmp.dir(), L"tree");
+    EXPECT_FALSE(tree.containsReadOnlyFiles(true)) << "a link to a parent must not make the walk endless";
+    EXPECT_TRUE(tree.clear(true));
+    EXPECT_FALSE(fs::exists(tmp.host() / "tree" / "sub" / "a.txt"));
+    EXPECT_TRUE(fs::exists(tmp.host() / "outside" / "keep.txt"));
+    EXPECT_TRUE(tree.remove(true));
+    EXPECT_FALSE(fs::exists(tmp.host() / "tree"));
+    EXPECT_TRUE(fs::exists(tmp.host() / "outside" / "keep.txt"));
+    // A link named itself goes alone, too.
+    fs::create_directory_symlink(tmp.host() / "outside", tmp.host() / "top", ec);
+    ASSERT_FALSE(ec);
+    EXPECT_TRUE(zv::directory(tmp.dir(), L"top").remove(true));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(tmp.host() / "top")));
+    EXPECT_TRUE(fs::exists(tmp.host() / "outside" / "keep.txt"));
+}
+
+// A file where the folder should be, and a folder that cannot be read, are
+// reported as what they are.
+TEST(directory, CreateAndIsEmptyTellTheTruth) {
+    zvtest::tempFolder tmp;
+    tmp.write(L"blocker", "x");
+    const struct {
+        const wchar_t* name;
+        bool recursive;
+    } blocked[] = {{L"blocker", false}, {L"blocker", true}, {L"blocker\\sub", true}};
+    for (const auto& c : blocked) {
+        EXPECT_FALSE(zv::directory(tmp.dir(), c.name).create(c.recursive)) << c.name;
+        EXPECT_FALSE(zv::directory(tmp.dir(), c.name).canList()) << c.name;
+    }
+    EXPECT_TRUE(zv::directory(tmp.dir(), L"new\\deep").create(true));
+    EXPECT_TRUE(zv::directory(tmp.dir(), L"new\\deep").create(false)) << "exists already";
+    EXPECT_TRUE(zv::directory(tmp.dir(), L"new\\deep").isEmpty());
+    EXPECT_FALSE(zv::directory(tmp.dir(), L"missing").isEmpty());
+    EXPECT_FALSE(zv::directory(tmp.dir(), L"blocker").isEmpty());
+
+    const zv::directory locked = tmp.mkdir(L"locked");
+    tmp.write(L"locked/inside.txt");
+    const fs::path host = tmp.host() / "locked";
+    std::error_code ec;
+    fs::permissions(host, fs::perms::none, ec);
+    fs::directory_iterator probe(host, ec);
+    if (!ec) {
+        fs::permissions(host, fs::perms::owner_all, ec);
+        GTEST_SKIP() << "this user reads folders without permission";
+    }
+    EXPECT_FALSE(locked.canList());
+    EXPECT_FALSE(locked.isEmpty());
+    fs::permissions(host, fs::perms::owner_all, ec);
+}
+
+// "*." takes the names without an extension, as on Windows.
+TEST(directoryIterator, ADotAtThePatternEndMeansNoExtension) {
+    zvtest::tempFolder tmp;
+    for (const wchar_t* name : {L"noext", L"a.txt", L"b.tar.gz", L"README"})
+        tmp.write(name);
+    tmp.mkdir(L"folder");
+    const struct {
+        const wchar_t* pattern;
+        std::set<std::wstring> names;
+    } cases[] = {
+        {L"*.", {L"noext", L"README"}},
+        {L"n*.", {L"noext"}},
+        {L"*.*", {L"noext", L"README", L"a.txt", L"b.tar.gz"}},
+        {L"*.txt", {L"a.txt"}},
+    };
+    for (const auto& c : cases) {
+        std::set<std::wstring> found;
+        for (zv::fileIterator it(tmp.dir(), c.pattern, 0); it.positioned(); ++it)
+            found.insert(it.m_current.name(0));
+        EXPECT_EQ(found, c.names) << c.pattern;
+    }
+}
+
+#ifndef _WIN32
+// A name that holds a backslash would name another entry once joined to its
+// folder ("a\b" is "b" in "a"), and bytes that are not UTF-8 would not lead
+// back: such entries are left out, never mistaken for others.
+TEST(directory, EntriesTheLibraryCannotNameAreLeftAlone) {
+    zvtest::tempFolder tmp;
+    tmp.write(L"a/b", "victim");
+    std::ofstream(tmp.host() / "a\\b") << "odd";
+    std::ofstream(tmp.host() / "bad\xff.txt") << "odd";
+    tmp.write(L"plain.txt");
+    std::set<std::wstring> listed;
+    for (zv::fileIterator it(tmp.dir(), L"*.*", 0); it.positioned(); ++it)
+        listed.insert(it.m_current.name(0));
+    EXPECT_EQ(listed, (std::set<std::wstring>{L"plain.txt"}));
+    EXPECT_TRUE(tmp.dir().clear(false));
+    EXPECT_EQ(zvtest::readAll(tmp.host() / "a" / "b"), "victim");
+    EXPECT_TRUE(fs::exists(tmp.host() / "a\\b"));
+    EXPECT_FALSE(fs::exists(tmp.host() / "plain.txt"));
+}
+#endif

@@ -7,6 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <utility>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -225,3 +231,80 @@ TEST(file, EmptyNamesFailQuietly) {
     EXPECT_EQ(f.lastModificationTime(), 0);
     EXPECT_FALSE(f.isRemote());
 }
+
+// Each of these would empty the file or grow it without end when the target
+// is the source under another name; identity decides, not the names.
+TEST(file, OperationsRefuseTheirSourceUnderAnyName) {
+    zvtest::tempFolder tmp;
+    const std::string content = "payload";
+    const zv::file src = tmp.write(L"src.txt", content);
+    std::vector<std::pair<const char*, zv::file>> aliases = {{"same name", src},
+                                                             {"other case", zv::file(tmp.dir(), L"SRC.TXT")}};
+    std::error_code ec;
+    fs::create_hard_link(tmp.host() / "src.txt", tmp.host() / "hard.txt", ec);
+    if (!ec)
+        aliases.emplace_back("hard link", zv::file(tmp.dir(), L"hard.txt"));
+    fs::create_symlink(tmp.host() / "src.txt", tmp.host() / "soft.txt", ec);
+    if (!ec)
+        aliases.emplace_back("symbolic link", zv::file(tmp.dir(), L"soft.txt"));
+    for (const auto& [what, alias] : aliases) {
+        EXPECT_TRUE(src.isSameFileAs(alias)) << what;
+        EXPECT_TRUE(src.isIdenticalTo(alias)) << what;
+        EXPECT_FALSE(src.copy(alias, true)) << what;
+        EXPECT_FALSE(src.appendTo(alias)) << what;
+        EXPECT_FALSE(src.move(alias)) << what;
+        EXPECT_FALSE(src.gzCompressTo(alias)) << what;
+        EXPECT_FALSE(src.gzUncompressTo(alias)) << what;
+        EXPECT_EQ(zvtest::readAll(tmp.host() / "src.txt"), content) << what;
+    }
+    // Another file with the same bytes is another file.
+    const zv::file twin = tmp.write(L"twin.txt", content);
+    EXPECT_FALSE(src.isSameFileAs(twin));
+    EXPECT_FALSE(src.isSameFileAs(zv::file(tmp.dir(), L"missing.txt")));
+    EXPECT_FALSE(zv::file().isSameFileAs(zv::file()));
+    EXPECT_TRUE(src.copy(twin, true));
+    EXPECT_TRUE(src.appendTo(twin));
+    EXPECT_EQ(zvtest::readAll(tmp.host() / "twin.txt"), content + content);
+}
+
+// A NUL would cut the name on its way to the system, so that another file
+// is touched: such a name is empty, and every operation on it fails.
+TEST(file, NamesWithANulNameNothing) {
+    zvtest::tempFolder tmp;
+    const zv::file victim = tmp.write(L"victim", "keep");
+    const zv::string withNul = zv::string(L"victim") + zv::string(1, L'\0') + zv::string(L".bak");
+    const zv::file f(tmp.dir(), withNul);
+    EXPECT_TRUE(f.empty());
+    EXPECT_TRUE(zv::fsEntryName(zv::string(victim) + zv::string(1, L'\0')).empty());
+    EXPECT_TRUE(zv::directory(tmp.dir(), withNul).empty());
+    EXPECT_FALSE(f.exists());
+    EXPECT_FALSE(f.remove());
+    EXPECT_FALSE(f.create(zv::file::accessReadWrite));
+    EXPECT_FALSE(victim.copy(f, true));
+    EXPECT_FALSE(f.appendTo(victim));
+    EXPECT_FALSE(zv::directory(tmp.dir(), withNul).remove(true));
+    EXPECT_EQ(zvtest::readAll(tmp.host() / "victim"), "keep");
+}
+
+#ifndef _WIN32
+// A pipe would block a reader for ever: it is no regular file, and the
+// operations that read one refuse it at once.
+TEST(file, PipesAreNotReadAsFiles) {
+    zvtest::tempFolder tmp;
+    ASSERT_EQ(::mkfifo((tmp.host() / "fifo").c_str(), 0600), 0);
+    const zv::file fifo(tmp.dir(), L"fifo");
+    const zv::file out(tmp.dir(), L"out");
+    EXPECT_TRUE(fifo.exists());
+    EXPECT_FALSE(fifo.isRegular());
+    EXPECT_TRUE(tmp.write(L"plain", "x").isRegular());
+    EXPECT_FALSE(zv::file(tmp.dir(), L"missing").isRegular());
+    unsigned long crc = 0;
+    EXPECT_FALSE(fifo.getCrc32(crc));
+    EXPECT_FALSE(fifo.copy(out, true));
+    EXPECT_FALSE(fifo.appendTo(out));
+    EXPECT_FALSE(fifo.gzCompressTo(out));
+    EXPECT_FALSE(fifo.gzUncompressTo(out));
+    EXPECT_FALSE(tmp.write(L"src", "x").appendTo(fifo));
+    EXPECT_FALSE(out.exists());
+}
+#endif

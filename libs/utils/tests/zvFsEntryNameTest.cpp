@@ -255,4 +255,41 @@ TEST(hostMapping, MissesAreResolvedIgnoringCase) {
     // A new name below an existing folder keeps its own spelling.
     EXPECT_EQ(zv::fsEntryName(L"Q:\\SUB\\New.txt").hostPath(), tmp.host().wstring() + L"/Sub/New.txt");
 }
+
+// ".." never climbs above the folder a drive is mapped to.
+TEST(hostMapping, DotDotStaysInsideTheMappedRoot) {
+    zvtest::tempFolder tmp;
+    tmp.write(L"secret.txt", "outside");
+    tmp.write(L"d/x.txt", "inside");
+    const std::wstring root = (tmp.host() / "d").wstring();
+    scopedEnv drive(L"ZV_DRIVE_Q", root);
+    const struct {
+        const wchar_t* name;
+        std::wstring host;
+    } cases[] = {
+        {L"Q:..\\secret.txt", root + L"/secret.txt"},
+        {L"Q:..\\..\\..\\secret.txt", root + L"/secret.txt"},
+        {L"Q:..\\a\\..\\..\\x.txt", root + L"/x.txt"},
+        {L"Q:..\\x.txt", root + L"/x.txt"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(zv::fsEntryName(c.name).hostPath(), c.host) << c.name;
+    EXPECT_FALSE(zv::file(L"Q:..\\secret.txt").exists());
+    EXPECT_FALSE(zv::file(L"Q:..\\secret.txt").remove());
+    EXPECT_EQ(zvtest::readAll(tmp.host() / "secret.txt"), "outside");
+    EXPECT_EQ(zv::file(L"Q:..\\x.txt").size(), 6u);
+}
 #endif
+
+// A bool second argument asks for the trailing backslash; it is never taken
+// for a name to join ("\x01").
+TEST(fsEntryName, ABoolSecondArgumentAppendsTheDelimiter) {
+    EXPECT_EQ(zv::fsEntryName(L"C:\\Data", true), L"C:\\Data\\");
+    EXPECT_EQ(zv::fsEntryName(zv::string(L"C:\\Data"), false), L"C:\\Data");
+    EXPECT_EQ(zv::fsEntryName(L"C:\\Data", L"x"), L"C:\\Data\\x");
+    EXPECT_EQ(zv::fsEntryName(zv::string(L"C:\\Data"), zv::string(L"x"), true), L"C:\\Data\\x\\");
+    // The example of the header.
+    const zv::fsEntryName n(L"c:/Data//x/./y/../z.txt");
+    EXPECT_EQ(n, L"c:\\Data\\x\\z.txt");
+    EXPECT_EQ(n.relativeNameTo(zv::fsEntryName(L"C:\\Data", true)), L".\\x\\z.txt");
+}

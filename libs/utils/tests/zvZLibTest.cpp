@@ -1,4 +1,4 @@
-#include "../src/zvZLib.h"
+#include "../src/zvZLibDetail.h"
 
 #include "zvDirectory.h"
 #include "zvFile.h"
@@ -325,5 +325,53 @@ TEST(gzipFile, DamagedInputFailsCleanly) {
     EXPECT_FALSE(packed.gzUncompressTo(packed));
     EXPECT_EQ(zvtest::readAll(hostOf(plain)), content);
     EXPECT_EQ(zvtest::readAll(hostOf(packed)), gz);
+    EXPECT_EQ(zv::detail::zlibUseCount(), 0);
+}
+
+// zlib reads a stream cut off right after a full block as a clean end; the
+// trailer of the last member decides, also when the content is a multiple
+// of the block size.
+TEST(gzipFile, TheTrailerMustMatchWhatWasRead) {
+    zvtest::tempFolder tmp;
+    const std::string content = sampleText(2 * 65536);
+    const zv::file plain = tmp.write(L"t.txt", content);
+    const zv::file packed(tmp.dir(), L"t.gz");
+    ASSERT_TRUE(plain.gzCompressTo(packed));
+    const std::string gz = zvtest::readAll(hostOf(packed));
+    auto flipped = [&](std::size_t fromEnd) {
+        std::string s = gz;
+        s[s.size() - fromEnd] = static_cast<char>(s[s.size() - fromEnd] ^ 0x01);
+        return s;
+    };
+    const struct {
+        const wchar_t* name;
+        std::string bytes;
+    } bad[] = {
+        {L"no-trailer.gz", gz.substr(0, gz.size() - 8)},
+        {L"half-trailer.gz", gz.substr(0, gz.size() - 4)},
+        {L"one-byte-short.gz", gz.substr(0, gz.size() - 1)},
+        {L"crc-wrong.gz", flipped(8)},
+        {L"length-wrong.gz", flipped(1)},
+        {L"garbage-after.gz", gz + "trailing"},
+        {L"header-only.gz", gz.substr(0, 10)},
+    };
+    const zv::file out(tmp.dir(), L"out.txt");
+    for (const auto& c : bad) {
+        const zv::file f = tmp.write(c.name, c.bytes);
+        EXPECT_FALSE(f.gzUncompressTo(out)) << hostOf(f);
+        EXPECT_FALSE(out.exists()) << hostOf(f);
+    }
+
+    // Members written one after the other read as one content; only the
+    // last member's trailer stands at the end.
+    const std::string second = sampleText(1000);
+    const zv::file plain2 = tmp.write(L"t2.txt", second);
+    const zv::file packed2(tmp.dir(), L"t2.gz");
+    ASSERT_TRUE(plain2.gzCompressTo(packed2));
+    const zv::file joined = tmp.write(L"joined.gz", gz + zvtest::readAll(hostOf(packed2)));
+    ASSERT_TRUE(joined.gzUncompressTo(out));
+    EXPECT_EQ(zvtest::readAll(hostOf(out)), content + second);
+    ASSERT_TRUE(packed.gzUncompressTo(out));
+    EXPECT_EQ(zvtest::readAll(hostOf(out)), content);
     EXPECT_EQ(zv::detail::zlibUseCount(), 0);
 }

@@ -19,8 +19,9 @@ const std::vector<command> kCommands = {
     {"crc32", "print the CRC-32 of files",
      "usage: zvutil crc32 FILE...\n"
      "Prints the CRC-32 (IEEE 802.3) of each file as eight lower-case hex digits,\n"
-     "two spaces and the name. '-' reads standard input. Exits 1 if any file\n"
-     "could not be read.\n",
+     "two spaces and the name. '-' reads standard input. Files may be host paths\n"
+     "or library names. Exits 1 if any file could not be read or is not a\n"
+     "regular file.\n",
      &cmdCrc32},
     {"expr", "evaluate arithmetic expressions",
      "usage: zvutil expr TEXT...\n"
@@ -135,18 +136,21 @@ const std::vector<command> kCommands = {
      "MASK skips files with any of its attribute bits: a number (1 read-only,\n"
      "2 hidden, 4 system, 32 archive) or letters r, h, s, a. --recursive walks\n"
      "the whole tree, the files of each subfolder before the folder's own\n"
-     "(hidden and system folders are skipped when MASK names them).\n",
+     "(hidden and system folders are skipped when MASK names them). Exits 1\n"
+     "when DIR is missing, is a file or cannot be read.\n",
      &cmdLs},
     {"dirs", "list the subfolders of a folder",
      "usage: zvutil dirs DIR\n"
-     "Prints the host path of each subfolder of DIR, in file-system order.\n",
+     "Prints the host path of each subfolder of DIR, in file-system order.\n"
+     "Exits 1 when DIR is missing, is a file or cannot be read.\n",
      &cmdDirs},
     {"fileinfo", "size, times, attributes, CRC-32 and versions of a file",
      "usage: zvutil fileinfo FILE\n"
      "Prints the library's name and the host path, the size, the creation and\n"
      "modification times (UTC), the attribute bits, the CRC-32 and the file and\n"
      "product versions of a Windows executable's version resource (read\n"
-     "directly on Linux). Exits 1 when the file is missing or unreadable.\n",
+     "directly on Linux). Exits 1 when the file is missing, unreadable or not\n"
+     "a regular file (a pipe or device).\n",
      &cmdFileInfo},
     {"df", "free and total space of a volume",
      "usage: zvutil df DIR [--unit b|k|m|g]\n"
@@ -163,7 +167,8 @@ const std::vector<command> kCommands = {
      "usage: zvutil which NAME [--path TEXT] [--sep C] [--recursive]\n"
      "Looks for NAME in the folders of a search path, first folder first, and\n"
      "prints the host path of the first hit. The search path is PATH, or the\n"
-     "folders of TEXT separated by C (default ';' on Windows, ':' on Linux);\n"
+     "folders of TEXT separated by C (default ';' on Windows, ':' on Linux, and\n"
+     "';' also on Linux when TEXT holds library names such as 'D:\\tools');\n"
      "blanks around folders are ignored, and so is the second spelling of a\n"
      "folder (ignoring case). Folders may be host paths or library names.\n"
      "--recursive searches each folder's subfolders (depth first, hidden and\n"

@@ -1,9 +1,10 @@
 #include "zvCli.h"
 
 #include "zvCrc32.h"
+#include "zvFile.h"
+#include "zvFsEntryName.h"
 
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <vector>
 
@@ -41,13 +42,22 @@ int cmdCrc32(context& ctx) {
         if (name == "-") {
             ok = crcOfStream(ctx.in, value);
         } else {
-            std::ifstream file(name, std::ios::binary);
-            if (!file) {
+            // Through the library's files, so that its names (drive letters,
+            // any case) work as in every other command.
+            const zv::file file(zv::fsEntryName::fromHostPath(wideFromArgument(name)));
+            if (!file.exists()) {
                 ctx.err << "zvutil crc32: cannot open '" << name << "'\n";
                 rc = exitFailure;
                 continue;
             }
-            ok = crcOfStream(file, value);
+            if (!file.isRegular()) {
+                ctx.err << "zvutil crc32: '" << name << "' is not a regular file\n";
+                rc = exitFailure;
+                continue;
+            }
+            unsigned long crc = 0;
+            ok = file.getCrc32(crc);
+            value = static_cast<std::uint32_t>(crc);
         }
         if (!ok) {
             ctx.err << "zvutil crc32: cannot read '" << name << "'\n";

@@ -92,6 +92,23 @@ std::string attributeText(unsigned a) {
     return text + flags;
 }
 
+// A folder that can be listed; otherwise says what is wrong.
+bool checkFolder(context& ctx, const char* command, const zv::directory& dir, const std::string& arg) {
+    if (!dir.exists()) {
+        ctx.err << "zvutil " << command << ": no folder '" << arg << "'\n";
+        return false;
+    }
+    if (zv::file(zv::string(dir)).exists()) {
+        ctx.err << "zvutil " << command << ": '" << arg << "' is a file, not a folder\n";
+        return false;
+    }
+    if (!dir.canList()) {
+        ctx.err << "zvutil " << command << ": cannot read the folder '" << arg << "'\n";
+        return false;
+    }
+    return true;
+}
+
 int pathUsage(context& ctx) {
     ctx.err << "zvutil path: expected norm|split|rel|join|host and names (see 'zvutil path --help')\n";
     return exitUsage;
@@ -182,10 +199,8 @@ int cmdLs(context& ctx) {
         return exitUsage;
     }
     const zv::directory dir(libraryName(dirArg));
-    if (!dir.exists()) {
-        ctx.err << "zvutil ls: no folder '" << dirArg << "'\n";
+    if (!checkFolder(ctx, "ls", dir, dirArg))
         return exitFailure;
-    }
     const zv::string wildcard = wideFromArgument(pattern);
     if (recursive) {
         for (zv::recursiveFileIterator it(dir, wildcard, mask, L"*.*", mask & 0x06); !it.finished(); ++it)
@@ -203,10 +218,8 @@ int cmdDirs(context& ctx) {
         return exitUsage;
     }
     const zv::directory dir(libraryName(ctx.args[0]));
-    if (!dir.exists()) {
-        ctx.err << "zvutil dirs: no folder '" << ctx.args[0] << "'\n";
+    if (!checkFolder(ctx, "dirs", dir, ctx.args[0]))
         return exitFailure;
-    }
     for (zv::directoryIterator it(dir, L"*.*", 0); it.positioned(); ++it)
         ctx.out << hostOf(zv::fsEntryName(zv::string(it.m_current))) << "\n";
     return exitOk;
@@ -220,6 +233,10 @@ int cmdFileInfo(context& ctx) {
     const zv::file f(libraryName(ctx.args[0]));
     if (!f.exists()) {
         ctx.err << "zvutil fileinfo: no file '" << ctx.args[0] << "'\n";
+        return exitFailure;
+    }
+    if (!f.isRegular()) {
+        ctx.err << "zvutil fileinfo: '" << ctx.args[0] << "' is not a regular file\n";
         return exitFailure;
     }
     unsigned attributes = 0;

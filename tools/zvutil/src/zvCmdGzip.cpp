@@ -143,12 +143,20 @@ int runGzip(context& ctx, bool compress) {
         ctx.err << "zvutil " << name << ": cannot open '" << a.in << "'\n";
         return exitFailure;
     }
-    if (source.isEqualTo(target, false)) {
+    if (!source.isRegular()) {
+        ctx.err << "zvutil " << name << ": '" << a.in << "' is not a regular file\n";
+        return exitFailure;
+    }
+    if (source.isEqualTo(target, false) || source.isSameFileAs(target)) {
         ctx.err << "zvutil " << name << ": input and output are the same file\n";
         return exitUsage;
     }
     if (target.exists() && !a.force) {
         ctx.err << "zvutil " << name << ": '" << a.out << "' exists (use --force to replace it)\n";
+        return exitFailure;
+    }
+    if (target.exists() ? !target.check(zv::file::accessWrite) : !target.isWriteable()) {
+        ctx.err << "zvutil " << name << ": cannot write '" << a.out << "'\n";
         return exitFailure;
     }
     if (!compress && !hasGzipMagic(source)) {

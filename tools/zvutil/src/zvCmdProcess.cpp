@@ -36,6 +36,16 @@ zv::string libraryPathList(const zv::string& text, wchar_t separator) {
     return joined;
 }
 
+// Library names ("D:\\tools", "C:/x") hold a colon of their own, so a list
+// of them is separated by ";" whatever the host's habit.
+bool looksLikeLibraryList(const zv::string& text) {
+    if (text.find_first_of(L";\\") != std::wstring::npos)
+        return true;
+    const std::size_t start = text.find_first_not_of(L" \t");
+    return start != std::wstring::npos && text.size() > start + 2 && text[start + 1] == L':' &&
+           (text[start + 2] == L'/' || text[start + 2] == L'\\');
+}
+
 bool allDigits(const std::string& text) {
     return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
 }
@@ -44,7 +54,7 @@ bool allDigits(const std::string& text) {
 
 int cmdWhich(context& ctx) {
     std::string name, pathText;
-    bool havePath = false, recursive = false;
+    bool havePath = false, haveSeparator = false, recursive = false;
     wchar_t separator = zv::searchPath::pathSeparator;
     for (std::size_t i = 0; i < ctx.args.size(); ++i) {
         const std::string& a = ctx.args[i];
@@ -60,6 +70,7 @@ int cmdWhich(context& ctx) {
                 return exitUsage;
             }
             separator = sep[0];
+            haveSeparator = true;
         } else if (name.empty() && !a.empty() && a[0] != '-') {
             name = a;
         } else {
@@ -72,10 +83,14 @@ int cmdWhich(context& ctx) {
         return exitUsage;
     }
     zv::searchPath path;
-    if (havePath)
-        zv::searchPath::fromString(libraryPathList(wideFromArgument(pathText), separator), path, separator);
-    else
+    if (havePath) {
+        const zv::string text = wideFromArgument(pathText);
+        if (!haveSeparator && looksLikeLibraryList(text))
+            separator = L';';
+        zv::searchPath::fromString(libraryPathList(text, separator), path, separator);
+    } else {
         zv::searchPath::fromDollarPath(path);
+    }
 
     const zv::string wanted = wideFromArgument(name);
     zv::file found;

@@ -252,6 +252,31 @@ check "loc get usage" 2 "" loc get --lang de
 contains "selftest" "selftest: 2 classes, 0 failed, 0 errors" selftest "$work/selftest.txt"
 if grep -q 'Classtest ended:  zv::directory' "$work/selftest.txt" 2>/dev/null; then
     passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL selftest protocol"; fi
+# Entries of the wrong kind are named as such; a file is never written over itself.
+check "ls on a file" 1 "" ls "$work/abc.txt"
+check "dirs on a file" 1 "" dirs "$work/abc.txt"
+check "crc32 in another case" 0 "352441c2  $work/ABC.TXT" crc32 "$work/ABC.TXT"
+printf 'keep' >"$work/self.txt"
+if ln "$work/self.txt" "$work/self-link.txt" 2>/dev/null; then
+    check "gzip onto a link to its source" 2 "" gzip "$work/self.txt" -o "$work/self-link.txt" --force
+    if [ "$(cat "$work/self.txt")" = keep ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL gzip destroyed its source"; fi
+fi
+check "gzip for gunzip -o read-only" 0 "" gzip --quiet "$work/self.txt" -o "$work/self.gz"
+printf 'old' >"$work/readonly.txt"
+chmod a-w "$work/readonly.txt"
+check "gunzip onto a read-only file" 1 "" gunzip "$work/self.gz" -o "$work/readonly.txt" --force
+if grep -q "cannot write" "$work/stderr" && ! grep -q "damaged" "$work/stderr"; then
+    passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL gunzip blames the input: $(cat "$work/stderr")"; fi
+chmod u+w "$work/readonly.txt"
+case "${zvutil[*]}" in
+*.exe*) ;;
+*)
+    mkfifo "$work/fifo"
+    check "fileinfo on a pipe" 1 "" fileinfo "$work/fifo"
+    check "gzip of a pipe" 1 "" gzip "$work/fifo" -o "$work/fifo.gz"
+    check "which along library names" 0 "$work/which/b/tool.cfg" which tool.cfg --path "C:$(printf '%s' "$work/which/b" | tr / '\\')"
+    ;;
+esac
 
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

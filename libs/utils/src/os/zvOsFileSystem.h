@@ -73,6 +73,9 @@ struct entryInfo {
     long long accessTime = 0;
     long long modificationTime = 0;
     unsigned attributes = 0;
+    /// Neither a file nor a folder: a device, pipe or socket, which would
+    /// block or never end when read as a file.
+    bool isSpecial = false;
 };
 
 /// True when anything (file or folder) exists at `name`.
@@ -103,7 +106,7 @@ bool copyFile(const wchar_t* from, const wchar_t* to, bool failIfExists);
 bool moveFile(const wchar_t* from, const wchar_t* to);
 /// Creates one folder (the parent must exist).
 bool createDirectory(const wchar_t* name);
-/// Removes an empty folder.
+/// Removes an empty folder; a link to a folder is removed itself.
 bool removeDirectory(const wchar_t* name);
 
 // ---- reading and writing -----------------------------------------------
@@ -168,5 +171,16 @@ bool systemReadsVersionResources();
 /// significant, product version most and least significant); false when the
 /// file has none. Only where `systemReadsVersionResources`.
 bool systemFixedVersion(const wchar_t* name, std::uint32_t (&words)[4]);
+
+// ---- identity ----------------------------------------------------------
+
+/// True when both names lead to one existing file or folder, links and
+/// spellings aside: the same device and inode (the volume and file id on
+/// Windows). False when either cannot be reached.
+bool sameEntry(const wchar_t* a, const wchar_t* b);
+/// True when `dir` is a folder whose entries can be read (an empty one too).
+bool canListDirectory(const wchar_t* dir);
+/// True when the entry itself is a symbolic link or junction.
+bool isLink(const wchar_t* name);
 
 } // namespace zv::os

@@ -68,6 +68,7 @@ bool readStatus(const std::string& path, entryInfo& info) {
         info.modificationTime = sx.stx_mtime.tv_sec;
         info.creationTime = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime.tv_sec : sx.stx_mtime.tv_sec;
         info.attributes = posix::attributesOf(path, info.isDirectory, sx.stx_mode);
+        info.isSpecial = !info.isDirectory && !S_ISREG(sx.stx_mode);
         return true;
     }
     struct stat st {};
@@ -79,11 +80,27 @@ bool readStatus(const std::string& path, entryInfo& info) {
     info.modificationTime = st.st_mtime;
     info.creationTime = st.st_mtime;
     info.attributes = posix::attributesOf(path, info.isDirectory, st.st_mode);
+    info.isSpecial = !info.isDirectory && !S_ISREG(st.st_mode);
     return true;
 }
 
 bool isReadOnlyMode(unsigned mode) {
     return (mode & S_IWUSR) == 0;
+}
+
+// Opens a regular file only: a pipe or device would block in open() or in
+// the first read, so it is opened without blocking and refused.
+int openRegular(const std::string& path, int flags, mode_t mode = 0) {
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, mode);
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
 }
 
 } // namespace
@@ -216,22 +233,22 @@ bool renameEntry(const wchar_t* from, const wchar_t* to) {
 namespace {
 
 bool copyHostFile(const std::string& source, const std::string& target, bool failIfExists) {
-    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    const int in = openRegular(source, O_RDONLY);
     if (in < 0)
         return false;
     struct stat st {};
-    if (::fstat(in, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(in, &st) != 0) {
         ::close(in);
         return false;
     }
     struct stat existing {};
     if (::stat(target.c_str(), &existing) == 0 &&
-        (S_ISDIR(existing.st_mode) || isReadOnlyMode(existing.st_mode))) {
+        (!S_ISREG(existing.st_mode) || isReadOnlyMode(existing.st_mode) ||
+         (existing.st_dev == st.st_dev && existing.st_ino == st.st_ino))) {
         ::close(in);
-        return false;
+        return false; // emptying the target would empty the source
     }
-    const int out =
-        ::open(target.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC), 0666);
+    const int out = openRegular(target, O_WRONLY | O_CREAT | (failIfExists ? O_EXCL : O_TRUNC), 0666);
     if (out < 0) {
         ::close(in);
         return false;
@@ -313,9 +330,17 @@ bool createDirectory(const wchar_t* name) {
     return host(name, path) && ::mkdir(path.c_str(), 0777) == 0;
 }
 
+// As on Windows, a link to a folder goes itself, never what it leads to.
 bool removeDirectory(const wchar_t* name) {
     std::string path;
-    return host(name, path) && ::rmdir(path.c_str()) == 0;
+    if (!host(name, path))
+        return false;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        struct stat target {};
+        return ::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode) && ::unlink(path.c_str()) == 0;
+    }
+    return ::rmdir(path.c_str()) == 0;
 }
 
 // ---- reading and writing -----------------------------------------------
@@ -328,14 +353,9 @@ fileHandle* openForRead(const wchar_t* name) {
     std::string path;
     if (!host(name, path))
         return nullptr;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = openRegular(path, O_RDONLY);
     if (fd < 0)
         return nullptr;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return nullptr;
-    }
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return new fileHandle{fd};
 }
@@ -347,7 +367,7 @@ fileHandle* openForAppend(const wchar_t* name) {
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && isReadOnlyMode(st.st_mode))
         return nullptr;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    const int fd = openRegular(path, O_WRONLY | O_APPEND | O_CREAT, 0666);
     return fd < 0 ? nullptr : new fileHandle{fd};
 }
 
@@ -358,7 +378,7 @@ fileHandle* openForWrite(const wchar_t* name) {
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && isReadOnlyMode(st.st_mode))
         return nullptr;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CREAT | O_CLOEXEC, 0666);
+    const int fd = openRegular(path, O_WRONLY | O_TRUNC | O_CREAT, 0666);
     return fd < 0 ? nullptr : new fileHandle{fd};
 }
 
@@ -446,14 +466,40 @@ bool wildcardMatch(const std::wstring& pattern, const std::wstring& text) {
     return p == pattern.size();
 }
 
-// As the Windows search does, a pattern ending in ".*" also takes names
-// without an extension ("*.*" takes every name).
+// As the Windows search does, a trailing ".*" or "." in the pattern stands
+// for "no extension" too.
 bool nameMatches(const std::wstring& pattern, const std::wstring& name) {
     if (wildcardMatch(pattern, name))
         return true;
-    return pattern.size() >= 2 && pattern.compare(pattern.size() - 2, 2, L".*") == 0 &&
-           name.find(L'.') == std::wstring::npos &&
-           wildcardMatch(pattern.substr(0, pattern.size() - 2), name);
+    if (name.find(L'.') != std::wstring::npos)
+        return false;
+    // A pattern ending in ".*" also takes names without an extension ("*.*"
+    // takes every name); one ending in a lone "." takes only those ("*.").
+    if (pattern.size() >= 2 && pattern.compare(pattern.size() - 2, 2, L".*") == 0)
+        return wildcardMatch(pattern.substr(0, pattern.size() - 2), name);
+    return pattern.size() >= 2 && pattern.back() == L'.' && pattern[pattern.size() - 2] != L'.' &&
+           wildcardMatch(pattern.substr(0, pattern.size() - 1), name);
+}
+
+// A name that holds a backslash would name another entry once joined to
+// its folder, and one that is not valid UTF-8 would not lead back to
+// itself: neither can be handled through the library's names, so both are
+// left out.
+bool expressible(const char* leaf, std::wstring& name) {
+    name.clear();
+    const std::size_t length = std::strlen(leaf);
+    bool wide = false;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (leaf[i] == '\\')
+            return false;
+        wide = wide || static_cast<unsigned char>(leaf[i]) >= 0x80;
+    }
+    detail::utf8ToWide(leaf, length, name);
+    if (!wide)
+        return true;
+    std::string back;
+    detail::wideToUtf8(name.data(), name.size(), back);
+    return back.size() == length && back.compare(0, length, leaf) == 0;
 }
 
 } // namespace
@@ -476,8 +522,8 @@ bool findNext(findHandle* handle, findData& found) {
         const char* leaf = entry->d_name;
         if (leaf[0] == '.' && (leaf[1] == '\0' || (leaf[1] == '.' && leaf[2] == '\0')))
             continue;
-        found.name.clear();
-        detail::utf8ToWide(leaf, std::strlen(leaf), found.name);
+        if (!expressible(leaf, found.name))
+            continue;
         if (!handle->matchAll && !nameMatches(handle->pattern, found.name))
             continue;
         bool isDirectory = entry->d_type == DT_DIR;
@@ -658,6 +704,33 @@ bool shellFolderPath(shellFolder which, std::wstring& path) {
 bool fallbackTempDirectory(std::wstring& dir) {
     dir = libraryPathFromHost(posix::fromUtf8(envFolder("TMPDIR", "/tmp")));
     return !dir.empty() && dir[0] != L'/';
+}
+
+bool sameEntry(const wchar_t* a, const wchar_t* b) {
+    std::string first, second;
+    struct stat sa {};
+    struct stat sb {};
+    return host(a, first) && host(b, second) && ::stat(first.c_str(), &sa) == 0 &&
+           ::stat(second.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool isLink(const wchar_t* name) {
+    std::string path;
+    struct stat st {};
+    return host(name, path) && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool canListDirectory(const wchar_t* dir) {
+    std::string path;
+    if (!host(dir, path))
+        return false;
+    DIR* d = ::opendir(path.c_str());
+    if (d == nullptr)
+        return false;
+    errno = 0;
+    const bool ok = ::readdir(d) != nullptr || errno == 0;
+    ::closedir(d);
+    return ok;
 }
 
 bool systemReadsVersionResources() {

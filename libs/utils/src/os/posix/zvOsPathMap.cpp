@@ -150,8 +150,13 @@ bool mapToHost(const wchar_t* name, std::string& host) {
     std::wstring part;
     for (std::size_t i = 0; i <= rest.size(); ++i) {
         if (i == rest.size() || rest[i] == L'\\' || rest[i] == L'/') {
-            if (!part.empty() && part != L".")
+            // ".." never climbs above the mapped root ("D:..\x" stays on D:).
+            if (part == L"..") {
+                if (!parts.empty())
+                    parts.pop_back();
+            } else if (!part.empty() && part != L".") {
                 parts.push_back(toUtf8(part));
+            }
             part.clear();
         } else {
             part.push_back(rest[i]);

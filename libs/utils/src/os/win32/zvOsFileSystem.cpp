@@ -6,6 +6,7 @@
 #include <shlobj.h>
 #include <winver.h>
 
+#include <cwchar>
 #include <io.h>
 #include <vector>
 
@@ -225,6 +226,7 @@ void closeFile(fileHandle* handle) {
 
 struct findHandle {
     HANDLE h;
+    bool noExtensionOnly; // the pattern ends in a lone "." ("*.")
 };
 
 namespace {
@@ -234,22 +236,48 @@ void takeFound(const WIN32_FIND_DATAW& data, findData& found) {
     found.attributes = data.dwFileAttributes & kReportedBits;
 }
 
+// A pattern ending in a lone "." takes only names without an extension.
+// Windows does so itself; the filter holds it where a compatible system
+// does not (Wine takes every name).
+bool endsInLoneDot(const wchar_t* pattern) {
+    const std::size_t n = std::wcslen(pattern);
+    return n >= 2 && pattern[n - 1] == L'.' && pattern[n - 2] != L'.' && pattern[n - 2] != L'\\' &&
+           pattern[n - 2] != L'/';
+}
+
+bool wanted(const findHandle& handle, const WIN32_FIND_DATAW& data) {
+    return !handle.noExtensionOnly || std::wcschr(data.cFileName, L'.') == nullptr;
+}
+
 } // namespace
 
 findHandle* findFirst(const wchar_t* pattern, findData& found, unsigned) {
     found = findData{};
+    if (pattern == nullptr)
+        return nullptr;
     WIN32_FIND_DATAW data{};
     HANDLE h = ::FindFirstFileW(pattern, &data);
     if (h == INVALID_HANDLE_VALUE)
         return nullptr;
-    takeFound(data, found);
-    return new findHandle{h};
+    auto* handle = new findHandle{h, endsInLoneDot(pattern)};
+    if (wanted(*handle, data)) {
+        takeFound(data, found);
+        return handle;
+    }
+    if (findNext(handle, found))
+        return handle;
+    findClose(handle);
+    return nullptr;
 }
 
 bool findNext(findHandle* handle, findData& found) {
     WIN32_FIND_DATAW data{};
-    if (handle == nullptr || !::FindNextFileW(handle->h, &data))
+    if (handle == nullptr)
         return false;
+    do {
+        if (!::FindNextFileW(handle->h, &data))
+            return false;
+    } while (!wanted(*handle, data));
     takeFound(data, found);
     return true;
 }
@@ -310,6 +338,57 @@ bool shellFolderPath(shellFolder which, std::wstring& path) {
 bool fallbackTempDirectory(std::wstring& dir) {
     dir.clear();
     return false;
+}
+
+namespace {
+
+// The volume and file id of an entry, links followed.
+bool fileIdOf(const wchar_t* name, BY_HANDLE_FILE_INFORMATION& info) {
+    if (name == nullptr || *name == L'\0')
+        return false;
+    HANDLE h = ::CreateFileW(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    const bool ok = ::GetFileInformationByHandle(h, &info) != 0;
+    ::CloseHandle(h);
+    return ok;
+}
+
+} // namespace
+
+bool sameEntry(const wchar_t* a, const wchar_t* b) {
+    BY_HANDLE_FILE_INFORMATION first{}, second{};
+    return fileIdOf(a, first) && fileIdOf(b, second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+}
+
+bool isLink(const wchar_t* name) {
+    if (name == nullptr || *name == L'\0')
+        return false;
+    const DWORD attributes = ::GetFileAttributesW(name);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+bool canListDirectory(const wchar_t* dir) {
+    if (dir == nullptr || *dir == L'\0')
+        return false;
+    std::wstring pattern(dir);
+    if (pattern.back() != L'\\' && pattern.back() != L'/')
+        pattern.push_back(L'\\');
+    pattern.push_back(L'*');
+    WIN32_FIND_DATAW data{};
+    HANDLE h = ::FindFirstFileW(pattern.c_str(), &data);
+    if (h != INVALID_HANDLE_VALUE) {
+        ::FindClose(h);
+        return true;
+    }
+    // Only an empty root has not even "." and "..".
+    const DWORD error = ::GetLastError();
+    const DWORD attributes = ::GetFileAttributesW(dir);
+    return error == ERROR_FILE_NOT_FOUND && attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool systemReadsVersionResources() {

@@ -1,4 +1,5 @@
-// zvZLib.h - the library's door to zlib (private).
+// zvZLib.h - the library's door to zlib: the gzip file functions of the
+// zlib module, loaded at run time.
 //
 // The library does not link zlib. On first use it loads the zlib module
 // ("zvzlib1.dll" on Windows, "libzvzlib1.so" on Linux): from the folder of
@@ -62,23 +63,5 @@ ZV_API int gzclose(gzFile file);
 /// The 8-bit name gzopen takes for `f` (see above); false when there is
 /// none (Windows: a character outside the ANSI code page).
 ZV_API bool gzPathOf(const file& f, std::string& path);
-
-namespace detail {
-
-/// The module's file name on this platform ("zvzlib1.dll" or "libzvzlib1.so").
-ZV_API const wchar_t* zlibModuleName();
-/// Tests only: look for the module in `folder` instead of the library's own
-/// folder (an empty name restores that). False, and nothing changed, while
-/// the module is loaded.
-ZV_API bool setZlibModuleFolderForTesting(const zv::string& folder);
-/// Whether the module is loaded now.
-ZV_API bool zlibModuleLoaded();
-/// The number of guards that hold the module now.
-ZV_API int zlibUseCount();
-/// The full name of the loaded module file, as the system reports it; false
-/// when none is loaded.
-ZV_API bool zlibModuleFile(zv::file& module);
-
-} // namespace detail
 
 } // namespace zv
