@@ -12,6 +12,7 @@
 
 #include "zvOsFileSystem.h"
 #include "zvOsProcess.h"
+#include "zvOsFileStamp.h"
 
 namespace zv::os {
 
