@@ -1,12 +1,13 @@
 // Message texts with placeholders and printf conversions, as translators
 // write them, filled with values of every kind: nothing crashes, the text
 // only changes when an insertion reports a place, and no conversion makes it
-// grow beyond the capped widths.
+// grow beyond the capped widths, also when several values go in at once.
 #include "zvLocMessage.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -63,5 +64,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         insert(message, other, name, other.size());
         insert(message, message, name, message.size());
     }
+
+    // All at once: each value takes at most one place and is never searched.
+    zv::locMessage batch(text.c_str());
+    const zv::locParameter values[] = {{value.c_str(), L"X"},
+                                       {value.c_str(), L"["},
+                                       {static_cast<int>(number), nullptr},
+                                       {value.c_str(), nullptr},
+                                       {static_cast<double>(number) * 1e-3, L"N"}};
+    const std::size_t placed = batch.insertParameters(values);
+    check(placed <= std::size(values));
+    check(batch.size() <= text.size() + placed * (1100 + value.size()));
+    check(placed != 0 || static_cast<const std::wstring&>(batch) == text);
     return 0;
 }

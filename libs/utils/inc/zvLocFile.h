@@ -6,12 +6,14 @@
 //     if (loc.getMessage(L"Msg_EWriteFile", msg)) { ... }
 //
 // The file is read on the first look-up and again whenever it or its overlay
-// changes on disk. A missing or unreadable file is simply empty; nothing is
-// thrown. A byte-order mark selects UTF-8 or UTF-16LE; without one the file
-// is read as UTF-16LE (an odd last byte is ignored, ill-formed UTF-8 becomes
-// U+FFFD). Lines end at CR LF, LF or CR and are read whole, however long
-// (there is no 1023-character bound). Files above 64 MiB count as
-// unreadable.
+// changes on disk: when its size, its modification time (to the finest
+// resolution the file system keeps, not whole seconds) or the file itself
+// (another renamed over it) differs from what was read. A missing or
+// unreadable file is simply empty; nothing is thrown. A byte-order mark
+// selects UTF-8 or UTF-16LE; without one the file is read as UTF-16LE (an
+// odd last byte is ignored, ill-formed UTF-8 becomes U+FFFD). Lines end at
+// CR LF, LF or CR and are read whole, however long (there is no
+// 1023-character bound). Files above 64 MiB count as unreadable.
 //
 // File format, one line each, blanks and tabs around a line ignored:
 //
@@ -30,7 +32,8 @@
 // the main file's; the main file's commands run before the merge, the
 // overlay's on the merged entries. Includes are scanned once, when the
 // object is made; a file already met while scanning (a cycle, or a second
-// path to it) is not included again.
+// path to it) is not included again. Includes nest at most
+// `maxIncludeDepth` levels below the main file; deeper ones are ignored.
 //
 // Not thread-safe: the localization manager calls it under its own lock.
 #pragma once
@@ -63,6 +66,10 @@ struct locFileCounts {
 
 class ZV_API locFile : public zv::file {
 public:
+    /// How many levels of includes below the main file are read; an include
+    /// directive deeper than that is ignored (and reported by `check`).
+    static constexpr unsigned maxIncludeDepth = 64;
+
     locFile() = default;
     /// The file at `path`; its includes are scanned now.
     explicit locFile(const wchar_t* path);
@@ -70,7 +77,9 @@ public:
     locFile(const wchar_t* path, const wchar_t* overlayPath);
     explicit locFile(const zv::file& file);
     locFile(const locFile&) = default;
+    locFile(locFile&&) noexcept = default;
     locFile& operator=(const locFile&) = default;
+    locFile& operator=(locFile&&) noexcept = default;
     /// Makes this a localization file for `file` (includes scanned anew).
     locFile& operator=(const zv::file& file);
     ~locFile();
@@ -94,18 +103,31 @@ public:
                       locFileCounts* counts = nullptr);
 
 private:
-    /// An included file; `seen` lists the files met so far while scanning.
-    locFile(const zv::file& file, std::vector<zv::string>& seen);
-    void scanIncludes(std::vector<zv::string>& seen);
+    struct includeScan;
+    /// What tells that a file changed on disk since it was read.
+    struct changeStamp {
+        bool exists = false;
+        unsigned long long volume = 0;
+        unsigned long long index = 0;
+        unsigned long long size = 0;
+        long long modification = 0;
+        long long change = 0;
+        bool operator==(const changeStamp&) const = default;
+    };
+    static changeStamp stampOf(const zv::file& file);
+
+    /// An included file, scanned `depth` levels below the main file.
+    locFile(const zv::file& file, includeScan& scan, unsigned depth);
+    void scanIncludes(includeScan& scan, unsigned depth);
     bool needsReload() const;
     void reload() const;
 
     std::vector<locFile> m_included;
     zv::file m_overlay;
-    mutable long long m_overlayTime = 0;
+    mutable changeStamp m_overlayStamp;
     mutable std::vector<zv::string> m_commands;
     mutable std::map<zv::string, zv::string> m_entries;
-    mutable long long m_mainTime = 0;
+    mutable changeStamp m_mainStamp;
 };
 
 } // namespace zv

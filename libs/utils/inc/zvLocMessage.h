@@ -12,6 +12,18 @@
 // library's own engine with the value's real type, never handed to a C
 // formatting function as it stands.
 //
+// `insertParameters` inserts several values in one pass over the text as it
+// stands, so every value appears exactly as given, even one that holds
+// another parameter's placeholder:
+//
+//     zv::locMessage copy(L"Copy [Src] to [Dst]");
+//     copy.insertParameters({{L"a[Dst].txt", L"Src"}, {L"b.txt", L"Dst"}});
+//     // "Copy a[Dst].txt to b.txt"
+//
+// There the named and positional places are found first, in list order;
+// the values without one then take the printf conversions left outside
+// those places, from the start of the text on.
+//
 // How a conversion ("%" flags width .precision size character, at most 15
 // characters; "%%" is none) meets a value:
 //   - its kind comes from the character: c character; d i o u x X integer;
@@ -31,7 +43,37 @@
 #include "zvDefs.h"
 #include "zvString.h"
 
+#include <cstddef>
+#include <initializer_list>
+#include <span>
+#include <string>
+
 namespace zv {
+
+/// One value for `locMessage::insertParameters`: a name (null: the next
+/// positional place) and a value of a type `insertParameter` takes. Texts
+/// are referred to, not copied, and must outlive the insertion; a text ends
+/// at its first NUL.
+struct ZV_API locParameter {
+    enum eType { tText, tBool, tWchar, tShort, tInt, tLong, tDouble };
+
+    locParameter(const wchar_t* value, const wchar_t* name) : name(name), text(value ? value : L"") {}
+    locParameter(const std::wstring& value, const wchar_t* name) : name(name), text(value.c_str()) {}
+    locParameter(wchar_t value, const wchar_t* name) : name(name), type(tWchar), integer(value) {}
+    locParameter(bool value, const wchar_t* name) : name(name), type(tBool), integer(value ? 1 : 0) {}
+    locParameter(short value, const wchar_t* name) : name(name), type(tShort), integer(value) {}
+    locParameter(int value, const wchar_t* name) : name(name), type(tInt), integer(value) {}
+    locParameter(long value, const wchar_t* name) : name(name), type(tLong), integer(value) {}
+    locParameter(double value, const wchar_t* name) : name(name), type(tDouble), number(value) {}
+    /// Narrow text would otherwise be taken as a bool.
+    locParameter(const char* value, const wchar_t* name) = delete;
+
+    const wchar_t* name = nullptr;
+    eType type = tText;
+    const wchar_t* text = L"";
+    long long integer = 0;
+    double number = 0.0;
+};
 
 class ZV_API locMessage : public zv::string {
 public:
@@ -58,6 +100,14 @@ public:
     bool insertParameter(long value, const wchar_t* name);
     bool insertParameter(double value, const wchar_t* name);
     bool insertParameter(const locMessage& value, const wchar_t* name);
+
+    /// Inserts every value in one pass over the text as it stands (see the
+    /// top of this file); a value is never searched for placeholders. Answers
+    /// how many values found a place.
+    std::size_t insertParameters(std::span<const locParameter> parameters);
+    std::size_t insertParameters(std::initializer_list<locParameter> parameters) {
+        return insertParameters(std::span<const locParameter>(parameters.begin(), parameters.size()));
+    }
 
     /// Appends a line feed; true.
     bool appendEndline();

@@ -24,8 +24,11 @@
 // default language) and reads back as a text parameter. The read form has no
 // escapes: a name or value containing "|", "/" or ":=", or one beginning or
 // ending with a blank or tab, cannot be written so that it reads back; such
-// a parameter is left out and `getPersistentString` answers false. The same
-// holds for an id or default text containing "|" (it would shift the fields).
+// a parameter is left out and `getPersistentString` answers false. It also
+// answers false for an id or default text that holds "|" (it would shift the
+// fields) or begins or ends with a blank or tab, for a file name holding ","
+// and for a default text or files without an id or parameters (that form is
+// empty). "/" and ":=" only matter in the parameters.
 #pragma once
 
 #include "zvDefs.h"
@@ -152,9 +155,11 @@ public:
     /// Narrow text would otherwise be taken as a bool.
     void set(const char* value, const wchar_t* name) = delete;
 
-    /// Inserts every parameter, in list order, into `message`; nested strings
-    /// are produced in `language` with `path`. A parameter set with a null or
-    /// empty name fills the next positional place ("$1", "$2", ...).
+    /// Inserts every parameter, in list order, into `message` in one pass
+    /// (`locMessage::insertParameters`), so each value appears exactly as
+    /// given; nested strings are produced in `language` with `path`. A
+    /// parameter set with a null or empty name fills the next positional
+    /// place ("$1", "$2", ...).
     void insertInto(locMessage& message, const wchar_t* language, const searchPath& path) const;
 
     std::size_t size() const { return m_entries.size(); }

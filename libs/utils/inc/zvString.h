@@ -19,6 +19,7 @@
 
 #include <cstdarg>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace zv {
@@ -115,15 +116,28 @@ public:
     /// a null format gives the empty text). The conventions are those of
     /// zvFormat.h: `%s` wide, `%S` narrow, `%ld` a real `long`, `%n` refused.
     ///
+    /// The argument list is taken as written, so a lone `0`, `NULL` or
+    /// `nullptr` is an argument like any other ("0", "(null)"), never the
+    /// prepared list of the `va_list` forms below. Arguments must be numbers,
+    /// characters, enumerations or pointers: pass a text as `c_str()`.
+    ///
     /// Beware on Windows, where `va_list` is `char*`: a call whose only
     /// argument is a non-const `char*` (a `char` array, `std::string::data()`)
-    /// picks the `va_list` overload and misreads it; a string literal there
-    /// is refused by the compiler ("converting a string constant to
-    /// va_list"). Pass a lone narrow text through a `const char*` variable or
-    /// `s.c_str()`, which always picks `...`.
-    string& format(const wchar_t* fmt, ...);
+    /// is the prepared form and misreads it. Pass a lone narrow text as a
+    /// `const char*` (a literal, `s.c_str()`), which is always an argument.
+    template <typename... Args>
+    string& format(const wchar_t* fmt, Args... args) {
+        static_assert((std::is_scalar_v<Args> && ...), "format arguments are scalars: pass texts as c_str()");
+        return formatArgs(fmt, args...);
+    }
+    /// The same with a prepared argument list.
     string& format(const wchar_t* fmt, va_list args);
-    static string sformat(const wchar_t* fmt, ...);
+    /// A new string holding the formatted text; the rules of `format`.
+    template <typename... Args>
+    static string sformat(const wchar_t* fmt, Args... args) {
+        static_assert((std::is_scalar_v<Args> && ...), "format arguments are scalars: pass texts as c_str()");
+        return sformatArgs(fmt, args...);
+    }
     static string sformat(const wchar_t* fmt, va_list args);
 
     // ---- ANSI code page ----
@@ -152,6 +166,11 @@ public:
     /// Checks formatting, comparison, matching and the ANSI code page on the
     /// running system and reports through `env`; false when a check failed.
     static bool test(testEnv& env);
+private:
+    // The C-style variadic entries behind the templates: the templates take
+    // every argument list, so no argument can be mistaken for a `va_list`.
+    string& formatArgs(const wchar_t* fmt, ...);
+    static string sformatArgs(const wchar_t* fmt, ...);
 };
 
 } // namespace zv

@@ -297,32 +297,39 @@ bool loadEntries(const zv::file& file, std::map<zv::string, zv::string>& entries
     return true;
 }
 
-bool containsNoCase(const std::vector<zv::string>& names, const zv::string& name) {
-    for (const zv::string& n : names)
-        if (n.isEqualTo(name, false))
-            return true;
-    return false;
+/// The spelling under which a file counts as met: names that differ only in
+/// case are one file, as on Windows.
+zv::string foldedName(const zv::file& file) {
+    return file.lower();
 }
 
 } // namespace
 
+/// The files met while scanning the includes of one main file, shared by
+/// every level, so that include cycles and second paths end.
+struct locFile::includeScan {
+    std::set<zv::string> seen;
+
+    explicit includeScan(const zv::file& main) { seen.insert(foldedName(main)); }
+};
+
 locFile::locFile(const wchar_t* path) : zv::file(path) {
-    std::vector<zv::string> seen{*this};
-    scanIncludes(seen);
+    includeScan scan(*this);
+    scanIncludes(scan, 0);
 }
 
 locFile::locFile(const wchar_t* path, const wchar_t* overlayPath) : zv::file(path), m_overlay(overlayPath) {
-    std::vector<zv::string> seen{*this};
-    scanIncludes(seen);
+    includeScan scan(*this);
+    scanIncludes(scan, 0);
 }
 
 locFile::locFile(const zv::file& file) : zv::file(file) {
-    std::vector<zv::string> seen{*this};
-    scanIncludes(seen);
+    includeScan scan(*this);
+    scanIncludes(scan, 0);
 }
 
-locFile::locFile(const zv::file& file, std::vector<zv::string>& seen) : zv::file(file) {
-    scanIncludes(seen);
+locFile::locFile(const zv::file& file, includeScan& scan, unsigned depth) : zv::file(file) {
+    scanIncludes(scan, depth);
 }
 
 locFile& locFile::operator=(const zv::file& file) {
@@ -330,32 +337,38 @@ locFile& locFile::operator=(const zv::file& file) {
         return *this;
     zv::file::operator=(file);
     m_overlay = zv::file();
-    m_overlayTime = 0;
+    m_overlayStamp = changeStamp();
     m_commands.clear();
     m_entries.clear();
-    m_mainTime = 0;
-    std::vector<zv::string> seen{*this};
-    scanIncludes(seen);
+    m_mainStamp = changeStamp();
+    includeScan scan(*this);
+    scanIncludes(scan, 0);
     return *this;
 }
 
 locFile::~locFile() = default;
 
-void locFile::scanIncludes(std::vector<zv::string>& seen) {
+void locFile::scanIncludes(includeScan& scan, unsigned depth) {
     m_included.clear();
     std::vector<zv::string> lines;
-    if (!exists() || !readLines(*this, lines))
+    if (depth >= maxIncludeDepth || !exists() || !readLines(*this, lines))
         return;
     zv::string name;
     for (const zv::string& line : lines) {
         if (!includeName(normalise(line), name))
             continue;
         const zv::file target = resolveInclude(*this, name);
-        if (!target.exists() || !target.isReadable() || containsNoCase(seen, target))
+        if (!target.exists() || !target.isReadable() || !scan.seen.insert(foldedName(target)).second)
             continue;
-        seen.push_back(target);
-        m_included.push_back(locFile(target, seen));
+        m_included.push_back(locFile(target, scan, depth + 1));
     }
+}
+
+locFile::changeStamp locFile::stampOf(const zv::file& file) {
+    os::fileStamp s;
+    if (file.empty() || !os::readFileStamp(file.c_str(), s))
+        return changeStamp();
+    return changeStamp{s.exists, s.volume, s.index, s.size, s.modification, s.change};
 }
 
 void locFile::setOverlay(const zv::file& overlay) {
@@ -364,27 +377,25 @@ void locFile::setOverlay(const zv::file& overlay) {
 }
 
 bool locFile::needsReload() const {
-    if (m_entries.empty() || lastModificationTime() != m_mainTime)
-        return true;
-    if (m_overlay.exists())
-        return m_overlay.lastModificationTime() != m_overlayTime;
-    return m_overlayTime != 0;
+    // A missing overlay has the empty stamp, which differs from that of one
+    // loaded before.
+    return m_entries.empty() || stampOf(*this) != m_mainStamp || stampOf(m_overlay) != m_overlayStamp;
 }
 
 void locFile::reload() const {
-    m_mainTime = lastModificationTime();
-    m_overlayTime = 0;
+    m_mainStamp = stampOf(*this);
+    m_overlayStamp = changeStamp();
     m_entries.clear();
     m_commands.clear();
     std::vector<parsedLine> commands;
-    if (exists() && loadEntries(*this, m_entries, commands)) {
+    if (m_mainStamp.exists && loadEntries(*this, m_entries, commands)) {
         applyCommands(commands, m_entries);
         for (const parsedLine& c : commands)
             m_commands.push_back(c.text);
     }
-    if (!m_overlay.exists())
+    m_overlayStamp = stampOf(m_overlay);
+    if (!m_overlayStamp.exists)
         return;
-    m_overlayTime = m_overlay.lastModificationTime();
     std::map<zv::string, zv::string> overlay;
     commands.clear();
     if (!loadEntries(m_overlay, overlay, commands))
@@ -438,11 +449,18 @@ bool locFile::getMessage(const wchar_t* id, locMessage& message) const {
 
 namespace {
 
+/// The id an alias text ("$$" and an id) names.
+zv::string aliasTarget(const zv::string& text) {
+    zv::string target = text.substr(std::wcslen(kAlias));
+    target.deleteLeading(std::wstring(kBlanks));
+    return target;
+}
+
 struct checker {
     std::vector<locFileIssue>& issues;
     locFileCounts counts;
-    std::vector<zv::string> seen;  // every file checked so far
-    std::vector<zv::string> chain; // the includes leading to the current file
+    std::set<zv::string> seen;  // every file checked so far, by its folded name
+    std::set<zv::string> chain; // the includes leading to the current file
 
     std::vector<locFileIssue> local; // of the file being checked
 
@@ -458,7 +476,8 @@ struct checker {
         local.clear();
     }
 
-    void checkFile(const zv::file& file) {
+    /// Checks `file`, `depth` levels of includes below the main file.
+    void checkFile(const zv::file& file, unsigned depth) {
         std::string bytes;
         if (readBytes(file, bytes) && looksLikeUnmarked8Bit(bytes))
             report(file, 0,
@@ -482,66 +501,99 @@ struct checker {
                 report(file, cmd.line,
                        L"malformed command \"" + cmd.text + L"\" (expected replace:::OLD:::NEW)");
         }
+        const zv::string self = foldedName(file);
         std::vector<zv::file> nested;
         for (const parsedLine& inc : parsed.includes) {
             const zv::file target = resolveInclude(file, inc.text);
+            const zv::string folded = foldedName(target);
             if (!target.exists()) {
                 report(file, inc.line, L"included file \"" + inc.text + L"\" not found");
             } else if (!target.isReadable()) {
                 report(file, inc.line, L"included file \"" + inc.text + L"\" cannot be read");
-            } else if (containsNoCase(chain, target) || target.isEqualTo(file, false)) {
+            } else if (chain.count(folded) != 0 || folded == self) {
                 report(file, inc.line, L"include of \"" + inc.text + L"\" closes a cycle");
-            } else if (!containsNoCase(seen, target)) {
-                seen.push_back(target);
+            } else if (depth >= locFile::maxIncludeDepth) {
+                report(file, inc.line,
+                       L"include of \"" + inc.text + L"\" is nested deeper than " +
+                           zv::string::sformat(L"%u", locFile::maxIncludeDepth) + L" levels and is ignored");
+            } else if (seen.insert(folded).second) {
                 nested.push_back(target);
             }
         }
         checkAliases(file, parsed);
         flush();
-        chain.push_back(file);
+        chain.insert(self);
         for (const zv::file& target : nested)
-            checkFile(target);
-        chain.pop_back();
+            checkFile(target, depth + 1);
+        chain.erase(self);
     }
 
+    /// Reports every alias that names an unknown id or runs in a circle.
+    /// Each id is followed once: a chain's outcome is shared by every alias
+    /// on it, so long chains cost no more than their length.
     void checkAliases(const zv::file& file, const parsedFile& parsed) {
         std::map<zv::string, const parsedEntry*> entries; // first text wins
         for (const parsedEntry& e : parsed.entries)
             entries.emplace(e.id, &e);
         counts.entries += static_cast<unsigned>(entries.size());
-        std::unique_ptr<locFile> resolver; // for ids only the includes know; made on demand
+
+        enum class eOutcome { resolves, circle, unknown };
+        struct outcome {
+            eOutcome kind = eOutcome::resolves;
+            zv::string unknownId;
+        };
+        std::map<zv::string, outcome> resolved; // by alias id
+        std::unique_ptr<locFile> resolver;      // for ids only the includes know; made on demand
+        auto knownToIncludes = [&](const zv::string& id) {
+            if (!resolver)
+                resolver = std::make_unique<locFile>(file);
+            locMessage found;
+            for (const locFile& included : resolver->includedFiles())
+                if (included.getMessage(id.c_str(), found))
+                    return true;
+            return false;
+        };
+        auto follow = [&](const zv::string& start) {
+            std::vector<zv::string> path; // the aliases walked, none resolved yet
+            std::set<zv::string> onPath;
+            zv::string current = start;
+            outcome result;
+            for (;;) {
+                if (const auto done = resolved.find(current); done != resolved.end()) {
+                    result = done->second;
+                    break;
+                }
+                if (onPath.count(current) != 0) {
+                    result.kind = eOutcome::circle;
+                    break;
+                }
+                const auto it = entries.find(current);
+                if (it == entries.end()) {
+                    if (!knownToIncludes(current))
+                        result = outcome{eOutcome::unknown, current};
+                    break;
+                }
+                if (!startsWith(it->second->text, kAlias))
+                    break;
+                onPath.insert(current);
+                path.push_back(current);
+                current = aliasTarget(it->second->text);
+            }
+            for (const zv::string& id : path)
+                resolved.emplace(id, result);
+            return result;
+        };
+
         for (const auto& [id, entry] : entries) {
             if (!startsWith(entry->text, kAlias))
                 continue;
             ++counts.aliases;
-            std::set<zv::string> visited{id};
-            zv::string target = entry->text.substr(std::wcslen(kAlias));
-            target.deleteLeading(std::wstring(kBlanks));
-            for (;;) {
-                if (visited.count(target) != 0) {
-                    report(file, entry->line, L"alias \"" + id + L"\" runs in a circle");
-                    break;
-                }
-                const auto it = entries.find(target);
-                if (it != entries.end()) {
-                    if (!startsWith(it->second->text, kAlias))
-                        break;
-                    visited.insert(target);
-                    target = it->second->text.substr(std::wcslen(kAlias));
-                    target.deleteLeading(std::wstring(kBlanks));
-                    continue;
-                }
-                if (!resolver)
-                    resolver = std::make_unique<locFile>(file);
-                locMessage found;
-                bool known = false;
-                for (const locFile& included : resolver->includedFiles())
-                    known = known || included.getMessage(target.c_str(), found);
-                if (!known)
-                    report(file, entry->line,
-                           L"alias \"" + id + L"\" names the unknown id \"" + target + L"\"");
-                break;
-            }
+            const outcome result = follow(id);
+            if (result.kind == eOutcome::circle)
+                report(file, entry->line, L"alias \"" + id + L"\" runs in a circle");
+            else if (result.kind == eOutcome::unknown)
+                report(file, entry->line,
+                       L"alias \"" + id + L"\" names the unknown id \"" + result.unknownId + L"\"");
         }
     }
 };
@@ -550,8 +602,8 @@ struct checker {
 
 bool locFile::check(const zv::file& file, std::vector<locFileIssue>& issues, locFileCounts* counts) {
     const std::size_t before = issues.size();
-    checker c{issues, {}, {file}, {}, {}};
-    c.checkFile(file);
+    checker c{issues, {}, {foldedName(file)}, {}, {}};
+    c.checkFile(file, 0);
     if (counts != nullptr)
         *counts = c.counts;
     return issues.size() == before;

@@ -7,7 +7,10 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <map>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace zv {
 
@@ -172,7 +175,7 @@ bool isBlank(wchar_t c) {
 
 /// A text read like "%ld": blanks, a sign and decimal digits, saturated to
 /// the range of `long`; 0 when there are no digits. Independent of the locale.
-long readLong(const zv::string& text) {
+long readLong(std::wstring_view text) {
     std::size_t i = 0;
     while (i < text.size() && isBlank(text[i]))
         ++i;
@@ -193,7 +196,7 @@ long readLong(const zv::string& text) {
     return static_cast<long>(magnitude);
 }
 
-bool startsWithNoCase(const zv::string& text, std::size_t at, const char* word) {
+bool startsWithNoCase(std::wstring_view text, std::size_t at, const char* word) {
     for (std::size_t k = 0; word[k] != 0; ++k) {
         if (at + k >= text.size())
             return false;
@@ -209,7 +212,7 @@ bool startsWithNoCase(const zv::string& text, std::size_t at, const char* word) 
 /// A text read like "%lf": blanks, a sign, digits with "." as the decimal
 /// point and an exponent, or "inf"/"infinity"/"nan"; 0 when nothing fits.
 /// Independent of the locale.
-double readDouble(const zv::string& text) {
+double readDouble(std::wstring_view text) {
     std::size_t i = 0;
     while (i < text.size() && isBlank(text[i]))
         ++i;
@@ -276,27 +279,6 @@ wchar_t byteToChar(long long value) {
     return wide[0];
 }
 
-/// One value to insert, with the type the caller gave it.
-struct paramValue {
-    enum eType { tText, tBool, tWchar, tShort, tInt, tLong, tDouble };
-    eType type = tText;
-    zv::string text;
-    long long integer = 0;
-    double number = 0.0;
-
-    static paramValue ofText(const wchar_t* value) {
-        paramValue v;
-        v.text = value; // null gives the empty text
-        return v;
-    }
-    static paramValue ofInteger(eType type, long long value) {
-        paramValue v;
-        v.type = type;
-        v.integer = value;
-        return v;
-    }
-};
-
 std::wstring formatText(const convSpec& spec, const wchar_t* text) {
     std::wstring out;
     appendFormat(out, rebuild(spec, L"", L's', true).c_str(), text);
@@ -343,36 +325,36 @@ std::wstring formatFloating(const convSpec& spec, double value) {
 }
 
 /// The value formatted by the conversion's kind.
-std::wstring formatValue(const convSpec& spec, const paramValue& v) {
+std::wstring formatValue(const convSpec& spec, const locParameter& v) {
     switch (spec.kind) {
     case eKind::other:
         return std::wstring();
     case eKind::character:
         switch (v.type) {
-        case paramValue::tText:
+        case locParameter::tText:
             return formatText(convSpec{0, 0, spec.flags, spec.width, -1, eSize::normal, L's', eKind::text},
-                              v.text.c_str());
-        case paramValue::tBool:
+                              v.text);
+        case locParameter::tBool:
             return formatCharacter(spec, v.integer ? L'1' : L'0');
-        case paramValue::tDouble:
+        case locParameter::tDouble:
             return formatCharacter(spec, byteToChar(doubleToLong(v.number)));
         default:
             return formatCharacter(spec, byteToChar(v.integer));
         }
     case eKind::integer:
         switch (v.type) {
-        case paramValue::tText:
+        case locParameter::tText:
             return formatInteger(spec, readLong(v.text), true);
-        case paramValue::tDouble:
+        case locParameter::tDouble:
             return formatInteger(spec, doubleToLong(v.number), true);
         default:
-            return formatInteger(spec, v.integer, v.type == paramValue::tLong);
+            return formatInteger(spec, v.integer, v.type == locParameter::tLong);
         }
     case eKind::floating:
         switch (v.type) {
-        case paramValue::tText:
+        case locParameter::tText:
             return formatFloating(spec, readDouble(v.text));
-        case paramValue::tDouble:
+        case locParameter::tDouble:
             return formatFloating(spec, v.number);
         default:
             return formatFloating(spec, static_cast<double>(v.integer));
@@ -382,49 +364,117 @@ std::wstring formatValue(const convSpec& spec, const paramValue& v) {
     }
     std::wstring shown;
     switch (v.type) {
-    case paramValue::tText:
-        return formatText(spec, v.text.c_str());
-    case paramValue::tBool:
+    case locParameter::tText:
+        return formatText(spec, v.text);
+    case locParameter::tBool:
         return formatText(spec, v.integer ? L"True" : L"False");
-    case paramValue::tShort:
+    case locParameter::tShort:
         appendFormat(shown, L"%hd", static_cast<int>(v.integer));
         break;
-    case paramValue::tWchar:
-    case paramValue::tInt:
+    case locParameter::tWchar:
+    case locParameter::tInt:
         appendFormat(shown, L"%d", static_cast<int>(v.integer));
         break;
-    case paramValue::tLong:
+    case locParameter::tLong:
         appendFormat(shown, L"%ld", static_cast<long>(v.integer));
         break;
-    case paramValue::tDouble:
+    case locParameter::tDouble:
         appendFormat(shown, L"%lf", v.number);
         break;
     }
     return formatText(spec, shown.c_str());
 }
 
-/// The place of the named placeholder "[name]" or "[name:%spec]"; the
-/// characters between the brackets are cut at their last ":" and compared
-/// with `name`. A "[" right after a backslash opens no placeholder.
-bool findNamed(const std::wstring& text, const wchar_t* name, std::size_t& begin, std::size_t& end) {
-    const std::wstring_view wanted(name);
-    std::size_t open = text.find(L'[');
-    while (open != std::wstring::npos) {
-        if (open == 0 || text[open - 1] != L'\\') {
-            const std::size_t close = text.find(L']', open + 1);
-            if (close == std::wstring::npos)
-                return false; // no "]" left for any later "[" either
-            std::wstring_view inside(text.data() + open + 1, close - open - 1);
-            const std::size_t colon = inside.rfind(L':');
-            if (colon != std::wstring_view::npos)
-                inside = inside.substr(0, colon);
-            if (inside == wanted) {
-                begin = open;
-                end = close + 1;
-                return true;
+/// A bracket pair that may be a named placeholder: "[" (not after a
+/// backslash) up to the next "]", its name cut at the last ":" inside.
+struct bracket {
+    std::size_t open = 0;
+    std::size_t close = 0;
+    std::size_t nameEnd = 0;
+};
+
+/// Every bracket pair of `text`, by position, in one pass: each "[" waits
+/// for the next "]", so a run of "[" shares one "]" without being rescanned.
+std::vector<bracket> findBrackets(std::wstring_view text) {
+    std::vector<bracket> found;
+    std::size_t waiting = 0; // the "[" of found[waiting...] still wait for their "]"
+    std::size_t lastColon = std::wstring_view::npos;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        if (c == L'[' && (i == 0 || text[i - 1] != L'\\')) {
+            found.push_back(bracket{i, 0, 0});
+        } else if (c == L':') {
+            lastColon = i;
+        } else if (c == L']') {
+            for (; waiting < found.size(); ++waiting) {
+                bracket& b = found[waiting];
+                b.close = i;
+                b.nameEnd = (lastColon != std::wstring_view::npos && lastColon > b.open) ? lastColon : i;
             }
         }
-        open = text.find(L'[', open + 1);
+    }
+    found.resize(waiting); // a "[" without a "]" after it is no placeholder
+    return found;
+}
+
+/// The places already taken in one insertion, disjoint, by their start.
+class claimedPlaces {
+public:
+    bool overlaps(std::size_t begin, std::size_t end) const {
+        auto it = m_places.lower_bound(end);
+        if (it == m_places.begin())
+            return false;
+        --it; // the last place starting before `end`; earlier ones end before it
+        return it->second.end > begin;
+    }
+    /// The end of the place holding `at`, or `at` when none does.
+    std::size_t skip(std::size_t at) const {
+        auto it = m_places.upper_bound(at);
+        if (it == m_places.begin())
+            return at;
+        --it;
+        return it->second.end > at ? it->second.end : at;
+    }
+    void add(std::size_t begin, std::size_t end, std::wstring value) {
+        m_places.emplace(begin, place{end, std::move(value)});
+    }
+    std::size_t size() const { return m_places.size(); }
+
+    /// `text` with every place replaced by its value.
+    std::wstring spliceInto(std::wstring_view text) const {
+        std::size_t length = text.size();
+        for (const auto& [begin, p] : m_places)
+            length = length - (p.end - begin) + p.value.size();
+        std::wstring out;
+        out.reserve(length);
+        std::size_t from = 0;
+        for (const auto& [begin, p] : m_places) {
+            out.append(text.substr(from, begin - from));
+            out.append(p.value);
+            from = p.end;
+        }
+        out.append(text.substr(from));
+        return out;
+    }
+
+private:
+    struct place {
+        std::size_t end;
+        std::wstring value;
+    };
+    std::map<std::size_t, place> m_places;
+};
+
+/// The first bracket named `name` that no other value took.
+bool findNamed(std::wstring_view text, const std::vector<bracket>& brackets, const claimedPlaces& claimed,
+               std::wstring_view name, std::size_t& begin, std::size_t& end) {
+    for (const bracket& b : brackets) {
+        if (b.nameEnd - b.open - 1 != name.size() || text.substr(b.open + 1, name.size()) != name ||
+            claimed.overlaps(b.open, b.close + 1))
+            continue;
+        begin = b.open;
+        end = b.close + 1;
+        return true;
     }
     return false;
 }
@@ -432,13 +482,16 @@ bool findNamed(const std::wstring& text, const wchar_t* name, std::size_t& begin
 /// The place of the positional placeholder for `counter`: a "$" whose
 /// digits, read one at a time, reach the counter's value ("$1" of "$10"
 /// when the counter is 1).
-bool findPositional(const std::wstring& text, int counter, std::size_t& begin, std::size_t& end) {
-    for (std::size_t dollar = text.find(L'$'); dollar != std::wstring::npos;
+bool findPositional(std::wstring_view text, const claimedPlaces& claimed, int counter, std::size_t& begin,
+                    std::size_t& end) {
+    for (std::size_t dollar = text.find(L'$'); dollar != std::wstring_view::npos;
          dollar = text.find(L'$', dollar + 1)) {
         long long value = 0;
         for (std::size_t i = dollar + 1; i < text.size() && isDigit(text[i]); ++i) {
             value = value * 10 + (text[i] - L'0');
             if (value == counter) {
+                if (claimed.overlaps(dollar, i + 1))
+                    break;
                 begin = dollar;
                 end = i + 1;
                 return true;
@@ -450,34 +503,74 @@ bool findPositional(const std::wstring& text, int counter, std::size_t& begin, s
     return false;
 }
 
-} // namespace
-
-namespace {
-
-bool insertValue(std::wstring& text, int& counter, const wchar_t* name, const paramValue& value) {
-    std::size_t begin = 0, end = 0;
-    bool found;
-    if (name != nullptr) {
-        found = findNamed(text, name, begin, end);
-    } else {
-        if (counter < std::numeric_limits<int>::max())
-            ++counter;
-        found = findPositional(text, counter, begin, end);
-    }
-    convSpec spec;
-    if (found) {
-        if (!findConversion(text.data(), begin, end, spec)) {
-            spec = convSpec(); // "%s"
+/// The first conversion at or after `from` outside every claimed place.
+bool findFreeConversion(std::wstring_view text, const claimedPlaces& claimed, std::size_t from,
+                        convSpec& spec) {
+    for (std::size_t i = from; i < text.size(); ++i) {
+        if (text[i] != L'%')
+            continue;
+        const std::size_t after = claimed.skip(i);
+        if (after != i) {
+            i = after - 1;
+            continue;
         }
-    } else {
-        if (!findConversion(text.data(), 0, text.size(), spec))
-            return false;
-        begin = spec.pos;
-        end = spec.pos + spec.length;
+        if (i + 1 < text.size() && text[i + 1] == L'%') {
+            ++i; // "%%" stands for a percent sign
+            continue;
+        }
+        if (parseConversion(text.data(), i, text.size(), spec) && !claimed.overlaps(i, i + spec.length))
+            return true;
     }
-    const std::wstring formatted = formatValue(spec, value);
-    text.replace(begin, end - begin, formatted);
-    return true;
+    return false;
+}
+
+/// Inserts `values` into `text` in one pass; `counter` counts the
+/// positional ones. Answers how many found a place.
+std::size_t insertAll(std::wstring& text, int& counter, std::span<const locParameter> values) {
+    const std::wstring_view original(text);
+    claimedPlaces claimed;
+    std::vector<bracket> brackets;
+    bool bracketsFound = false;
+    std::vector<const locParameter*> unplaced;
+
+    // Named and positional places first, in list order.
+    for (const locParameter& value : values) {
+        std::size_t begin = 0, end = 0;
+        bool found;
+        if (value.name != nullptr) {
+            if (!bracketsFound) {
+                brackets = findBrackets(original);
+                bracketsFound = true;
+            }
+            found = findNamed(original, brackets, claimed, value.name, begin, end);
+        } else {
+            if (counter < std::numeric_limits<int>::max())
+                ++counter;
+            found = findPositional(original, claimed, counter, begin, end);
+        }
+        if (!found) {
+            unplaced.push_back(&value);
+            continue;
+        }
+        convSpec spec;
+        if (!findConversion(original.data(), begin, end, spec))
+            spec = convSpec(); // "%s"
+        claimed.add(begin, end, formatValue(spec, value));
+    }
+
+    // The rest take the conversions left outside those places, in turn.
+    std::size_t from = 0;
+    for (const locParameter* value : unplaced) {
+        convSpec spec;
+        if (!findFreeConversion(original, claimed, from, spec))
+            break;
+        from = spec.pos + spec.length;
+        claimed.add(spec.pos, from, formatValue(spec, *value));
+    }
+
+    if (claimed.size() != 0)
+        text = claimed.spliceInto(original);
+    return claimed.size();
 }
 
 } // namespace
@@ -513,41 +606,41 @@ void locMessage::setMessage(const wchar_t* text) {
 }
 
 bool locMessage::insertParameter(const wchar_t* value, const wchar_t* name) {
-    return insertValue(*this, m_counter, name, paramValue::ofText(value));
+    return insertParameters({locParameter(value, name)}) != 0;
 }
 
 bool locMessage::insertParameter(wchar_t value, const wchar_t* name) {
-    return insertValue(*this, m_counter, name,
-                       paramValue::ofInteger(paramValue::tWchar, static_cast<long long>(value)));
+    return insertParameters({locParameter(value, name)}) != 0;
 }
 
 bool locMessage::insertParameter(bool value, const wchar_t* name) {
-    return insertValue(*this, m_counter, name, paramValue::ofInteger(paramValue::tBool, value ? 1 : 0));
+    return insertParameters({locParameter(value, name)}) != 0;
 }
 
 bool locMessage::insertParameter(short value, const wchar_t* name) {
-    return insertValue(*this, m_counter, name, paramValue::ofInteger(paramValue::tShort, value));
+    return insertParameters({locParameter(value, name)}) != 0;
 }
 
 bool locMessage::insertParameter(int value, const wchar_t* name) {
-    return insertValue(*this, m_counter, name, paramValue::ofInteger(paramValue::tInt, value));
+    return insertParameters({locParameter(value, name)}) != 0;
 }
 
 bool locMessage::insertParameter(long value, const wchar_t* name) {
-    return insertValue(*this, m_counter, name, paramValue::ofInteger(paramValue::tLong, value));
+    return insertParameters({locParameter(value, name)}) != 0;
 }
 
 bool locMessage::insertParameter(double value, const wchar_t* name) {
-    paramValue v;
-    v.type = paramValue::tDouble;
-    v.number = value;
-    return insertValue(*this, m_counter, name, v);
+    return insertParameters({locParameter(value, name)}) != 0;
 }
 
 bool locMessage::insertParameter(const locMessage& value, const wchar_t* name) {
-    paramValue v;
-    v.text = static_cast<const std::wstring&>(value); // a copy: `value` may be this message
-    return insertValue(*this, m_counter, name, v);
+    // A copy: `value` may be this message, which the insertion replaces.
+    const std::wstring copy(value.c_str());
+    return insertParameters({locParameter(copy, name)}) != 0;
+}
+
+std::size_t locMessage::insertParameters(std::span<const locParameter> parameters) {
+    return insertAll(*this, m_counter, parameters);
 }
 
 bool locMessage::appendEndline() {

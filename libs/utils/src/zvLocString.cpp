@@ -125,11 +125,29 @@ zv::string plainText(const genericValue& value) {
     return text;
 }
 
-bool writable(const zv::string& text) {
-    if (text.find_first_of(L"|/") != zv::string::npos || text.find(L":=") != zv::string::npos)
+/// True when `text`, written as a field of a persistent form, reads back as
+/// written: it holds none of `separators` and no blank or tab at either end
+/// (fields are trimmed when read).
+bool readsBack(const zv::string& text, const wchar_t* separators) {
+    if (text.find_first_of(separators) != zv::string::npos)
         return false;
     return text.empty() ||
            (text.front() != L' ' && text.front() != L'\t' && text.back() != L' ' && text.back() != L'\t');
+}
+
+/// The id and the default text are split off at "|" only.
+bool fieldReadsBack(const zv::string& text) {
+    return readsBack(text, L"|");
+}
+
+/// File names are further split at ",".
+bool fileNameReadsBack(const zv::string& text) {
+    return readsBack(text, L"|,");
+}
+
+/// Parameters are further split at "/" and then at ":=".
+bool parameterReadsBack(const zv::string& text) {
+    return readsBack(text, L"|/") && text.find(L":=") == zv::string::npos;
 }
 
 } // namespace
@@ -303,34 +321,44 @@ const genericValue* locStringParams::find(const wchar_t* name) const {
 }
 
 void locStringParams::insertInto(locMessage& message, const wchar_t* language, const searchPath& path) const {
+    // Texts made here (nested strings, converted values) live until the
+    // insertion is done; the list is sized first, so they never move.
+    std::vector<zv::string> made;
+    made.reserve(m_entries.size());
+    std::vector<locParameter> values;
+    values.reserve(m_entries.size());
     for (const entry& e : m_entries) {
         const wchar_t* name = e.first.empty() ? nullptr : e.first.c_str();
         const genericValue& value = e.second;
         if (const zv::string* text = value.valueIf<zv::string>())
-            message.insertParameter(text->c_str(), name);
+            values.emplace_back(*text, name);
         else if (const wchar_t* c = value.valueIf<wchar_t>())
-            message.insertParameter(*c, name);
+            values.emplace_back(*c, name);
         else if (const bool* b = value.valueIf<bool>())
-            message.insertParameter(*b, name);
+            values.emplace_back(*b, name);
         else if (const short* s = value.valueIf<short>())
-            message.insertParameter(*s, name);
+            values.emplace_back(*s, name);
         else if (const int* i = value.valueIf<int>())
-            message.insertParameter(*i, name);
+            values.emplace_back(*i, name);
         else if (const long* l = value.valueIf<long>())
-            message.insertParameter(*l, name);
+            values.emplace_back(*l, name);
         else if (const double* d = value.valueIf<double>())
-            message.insertParameter(*d, name);
+            values.emplace_back(*d, name);
         else if (const locString* nested = value.valueIf<locString>()) {
             // A copy of its own, so that producing it leaves the stored one alone.
             const locString inner(*nested);
-            const zv::string text = inner.string(language, path);
-            message.insertParameter(text.c_str(), name);
+            made.emplace_back(inner.string(language, path));
+            values.emplace_back(made.back(), name);
         } else {
             zv::string text;
-            if (value.get(text))
-                message.insertParameter(text.c_str(), name);
+            if (value.get(text)) {
+                made.push_back(std::move(text));
+                values.emplace_back(made.back(), name);
+            }
         }
     }
+    // All at once: a value holding another parameter's placeholder stays as given.
+    message.insertParameters(values);
 }
 
 // ---- locString ------------------------------------------------------------
@@ -402,10 +430,14 @@ locString locString::copy() const {
 }
 
 bool locString::getPersistentString(zv::string& out) const {
-    bool complete = writable(m_id.id()) && writable(m_id.defaultString());
+    bool complete = fieldReadsBack(m_id.id()) && fieldReadsBack(m_id.defaultString());
+    for (const scString& name : m_id.alternativeFiles())
+        complete = complete && fileNameReadsBack(name.string());
     if (m_params.empty()) {
         m_id.getPersistentId(out);
-        return complete;
+        // An empty id writes nothing, so a default text or files are lost.
+        return complete &&
+               (!out.empty() || (*m_id.defaultString() == L'\0' && m_id.alternativeFiles().empty()));
     }
     // With parameters all four fields are written, even for an empty id.
     out = m_id.id();
@@ -423,7 +455,7 @@ bool locString::getPersistentString(zv::string& out) const {
     first = true;
     for (const locStringParams::entry& e : m_params.entries()) {
         const zv::string value = plainText(e.second);
-        if (e.first.empty() || !writable(e.first) || !writable(value)) {
+        if (e.first.empty() || !parameterReadsBack(e.first) || !parameterReadsBack(value)) {
             complete = false;
             continue;
         }

@@ -195,7 +195,7 @@ string string::substrBetween(wchar_t separator, unsigned int index) const {
 
 // ---- formatting ---------------------------------------------------------
 
-string& string::format(const wchar_t* fmt, ...) {
+string& string::formatArgs(const wchar_t* fmt, ...) {
     va_list args;
     va_start(args, fmt);
     format(fmt, args);
@@ -210,7 +210,7 @@ string& string::format(const wchar_t* fmt, va_list args) {
     return *this;
 }
 
-string string::sformat(const wchar_t* fmt, ...) {
+string string::sformatArgs(const wchar_t* fmt, ...) {
     va_list args;
     va_start(args, fmt);
     string result = sformat(fmt, args);

@@ -140,11 +140,10 @@ time time::operator-(const time_duration& duration) const {
 }
 
 timeduration time::operator-(const time& other) const {
+    // The whole span, day included: 00:00:00 - 24:00:00 is minus one day.
+    // Equal times give a zero span with sign -1.
     const long long d = static_cast<long long>(msecondOfDay()) - other.msecondOfDay();
-    timeduration result = timeduration::fromMseconds(d);
-    return d > 0 ? result
-                 : timeduration(0, result.hours(), result.minutes(), result.seconds(), result.mseconds(),
-                                false);
+    return d != 0 ? timeduration::fromMseconds(d) : timeduration(0, 0, 0, 0, 0, false);
 }
 
 // ---- durations -----------------------------------------------------------

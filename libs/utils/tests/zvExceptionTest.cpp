@@ -147,6 +147,10 @@ TEST(exception, AttributeExceptionsAreTranslatedThroughTheDatabaseFile) {
     const zv::invalidAttributeType wrong(L"Width", 1, L"abc", L"int", &missing);
     EXPECT_EQ(wrong.fullText(L"de"), L"Wert abc von Width(1) ist kein int\nAttribut Name(2) fehlt!");
 
+    // An attribute name that looks like a placeholder is shown as given.
+    EXPECT_EQ(zv::attributeNotFoundException(L"[Nth]", 2).text(), L"Attribute [Nth](2) not found!");
+    EXPECT_EQ(zv::attributeNotFoundException(L"[Nth]", 2).text(L"de"), L"Attribut [Nth](2) fehlt!");
+
     // The default language serves callers that name none.
     locSettingsGuard::manager().setDefaultLanguage(L"de");
     EXPECT_EQ(missing.text(), L"Attribut Name(2) fehlt!");

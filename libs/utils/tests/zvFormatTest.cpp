@@ -325,6 +325,28 @@ TEST(zvFormat, VaListFormsCopyTheirArguments) {
     EXPECT_EQ(twice(L"%d-%s", 5, L"x"), L"5-x/5-x/5-x");
 }
 
+TEST(zvFormat, NullPointerConstantsAreArguments) {
+    // A lone 0, NULL or nullptr is formatted like any argument, never taken
+    // for a prepared argument list (on Windows `va_list` is `char*`).
+    string member;
+    const struct {
+        string got;
+        const wchar_t* expected;
+    } cases[] = {
+        {string::sformat(L"%d", 0), L"0"},
+        {string::sformat(L"%s", nullptr), L"(null)"},
+        {string::sformat(L"%S", nullptr), L"(null)"},
+        {string::sformat(L"%p", nullptr), L"0000000000000000"},
+        {string::sformat(L"%d", NULL), L"0"},
+        {string::sformat(L"%x", 0u), L"0"},
+        {string::sformat(L"%S", "narrow"), L"narrow"}, // a lone literal, refused on Windows before
+        {string(L"old").format(L"n=%d", 0), L"n=0"},
+        {member.format(L"%s|%d", nullptr, 0), L"(null)|0"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.got, c.expected);
+}
+
 TEST(zvFormat, ConcurrentCallsFormatIndependently) {
     std::vector<std::thread> threads;
     std::vector<int> failures(8, 0);

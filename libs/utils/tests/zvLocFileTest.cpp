@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -194,6 +196,104 @@ TEST(locFile, ReloadsWhenTheFileOrItsOverlayChanges) {
 
     ASSERT_TRUE(overlay.remove());
     EXPECT_EQ(lookUp(loc, L"Msg_A"), L"new");
+}
+
+TEST(locFile, ReloadsARewriteWithinTheSameSecond) {
+    // Each rewrite keeps the whole second of the modification time seen at
+    // the last load; the size, the file itself or the fraction of the
+    // second must tell.
+    zvtest::tempFolder tmp;
+    const std::filesystem::path host = tmp.host() / "main.loc";
+    const zv::file f = tmp.write(L"main.loc", kUtf8Bom + "Msg_A one\n");
+    zv::locFile loc(f);
+    EXPECT_EQ(lookUp(loc, L"Msg_A"), L"one");
+    const long long second = f.lastModificationTime();
+
+    tmp.write(L"main.loc", kUtf8Bom + "Msg_A three\n"); // longer, in place
+    ASSERT_TRUE(f.setLastModificationTime(second));
+    EXPECT_EQ(lookUp(loc, L"Msg_A"), L"three");
+
+    tmp.write(L"next.loc", kUtf8Bom + "Msg_A seven\n"); // as long, renamed over it
+    std::filesystem::rename(tmp.host() / "next.loc", host);
+    ASSERT_TRUE(f.setLastModificationTime(second));
+    EXPECT_EQ(lookUp(loc, L"Msg_A"), L"seven");
+
+    // As long, in place, only the fraction of the second differs.
+    const auto base = std::chrono::floor<std::chrono::seconds>(std::filesystem::last_write_time(host));
+    std::filesystem::last_write_time(host, base + std::chrono::milliseconds(250));
+    EXPECT_EQ(lookUp(loc, L"Msg_A"), L"seven");
+    tmp.write(L"main.loc", kUtf8Bom + "Msg_A eight\n");
+    std::filesystem::last_write_time(host, base + std::chrono::milliseconds(750));
+    if (std::filesystem::last_write_time(host) != base + std::chrono::milliseconds(750))
+        GTEST_SKIP() << "this runtime sets modification times in whole seconds only";
+    EXPECT_EQ(lookUp(loc, L"Msg_A"), L"eight");
+}
+
+TEST(locFile, IncludesNestAtMost64LevelsAndMove) {
+    // A chain of 100 files, each including the next: the first 64 levels
+    // below the main file are read, deeper includes are ignored and reported.
+    zvtest::tempFolder tmp;
+    const unsigned levels = 100;
+    for (unsigned i = 0; i < levels; ++i)
+        tmp.write(L"f" + std::to_wstring(i) + L".loc", kUtf8Bom + "#include f" + std::to_string(i + 1) +
+                                                           ".loc\nMsg_" + std::to_string(i) + " level " +
+                                                           std::to_string(i) + "\n");
+    const zv::file first(tmp.dir(), L"f0.loc");
+    zv::locFile loc(first);
+    unsigned depth = 0;
+    for (const zv::locFile* at = &loc; !at->includedFiles().empty(); at = &at->includedFiles()[0])
+        ++depth;
+    EXPECT_EQ(depth, zv::locFile::maxIncludeDepth);
+    EXPECT_EQ(lookUp(loc, L"Msg_64"), L"level 64");
+    EXPECT_EQ(lookUp(loc, L"Msg_65"), L"<none>");
+
+    // Moving keeps the tree; the moved-from object is left empty.
+    zv::locFile moved(std::move(loc));
+    EXPECT_EQ(lookUp(moved, L"Msg_64"), L"level 64");
+    zv::locFile assigned;
+    assigned = std::move(moved);
+    EXPECT_EQ(lookUp(assigned, L"Msg_1"), L"level 1");
+
+    std::vector<zv::locFileIssue> issues;
+    EXPECT_FALSE(zv::locFile::check(first, issues));
+    ASSERT_EQ(issues.size(), 1u);
+    EXPECT_EQ(issues[0].file.name(), L"f64.loc");
+    EXPECT_EQ(issues[0].line, 1u);
+    EXPECT_EQ(issues[0].text, L"include of \"f65.loc\" is nested deeper than 64 levels and is ignored");
+}
+
+TEST(locFile, CheckFollowsEachAliasChainOnce) {
+    // Every alias on a chain shares the chain's outcome: one that leads
+    // into a circle runs in it, one that leads to an unknown id names it.
+    zvtest::tempFolder tmp;
+    tmp.write(L"inc.loc", kUtf8Bom + "Msg_Inc from the include\n");
+    std::string text = kUtf8Bom + "#include inc.loc\n";
+    const unsigned chain = 2000;
+    for (unsigned i = 0; i < chain; ++i) // Msg_U0 -> Msg_U1 -> ... -> Msg_Gone
+        text += "Msg_U" + std::to_string(i) + " $$" +
+                (i + 1 < chain ? "Msg_U" + std::to_string(i + 1) : "Msg_Gone") + "\n";
+    text += "Msg_K1 $$Msg_K2\nMsg_K2 $$Msg_Inc\n"                  // known through the include
+            "Msg_T1 $$Msg_T2\nMsg_T2 plain\n"                      // known here
+            "Msg_R1 $$Msg_R2\nMsg_R2 $$Msg_R3\nMsg_R3 $$Msg_R2\n"; // into a circle
+    std::vector<zv::locFileIssue> issues;
+    zv::locFileCounts counts;
+    EXPECT_FALSE(zv::locFile::check(tmp.write(L"a.loc", text), issues, &counts));
+    EXPECT_EQ(counts.aliases, chain + 6);
+    unsigned unknown = 0;
+    std::vector<std::wstring> others;
+    for (const zv::locFileIssue& issue : issues) {
+        if (issue.text.find(L"names the unknown id \"Msg_Gone\"") != std::wstring::npos)
+            ++unknown;
+        else
+            others.push_back(std::to_wstring(issue.line) + L": " + issue.text);
+    }
+    EXPECT_EQ(unknown, chain);
+    const std::vector<std::wstring> expected = {
+        std::to_wstring(chain + 6) + L": alias \"Msg_R1\" runs in a circle",
+        std::to_wstring(chain + 7) + L": alias \"Msg_R2\" runs in a circle",
+        std::to_wstring(chain + 8) + L": alias \"Msg_R3\" runs in a circle",
+    };
+    EXPECT_EQ(others, expected);
 }
 
 TEST(locFile, MissingFilesAreEmpty) {

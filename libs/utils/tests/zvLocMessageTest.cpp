@@ -7,6 +7,7 @@
 #include <climits>
 #include <cmath>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -212,6 +213,70 @@ TEST(locMessage, HostileConversionsAreFormattedSafely) {
     EXPECT_FALSE(m.insertParameter(5, nullptr));
     EXPECT_EQ(text(m), L"%0000000000000005d");
     EXPECT_EQ(inserted(L"%000000000005d", 5, nullptr), L"00005"); // 15 characters
+}
+
+TEST(locMessage, InsertsSeveralValuesInOnePass) {
+    using P = zv::locParameter;
+    const struct {
+        const wchar_t* message;
+        std::vector<P> values;
+        const wchar_t* expected;
+        std::size_t placed;
+    } cases[] = {
+        // A value is never searched again, whatever it holds.
+        {L"Copy [Src] to [Dst]",
+         {P(L"a[Dst].txt", L"Src"), P(L"b.txt", L"Dst")},
+         L"Copy a[Dst].txt to b.txt",
+         2},
+        {L"Attribute [A]([N])", {P(L"[N]", L"A"), P(2, L"N")}, L"Attribute [N](2)", 2},
+        {L"$1 $2", {P(L"$2", nullptr), P(L"x", nullptr)}, L"$2 x", 2},
+        {L"[A] %d", {P(L"%d", L"A"), P(5, L"None")}, L"%d 5", 2},
+        {L"[A][B]", {P(L"\\", L"A"), P(L"b", L"B")}, L"\\b", 2}, // a trailing backslash escapes nothing
+        {L"[A]%", {P(L"%", L"A"), P(L"s", L"B")}, L"%%", 1},     // nor does a value end a conversion
+        // Values without a placeholder take the conversions outside the others' places.
+        {L"[A:%d] %s %s", {P(L"x", L"None"), P(7, L"A"), P(L"y", nullptr)}, L"7 x y", 3},
+        {L"[A:%d]", {P(1, L"None")}, L"[A:1]", 1},
+        {L"%d of %d", {P(1, L"None"), P(2, L"Other"), P(3, L"Third")}, L"1 of 2", 2},
+        // Overlapping brackets: the first name found wins, the other is taken.
+        {L"[a[b]", {P(L"B", L"b"), P(L"A", L"a[b")}, L"[aB", 1},
+        {L"[A] [A]", {P(L"1", L"A")}, L"1 [A]", 1},
+        {L"none", {P(L"1", L"A"), P(2, nullptr)}, L"none", 0},
+    };
+    for (const auto& c : cases) {
+        zv::locMessage m(c.message);
+        EXPECT_EQ(m.insertParameters(c.values), c.placed) << c.message;
+        EXPECT_EQ(text(m), std::wstring(c.expected)) << c.message;
+    }
+
+    // The counter of positional places goes on across calls.
+    zv::locMessage m(L"$1 $2 $3");
+    EXPECT_EQ(m.insertParameters({P(L"a", nullptr)}), 1u);
+    EXPECT_EQ(m.insertParameters({P(L"b", nullptr), P(L"c", nullptr)}), 2u);
+    EXPECT_EQ(text(m), L"a b c");
+}
+
+TEST(locMessage, HostileBracketRuns) {
+    // Each "[" of a long run waits for the one "]" at its end (the scaling
+    // is measured in bench/zvLocBench.cpp).
+    const std::wstring run(100000, L'[');
+    const struct {
+        std::wstring message;
+        std::wstring expected;
+        std::size_t placed;
+    } cases[] = {
+        {run + L"]", run + L"]", 0},
+        {run + L":Name]", run + L":Name]", 0},
+        {run + L"]%d", run + L"]0", 1}, // "v" read as a number
+        {L"\\" + run, L"\\" + run, 0},
+        {run + L"Name]", run.substr(1) + L"v", 1},
+        {run + L"Other:%d]", run.substr(1) + L"1", 1}, // its "%d" is taken by Other
+    };
+    for (const auto& c : cases) {
+        zv::locMessage m(c.message.c_str());
+        EXPECT_EQ(m.insertParameters({zv::locParameter(L"v", L"Name"), zv::locParameter(1, L"Other")}),
+                  c.placed);
+        EXPECT_TRUE(text(m) == c.expected) << c.message.substr(c.message.size() - 8);
+    }
 }
 
 TEST(locMessage, EndlinesAndCopies) {

@@ -105,6 +105,13 @@ TEST(locString, DefaultTextWithParametersWhenNoFileExists) {
     typed.params().set(7L, L"Unused");
     EXPECT_STREQ(typed.string(), L"5 files, 1.50 MB, True, x");
 
+    // Every value appears as given, also one holding another's placeholder.
+    locString copyMsg(L"Msg_Copy", L"Copy [Src] to [Dst] ($1)", nullptr);
+    copyMsg.params().set(L"a[Dst].txt", L"Src");
+    copyMsg.params().set(L"b[Src].txt", L"Dst");
+    copyMsg.params().set(L"$1", L"");
+    EXPECT_STREQ(copyMsg.string(), L"Copy a[Dst].txt to b[Src].txt ($1)");
+
     // Copies carry identifier and parameters but not the last message.
     const locString copy = typed.copy();
     EXPECT_EQ(copy.params().size(), 5u);
@@ -167,6 +174,32 @@ TEST(locString, PersistentStringLeavesOutWhatCannotReadBack) {
     EXPECT_FALSE(msg.getPersistentString(form));
     EXPECT_EQ(form, L"Msg_R|[A] [B] [C] [D] [E]||E:=fine");
     EXPECT_STREQ(locString(form.c_str()).string(), L"[A] [B] [C] [D] fine");
+
+    // "/" and ":=" only matter among the parameters; "|", blanks at the ends
+    // and "," in a file name do matter, as does a default text without an id.
+    const struct {
+        locString msg;
+        bool complete;
+    } fields[] = {
+        {locString(L"Msg/Slash", L"a/b := c", L"dir/f.loc", nullptr), true},
+        {locString(L"Msg_S", L"x:=y/z", nullptr), true},
+        {locString(L"Msg_B", L"a|b", nullptr), false},
+        {locString(L"Msg_T", L"trailing ", nullptr), false},
+        {locString(L"Msg_F", L"f", L"a,b.loc", nullptr), false},
+        {locString(L"", L"lost", nullptr), false},
+        {locString(L"", L"", nullptr), true},
+    };
+    for (const auto& c : fields) {
+        EXPECT_EQ(c.msg.getPersistentString(form), c.complete) << c.msg.stringId().defaultString();
+        if (c.complete) {
+            EXPECT_STREQ(locString(form.c_str()).string(), c.msg.string()) << form.c_str();
+        }
+    }
+    locString slashed(L"Msg/P", L"p/q [A]", nullptr);
+    slashed.params().set(L"v", L"A");
+    EXPECT_TRUE(slashed.getPersistentString(form));
+    EXPECT_EQ(form, L"Msg/P|p/q [A]||A:=v");
+    EXPECT_STREQ(locString(form.c_str()).string(), L"p/q v");
 
     // An empty id still writes all four fields so the parameters survive.
     locString anonymous(L"", L"Hi [W]", nullptr);

@@ -146,6 +146,22 @@ TEST(time, DifferenceIsExactToTheMillisecond) {
     EXPECT_EQ(hours.minutes(), 15u);
     EXPECT_EQ(hours.seconds(), 10u);
     EXPECT_EQ((time(8, 30) - time(8, 30)).sign(), -1);
+
+    // The end of the day is a whole day away from its start, in either direction.
+    const struct {
+        time a, b;
+        long long mseconds;
+    } spans[] = {
+        {time::daystart(), time::midnight(), -86400000},
+        {time::midnight(), time::daystart(), 86400000},
+        {time(0, 0, 0, 1), time::midnight(), -86399999},
+        {time::midnight(), time(23, 59, 59, 999), 1},
+    };
+    for (const auto& c : spans) {
+        const zv::timeduration d = c.a - c.b;
+        EXPECT_EQ(d.signedMseconds(), c.mseconds) << c.a.toString().c_str() << " - " << c.b.toString().c_str();
+        EXPECT_EQ(d.days(), c.mseconds / 86400000 * (c.mseconds < 0 ? -1 : 1));
+    }
 }
 
 TEST(time, TextFormsAndTheirRules) {

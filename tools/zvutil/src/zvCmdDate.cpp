@@ -46,10 +46,6 @@ bool parseCount(const std::string& text, long long& value) {
     return parseInteger(text, value) && value > -4294967296LL && value < 4294967296LL;
 }
 
-bool parseDate(const std::string& text, zv::date& d) {
-    return zv::dtconvert(d, zv::string(wideFromArgument(text)));
-}
-
 // A name (any case, or its first three letters) or a number from `base`.
 bool parseName(const std::string& text, const char* const* names, int count, int base, int& index) {
     const std::string key = lower(text);
@@ -73,12 +69,64 @@ int usage(context& ctx, const char* command, const std::string& message) {
     return exitUsage;
 }
 
+const char* const kDateRange = "dates run from 0000/01/01 to 65535/12/31";
+
+/// A date as written: 0 and the date, `exitUsage` for text that is no date,
+/// `exitFailure` for a year beyond the calendar ("70000/1/1"), which the
+/// library's conversion would clamp into another date. A day beyond the
+/// month's end becomes its last day, as documented.
+int parseDate(context& ctx, const std::string& text, zv::date& d) {
+    if (!zv::dtconvert(d, zv::string(wideFromArgument(text))))
+        return usage(ctx, "date", "'" + text + "' is not a date (YYYY/MM/DD or YYYY-MM-DD)");
+    // The year as written, read as the conversion read it.
+    std::string plain = text;
+    if (!plain.empty() && (plain.front() == '"' || plain.front() == '\'')) {
+        const std::size_t first = plain.find_first_not_of("\"' ");
+        const std::size_t last = plain.find_last_not_of("\"' ");
+        plain = first == std::string::npos ? std::string() : plain.substr(first, last - first + 1);
+    }
+    const char separator = plain.find('/') != std::string::npos ? '/' : '-';
+    long long year = 0;
+    if (!parseInteger(plain.substr(0, plain.find(separator)), year))
+        return exitOk; // written in a form only the library reads; take its date
+    if (year > zv::date::maxYear()) {
+        ctx.err << "zvutil date: year " << year << " is out of range (" << kDateRange << ")\n";
+        return exitFailure;
+    }
+    return exitOk;
+}
+
+/// The days from 0000/01/01 to `d`.
+long long dayNumber(const zv::date& d) {
+    return static_cast<long long>((d - zv::date(0, 1, 1)).days());
+}
+
+/// The day number `n` work days (Monday to Friday) from `day`, which falls
+/// on `weekday` (Monday 0); the start day is never counted.
+long long workdaysFrom(long long day, int weekday, long long n) {
+    if (n >= 0) {
+        if (weekday >= 5) { // a weekend counts from the Friday before
+            day -= weekday - 4;
+            weekday = 4;
+        }
+        const long long rest = n % 5;
+        return day + n / 5 * 7 + rest + (weekday + rest >= 5 ? 2 : 0);
+    }
+    n = -n;
+    if (weekday >= 5) { // and back from the Monday after
+        day += 7 - weekday;
+        weekday = 0;
+    }
+    const long long rest = n % 5;
+    return day - n / 5 * 7 - rest - (weekday - rest < 0 ? 2 : 0);
+}
+
 int dateInfo(context& ctx) {
     if (ctx.args.size() != 2)
         return usage(ctx, "date", "expected: info DATE");
     zv::date d;
-    if (!parseDate(ctx.args[1], d))
-        return usage(ctx, "date", "'" + ctx.args[1] + "' is not a date (YYYY/MM/DD or YYYY-MM-DD)");
+    if (const int rc = parseDate(ctx, ctx.args[1], d); rc != exitOk)
+        return rc;
     ctx.out << "date: " << narrowForOutput(d.toString()) << "\n"
             << "weekday: " << capitalised(kWeekdays[d.dayOfWeek()]) << "\n"
             << "day of year: " << d.dayOfYear() << "\n"
@@ -99,8 +147,8 @@ int dateAdd(context& ctx) {
     if (ctx.args.size() != 4)
         return usage(ctx, "date", "expected: add DATE N days|weeks|months|years|workdays");
     zv::date d;
-    if (!parseDate(ctx.args[1], d))
-        return usage(ctx, "date", "'" + ctx.args[1] + "' is not a date (YYYY/MM/DD or YYYY-MM-DD)");
+    if (const int rc = parseDate(ctx, ctx.args[1], d); rc != exitOk)
+        return rc;
     long long n = 0;
     if (!parseCount(ctx.args[2], n))
         return usage(ctx, "date", "'" + ctx.args[2] + "' is not a whole number below 2^32");
@@ -114,6 +162,31 @@ int dateAdd(context& ctx) {
         else
             d += duration;
     };
+    // The result must be a date too: the library's arithmetic would wrap or
+    // clamp past either end of the calendar.
+    const long long day = dayNumber(d);
+    const long long lastDay = dayNumber(zv::date::maxDate());
+    bool inRange = true;
+    if (unit == "days" || unit == "weeks") {
+        const long long target = day + (unit == "days" ? n : 7 * n);
+        inRange = target >= 0 && target <= lastDay;
+    } else if (unit == "months") {
+        const long long month = static_cast<long long>(d.year()) * 12 + (d.month() - 1) + n;
+        inRange = month >= 0 && month <= static_cast<long long>(zv::date::maxYear()) * 12 + 11;
+    } else if (unit == "years") {
+        const long long year = static_cast<long long>(d.year()) + n;
+        inRange = year >= 0 && year <= zv::date::maxYear();
+    } else if (unit == "workdays") {
+        const long long target = workdaysFrom(day, d.dayOfWeek(), n);
+        inRange = target >= 0 && target <= lastDay;
+    } else {
+        return usage(ctx, "date", "unknown unit '" + ctx.args[3] + "'");
+    }
+    if (!inRange) {
+        ctx.err << "zvutil date: " << narrowForOutput(d.toString()) << (n < 0 ? " minus " : " plus ") << count
+                << " " << unit << " is out of range (" << kDateRange << ")\n";
+        return exitFailure;
+    }
     if (unit == "days")
         apply(zv::days(count));
     else if (unit == "weeks")
@@ -122,10 +195,8 @@ int dateAdd(context& ctx) {
         apply(zv::months(count));
     else if (unit == "years")
         apply(zv::years(count));
-    else if (unit == "workdays")
-        apply(zv::workdays(count)); // Monday to Friday
     else
-        return usage(ctx, "date", "unknown unit '" + ctx.args[3] + "'");
+        apply(zv::workdays(count)); // Monday to Friday
     ctx.out << narrowForOutput(d.toString()) << "\n";
     return exitOk;
 }
@@ -135,10 +206,10 @@ int dateDiff(context& ctx) {
         return usage(ctx, "date", "expected: diff A B");
     zv::date a;
     zv::date b;
-    if (!parseDate(ctx.args[1], a))
-        return usage(ctx, "date", "'" + ctx.args[1] + "' is not a date (YYYY/MM/DD or YYYY-MM-DD)");
-    if (!parseDate(ctx.args[2], b))
-        return usage(ctx, "date", "'" + ctx.args[2] + "' is not a date (YYYY/MM/DD or YYYY-MM-DD)");
+    if (const int rc = parseDate(ctx, ctx.args[1], a); rc != exitOk)
+        return rc;
+    if (const int rc = parseDate(ctx, ctx.args[2], b); rc != exitOk)
+        return rc;
     const zv::timeduration d = b - a;
     ctx.out << (d.sign() < 0 && d.days() != 0 ? "-" : "") << d.days() << "\n";
     return exitOk;

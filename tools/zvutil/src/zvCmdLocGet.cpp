@@ -4,6 +4,7 @@
 
 #include "zvCodePage.h"
 #include "zvDirectory.h"
+#include "zvFile.h"
 #include "zvFsEntryName.h"
 #include "zvLocString.h"
 #include "zvSearchPath.h"
@@ -73,16 +74,48 @@ int runLocGet(context& ctx) {
 
     // A bare id is a persistent form without default text and files.
     zv::locString text(id->c_str());
+    const wchar_t* lang = language && !language->empty() ? language->c_str() : nullptr;
+    zv::locManager& manager = zv::locManager::instance();
+    zv::searchPath path = dirs ? searchPathOf(*dirs) : manager.currentSearchPath();
     if (file) {
+        // A name on the search path (in a language folder too), else a file
+        // given by its path: then its own folder is searched first.
+        zv::string name(*file);
+        zv::file found;
+        zv::locStringId probe(text.stringId().id(), nullptr, name.c_str(), nullptr);
+        if (!manager.findLocFile(probe, lang, path, found)) {
+            const zv::file given(zv::fsEntryName::fromHostPath(*file));
+            if (!given.exists()) {
+                ctx.err << "zvutil loc get: localization file '" << narrowForOutput(*file)
+                        << "' not found (neither on the search path nor as a path)\n";
+                return exitFailure;
+            }
+            zv::searchPath withFolder;
+            withFolder.appendDirectory(zv::directory(given.path(0)));
+            for (const zv::directory& dir : path.directories())
+                withFolder.appendDirectory(dir);
+            path = withFolder;
+            name = given.name(0);
+        }
         zv::locStringId withFile(text.stringId().copy());
-        withFile.addAlternativeFile(file->c_str());
+        withFile.addAlternativeFile(name.c_str());
         zv::locString rebuilt(withFile);
         rebuilt.params() = text.params();
         text = rebuilt;
     }
-    const wchar_t* lang = language && !language->empty() ? language->c_str() : nullptr;
-    const wchar_t* result = dirs ? text.string(lang, searchPathOf(*dirs)) : text.string(lang);
-    ctx.out << narrowForOutput(result) << "\n";
+    // Without a translation an application shows the default text; with
+    // neither there is nothing to show.
+    if (!text.stringIdExists(lang, path) && *text.stringId().defaultString() == L'\0') {
+        ctx.err << "zvutil loc get: '" << narrowForOutput(text.stringId().id()) << "' not found";
+        zv::file searched;
+        if (manager.findLocFile(text.stringId(), lang, path, searched))
+            ctx.err << " in " << hostOf(searched);
+        else
+            ctx.err << " (no localization file found)";
+        ctx.err << "\n";
+        return exitFailure;
+    }
+    ctx.out << narrowForOutput(text.string(lang, path)) << "\n";
     return exitOk;
 }
 

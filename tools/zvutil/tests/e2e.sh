@@ -247,6 +247,12 @@ check "loc get translated" 0 "Hallo Ada" loc get --lang de --path "$work/lang" '
 check "loc get default" 0 "Hello Ada" loc get --lang fr --path "$work/lang" 'Msg_E2eHello|Hello [Who]|e2e.loc|Who:=Ada'
 check "loc get --file" 0 "Hallo [Who]" loc get --lang de --path "$work/lang" --file e2e.loc Msg_E2eHello
 check "loc get usage" 2 "" loc get --lang de
+# Dates outside the calendar, ids and files that are nowhere: exit 1, nothing printed.
+check "date add past the end" 1 "" date add 65535/12/31 1 days
+check "date info out of range" 1 "" date info 70000/1/1
+check "loc get unknown id" 1 "" loc get --lang de --path "$work/lang" --file e2e.loc Msg_E2eNobody
+check "loc get missing file" 1 "" loc get --path "$work/lang" --file nowhere.loc Msg_E2eHello
+check "loc get --file by path" 0 "Hallo [Who]" loc get --file "$work/lang/de/e2e.loc" Msg_E2eHello
 
 # Self-tests: every class passes on this system and the protocol is written.
 contains "selftest" "selftest: 2 classes, 0 failed, 0 errors" selftest "$work/selftest.txt"

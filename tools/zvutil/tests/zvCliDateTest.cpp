@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -43,6 +45,43 @@ TEST(cliDate, AddMovesByEveryUnit) {
     EXPECT_EQ(run({"date", "add", "2024/01/01", "1", "fortnights"}).rc, 2);
     EXPECT_EQ(run({"date", "add", "2024/01/01", "4294967296", "days"}).rc, 2);
     EXPECT_EQ(run({"date", "add", "2024/01/01", "1x", "days"}).rc, 2);
+}
+
+TEST(cliDate, DatesOutsideTheCalendarAreErrors) {
+    // Years the library would clamp into another date, and results past
+    // either end, fail with exit 1 and say why; nothing is printed.
+    const struct {
+        std::vector<std::string> args;
+        const char* message;
+    } cases[] = {
+        {{"date", "info", "70000/1/1"}, "year 70000 is out of range"},
+        {{"date", "diff", "2024/01/01", "99999-1-1"}, "year 99999 is out of range"},
+        {{"date", "add", "65536/01/01", "-1", "days"}, "year 65536 is out of range"},
+        {{"date", "add", "65535/12/31", "1", "days"}, "65535/12/31 plus 1 days is out of range"},
+        {{"date", "add", "0000/01/01", "-1", "days"}, "0000/01/01 minus 1 days is out of range"},
+        {{"date", "add", "65535/12/25", "1", "weeks"}, "out of range"},
+        {{"date", "add", "65535/12/01", "1", "month"}, "out of range"},
+        {{"date", "add", "0000/03/01", "-3", "months"}, "out of range"},
+        {{"date", "add", "65535/02/28", "1", "years"}, "out of range"},
+        {{"date", "add", "2024/01/01", "-2025", "years"}, "out of range"},
+        {{"date", "add", "65535/12/29", "3", "workdays"}, "out of range"}, // a Sunday
+        {{"date", "add", "0000/01/03", "-1", "workdays"}, "out of range"}, // a Monday
+        {{"date", "add", "2024/01/01", "4294967295", "days"}, "out of range"},
+    };
+    for (const auto& c : cases) {
+        const cliResult r = run(c.args);
+        EXPECT_EQ(r.rc, 1) << c.args[2];
+        EXPECT_EQ(r.out, "") << c.args[2];
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    }
+    // Right at the ends the results are still dates.
+    EXPECT_EQ(run({"date", "add", "65535/12/30", "1", "days"}).out, "65535/12/31\n");
+    EXPECT_EQ(run({"date", "add", "0000/01/02", "-1", "days"}).out, "0000/01/01\n");
+    EXPECT_EQ(run({"date", "add", "65535/12/29", "2", "workdays"}).out, "65535/12/31\n");
+    EXPECT_EQ(run({"date", "add", "0000/01/04", "-1", "workdays"}).out, "0000/01/03\n");
+    EXPECT_EQ(run({"date", "add", "65534/12/31", "12", "months"}).out, "65535/12/31\n");
+    EXPECT_EQ(run({"date", "add", "0001/01/31", "-12", "months"}).out, "0000/01/31\n");
+    EXPECT_EQ(run({"date", "info", "65535/12/31"}).rc, 0);
 }
 
 TEST(cliTime, AddReportsDayCarries) {

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include <string>
+#include <vector>
 
 using zvclitest::run;
 using zvclitest::tempFolder;
@@ -44,11 +45,49 @@ TEST(cliLocGet, PrintsTheTranslationOrTheDefault) {
     r = run({"loc", "get", "--path", hostDir(folder), "--file", "plain.loc", "Msg_CliPlain"});
     EXPECT_EQ(r.rc, 0);
     EXPECT_EQ(r.out, "plain text\n");
+}
 
-    // A bare id nobody translates has no default text.
-    r = run({"loc", "get", "--path", hostDir(folder), "--file", "plain.loc", "Msg_CliNobody"});
-    EXPECT_EQ(r.rc, 0);
-    EXPECT_EQ(r.out, "\n");
+TEST(cliLocGet, SaysWhatIsNotFound) {
+    tempFolder folder;
+    tempFolder elsewhere;
+    folder.write("plain.loc", std::string(kBom) + "Msg_CliPlain plain text\n");
+    elsewhere.write("far.loc", std::string(kBom) + "Msg_CliFar far text\n");
+    const std::string far = (elsewhere.path() / "far.loc").string();
+    const std::string path = hostDir(folder);
+
+    const struct {
+        std::vector<std::string> args;
+        int rc;
+        const char* out;
+        const char* err; // a part of the error output
+    } cases[] = {
+        // A file outside the search path, given by its path.
+        {{"loc", "get", "--path", path, "--file", far, "Msg_CliFar"}, 0, "far text\n", ""},
+        // An id nobody translates, without a default text.
+        {{"loc", "get", "--path", path, "--file", "plain.loc", "Msg_CliNobody"},
+         1,
+         "",
+         "'Msg_CliNobody' not found in "},
+        {{"loc", "get", "--path", path, "--file", far, "Msg_CliNobody"}, 1, "", "not found in "},
+        {{"loc", "get", "--path", path, "Msg_CliPlain"}, 1, "", "not found (no localization file found)"},
+        // A file that is nowhere; a default text does not hide that.
+        {{"loc", "get", "--path", path, "--file", "none.loc", "Msg_CliPlain"}, 1, "", "'none.loc' not found"},
+        {{"loc", "get", "--path", path, "--file", "none.loc", "Msg_X|Default"},
+         1,
+         "",
+         "'none.loc' not found"},
+        // A default text is what an application shows.
+        {{"loc", "get", "--path", path, "--file", "plain.loc", "Msg_CliNobody|Shown anyway"},
+         0,
+         "Shown anyway\n",
+         ""},
+    };
+    for (const auto& c : cases) {
+        const auto r = run(c.args);
+        EXPECT_EQ(r.rc, c.rc) << c.args.back() << ": " << r.err;
+        EXPECT_EQ(r.out, c.out) << c.args.back();
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    }
 }
 
 TEST(cliLocGet, RejectsBadUsage) {
