@@ -1,5 +1,6 @@
 #include "zvXml.h"
 
+#include "zvAtomicFile.h"
 #include "zvBinaryBuffer.h"
 #include "zvCodePage.h"
 #include "zvException.h"
@@ -1164,7 +1165,7 @@ void xmlDocument::save(const file& target, eEncoding encoding) const {
         throw writeFileException(target);
     binaryBuffer buffer;
     save(buffer, encoding);
-    if (!buffer.writeToFile(target, false))
+    if (!replaceFileContent(target, buffer.data(), buffer.logicalLength()))
         throw writeFileException(target);
 }
 
