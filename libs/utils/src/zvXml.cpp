@@ -41,33 +41,28 @@ using builder = xmlTreeBuilder;
 thread_local std::vector<xmlNode*>* t_pendingReleases = nullptr;
 
 void releaseChildren(xmlNode::nodeList& children) {
-    for (refPtr<xmlNode>& child : children)
-        builder::setParent(*child, nullptr);
     if (children.empty())
         return;
-    if (t_pendingReleases != nullptr) {
+    for (refPtr<xmlNode>& child : children)
+        builder::setParent(*child, nullptr);
+    std::vector<xmlNode*> own;
+    const bool outermost = t_pendingReleases == nullptr;
+    if (outermost)
+        t_pendingReleases = &own;
+    for (refPtr<xmlNode>& child : children) {
         try {
-            t_pendingReleases->reserve(t_pendingReleases->size() + children.size());
-            for (refPtr<xmlNode>& child : children)
-                t_pendingReleases->push_back(child.detach());
+            t_pendingReleases->push_back(child.get());
+            static_cast<void>(child.detach());
         } catch (const std::bad_alloc&) {
-            // No room for the list: release in place (nested, but rare).
+            // No room in the list: `clear` below releases it in place.
         }
-        children.clear();
-        return;
-    }
-    std::vector<xmlNode*> pending;
-    t_pendingReleases = &pending;
-    try {
-        pending.reserve(children.size());
-        for (refPtr<xmlNode>& child : children)
-            pending.push_back(child.detach());
-    } catch (const std::bad_alloc&) {
     }
     children.clear();
-    while (!pending.empty()) {
-        xmlNode* n = pending.back();
-        pending.pop_back();
+    if (!outermost)
+        return;
+    while (!own.empty()) {
+        xmlNode* n = own.back();
+        own.pop_back();
         n->release();
     }
     t_pendingReleases = nullptr;
