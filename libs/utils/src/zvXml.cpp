@@ -543,9 +543,18 @@ inline const char* entityFor(unsigned c) {
     }
 }
 
-inline bool needsEntity(unsigned c) {
+constexpr bool needsEntity(unsigned c) {
     return c == '&' || c == '\'' || c == '"' || c == '<' || c == '>';
 }
+
+// The ASCII characters written as they are in a text.
+constexpr struct plainAscii {
+    bool plain[128];
+    constexpr plainAscii() : plain() {
+        for (unsigned c = 0; c < 128; ++c)
+            plain[c] = !needsEntity(c);
+    }
+} kPlainAscii;
 
 // Writes `node` and its subtree through `sink`, which takes ASCII literals
 // (`ascii`), names as they are (`raw`), texts with entities (`encoded`) and
@@ -726,6 +735,10 @@ private:
             char* o = m_p;
             for (std::size_t i = 0; i < k; ++i) {
                 auto c = static_cast<char32_t>(s[i]);
+                if (c < 0x80 && (!Entities || kPlainAscii.plain[c])) {
+                    *o++ = static_cast<char>(c);
+                    continue;
+                }
                 if (c < 0x80) {
                     if (Entities && needsEntity(c)) {
                         const char* entity = entityFor(c);
