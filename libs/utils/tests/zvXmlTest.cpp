@@ -389,3 +389,35 @@ TEST(xmlDocument, RoundTripsGeneratedDocuments) {
         }
     }
 }
+
+TEST(xmlNode, ParsesWideTextAndWritesWithIndent) {
+    refPtr<xmlNode> n = xmlNode::createXmlNode(L"old");
+    const wchar_t* text = L"<!-- c --> <a><b x='&#x41;'/></a> rest";
+    const wchar_t* end = n->parseText(text, false);
+    ASSERT_NE(end, nullptr);
+    EXPECT_EQ(std::wstring(end), L" rest");
+    zv::string out = L">>";
+    n->getText(out, L"\t");
+    EXPECT_EQ(out, L">>\t<a>\n\t   <b x=\"A\"/>\n\t</a>\n");
+    const wchar_t* closing = L"  </x><y/>";
+    EXPECT_EQ(n->parseText(closing, false), closing + 2); // an end tag first: the node stays
+    EXPECT_EQ(n->parseText(L"no element", false), nullptr);
+    EXPECT_EQ(n->name(), L"a");
+    EXPECT_EQ(errorOf([&] { n->parseText(nullptr, false); }),
+              L"Unexpected error occurred (xmlNode::parseText: NULL specified for pText)");
+}
+
+TEST(xmlDocument, FailedSaveLeavesNoTemporaryFile) {
+    zvtest::tempFolder tmp;
+    const zv::file target = tmp.write(L"kept.xml", "old");
+    ASSERT_TRUE(target.allowWrite(false));
+    EXPECT_THROW(loaded("<a/>")->save(target, xmlDocument::eUTF8), zv::writeFileException);
+    ASSERT_TRUE(target.allowWrite(true));
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(tmp.host())) {
+        static_cast<void>(entry);
+        ++files;
+    }
+    EXPECT_EQ(files, 1u);
+    EXPECT_EQ(zvtest::readAll(tmp.host() / "kept.xml"), "old");
+}
