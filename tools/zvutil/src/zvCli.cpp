@@ -240,6 +240,26 @@ const std::vector<command> kCommands = {
      "Runs each capability of the library once on a temporary folder, prints\n"
      "what it did and removes the folder again.\n",
      &cmdDemo},
+    {"xml", "format, query and check XML documents",
+     "usage: zvutil xml fmt FILE [-o OUT] [--utf16] [--keep-blanks]\n"
+     "       zvutil xml get FILE PATH\n"
+     "       zvutil xml check FILE\n"
+     "fmt loads FILE and writes it again with three-blank indentation: to OUT\n"
+     "(replaced in one step; may be FILE itself) as UTF-8 with byte-order mark,\n"
+     "or UTF-16LE with --utf16; without -o to standard output (UTF-8 without the\n"
+     "mark). Comments and declarations are dropped, and so is text beside child\n"
+     "elements. --keep-blanks keeps spaces and tabs around texts.\n"
+     "get prints the texts, or the attribute values, that PATH selects, one a\n"
+     "line, and exits 1 when it selects nothing. PATH is relative to the root\n"
+     "element: steps separated by '/', each an element name (case matters) or\n"
+     "'*' for any, optionally with a 1-based index among the children of that\n"
+     "name ('b[2]'); a step without index takes every match. A final '@NAME'\n"
+     "takes that attribute instead of the text: 'Tool_table/Tool[2]/Length',\n"
+     "'Tool_table/Tool@id', '@version' (an attribute of the root).\n"
+     "check prints 'FILE: ok' with the root's name and the count of elements,\n"
+     "or 'FILE: invalid: REASON' and exits 1.\n"
+     "The files are read in UTF-8, UTF-16LE or the declared code page.\n",
+     &cmdXml},
 };
 
 const command* findCommand(const std::string& name) {

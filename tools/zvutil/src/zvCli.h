@@ -89,4 +89,6 @@ int cmdSelfTest(context& ctx);
 /// significant digits, independent of the locale).
 std::string formatNumber(double value);
 
+int cmdXml(context& ctx);
+
 } // namespace zvcli

@@ -27,6 +27,7 @@
 #include "zvTimer.h"
 #include "zvTypeConvert.h"
 #include "zvVersion.h"
+#include "zvXml.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -446,6 +447,31 @@ int cmdDemo(context& ctx) {
         secret.base64Decode();
         secret.xxor("key");
         out << "and back                : " << std::string(secret.data(), secret.logicalLength()) << "\n";
+    }
+
+    section(out, "XML documents");
+    {
+        const zv::directory dir = zv::fsEntryName::fromHostPath(folder.path().wstring(), true);
+        zv::refPtr<zv::xmlDocument> doc = zv::xmlDocument::createXmlDocument();
+        doc->setName(L"zvDatabase");
+        doc->setAttribute(L"version", L"2");
+        zv::refPtr<zv::xmlNode> tool = doc->createChildNode(L"Tool_table")->createChildNode(L"Tool");
+        tool->setAttribute(L"id", L"1");
+        tool->createChildNode(L"Formula")->setText(L"a<b && c>\"d\"");
+        const zv::file stored(dir, L"tools.xml");
+        doc->save(stored, zv::xmlDocument::eUTF8);
+        zv::refPtr<zv::xmlDocument> back = zv::xmlDocument::createXmlDocument();
+        back->load(stored, false);
+        zv::string text;
+        back->getText(text, L"");
+        out << "saved tools.xml         : " << stored.size64() << " bytes, read back "
+            << (text.find(L"a&lt;b &amp;&amp; c&gt;&quot;d&quot;") != zv::string::npos ? "unchanged" : "changed")
+            << "\n" << zv::string::getMBCS(text);
+        try {
+            back->load("<a><b></a>", 10, false);
+        } catch (const zv::exception& e) {
+            out << "invalid document        : " << zv::string::getMBCS(e.text()) << "\n";
+        }
     }
 
     out << "\ndemo finished\n";

@@ -284,5 +284,26 @@ case "${zvutil[*]}" in
     ;;
 esac
 
+# XML documents: fmt pretty-prints and round-trips both encodings, get selects by path, check reports.
+printf '<?xml version="1.0"?><zvDatabase version="2"><Tool_table><Tool id="g1"><Formula>a&lt;b</Formula></Tool><Tool id="g2"/></Tool_table></zvDatabase>' >"$work/db.xml"
+check "xml fmt" 0 '<?xml version="1.0" encoding="UTF-8"?>
+<zvDatabase version="2">
+   <Tool_table>
+      <Tool id="g1">
+         <Formula>a&lt;b</Formula>
+      </Tool>
+      <Tool id="g2"/>
+   </Tool_table>
+</zvDatabase>' xml fmt "$work/db.xml"
+check "xml fmt --utf16 -o" 0 "" xml fmt "$work/db.xml" --utf16 -o "$work/db16.xml"
+check "xml get from utf16" 0 "a<b" xml get "$work/db16.xml" 'Tool_table/Tool[1]/Formula'
+check "xml get attributes" 0 "g1
+g2" xml get "$work/db.xml" 'Tool_table/Tool@id'
+check "xml get nothing" 1 "" xml get "$work/db.xml" 'Tool_table/Tool[3]'
+check "xml check" 0 "$work/db.xml: ok, root 'zvDatabase', 5 elements" xml check "$work/db.xml"
+printf '<a><b></a>' >"$work/bad.xml"
+check "xml check invalid" 1 "*" xml check "$work/bad.xml"
+check "xml usage" 2 "" xml get "$work/db.xml"
+
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

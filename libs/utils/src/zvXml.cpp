@@ -1,0 +1,1180 @@
+#include "zvXml.h"
+
+#include "zvAtomicFile.h"
+#include "zvBinaryBuffer.h"
+#include "zvCodePage.h"
+#include "zvException.h"
+#include "zvFile.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <cwchar>
+#include <new>
+#include <string>
+#include <unordered_map>
+
+namespace zv {
+
+// Reaches into nodes for the parser, the copier and the destruction list.
+class xmlTreeBuilder {
+public:
+    static refPtr<xmlNode> newNode() { return refPtr<xmlNode>(new xmlNode()); }
+    static xmlNode::nodeList& children(xmlNode& n) { return n.m_children; }
+    static xmlNode::attributeList& attributes(xmlNode& n) { return n.m_attributes; }
+    static zv::string& name(xmlNode& n) { return n.m_name; }
+    static zv::string& text(xmlNode& n) { return n.m_text; }
+    static void setParent(xmlNode& n, xmlNode* parent) { n.m_parent = parent; }
+    static void adopt(xmlNode& target, xmlNode& parsed) { target.takeContentOf(parsed); }
+};
+
+namespace {
+
+using builder = xmlTreeBuilder;
+
+// ---- destruction without recursion -------------------------------------------
+//
+// A dying node hands its children to the list of the outermost destruction
+// on this thread instead of releasing them itself, so a chain of any length
+// dies in a loop rather than in nested destructors.
+
+thread_local std::vector<xmlNode*>* t_pendingReleases = nullptr;
+
+void releaseChildren(xmlNode::nodeList& children) {
+    if (children.empty())
+        return;
+    for (refPtr<xmlNode>& child : children)
+        builder::setParent(*child, nullptr);
+    std::vector<xmlNode*> own;
+    const bool outermost = t_pendingReleases == nullptr;
+    if (outermost)
+        t_pendingReleases = &own;
+    for (refPtr<xmlNode>& child : children) {
+        try {
+            t_pendingReleases->push_back(child.get());
+            static_cast<void>(child.detach());
+        } catch (const std::bad_alloc&) {
+            // No room in the list: `clear` below releases it in place.
+        }
+    }
+    children.clear();
+    if (!outermost)
+        return;
+    while (!own.empty()) {
+        xmlNode* n = own.back();
+        own.pop_back();
+        n->release();
+    }
+    t_pendingReleases = nullptr;
+}
+
+[[noreturn]] void invalidFormat() {
+    throw unexpectedErrorException(L"%s", L"xmlNode::parseText: invalid xml-format");
+}
+
+// ---- characters and entities --------------------------------------------------
+
+// The parser's blanks: the white-space characters of ASCII.
+template <class C>
+inline bool isBlank(C c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+template <class C>
+inline bool isSpaceOrTab(C c) {
+    return c == ' ' || c == '\t';
+}
+
+inline int hexValue(unsigned c) {
+    if (c >= '0' && c <= '9')
+        return static_cast<int>(c - '0');
+    if (c >= 'a' && c <= 'f')
+        return static_cast<int>(c - 'a' + 10);
+    if (c >= 'A' && c <= 'F')
+        return static_cast<int>(c - 'A' + 10);
+    return -1;
+}
+
+template <class C>
+inline unsigned unit(C c) {
+    if constexpr (sizeof(C) == 1)
+        return static_cast<unsigned char>(c);
+    else
+        return static_cast<unsigned>(c);
+}
+
+template <class C>
+bool matchesLiteral(const C* p, const C* end, const char* literal, std::size_t length) {
+    if (static_cast<std::size_t>(end - p) < length)
+        return false;
+    for (std::size_t i = 0; i < length; ++i)
+        if (unit(p[i]) != static_cast<unsigned char>(literal[i]))
+            return false;
+    return true;
+}
+
+// The entity or character reference at `p` (which holds '&'): its length,
+// with the character in `out`, or 0 when there is none. References are "&#x",
+// one to three hexadecimal digits and ";", and never stand for NUL.
+template <class C>
+std::size_t matchEntity(const C* p, const C* end, wchar_t& out) {
+    if (end - p < 4)
+        return 0;
+    switch (unit(p[1])) {
+    case 'a':
+        if (matchesLiteral(p, end, "&amp;", 5)) {
+            out = L'&';
+            return 5;
+        }
+        if (matchesLiteral(p, end, "&apos;", 6)) {
+            out = L'\'';
+            return 6;
+        }
+        return 0;
+    case 'q':
+        if (matchesLiteral(p, end, "&quot;", 6)) {
+            out = L'"';
+            return 6;
+        }
+        return 0;
+    case 'l':
+        if (matchesLiteral(p, end, "&lt;", 4)) {
+            out = L'<';
+            return 4;
+        }
+        return 0;
+    case 'g':
+        if (matchesLiteral(p, end, "&gt;", 4)) {
+            out = L'>';
+            return 4;
+        }
+        return 0;
+    case '#': {
+        if (unit(p[2]) != 'x')
+            return 0;
+        const std::size_t available = static_cast<std::size_t>(end - p);
+        unsigned value = 0;
+        std::size_t i = 3;
+        for (; i < available && i < 6; ++i) {
+            const int digit = hexValue(unit(p[i]));
+            if (digit < 0)
+                break;
+            value = value * 16 + static_cast<unsigned>(digit);
+        }
+        if (i == 3 || i >= available || unit(p[i]) != ';' || value == 0)
+            return 0;
+        out = static_cast<wchar_t>(value);
+        return i + 1;
+    }
+    default:
+        return 0;
+    }
+}
+
+constexpr wchar_t kReplacement = 0xFFFD;
+
+inline void putCodePoint(wchar_t*& o, char32_t c) {
+    if constexpr (sizeof(wchar_t) == 2) {
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            *o++ = static_cast<wchar_t>(0xD800 + (c >> 10));
+            *o++ = static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
+            return;
+        }
+    }
+    *o++ = static_cast<wchar_t>(c);
+}
+
+// Decodes the UTF-8 sequence at `s` (a byte >= 0x80) into `o`; each maximal
+// ill-formed part becomes one U+FFFD, as the code-page layer decodes.
+inline const unsigned char* decodeUtf8(const unsigned char* s, const unsigned char* end, wchar_t*& o) {
+    const unsigned b = *s++;
+    int need;
+    unsigned lo = 0x80, hi = 0xBF;
+    char32_t c;
+    if (b >= 0xC2 && b <= 0xDF) {
+        need = 1;
+        c = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        need = 2;
+        c = b & 0x0F;
+        if (b == 0xE0)
+            lo = 0xA0;
+        else if (b == 0xED)
+            hi = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        need = 3;
+        c = b & 0x07;
+        if (b == 0xF0)
+            lo = 0x90;
+        else if (b == 0xF4)
+            hi = 0x8F;
+    } else {
+        *o++ = kReplacement;
+        return s;
+    }
+    for (int k = 0; k < need; ++k) {
+        if (s >= end || *s < lo || *s > hi) {
+            *o++ = kReplacement;
+            return s;
+        }
+        c = (c << 6) | (*s++ & 0x3F);
+        lo = 0x80;
+        hi = 0xBF;
+    }
+    putCodePoint(o, c);
+    return s;
+}
+
+// Replaces `out` by the wide text of UTF-8 bytes, entities decoded if asked.
+// A text never has more characters than bytes, so one allocation does.
+void assignPiece(const char* b, const char* e, zv::string& out, bool entities) {
+    out.resize(static_cast<std::size_t>(e - b));
+    wchar_t* const first = out.data();
+    wchar_t* o = first;
+    const auto* s = reinterpret_cast<const unsigned char*>(b);
+    const auto* end = reinterpret_cast<const unsigned char*>(e);
+    while (s < end) {
+        const unsigned c = *s;
+        if (c < 0x80) {
+            if (c == '&' && entities) {
+                wchar_t w;
+                if (const std::size_t n = matchEntity(s, end, w)) {
+                    *o++ = w;
+                    s += n;
+                    continue;
+                }
+            }
+            *o++ = static_cast<wchar_t>(c);
+            ++s;
+        } else {
+            s = decodeUtf8(s, end, o);
+        }
+    }
+    out.resize(static_cast<std::size_t>(o - first));
+}
+
+void assignPiece(const wchar_t* b, const wchar_t* e, zv::string& out, bool entities) {
+    const std::size_t length = static_cast<std::size_t>(e - b);
+    if (!entities || std::char_traits<wchar_t>::find(b, length, L'&') == nullptr) {
+        out.assign(b, length);
+        return;
+    }
+    out.resize(length);
+    wchar_t* const first = out.data();
+    wchar_t* o = first;
+    while (b < e) {
+        if (*b == L'&') {
+            wchar_t w;
+            if (const std::size_t n = matchEntity(b, e, w)) {
+                *o++ = w;
+                b += n;
+                continue;
+            }
+        }
+        *o++ = *b++;
+    }
+    out.resize(static_cast<std::size_t>(o - first));
+}
+
+// Keeps the first position of a repeated attribute name and its last value.
+void mergeDuplicateAttributes(xmlNode::attributeList& list) {
+    const std::size_t n = list.size();
+    if (n < 2)
+        return;
+    bool duplicate = false;
+    if (n <= 16) {
+        for (std::size_t i = 0; i < n && !duplicate; ++i)
+            for (std::size_t j = i + 1; j < n && !duplicate; ++j)
+                duplicate = list[i].first == list[j].first;
+    } else {
+        std::vector<const zv::string*> names;
+        names.reserve(n);
+        for (const xmlNode::attribute& a : list)
+            names.push_back(&a.first);
+        std::sort(names.begin(), names.end(),
+                  [](const zv::string* a, const zv::string* b) { return *a < *b; });
+        duplicate = std::adjacent_find(names.begin(), names.end(),
+                                       [](const zv::string* a, const zv::string* b) { return *a == *b; }) !=
+                    names.end();
+    }
+    if (!duplicate)
+        return;
+    std::unordered_map<std::wstring, std::size_t> firstAt;
+    xmlNode::attributeList merged;
+    for (xmlNode::attribute& a : list) {
+        const auto [it, fresh] = firstAt.emplace(a.first, merged.size());
+        if (fresh)
+            merged.push_back(std::move(a));
+        else
+            merged[it->second].second = std::move(a.second);
+    }
+    list.swap(merged);
+}
+
+// ---- parser ---------------------------------------------------------------------
+//
+// Works on UTF-8 bytes (every character that matters to the syntax is ASCII,
+// and no byte of a multi-byte sequence is) or on wide text, and converts
+// only the pieces it keeps. Open elements live on an explicit stack.
+
+template <class C>
+class xmlParser {
+public:
+    xmlParser(const C* begin, const C* end, bool keepBlanks)
+        : m_begin(begin), m_end(end), m_keepBlanks(keepBlanks) {}
+
+    /// Parses the first element into `root` (a fresh node). Null when no
+    /// element starts; the position of the "<" when an end tag comes first
+    /// (`root` stays unnamed); else the position after the element.
+    const C* parse(xmlNode& root) {
+        const C* p = skipToElement(m_begin);
+        if (p == nullptr)
+            return nullptr;
+        if (isEndTag(p))
+            return p;
+        p = element(p, root);
+        while (!m_open.empty()) {
+            const openElement top = m_open.back();
+            const C* lt = find(p, '<');
+            if (lt == nullptr)
+                invalidFormat();
+            if (isEndTag(lt)) {
+                p = checkEndTag(lt, top.nameBegin, top.nameEnd);
+                m_open.pop_back();
+                continue;
+            }
+            const C* start = skipToElement(lt);
+            if (start == nullptr)
+                invalidFormat(); // a comment or declaration runs to the end
+            if (isEndTag(start)) {
+                p = start; // what was skipped is followed by an end tag
+                continue;
+            }
+            refPtr<xmlNode> child = builder::newNode();
+            xmlNode& c = *child;
+            builder::setParent(c, top.node);
+            builder::children(*top.node).push_back(std::move(child));
+            p = element(start, c);
+        }
+        return p;
+    }
+
+private:
+    struct openElement {
+        xmlNode* node;
+        const C* nameBegin;
+        const C* nameEnd;
+    };
+
+    const C* find(const C* p, char c) const {
+        return std::char_traits<C>::find(p, static_cast<std::size_t>(m_end - p), static_cast<C>(c));
+    }
+
+    const C* search(const C* p, const char* literal, std::size_t length) const {
+        while ((p = find(p, literal[0])) != nullptr) {
+            if (matchesLiteral(p, m_end, literal, length))
+                return p;
+            ++p;
+        }
+        return nullptr;
+    }
+
+    const C* skipBlanks(const C* p) const {
+        while (p < m_end && isBlank(*p))
+            ++p;
+        return p;
+    }
+
+    // The next "<" that may start an element or an end tag, past comments,
+    // processing instructions and declarations; null when the text runs out.
+    const C* skipToElement(const C* p) const {
+        while ((p = find(p, '<')) != nullptr) {
+            const C* close;
+            if (matchesLiteral(p, m_end, "<!--", 4)) {
+                close = search(p + 4, "-->", 3);
+                if (close == nullptr)
+                    return nullptr;
+                p = close + 3;
+            } else if (matchesLiteral(p, m_end, "<?", 2)) {
+                close = search(p + 2, "?>", 2);
+                if (close == nullptr)
+                    return nullptr;
+                p = close + 2;
+            } else if (matchesLiteral(p, m_end, "<!", 2)) {
+                close = find(p + 2, '>');
+                if (close == nullptr)
+                    return nullptr;
+                p = close + 1;
+            } else {
+                return p;
+            }
+        }
+        return nullptr;
+    }
+
+    bool isEndTag(const C* lt) const {
+        const C* q = skipBlanks(lt + 1);
+        return q < m_end && *q == '/';
+    }
+
+    // Checks "<", blanks, "/", blanks, the name, blanks, ">" at `lt`; answers
+    // the position after ">".
+    const C* checkEndTag(const C* lt, const C* nameBegin, const C* nameEnd) const {
+        const C* q = skipBlanks(lt + 1);
+        if (q == m_end || *q != '/')
+            invalidFormat();
+        q = skipBlanks(q + 1);
+        const std::size_t length = static_cast<std::size_t>(nameEnd - nameBegin);
+        if (static_cast<std::size_t>(m_end - q) < length || !std::equal(nameBegin, nameEnd, q))
+            invalidFormat();
+        q = skipBlanks(q + length);
+        if (q == m_end || *q != '>')
+            invalidFormat();
+        return q + 1;
+    }
+
+    void setText(xmlNode& node, const C* b, const C* e) const {
+        if (!m_keepBlanks) {
+            while (b < e && isSpaceOrTab(*b))
+                ++b;
+            while (e > b && isSpaceOrTab(e[-1]))
+                --e;
+        }
+        assignPiece(b, e, builder::text(node), true);
+    }
+
+    // Reads the element whose start tag opens at `p` into `node`. A leaf or
+    // empty element is finished here; one with children goes on the stack.
+    // Answers where parsing goes on.
+    const C* element(const C* p, xmlNode& node) {
+        const C* q = skipBlanks(p + 1);
+        const C* nameBegin = q;
+        while (q < m_end && !isBlank(*q) && *q != '>' && *q != '/')
+            ++q;
+        const C* nameEnd = q;
+        if (q == m_end || q == nameBegin)
+            invalidFormat();
+        if (*q == '/' && (q + 1 == m_end || q[1] != '>'))
+            invalidFormat();
+        assignPiece(nameBegin, nameEnd, builder::name(node), false);
+
+        m_attributes.clear();
+        for (;;) {
+            q = skipBlanks(q);
+            if (q == m_end) {
+                storeAttributes(node);
+                return q;
+            }
+            if (*q == '>')
+                break;
+            if (*q == '/' && q + 1 < m_end && q[1] == '>') {
+                storeAttributes(node);
+                return q;
+            }
+            const C* attributeBegin = q;
+            while (q < m_end && !isBlank(*q) && *q != '=')
+                ++q;
+            const C* attributeEnd = q;
+            const C* equals = find(q, '=');
+            if (equals == nullptr)
+                invalidFormat();
+            q = skipBlanks(equals + 1);
+            if (q == m_end || (*q != '"' && *q != '\''))
+                invalidFormat();
+            const C* valueEnd = find(q + 1, static_cast<char>(*q));
+            if (valueEnd == nullptr)
+                invalidFormat();
+            m_attributes.emplace_back();
+            assignPiece(attributeBegin, attributeEnd, m_attributes.back().first, false);
+            assignPiece(q + 1, valueEnd, m_attributes.back().second, true);
+            q = valueEnd + 1;
+        }
+        storeAttributes(node);
+
+        const C* content = q + 1;
+        const C* lt = find(content, '<');
+        if (lt == nullptr)
+            invalidFormat();
+        if (lt + 1 < m_end && lt[1] == '/') {
+            setText(node, content, lt);
+            return checkEndTag(lt, nameBegin, nameEnd);
+        }
+        setText(node, skipBlanks(content), lt);
+        m_open.push_back({&node, nameBegin, nameEnd});
+        return lt;
+    }
+
+    void storeAttributes(xmlNode& node) {
+        if (m_attributes.empty())
+            return;
+        xmlNode::attributeList& list = builder::attributes(node);
+        list.reserve(m_attributes.size());
+        for (xmlNode::attribute& a : m_attributes)
+            list.push_back(std::move(a));
+        m_attributes.clear();
+        mergeDuplicateAttributes(list);
+    }
+
+    const C* m_begin;
+    const C* m_end;
+    bool m_keepBlanks;
+    std::vector<openElement> m_open;
+    xmlNode::attributeList m_attributes; // scratch, reused for every element
+};
+
+// ---- writer ---------------------------------------------------------------------
+
+// The text of one character as written: an entity for the five that need one.
+inline const char* entityFor(unsigned c) {
+    switch (c) {
+    case '&':
+        return "&amp;";
+    case '\'':
+        return "&apos;";
+    case '"':
+        return "&quot;";
+    case '<':
+        return "&lt;";
+    case '>':
+        return "&gt;";
+    default:
+        return nullptr;
+    }
+}
+
+constexpr bool needsEntity(unsigned c) {
+    return c == '&' || c == '\'' || c == '"' || c == '<' || c == '>';
+}
+
+// The ASCII characters written as they are in a text.
+constexpr struct plainAscii {
+    bool plain[128];
+    constexpr plainAscii() : plain() {
+        for (unsigned c = 0; c < 128; ++c)
+            plain[c] = !needsEntity(c);
+    }
+} kPlainAscii;
+
+// Writes `node` and its subtree through `sink`, which takes ASCII literals
+// (`ascii`), names as they are (`raw`), texts with entities (`encoded`) and
+// the indentation of a depth (`indent`).
+template <class Sink>
+void writeTree(const xmlNode& top, Sink& sink) {
+    struct level {
+        const xmlNode* node;
+        std::size_t next;
+    };
+    // Writes the start of `n`; true when it has children to write.
+    auto start = [&sink](const xmlNode& n, std::size_t depth) {
+        sink.indent(depth);
+        sink.ascii("<", 1);
+        sink.raw(n.name());
+        for (const xmlNode::attribute& a : n.attributes()) {
+            sink.ascii(" ", 1);
+            sink.raw(a.first);
+            sink.ascii("=\"", 2);
+            sink.encoded(a.second);
+            sink.ascii("\"", 1);
+        }
+        if (!n.childNodes().empty()) {
+            sink.ascii(">\n", 2);
+            return true;
+        }
+        if (n.text().empty()) {
+            sink.ascii("/>\n", 3);
+        } else {
+            sink.ascii(">", 1);
+            sink.encoded(n.text());
+            sink.ascii("</", 2);
+            sink.raw(n.name());
+            sink.ascii(">\n", 2);
+        }
+        return false;
+    };
+    std::vector<level> open;
+    if (start(top, 0))
+        open.push_back({&top, 0});
+    while (!open.empty()) {
+        const std::size_t depth = open.size();
+        level& current = open.back();
+        if (current.next < current.node->childNodes().size()) {
+            const xmlNode& child = *current.node->childNodes()[current.next++];
+            if (start(child, depth))
+                open.push_back({&child, 0});
+        } else {
+            sink.indent(depth - 1);
+            sink.ascii("</", 2);
+            sink.raw(current.node->name());
+            sink.ascii(">\n", 2);
+            open.pop_back();
+        }
+    }
+}
+
+constexpr std::size_t kIndentStep = 3;
+
+// Counts the characters of the text without entities: the size to reserve.
+class estimateSink {
+public:
+    explicit estimateSink(std::size_t indent) : m_indent(indent) {}
+    void ascii(const char*, std::size_t n) { m_count += n; }
+    void raw(const zv::string& s) { m_count += s.size(); }
+    void encoded(const zv::string& s) { m_count += s.size(); }
+    void indent(std::size_t depth) { m_count += m_indent + depth * kIndentStep; }
+    std::uint64_t count() const { return m_count; }
+
+private:
+    std::size_t m_indent;
+    std::uint64_t m_count = 0;
+};
+
+class wideSink {
+public:
+    wideSink(zv::string& out, const zv::string& indent) : m_out(out), m_indent(indent) {}
+    void ascii(const char* s, std::size_t n) { m_out.append(s, s + n); }
+    void raw(const zv::string& s) { m_out.append(s); }
+    void encoded(const zv::string& s) {
+        const wchar_t* p = s.data();
+        const wchar_t* end = p + s.size();
+        while (p < end) {
+            const wchar_t* run = p;
+            while (p < end && !needsEntity(static_cast<unsigned>(*p)))
+                ++p;
+            m_out.append(run, p);
+            if (p < end) {
+                const char* entity = entityFor(static_cast<unsigned>(*p++));
+                m_out.append(entity, entity + std::strlen(entity));
+            }
+        }
+    }
+    void indent(std::size_t depth) {
+        m_out.append(m_indent);
+        m_out.append(depth * kIndentStep, L' ');
+    }
+
+private:
+    zv::string& m_out;
+    const zv::string& m_indent;
+};
+
+// Writes bytes straight into a binary buffer, growing it by half when the
+// reserved room runs out. Long texts go in slices, so the room a slice may
+// need stays small; a slice never ends inside a surrogate pair.
+class byteSink {
+public:
+    byteSink(binaryBuffer& buffer, std::uint64_t expected)
+        : m_buffer(buffer), m_start(buffer.logicalLength()) {
+        ensureCapacity(m_start + expected + expected / 8 + 256);
+        refresh(m_start);
+    }
+    void finish() { m_buffer.setLogicalLength(used()); }
+    void rollBack() { m_buffer.setLogicalLength(m_start); }
+
+protected:
+    static constexpr std::size_t kSlice = 4096;
+
+    unsigned used() const { return static_cast<unsigned>(m_p - m_buffer.data()); }
+    void reserve(std::size_t n) {
+        if (static_cast<std::size_t>(m_end - m_p) >= n)
+            return;
+        const unsigned at = used();
+        const std::uint64_t physical = m_buffer.physicalLength();
+        ensureCapacity(std::max<std::uint64_t>(at + static_cast<std::uint64_t>(n), physical + physical / 2));
+        refresh(at);
+    }
+    static std::size_t sliceLength(const wchar_t* s, std::size_t n) {
+        std::size_t k = std::min(n, kSlice);
+        if constexpr (sizeof(wchar_t) == 2)
+            if (k < n && (s[k - 1] & 0xFC00) == 0xD800)
+                ++k;
+        return k;
+    }
+
+    char* m_p = nullptr;
+    char* m_end = nullptr;
+
+private:
+    void ensureCapacity(std::uint64_t size) {
+        if (size > 0xFFFFFFFFu)
+            throw std::bad_alloc();
+        m_buffer.reAllocate(static_cast<unsigned>(size));
+    }
+    void refresh(unsigned at) {
+        m_p = m_buffer.data() + at;
+        m_end = m_buffer.data() + m_buffer.physicalLength();
+    }
+
+    binaryBuffer& m_buffer;
+    unsigned m_start;
+};
+
+class utf8Sink : public byteSink {
+public:
+    using byteSink::byteSink;
+    void ascii(const char* s, std::size_t n) {
+        reserve(n);
+        std::memcpy(m_p, s, n);
+        m_p += n;
+    }
+    void raw(const zv::string& s) { put<false>(s.data(), s.size()); }
+    void encoded(const zv::string& s) { put<true>(s.data(), s.size()); }
+    void indent(std::size_t depth) { blanks(depth * kIndentStep); }
+    void blanks(std::size_t n) {
+        reserve(n);
+        std::memset(m_p, ' ', n);
+        m_p += n;
+    }
+
+private:
+    template <bool Entities>
+    void put(const wchar_t* s, std::size_t n) {
+        while (n > 0) {
+            const std::size_t k = sliceLength(s, n);
+            reserve(k * 6); // "&quot;" is the longest a unit becomes
+            char* o = m_p;
+            for (std::size_t i = 0; i < k; ++i) {
+                auto c = static_cast<char32_t>(s[i]);
+                if (c < 0x80 && (!Entities || kPlainAscii.plain[c])) {
+                    *o++ = static_cast<char>(c);
+                    continue;
+                }
+                if (c < 0x80) {
+                    if (Entities && needsEntity(c)) {
+                        const char* entity = entityFor(c);
+                        while (*entity)
+                            *o++ = *entity++;
+                    } else {
+                        *o++ = static_cast<char>(c);
+                    }
+                    continue;
+                }
+                if constexpr (sizeof(wchar_t) == 2) {
+                    c &= 0xFFFF;
+                    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < k && (s[i + 1] & 0xFC00) == 0xDC00) {
+                        c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(s[i + 1]) & 0x3FF);
+                        ++i;
+                    }
+                }
+                if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF)
+                    c = 0xFFFD; // not a character (a lone surrogate)
+                if (c < 0x800) {
+                    *o++ = static_cast<char>(0xC0 | (c >> 6));
+                    *o++ = static_cast<char>(0x80 | (c & 0x3F));
+                } else if (c < 0x10000) {
+                    *o++ = static_cast<char>(0xE0 | (c >> 12));
+                    *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                    *o++ = static_cast<char>(0x80 | (c & 0x3F));
+                } else {
+                    *o++ = static_cast<char>(0xF0 | (c >> 18));
+                    *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+                    *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                    *o++ = static_cast<char>(0x80 | (c & 0x3F));
+                }
+            }
+            m_p = o;
+            s += k;
+            n -= k;
+        }
+    }
+};
+
+// UTF-16LE code units as they are (pairs for characters beyond 16 bits where
+// wchar_t holds code points).
+class utf16Sink : public byteSink {
+public:
+    using byteSink::byteSink;
+    void ascii(const char* s, std::size_t n) {
+        reserve(2 * n);
+        for (std::size_t i = 0; i < n; ++i)
+            putUnit(static_cast<unsigned char>(s[i]));
+    }
+    void raw(const zv::string& s) { put<false>(s.data(), s.size()); }
+    void encoded(const zv::string& s) { put<true>(s.data(), s.size()); }
+    void indent(std::size_t depth) {
+        reserve(2 * depth * kIndentStep);
+        for (std::size_t i = 0; i < depth * kIndentStep; ++i)
+            putUnit(' ');
+    }
+    void terminate() {
+        reserve(2);
+        putUnit(0);
+    }
+
+private:
+    void putUnit(unsigned u) {
+        *m_p++ = static_cast<char>(u & 0xFF);
+        *m_p++ = static_cast<char>((u >> 8) & 0xFF);
+    }
+    template <bool Entities>
+    void put(const wchar_t* s, std::size_t n) {
+        while (n > 0) {
+            const std::size_t k = sliceLength(s, n);
+            reserve(k * 12);
+            for (std::size_t i = 0; i < k; ++i) {
+                const auto c = static_cast<std::uint32_t>(s[i]);
+                if (Entities && c < 0x80 && needsEntity(c)) {
+                    for (const char* entity = entityFor(c); *entity; ++entity)
+                        putUnit(static_cast<unsigned char>(*entity));
+                } else if (c < 0x10000) {
+                    putUnit(c);
+                } else if (c <= 0x10FFFF) {
+                    putUnit(0xD800 + ((c - 0x10000) >> 10));
+                    putUnit(0xDC00 + ((c - 0x10000) & 0x3FF));
+                } else {
+                    putUnit(0xFFFD);
+                }
+            }
+            s += k;
+            n -= k;
+        }
+    }
+};
+
+// ---- loading --------------------------------------------------------------------
+
+// The encoding name of a leading "<?...?>" declaration, lower-cased; empty
+// when there is none. Names longer than the 127 characters kept count as
+// unknown ("?").
+std::string declaredEncoding(const char* data, std::size_t size) {
+    if (size < 3 || data[0] != '<' || data[1] != '?')
+        return std::string();
+    const char* end = data + size;
+    const char* close = data + 2;
+    while (close + 1 < end && !(close[0] == '?' && close[1] == '>'))
+        ++close;
+    static const char key[] = "encoding=";
+    const std::size_t keyLength = sizeof key - 1;
+    for (const char* p = data; p + keyLength < close; ++p) {
+        std::size_t i = 0;
+        while (i < keyLength && (p[i] | 0x20) == key[i])
+            ++i;
+        if (i < keyLength)
+            continue;
+        const char quote = p[keyLength];
+        if (quote != '"' && quote != '\'')
+            return std::string();
+        std::string name;
+        for (const char* q = p + keyLength + 1; q < end && *q != quote; ++q) {
+            if (name.size() == 127)
+                return "?";
+            name.push_back(static_cast<char>((*q >= 'A' && *q <= 'Z') ? *q + 32 : *q));
+        }
+        return name;
+    }
+    return std::string();
+}
+
+// The wide text of UTF-16LE bytes, up to the first zero unit. Where wchar_t
+// holds code points, pairs are joined and lone surrogates become U+FFFD.
+std::wstring wideFromUtf16(const unsigned char* b, std::size_t units) {
+    std::wstring out(units, L'\0');
+    wchar_t* const first = out.data();
+    wchar_t* o = first;
+    for (std::size_t i = 0; i < units; ++i) {
+        const unsigned u = b[2 * i] | (static_cast<unsigned>(b[2 * i + 1]) << 8);
+        if (u == 0)
+            break;
+        if constexpr (sizeof(wchar_t) == 2) {
+            *o++ = static_cast<wchar_t>(u);
+        } else {
+            if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
+                const unsigned low = b[2 * i + 2] | (static_cast<unsigned>(b[2 * i + 3]) << 8);
+                if (low >= 0xDC00 && low <= 0xDFFF) {
+                    *o++ = static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                    ++i;
+                    continue;
+                }
+            }
+            *o++ = static_cast<wchar_t>((u >= 0xD800 && u <= 0xDFFF) ? 0xFFFD : u);
+        }
+    }
+    out.resize(static_cast<std::size_t>(o - first));
+    return out;
+}
+
+// Parses [begin, end) into `target`; its content is replaced only when an
+// element was read completely.
+template <class C>
+const C* parseInto(xmlNode& target, const C* begin, const C* end, bool keepBlanks) {
+    refPtr<xmlNode> root = builder::newNode();
+    xmlParser<C> parser(begin, end, keepBlanks);
+    const C* p = parser.parse(*root);
+    if (p != nullptr && !root->name().empty())
+        builder::adopt(target, *root);
+    return p;
+}
+
+} // namespace
+
+// ---- xmlNode --------------------------------------------------------------------
+
+xmlNode::xmlNode(const zv::string& name) : m_parent(nullptr), m_name(name) {}
+
+xmlNode::~xmlNode() {
+    releaseChildren(m_children);
+}
+
+void xmlNode::takeContentOf(xmlNode& other) {
+    m_name.swap(other.m_name);
+    m_text.swap(other.m_text);
+    m_attributes.swap(other.m_attributes);
+    nodeList old;
+    old.swap(m_children);
+    m_children.swap(other.m_children);
+    for (refPtr<xmlNode>& child : m_children)
+        child->m_parent = this;
+    releaseChildren(old);
+}
+
+refPtr<xmlNode> xmlNode::createXmlNode(const zv::string& name) {
+    return refPtr<xmlNode>(new xmlNode(name));
+}
+
+refPtr<xmlNode> xmlNode::createXmlNode(const const_refPtr<xmlNode>& node) {
+    if (!node)
+        throw unexpectedErrorException(L"%s", L"xmlNode::createXmlNode: NULL specified for pNode");
+    auto shallowCopy = [](const xmlNode& source) {
+        refPtr<xmlNode> copy(new xmlNode(source.m_name));
+        copy->m_text = source.m_text;
+        copy->m_attributes = source.m_attributes;
+        return copy;
+    };
+    refPtr<xmlNode> top = shallowCopy(*node);
+    std::vector<std::pair<const xmlNode*, xmlNode*>> work{{node.get(), top.get()}};
+    while (!work.empty()) {
+        const auto [source, target] = work.back();
+        work.pop_back();
+        target->m_children.reserve(source->m_children.size());
+        for (const refPtr<xmlNode>& child : source->m_children) {
+            refPtr<xmlNode> copy = shallowCopy(*child);
+            copy->m_parent = target;
+            work.emplace_back(child.get(), copy.get());
+            target->m_children.push_back(std::move(copy));
+        }
+    }
+    return top;
+}
+
+refPtr<xmlNode> xmlNode::createChildNode(const zv::string& name) {
+    refPtr<xmlNode> child = createXmlNode(name);
+    child->m_parent = this;
+    m_children.push_back(child);
+    return child;
+}
+
+bool xmlNode::addNode(refPtr<xmlNode>& node) {
+    if (!node || node->m_parent != nullptr)
+        return false;
+    for (const xmlNode* n = this; n != nullptr; n = n->m_parent)
+        if (n == node.get())
+            return false; // would hang the tree in a cycle
+    m_children.push_back(node);
+    node->m_parent = this;
+    return true;
+}
+
+bool xmlNode::removeNode(refPtr<xmlNode>& node) {
+    const auto it = std::find(m_children.begin(), m_children.end(), node);
+    if (!node || it == m_children.end())
+        return false;
+    refPtr<xmlNode> keep = *it;
+    m_children.erase(it);
+    keep->m_parent = nullptr;
+    return true;
+}
+
+namespace {
+
+template <class Node>
+Node* findChild(const xmlNode::nodeList& children, const zv::string& name, bool caseSensitive, bool last) {
+    auto matches = [&](const refPtr<xmlNode>& c) {
+        return caseSensitive ? c->name() == name : c->name().isEqualTo(name, false);
+    };
+    if (last) {
+        const auto it = std::find_if(children.rbegin(), children.rend(), matches);
+        return it == children.rend() ? nullptr : it->get();
+    }
+    const auto it = std::find_if(children.begin(), children.end(), matches);
+    return it == children.end() ? nullptr : it->get();
+}
+
+} // namespace
+
+bool xmlNode::hasChildNode(const zv::string& name, bool caseSensitive) const {
+    return findChild<const xmlNode>(m_children, name, caseSensitive, false) != nullptr;
+}
+
+refPtr<xmlNode> xmlNode::getFirstChildNode(const zv::string& name, bool caseSensitive) {
+    return findChild<xmlNode>(m_children, name, caseSensitive, false);
+}
+
+const_refPtr<xmlNode> xmlNode::getFirstChildNode(const zv::string& name, bool caseSensitive) const {
+    return findChild<const xmlNode>(m_children, name, caseSensitive, false);
+}
+
+refPtr<xmlNode> xmlNode::getLastChildNode(const zv::string& name, bool caseSensitive) {
+    return findChild<xmlNode>(m_children, name, caseSensitive, true);
+}
+
+const_refPtr<xmlNode> xmlNode::getLastChildNode(const zv::string& name, bool caseSensitive) const {
+    return findChild<const xmlNode>(m_children, name, caseSensitive, true);
+}
+
+bool xmlNode::hasAttribute(const zv::string& name) const {
+    return std::any_of(m_attributes.begin(), m_attributes.end(),
+                       [&](const attribute& a) { return a.first == name; });
+}
+
+bool xmlNode::getAttribute(const zv::string& name, zv::string& value) const {
+    for (const attribute& a : m_attributes)
+        if (a.first == name) {
+            value = a.second;
+            return true;
+        }
+    return false;
+}
+
+void xmlNode::setAttribute(const zv::string& name, const zv::string& value) {
+    for (attribute& a : m_attributes)
+        if (a.first == name) {
+            a.second = value;
+            return;
+        }
+    m_attributes.emplace_back(name, value);
+}
+
+void xmlNode::removeAttribute(const zv::string& name) {
+    const auto it = std::find_if(m_attributes.begin(), m_attributes.end(),
+                                 [&](const attribute& a) { return a.first == name; });
+    if (it != m_attributes.end())
+        m_attributes.erase(it);
+}
+
+void xmlNode::getText(zv::string& out, const zv::string& indent) const {
+    estimateSink estimate(indent.size());
+    writeTree(*this, estimate);
+    out.reserve(out.size() + static_cast<std::size_t>(estimate.count()));
+    wideSink sink(out, indent);
+    writeTree(*this, sink);
+}
+
+const wchar_t* xmlNode::parseText(const wchar_t* text, bool keepBlanks) {
+    if (text == nullptr)
+        throw unexpectedErrorException(L"%s", L"xmlNode::parseText: NULL specified for pText");
+    return parseInto(*this, text, text + std::wcslen(text), keepBlanks);
+}
+
+// ---- xmlDocument ----------------------------------------------------------------
+
+xmlDocument::~xmlDocument() = default;
+
+refPtr<xmlDocument> xmlDocument::createXmlDocument() {
+    return refPtr<xmlDocument>(new xmlDocument());
+}
+
+void xmlDocument::load(const char* data, unsigned int size, bool keepBlanks) {
+    if (data == nullptr)
+        return;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+    try {
+        if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+            // UTF-8 after its byte-order mark (nothing behind it: no element).
+            const char* begin = data + 3;
+            const void* nul = std::memchr(begin, 0, size - 3);
+            parseInto(*this, begin, nul ? static_cast<const char*>(nul) : data + size, keepBlanks);
+            return;
+        }
+        // UTF-16LE after its byte-order mark, or as `save` writes it: without
+        // a mark, starting with "<" as 3C 00 (no single-byte text does).
+        const bool utf16Mark = size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
+        if (utf16Mark || (size >= 2 && bytes[0] == '<' && bytes[1] == 0)) {
+            const unsigned skip = utf16Mark ? 2 : 0;
+            const std::wstring text = wideFromUtf16(bytes + skip, (size - skip) / 2);
+            parseInto(*this, text.data(), text.data() + text.size(), keepBlanks);
+            return;
+        }
+        const void* nul = std::memchr(data, 0, size);
+        const std::size_t length =
+            nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - data) : size;
+        const std::string encoding = declaredEncoding(data, length);
+        // "utf-16" cannot describe single bytes: read as UTF-8 like no name.
+        if (encoding.empty() || encoding == "utf-8" || encoding == "utf-16") {
+            parseInto(*this, data, data + length, keepBlanks);
+            return;
+        }
+        std::wstring text;
+        const bool converted = fromCodePage(std::string(data, length), ansiCodePage(), text);
+        ZV_ASSERT(converted);
+        parseInto(*this, text.data(), text.data() + text.size(), keepBlanks);
+    } catch (const std::bad_alloc&) {
+        throw outOfMemoryException();
+    }
+}
+
+void xmlDocument::load(const file& source, bool keepBlanks) {
+    if (!source.exists())
+        throw fileNotFoundException(source);
+    binaryBuffer buffer;
+    if (!buffer.readFromFile(source))
+        throw readFileException(source);
+    if (buffer.logicalLength() == 0)
+        return;
+    try {
+        load(buffer.data(), buffer.logicalLength(), keepBlanks);
+    } catch (const unexpectedErrorException&) {
+        throw invalidXmlException(source);
+    }
+}
+
+void xmlDocument::save(binaryBuffer& buffer, eEncoding encoding) const {
+    static const char head[] = "<?xml version=\"1.0\" ";
+    const char* name = encoding == eUTF8    ? "encoding=\"UTF-8\""
+                       : encoding == eUTF16 ? "encoding=\"UTF-16\""
+                                            : "";
+    estimateSink estimate(0);
+    writeTree(*this, estimate);
+    const std::uint64_t units = estimate.count() + 64;
+    try {
+        if (encoding == eUTF8) {
+            utf8Sink sink(buffer, units + 3);
+            try {
+                sink.ascii("\xEF\xBB\xBF", 3);
+                sink.ascii(head, sizeof head - 1);
+                sink.ascii(name, std::strlen(name));
+                sink.ascii("?>\n", 3);
+                writeTree(*this, sink);
+            } catch (...) {
+                sink.rollBack();
+                throw;
+            }
+            sink.finish();
+        } else {
+            utf16Sink sink(buffer, 2 * units);
+            try {
+                sink.ascii(head, sizeof head - 1);
+                sink.ascii(name, std::strlen(name));
+                sink.ascii("?>\n", 3);
+                writeTree(*this, sink);
+                sink.terminate();
+            } catch (...) {
+                sink.rollBack();
+                throw;
+            }
+            sink.finish();
+        }
+    } catch (const std::bad_alloc&) {
+        throw outOfMemoryException();
+    }
+}
+
+void xmlDocument::save(const file& target, eEncoding encoding) const {
+    if (!target.isWriteable())
+        throw writeFileException(target);
+    binaryBuffer buffer;
+    save(buffer, encoding);
+    if (!replaceFileContent(target, buffer.data(), buffer.logicalLength()))
+        throw writeFileException(target);
+}
+
+} // namespace zv

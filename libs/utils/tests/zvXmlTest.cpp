@@ -1,0 +1,423 @@
+#include "zvXml.h"
+
+#include "zvBinaryBuffer.h"
+#include "zvCodePage.h"
+#include "zvException.h"
+#include "zvFile.h"
+#include "zvFsTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using zv::refPtr;
+using zv::xmlDocument;
+using zv::xmlNode;
+
+const wchar_t* const kInvalid = L"xmlNode::parseText: invalid xml-format";
+
+refPtr<xmlDocument> loaded(const std::string& bytes, bool keepBlanks = false) {
+    refPtr<xmlDocument> doc = xmlDocument::createXmlDocument();
+    doc->load(bytes.data(), static_cast<unsigned>(bytes.size()), keepBlanks);
+    return doc;
+}
+
+std::wstring textOf(const xmlNode& n) {
+    zv::string out;
+    n.getText(out, L"");
+    return out;
+}
+
+// The details of an unexpected error thrown by `f`, or "" when none was.
+template <class F>
+std::wstring errorOf(F&& f) {
+    try {
+        f();
+    } catch (const zv::unexpectedErrorException& e) {
+        return e.text();
+    }
+    return L"";
+}
+
+std::string saved(const xmlDocument& doc, xmlDocument::eEncoding encoding) {
+    zv::binaryBuffer buffer;
+    doc.save(buffer, encoding);
+    return std::string(buffer.data(), buffer.logicalLength());
+}
+
+} // namespace
+
+TEST(xmlNode, EditingKeepsParentsAndRefusesCycles) {
+    refPtr<xmlNode> root = xmlNode::createXmlNode(L"root");
+    refPtr<xmlNode> a = root->createChildNode(L"a");
+    refPtr<xmlNode> b = xmlNode::createXmlNode(L"b");
+    EXPECT_EQ(a->parentNode(), root.get());
+    EXPECT_TRUE(root->addNode(b));
+    EXPECT_FALSE(root->addNode(b)); // already has a parent
+    refPtr<xmlNode> none;
+    EXPECT_FALSE(root->addNode(none));
+    EXPECT_FALSE(a->addNode(root)); // its own ancestor
+    EXPECT_FALSE(root->addNode(root));
+    refPtr<xmlNode> stranger = xmlNode::createXmlNode(L"a");
+    EXPECT_FALSE(root->removeNode(stranger)); // same name, other node
+    EXPECT_TRUE(root->removeNode(a));
+    EXPECT_EQ(a->parentNode(), nullptr);
+    ASSERT_EQ(root->childNodes().size(), 1u);
+    EXPECT_EQ(root->childNodes()[0], b);
+    EXPECT_TRUE(b->addNode(a)); // a removed node may go elsewhere
+    EXPECT_EQ(a->parentNode(), b.get());
+
+    // A dying parent detaches the children still held elsewhere.
+    root = nullptr;
+    EXPECT_EQ(b->parentNode(), nullptr);
+    EXPECT_EQ(a->parentNode(), b.get());
+}
+
+TEST(xmlNode, LooksUpChildrenAndAttributes) {
+    refPtr<xmlNode> n = xmlNode::createXmlNode(L"n");
+    refPtr<xmlNode> first = n->createChildNode(L"Item");
+    n->createChildNode(L"other");
+    refPtr<xmlNode> last = n->createChildNode(L"item");
+    EXPECT_EQ(n->getFirstChildNode(L"item", false), first);
+    EXPECT_EQ(n->getFirstChildNode(L"item", true), last);
+    EXPECT_EQ(n->getLastChildNode(L"ITEM", false), last);
+    EXPECT_TRUE(n->getLastChildNode(L"ITEM", true).isNull());
+    const xmlNode& constNode = *n;
+    EXPECT_EQ(constNode.getFirstChildNode(L"other", true).get(), n->childNodes()[1].get());
+    EXPECT_TRUE(constNode.hasChildNode(L"OTHER", false));
+    EXPECT_FALSE(constNode.hasChildNode(L"OTHER", true));
+
+    n->setAttribute(L"x", L"1");
+    n->setAttribute(L"y", L"2");
+    n->setAttribute(L"x", L"3"); // keeps its place
+    ASSERT_EQ(n->attributes().size(), 2u);
+    EXPECT_EQ(n->attributes()[0], xmlNode::attribute(L"x", L"3"));
+    zv::string value = L"untouched";
+    EXPECT_FALSE(n->getAttribute(L"X", value));
+    EXPECT_EQ(value, L"untouched");
+    EXPECT_TRUE(n->getAttribute(L"y", value));
+    EXPECT_EQ(value, L"2");
+    n->removeAttribute(L"x");
+    n->removeAttribute(L"missing");
+    EXPECT_FALSE(n->hasAttribute(L"x"));
+    EXPECT_TRUE(n->hasAttribute(L"y"));
+}
+
+TEST(xmlNode, DeepCopyIsDetachedAndComplete) {
+    refPtr<xmlDocument> doc = loaded("<r a='1'><b t='2'>x</b><c><d/></c></r>");
+    refPtr<xmlNode> copy = xmlNode::createXmlNode(zv::const_refPtr<xmlNode>(doc->childNodes()[1]));
+    EXPECT_EQ(copy->parentNode(), nullptr);
+    EXPECT_EQ(textOf(*copy), L"<c>\n   <d/>\n</c>\n");
+    EXPECT_EQ(copy->childNodes()[0]->parentNode(), copy.get());
+    refPtr<xmlNode> whole = xmlNode::createXmlNode(zv::const_refPtr<xmlNode>(doc));
+    EXPECT_EQ(textOf(*whole), textOf(*doc));
+    EXPECT_EQ(errorOf([] { xmlNode::createXmlNode(zv::const_refPtr<xmlNode>()); }),
+              L"Unexpected error occurred (xmlNode::createXmlNode: NULL specified for pNode)");
+}
+
+// Each input, read without keeping blanks, and the document written back
+// (or the error it raises).
+TEST(xmlDocument, ParsesTheForgivingSyntax) {
+    const struct {
+        const char* input;
+        const wchar_t* written; // null: the invalid-format error
+    } cases[] = {
+        {"<a x='1' y=\"2\"/>", L"<a x=\"1\" y=\"2\"/>\n"},
+        {"<?xml version=\"1.0\"?>\n<!DOCTYPE a>\n<!-- c --><a/>trailing <b/>", L"<a/>\n"},
+        {"<a><!-- c --><b/></a>", L"<a>\n   <b/>\n</a>\n"},
+        {"<a><!-- c --></a>", L"<a/>\n"},
+        {"<a>text<b/>more</a>", L"<a>\n   <b/>\n</a>\n"},
+        {"<a>  x  </a>", L"<a>x</a>\n"},
+        {"<a>\n x \n</a>", L"<a>\n x \n</a>\n"},
+        {"< a ></ a >", L"<a/>\n"},
+        {"<a>x< /a>", L"<a>x</a>\n"},
+        {"<a x = '1' z=\"it's\"><b></b></a>", L"<a x=\"1\" z=\"it&apos;s\">\n   <b/>\n</a>\n"},
+        {"<a x='1' x='2' y='3'/>", L"<a x=\"2\" y=\"3\"/>\n"},
+        {"<a x='1'", L"<a x=\"1\"/>\n"}, // the text ends the start tag
+        {"<r><a><b>1</b></a><c/></r>", L"<r>\n   <a>\n      <b>1</b>\n   </a>\n   <c/>\n</r>\n"},
+        {"<a></b>", nullptr},
+        {"<ab>x</abc>", nullptr},
+        {"<a x='1/>", nullptr},
+        {"<a x/>", nullptr},
+        {"<a x=1/>", nullptr},
+        {"<a/b>", nullptr},
+        {"<abc", nullptr},
+        {"<", nullptr},
+        {"<>", nullptr},
+        {"<a>", nullptr},
+        {"<a><b/>", nullptr},
+        {"<a><b/><!-- unterminated", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input);
+        refPtr<xmlDocument> doc = xmlDocument::createXmlDocument();
+        const std::wstring error =
+            errorOf([&] { doc->load(c.input, static_cast<unsigned>(std::strlen(c.input)), false); });
+        if (c.written == nullptr) {
+            EXPECT_EQ(error, std::wstring(L"Unexpected error occurred (") + kInvalid + L")");
+            EXPECT_TRUE(doc->name().empty()); // nothing of it kept
+        } else {
+            EXPECT_EQ(error, L"");
+            EXPECT_EQ(textOf(*doc), c.written);
+        }
+    }
+}
+
+TEST(xmlDocument, KeepsBlanksOnRequestAndTrimsOnlySpacesAndTabs) {
+    EXPECT_EQ(loaded("<a>  x  </a>", true)->text(), L"  x  ");
+    EXPECT_EQ(loaded("<a>\t x \t</a>", false)->text(), L"x");
+    EXPECT_EQ(loaded("<a>\nx\n</a>", false)->text(), L"\nx\n");
+    // The text of a parent starts after leading blanks and ends at the first child.
+    EXPECT_EQ(loaded("<a>\n  head  <b/></a>", false)->text(), L"head");
+    EXPECT_EQ(loaded("<a>\n  head  <b/></a>", true)->text(), L"head  ");
+}
+
+TEST(xmlDocument, LeavesTheDocumentAloneWithoutAnElement) {
+    for (const char* input :
+         {"", "no markup", "<!-- only a comment -->", "<?xml never closed", "</a>", "<!-- x"}) {
+        refPtr<xmlDocument> doc = loaded("<kept/>");
+        doc->load(input, static_cast<unsigned>(std::strlen(input)), false);
+        EXPECT_EQ(doc->name(), L"kept") << input;
+    }
+    refPtr<xmlDocument> doc = loaded("<kept/>");
+    doc->load(nullptr, 10, false);
+    doc->load("\xEF\xBB\xBF", 3, false); // a byte-order mark and nothing behind it
+    EXPECT_EQ(doc->name(), L"kept");
+    // A failed load keeps the previous content; a good one replaces all of it.
+    EXPECT_NE(errorOf([&] { doc->load("<a><b>", 6, false); }), L"");
+    EXPECT_EQ(textOf(*doc), L"<kept/>\n");
+    refPtr<xmlNode> old = doc->createChildNode(L"old");
+    doc->load("<new a='1'/>", 12, false);
+    EXPECT_EQ(textOf(*doc), L"<new a=\"1\"/>\n");
+    EXPECT_EQ(old->parentNode(), nullptr);
+}
+
+// Decoding is one pass, the exact inverse of the writer.
+TEST(xmlDocument, DecodesEntitiesOnceAndExactly) {
+    const struct {
+        const char* stored;
+        const wchar_t* text;
+    } cases[] = {
+        {"a&lt;b&gt;c&amp;d&apos;e&quot;f", L"a<b>c&d'e\"f"},
+        {"&amp;lt;", L"&lt;"},
+        {"&amp;amp;amp;", L"&amp;amp;"},
+        {"&#x41;&#x4;&#x041;&#xe9;", L"A\x4"
+                                     L"A\xe9"},
+        {"&#x26;lt;", L"&lt;"},
+        {"&#x4142;&#x;&#x0;&#X41;&#x41", L"&#x4142;&#x;&#x0;&#X41;&#x41"},
+        {"&unknown; & &amp", L"&unknown; & &amp"},
+    };
+    for (const auto& c : cases) {
+        const std::string input = std::string("<n v=\"") + c.stored + "\">" + c.stored + "</n>";
+        refPtr<xmlDocument> doc = loaded(input);
+        EXPECT_EQ(doc->text(), c.text) << c.stored;
+        zv::string value;
+        EXPECT_TRUE(doc->getAttribute(L"v", value));
+        EXPECT_EQ(value, c.text) << c.stored;
+        // Whatever was read survives a write and a read.
+        refPtr<xmlDocument> again = loaded(saved(*doc, xmlDocument::eUTF8));
+        EXPECT_EQ(again->text(), c.text) << c.stored;
+    }
+    refPtr<xmlNode> n = xmlNode::createXmlNode(L"n");
+    n->setText(L"a<b");
+    EXPECT_EQ(textOf(*n), L"<n>a&lt;b</n>\n");
+}
+
+TEST(xmlDocument, ChoosesTheEncodingByMarkOrDeclaration) {
+    const std::string utf8 = "<a t=\"\xC3\xA9\xF0\x9F\x98\x80\">\xE2\x82\xAC</a>";
+    const std::wstring euro = L"\x20AC";
+    EXPECT_EQ(loaded("\xEF\xBB\xBF" + utf8)->text(), euro);
+    EXPECT_EQ(loaded(utf8)->text(), euro);
+    EXPECT_EQ(loaded("<?xml version='1.0' ENCODING=\"Utf-8\"?>" + utf8)->text(), euro);
+    // Any other name: the ANSI code page (1252 on Linux unless configured).
+    if (zv::ansiCodePage() == 1252) {
+        EXPECT_EQ(loaded("<?xml encoding=\"ISO-8859-1\"?><a>\xE9\x80</a>")->text(), L"\xE9\x20AC");
+        EXPECT_EQ(loaded("<?xml encoding='windows-1252'?><a>\xE9</a>")->text(), L"\xE9");
+        EXPECT_EQ(loaded("<?xml encoding=\"" + std::string(300, 'x') + "\"?><a>\xE9</a>")->text(), L"\xE9");
+    }
+    // An invalid UTF-8 byte becomes U+FFFD.
+    EXPECT_EQ(loaded("<a>\xE9</a>")->text(), L"\xFFFD");
+
+    std::string utf16 = "\xFF\xFE";
+    for (const char16_t u : std::u16string(u"<a t='x'>\u00e9\U0001F600</a>"))
+        utf16 += {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
+    refPtr<xmlDocument> doc = loaded(utf16 + "!"); // an odd last byte is ignored
+    std::wstring expected = L"\xE9";
+    if constexpr (sizeof(wchar_t) == 2)
+        expected += L"\xD83D\xDE00";
+    else
+        expected += static_cast<wchar_t>(0x1F600);
+    EXPECT_EQ(doc->text(), expected);
+
+    // The text ends at its first NUL.
+    EXPECT_NE(errorOf([] { loaded(std::string("<a>x\0</a>", 9)); }), L"");
+}
+
+TEST(xmlDocument, SavesWithMarkOrTerminator) {
+    refPtr<xmlDocument> doc = loaded("<a x='1' y=\"2\"/>");
+    EXPECT_EQ(saved(*doc, xmlDocument::eUTF8),
+              "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<a x=\"1\" y=\"2\"/>\n");
+    const std::string utf16 = saved(*doc, xmlDocument::eUTF16);
+    const std::string head = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<a";
+    ASSERT_GT(utf16.size(), 2 * head.size());
+    for (std::size_t i = 0; i < head.size(); ++i) {
+        EXPECT_EQ(utf16[2 * i], head[i]);
+        EXPECT_EQ(utf16[2 * i + 1], '\0');
+    }
+    EXPECT_EQ(utf16.substr(utf16.size() - 6), std::string("/\0>\0\n\0\0\0", 8).substr(2));
+    const std::string other = saved(*doc, static_cast<xmlDocument::eEncoding>(7));
+    EXPECT_EQ(other.substr(0, 40),
+              std::string("<\0?\0x\0m\0l\0 \0v\0e\0r\0s\0i\0o\0n\0=\0\"\0001\0.\0000\0\"\0 \0", 40));
+    EXPECT_EQ(other.substr(40, 4), std::string("?\0>\0", 4));
+
+    // Saving appends to what the buffer holds.
+    zv::binaryBuffer buffer;
+    buffer.write("head", 4);
+    doc->save(buffer, xmlDocument::eUTF8);
+    EXPECT_EQ(std::string(buffer.data(), 7), "head\xEF\xBB\xBF");
+}
+
+TEST(xmlDocument, LoadsAndSavesFiles) {
+    zvtest::tempFolder tmp;
+    const zv::file missing(tmp.dir(), L"missing.xml");
+    refPtr<xmlDocument> doc = loaded("<kept/>");
+    EXPECT_THROW(doc->load(missing, false), zv::fileNotFoundException);
+    doc->load(tmp.write(L"empty.xml", ""), false);
+    EXPECT_EQ(doc->name(), L"kept");
+    try {
+        doc->load(tmp.write(L"bad.xml", "<a><b></a>"), false);
+        ADD_FAILURE() << "no exception";
+    } catch (const zv::invalidXmlException& e) {
+        EXPECT_EQ(std::wstring(e.message().stringId().id()), L"Msg_EInvalidXml");
+        EXPECT_NE(e.text().find(L"bad.xml is not a valid XML-file!"), std::wstring::npos);
+    }
+    EXPECT_EQ(doc->name(), L"kept");
+
+    const zv::file target(tmp.dir(), L"out.xml");
+    doc->createChildNode(L"child")->setText(L"\x20AC");
+    doc->save(target, xmlDocument::eUTF8);
+    refPtr<xmlDocument> back = xmlDocument::createXmlDocument();
+    back->load(target, false);
+    EXPECT_EQ(textOf(*back), textOf(*doc));
+
+    // A file that cannot be written raises the write error and stays as it was.
+    const std::string before = zvtest::readAll(tmp.host() / "out.xml");
+    ASSERT_TRUE(target.allowWrite(false));
+    EXPECT_THROW(doc->save(target, xmlDocument::eUTF16), zv::writeFileException);
+    EXPECT_EQ(zvtest::readAll(tmp.host() / "out.xml"), before);
+    ASSERT_TRUE(target.allowWrite(true));
+    EXPECT_THROW(doc->save(zv::file(tmp.dir(), L"no\\such\\folder.xml"), xmlDocument::eUTF8),
+                 zv::writeFileException);
+}
+
+TEST(xmlDocument, SurvivesHostileInput) {
+    // Deep nesting: parsed, copied, written and freed without recursion.
+    const std::size_t depth = 200000;
+    std::string deep;
+    for (std::size_t i = 0; i < depth; ++i)
+        deep += "<a>";
+    EXPECT_NE(errorOf([&] { loaded(deep); }), L"");
+    for (std::size_t i = 0; i < depth; ++i)
+        deep += "</a>";
+    refPtr<xmlDocument> doc = loaded(deep);
+    std::size_t levels = 0;
+    for (const xmlNode* n = doc.get(); !n->childNodes().empty(); n = n->childNodes()[0].get())
+        ++levels;
+    EXPECT_EQ(levels, depth - 1);
+    refPtr<xmlNode> copy = xmlNode::createXmlNode(zv::const_refPtr<xmlNode>(doc));
+    copy = nullptr;
+    doc = nullptr;
+
+    // A long chain of references is decoded once, in linear time.
+    std::string chain = "<a>";
+    for (int i = 0; i < 200000; ++i)
+        chain += "&amp;";
+    chain += "lt;</a>";
+    EXPECT_EQ(loaded(chain)->text(), std::wstring(200000 - 1, L'&') + L"&lt;");
+
+    // Every prefix of a small document either loads or fails cleanly.
+    const std::string whole = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- c -->"
+                              "<r a='1' b=\"&lt;\"><x>t&amp;</x><y/>\n<z k='v'>\xC3\xA9</z></r>";
+    for (std::size_t n = 0; n <= whole.size(); ++n) {
+        refPtr<xmlDocument> d = loaded("<kept/>");
+        const std::wstring error = errorOf([&] { d->load(whole.data(), static_cast<unsigned>(n), false); });
+        if (!error.empty()) {
+            EXPECT_EQ(d->name(), L"kept") << n;
+        }
+        if (n == whole.size()) {
+            EXPECT_EQ(error, L"");
+        }
+    }
+}
+
+// Generated trees survive a save and a load in both encodings.
+TEST(xmlDocument, RoundTripsGeneratedDocuments) {
+    std::mt19937 rng(17);
+    const std::vector<std::wstring> pieces = {L"a",  L"Tool", L"x_1",    L"&",      L"<",  L">",
+                                              L"\"", L"'",    L"&lt;",   L"&amp;",  L" ",  L"\t",
+                                              L"\n", L"\xE9", L"\x20AC", L"&#x41;", L"]]>"};
+    auto text = [&](std::size_t maxPieces) {
+        std::wstring t;
+        for (std::size_t i = rng() % (maxPieces + 1); i > 0; --i)
+            t += pieces[rng() % pieces.size()];
+        return t;
+    };
+    const std::wstring names[] = {L"a", L"Tool_table", L"Tool", L"Property", L"\xE9l\x20AC", L"n.b-c"};
+    for (int round = 0; round < 30; ++round) {
+        refPtr<xmlDocument> doc = xmlDocument::createXmlDocument();
+        doc->setName(L"zvDatabase");
+        std::vector<refPtr<xmlNode>> nodes{refPtr<xmlNode>(doc)};
+        for (int i = 0; i < 60; ++i) {
+            refPtr<xmlNode> parent = nodes[rng() % nodes.size()];
+            refPtr<xmlNode> n = parent->createChildNode(names[rng() % 6]);
+            for (std::size_t k = rng() % 3; k > 0; --k)
+                n->setAttribute(names[rng() % 6] + std::to_wstring(k), text(4));
+            nodes.push_back(n);
+        }
+        for (refPtr<xmlNode>& n : nodes)
+            if (n->childNodes().empty())
+                n->setText(text(6));
+        for (const auto encoding : {xmlDocument::eUTF8, xmlDocument::eUTF16}) {
+            refPtr<xmlDocument> back = loaded(saved(*doc, encoding), true);
+            EXPECT_EQ(textOf(*back), textOf(*doc)) << round;
+        }
+    }
+}
+
+TEST(xmlNode, ParsesWideTextAndWritesWithIndent) {
+    refPtr<xmlNode> n = xmlNode::createXmlNode(L"old");
+    const wchar_t* text = L"<!-- c --> <a><b x='&#x41;'/></a> rest";
+    const wchar_t* end = n->parseText(text, false);
+    ASSERT_NE(end, nullptr);
+    EXPECT_EQ(std::wstring(end), L" rest");
+    zv::string out = L">>";
+    n->getText(out, L"\t");
+    EXPECT_EQ(out, L">>\t<a>\n\t   <b x=\"A\"/>\n\t</a>\n");
+    const wchar_t* closing = L"  </x><y/>";
+    EXPECT_EQ(n->parseText(closing, false), closing + 2); // an end tag first: the node stays
+    EXPECT_EQ(n->parseText(L"no element", false), nullptr);
+    EXPECT_EQ(n->name(), L"a");
+    EXPECT_EQ(errorOf([&] { n->parseText(nullptr, false); }),
+              L"Unexpected error occurred (xmlNode::parseText: NULL specified for pText)");
+}
+
+TEST(xmlDocument, FailedSaveLeavesNoTemporaryFile) {
+    zvtest::tempFolder tmp;
+    const zv::file target = tmp.write(L"kept.xml", "old");
+    ASSERT_TRUE(target.allowWrite(false));
+    EXPECT_THROW(loaded("<a/>")->save(target, xmlDocument::eUTF8), zv::writeFileException);
+    ASSERT_TRUE(target.allowWrite(true));
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(tmp.host())) {
+        static_cast<void>(entry);
+        ++files;
+    }
+    EXPECT_EQ(files, 1u);
+    EXPECT_EQ(zvtest::readAll(tmp.host() / "kept.xml"), "old");
+}
