@@ -12,6 +12,7 @@
 
 #include "zvOsFileSystem.h"
 #include "zvOsProcess.h"
+#include "zvOsReplace.h"
 
 namespace zv::os {
 

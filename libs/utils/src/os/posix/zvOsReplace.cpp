@@ -1,0 +1,176 @@
+// Replacing a file in one step on POSIX systems: a hidden temporary file in
+// the target's folder, fsync, the target's mode, owner and DOS attributes,
+// rename(2) over the target and an fsync of the folder, so the new name is
+// on the disk as well.
+#include "../zvOs.h"
+#include "zvOsPosixPath.h"
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace zv::os {
+
+struct replaceHandle {
+    int fd = -1;
+    std::string target; // the file that is replaced (a link's destination)
+    std::string temp;
+    bool existed = false;
+    struct stat targetStatus {};
+};
+
+namespace {
+
+constexpr unsigned kMaxTempAttempts = 100;
+std::atomic<unsigned> g_tempCounter{0};
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A link is replaced at its destination, so the link itself stays a link.
+bool resolveTarget(const std::string& path, std::string& resolved) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+        resolved = path;
+        return true;
+    }
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (real == nullptr)
+        return false; // a dangling link names no file to replace
+    resolved = real;
+    std::free(real);
+    return true;
+}
+
+void closeAndRemove(replaceHandle* handle) {
+    if (handle->fd >= 0)
+        ::close(handle->fd);
+    handle->fd = -1;
+    ::unlink(handle->temp.c_str());
+}
+
+// The owner and "user.DOSATTRIB" are copied as far as the system allows: a
+// file system without extended attributes or a caller who may not give the
+// file away still gets its content replaced.
+void copyOwnerAndAttributes(const replaceHandle& handle) {
+    if (::fchown(handle.fd, handle.targetStatus.st_uid, handle.targetStatus.st_gid) != 0) {
+        // not the owner: the file keeps ours, as any editor's copy would
+    }
+    char value[64];
+    const ssize_t n = ::getxattr(handle.target.c_str(), "user.DOSATTRIB", value, sizeof value);
+    if (n > 0)
+        ::fsetxattr(handle.fd, "user.DOSATTRIB", value, static_cast<std::size_t>(n), 0);
+}
+
+void syncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+} // namespace
+
+replaceHandle* beginReplace(const wchar_t* target) {
+    std::string mapped;
+    if (target == nullptr || *target == L'\0' || !posix::mapToHost(target, mapped))
+        return nullptr;
+    auto* handle = new replaceHandle;
+    if (!resolveTarget(mapped, handle->target)) {
+        delete handle;
+        return nullptr;
+    }
+    if (::stat(handle->target.c_str(), &handle->targetStatus) == 0) {
+        // A folder cannot be replaced by a file; a read-only file is write-protected.
+        if (!S_ISREG(handle->targetStatus.st_mode) || (handle->targetStatus.st_mode & S_IWUSR) == 0) {
+            delete handle;
+            return nullptr;
+        }
+        handle->existed = true;
+    } else if (errno != ENOENT) {
+        delete handle;
+        return nullptr;
+    }
+    const std::string folder = folderOf(handle->target);
+    const std::size_t slash = handle->target.find_last_of('/');
+    const std::string base = slash == std::string::npos ? handle->target : handle->target.substr(slash + 1);
+    for (unsigned attempt = 0; attempt < kMaxTempAttempts; ++attempt) {
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        char suffix[64];
+        std::snprintf(suffix, sizeof suffix, ".~%x%x%lx.tmp", static_cast<unsigned>(::getpid()),
+                      g_tempCounter.fetch_add(1), static_cast<unsigned long>(now.tv_nsec));
+        // Hidden, and short enough for the folder's name limit.
+        std::string name =
+            "." + base.substr(0, NAME_MAX - 1 - std::char_traits<char>::length(suffix)) + suffix;
+        handle->temp = (folder == "/" ? "" : folder) + "/" + name;
+        handle->fd = ::open(handle->temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (handle->fd >= 0)
+            return handle;
+        if (errno != EEXIST)
+            break;
+    }
+    delete handle;
+    return nullptr;
+}
+
+bool writeReplace(replaceHandle* handle, const void* data, std::size_t size) {
+    if (handle == nullptr || handle->fd < 0)
+        return false;
+    const auto* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t put = ::write(handle->fd, p, size);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        p += put;
+        size -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+bool commitReplace(replaceHandle* handle) {
+    if (handle == nullptr)
+        return false;
+    bool ok = handle->fd >= 0;
+    if (ok && handle->existed) {
+        copyOwnerAndAttributes(*handle);
+        ok = ::fchmod(handle->fd, handle->targetStatus.st_mode & 07777) == 0;
+    }
+    ok = ok && ::fsync(handle->fd) == 0;
+    if (handle->fd >= 0) {
+        ok = ::close(handle->fd) == 0 && ok;
+        handle->fd = -1;
+    }
+    ok = ok && ::rename(handle->temp.c_str(), handle->target.c_str()) == 0;
+    if (!ok)
+        closeAndRemove(handle);
+    else
+        syncFolder(folderOf(handle->target)); // the content is in place; this only hastens the new name
+
+    delete handle;
+    return ok;
+}
+
+void abortReplace(replaceHandle* handle) {
+    if (handle == nullptr)
+        return;
+    closeAndRemove(handle);
+    delete handle;
+}
+
+} // namespace zv::os
