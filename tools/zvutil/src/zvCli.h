@@ -88,4 +88,6 @@ int cmdPs(context& ctx);
 /// significant digits, independent of the locale).
 std::string formatNumber(double value);
 
+int cmdCfg(context& ctx);
+
 } // namespace zvcli
