@@ -44,8 +44,9 @@ public:
 /// An ordered list of (key, value) pairs in insertion order.
 class ZV_API configSet : public iConfigSet {
 public:
-    /// What `keyIdx` answers for an absent key.
-    static constexpr unsigned int npos = 0xFFFFFFFF;
+    /// What `keyIdx` answers for an absent key. (An enumerator, not a static
+    /// member: the constant must not need an import from the library.)
+    enum : unsigned int { npos = 0xFFFFFFFFu };
 
     configSet();
     configSet(const configSet& other);
@@ -116,7 +117,8 @@ private:
 /// An ordered list of sections.
 class ZV_API configStructure {
 public:
-    static constexpr unsigned int npos = 0xFFFFFFFF;
+    /// What `sectionIdx` answers for an absent section.
+    enum : unsigned int { npos = 0xFFFFFFFFu };
 
     configStructure();
     configStructure(const configStructure& other);

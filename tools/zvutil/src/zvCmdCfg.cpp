@@ -5,6 +5,7 @@
 
 #include "zvAtomicFile.h"
 #include "zvBinaryBuffer.h"
+#include "zvCodePage.h"
 #include "zvConfigSet.h"
 #include "zvException.h"
 #include "zvFsEntryName.h"
@@ -193,6 +194,27 @@ const char* unstorable(const zv::string& section, const zv::string& key, const z
     return nullptr;
 }
 
+// INI files are written in the ANSI code page: a text it cannot hold would
+// come back as '?'.
+bool fitsAnsi(const zv::configStructure& structure) {
+    const auto fits = [](const zv::string& text) {
+        std::string bytes;
+        std::wstring back;
+        return zv::toCodePage(text, zv::ansiCodePage(), bytes) &&
+               zv::fromCodePage(bytes, zv::ansiCodePage(), back) && back == text;
+    };
+    zv::string key, value;
+    for (unsigned s = 0; s < structure.sectionCount(); ++s) {
+        const zv::configSection& section = structure.section(s);
+        if (!fits(section.name()))
+            return false;
+        for (unsigned i = 0; section.getKeyAndValue(i, key, value); ++i)
+            if (!fits(key) || !fits(value))
+                return false;
+    }
+    return true;
+}
+
 int cfgSet(context& ctx, const cfgArgs& a) {
     if (a.positional.size() != 4 || a.scrambled || a.kindGiven) {
         ctx.err << kCfgUsage;
@@ -212,6 +234,11 @@ int cfgSet(context& ctx, const cfgArgs& a) {
     if (f.exists() && !load(f, ini, structure))
         return cannotRead(ctx, a.positional[0]);
     structure.section(section, false, true).setValue(key, value, false, 3);
+    if (!fitsAnsi(structure)) {
+        ctx.err << "zvutil cfg set: '" << a.positional[0]
+                << "' would hold characters the ANSI code page cannot store; it is left as it was\n";
+        return exitFailure;
+    }
     zv::configStructureFileWriter(structure).write(f, true); // throws what it cannot write
     return exitOk;
 }

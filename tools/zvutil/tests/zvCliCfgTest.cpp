@@ -85,6 +85,12 @@ TEST(cliCfg, GetsAndSetsKeys) {
     }
     EXPECT_EQ(run({"cfg", "set", f.string(), "S", "k"}).rc, 2);
     EXPECT_EQ(readAll(f), before);
+
+    // A UTF-8 file whose text the ANSI code page cannot hold is not rewritten.
+    const std::string utf8 = "\xEF\xBB\xBF[S]\r\nname=\xE4\xB8\xAD\r\n";
+    const fs::path wide = tmp.write("wide.ini", utf8);
+    EXPECT_EQ(run({"cfg", "set", wide.string(), "S", "k", "v"}).rc, 1);
+    EXPECT_EQ(readAll(wide), utf8);
 }
 
 TEST(cliCfg, ScramblesAndShowsScrambledFiles) {
