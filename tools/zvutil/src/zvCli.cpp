@@ -260,6 +260,27 @@ const std::vector<command> kCommands = {
      "or 'FILE: invalid: REASON' and exits 1.\n"
      "The files are read in UTF-8, UTF-16LE or the declared code page.\n",
      &cmdXml},
+    {"cfg", "show, query, change and scramble key-value files",
+     "usage: zvutil cfg show FILE [--dialect ini|cfg|pcf] [--scrambled]\n"
+     "       zvutil cfg get FILE SECTION KEY [--dialect ini|cfg|pcf] [--scrambled]\n"
+     "       zvutil cfg set FILE SECTION KEY VALUE\n"
+     "       zvutil cfg scramble|unscramble IN OUT\n"
+     "show prints the sections and keys of FILE as INI text: keys outside any\n"
+     "section first, then '[name]' and 'key = value' lines. Dialects: ini\n"
+     "('[name]' and 'key = value'), cfg ('**name' ... '**END name', 'key value')\n"
+     "and pcf ('\"key\" = \"value\"' outside sections); the default follows the\n"
+     "extension (.cfg, .pcf, else ini). ';' starts a comment in every dialect.\n"
+     "Sections and keys are matched ignoring case; of equal keys the last wins.\n"
+     "--scrambled reads a file scrambled with the library's version key. Files\n"
+     "are UTF-8 or UTF-16 after a byte-order mark, else in the ANSI code page.\n"
+     "get prints the value of KEY in SECTION ('' for keys outside sections) and\n"
+     "exits 1 when there is none. set changes or adds the key and rewrites FILE\n"
+     "as INI in the ANSI code page (created when missing), keeping the other\n"
+     "sections and keys in their order; comments are not kept. Texts that an\n"
+     "INI line cannot hold (line breaks, tabs, ';', '=' in keys) are refused.\n"
+     "scramble writes IN scrambled with the version key to OUT, unscramble the\n"
+     "other way round.\n",
+     &cmdCfg},
 };
 
 const command* findCommand(const std::string& name) {

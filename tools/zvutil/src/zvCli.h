@@ -90,5 +90,6 @@ int cmdSelfTest(context& ctx);
 std::string formatNumber(double value);
 
 int cmdXml(context& ctx);
+int cmdCfg(context& ctx);
 
 } // namespace zvcli

@@ -3,6 +3,7 @@
 #include "zvBase64.h"
 #include "zvBinaryBuffer.h"
 #include "zvCodePage.h"
+#include "zvConfigSet.h"
 #include "zvCrc32.h"
 #include "zvDate.h"
 #include "zvDirectory.h"
@@ -12,6 +13,7 @@
 #include "zvFile.h"
 #include "zvGenericSet.h"
 #include "zvGuid.h"
+#include "zvKeyValueFile.h"
 #include "zvLocFile.h"
 #include "zvLocMessage.h"
 #include "zvLocString.h"
@@ -472,6 +474,30 @@ int cmdDemo(context& ctx) {
         } catch (const zv::exception& e) {
             out << "invalid document        : " << zv::string::getMBCS(e.text()) << "\n";
         }
+    }
+
+    section(out, "Key-value files and configuration sets");
+    {
+        const zv::directory dir = zv::fsEntryName::fromHostPath(folder.path().wstring(), true);
+        const zv::file ini(dir, L"machine.ini");
+        zv::configStructure settings;
+        settings.section(L"Machine", false, true).setValue(L"Speed", 1200.5, false, 3);
+        settings.section(L"Machine", false, true).setValue(L"Tool", zv::string(L"drill"), false, 3);
+        zv::configStructureFileWriter(settings).write(ini, true);
+        zv::keyValueFileReader reader(ini, L"=", L";", L"");
+        zv::configStructure back;
+        zv::string speed;
+        const bool read = zv::loadConfigStructure(reader, back, false) &&
+                          back.section(L"MACHINE", false, true).getValue(L"speed", speed, false);
+        out << "write and read INI      : " << (read ? "Speed = " + zv::string::getMBCS(speed) : "failed")
+            << "\n";
+        const zv::file scrambled(dir, L"machine.bin");
+        zv::binaryBuffer bytes;
+        bytes.readFromFile(ini);
+        zv::binaryBuffer unscrambled;
+        const bool same = zv::encryptWithVersionKey(bytes, scrambled) &&
+                          zv::decryptWithVersionKey(scrambled, unscrambled) && unscrambled == bytes;
+        out << "scramble, unscramble    : " << (same ? "round trip ok" : "failed") << "\n";
     }
 
     out << "\ndemo finished\n";

@@ -305,5 +305,28 @@ printf '<a><b></a>' >"$work/bad.xml"
 check "xml check invalid" 1 "*" xml check "$work/bad.xml"
 check "xml usage" 2 "" xml get "$work/db.xml"
 
+# Key-value files: LF-only files as edited on Linux, changes rewritten as INI, scrambling.
+printf 'top=1\n[Machine]\nSpeed = 1200 ; rpm\nTool=drill\n' >"$work/app.ini"
+check "cfg show" 0 "top    = 1
+[Machine]
+Speed  = 1200
+Tool   = drill" cfg show "$work/app.ini"
+check "cfg get" 0 "1200" cfg get "$work/app.ini" machine SPEED
+check "cfg get missing" 1 "" cfg get "$work/app.ini" Machine Feed
+check "cfg set" 0 "" cfg set "$work/app.ini" Machine Speed 1500
+check "cfg get after set" 0 "1500" cfg get "$work/app.ini" Machine Speed
+if [ "$(cat "$work/app.ini")" = "$(printf 'top    = 1\r\n[Machine]\r\nSpeed  = 1500\r\nTool   = drill\r')" ]; then
+    passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL cfg set rewrote the file as:"; cat -A "$work/app.ini"; fi
+check "cfg set refuses a comment marker" 2 "" cfg set "$work/app.ini" Machine Speed "1;2"
+printf '**SEC\nkey  value one\n**END SEC\n' >"$work/m.cfg"
+check "cfg show cfg dialect" 0 "[SEC]
+key  = value one" cfg show "$work/m.cfg"
+check "cfg scramble" 0 "" cfg scramble "$work/app.ini" "$work/app.bin"
+check "cfg show scrambled" 0 "1500" cfg get "$work/app.bin" Machine Speed --scrambled
+check "cfg unscramble" 0 "" cfg unscramble "$work/app.bin" "$work/app2.ini"
+if cmp -s "$work/app.ini" "$work/app2.ini" && ! cmp -s "$work/app.ini" "$work/app.bin"; then
+    passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL cfg scramble round trip"; fi
+check "cfg usage" 2 "" cfg get "$work/app.ini" Machine
+
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
