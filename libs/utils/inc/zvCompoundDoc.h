@@ -46,7 +46,9 @@ class ZV_API compoundDocWriter {
 public:
     /// Remembers the file; nothing is opened.
     explicit compoundDocWriter(const zv::file& target);
-    /// Closes the document; a failure is logged, never thrown.
+    /// Closes the document; a failure is logged, never thrown. While an
+    /// exception leaves the writer's scope, a document that is not yet in
+    /// the target's place is dropped instead, and the old target stays.
     ~compoundDocWriter();
     compoundDocWriter(const compoundDocWriter&) = delete;
     compoundDocWriter& operator=(const compoundDocWriter&) = delete;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <map>
 #include <memory>
 #include <new>
@@ -65,14 +66,14 @@ std::string directoryBytes(const directoryMap& dir, std::uint64_t at) {
 }
 
 struct fileCloser {
-    void operator()(os::fileHandle* h) const { os::closeFile(h); }
+    void operator()(os::sharedReadHandle* h) const { os::closeSharedRead(h); }
 };
 
 // Sequential reads inside [pos, limit) of a file through a fixed window, so
 // that a directory of any size is read without trusting its length fields.
 class boundedReader {
 public:
-    boundedReader(os::fileHandle* handle, std::uint64_t from, std::uint64_t limit)
+    boundedReader(os::sharedReadHandle* handle, std::uint64_t from, std::uint64_t limit)
         : m_handle(handle), m_next(from), m_limit(limit), m_window(kDirectoryWindow) {}
 
     bool read(void* dest, std::size_t size) {
@@ -102,7 +103,7 @@ private:
         if (m_next >= m_limit)
             return false;
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(m_window.size(), m_limit - m_next));
-        if (!os::readFileAt(m_handle, m_next, m_window.data(), want))
+        if (!os::readSharedAt(m_handle, m_next, m_window.data(), want))
             return false;
         m_next += want;
         m_used = 0;
@@ -110,7 +111,7 @@ private:
         return true;
     }
 
-    os::fileHandle* m_handle;
+    os::sharedReadHandle* m_handle;
     std::uint64_t m_next;
     std::uint64_t m_limit;
     std::vector<unsigned char> m_window;
@@ -120,10 +121,10 @@ private:
 
 // The directory start a trailer names, when it leaves room for a directory
 // between itself and the trailer; false otherwise.
-bool readTrailer(os::fileHandle* handle, std::uint64_t fileSize, std::uint64_t& directoryStart) {
+bool readTrailer(os::sharedReadHandle* handle, std::uint64_t fileSize, std::uint64_t& directoryStart) {
     unsigned char trailer[kTrailerSize];
     if (fileSize < kTrailerSize + kEmptyDirectorySize ||
-        !os::readFileAt(handle, fileSize - kTrailerSize, trailer, sizeof trailer) ||
+        !os::readSharedAt(handle, fileSize - kTrailerSize, trailer, sizeof trailer) ||
         std::memcmp(trailer, kMagic, kMagicSize) != 0)
         return false;
     directoryStart = getU64(trailer + kMagicSize);
@@ -132,7 +133,7 @@ bool readTrailer(os::fileHandle* handle, std::uint64_t fileSize, std::uint64_t& 
 
 // Reads the directory that starts at `directoryStart` and ends before the
 // trailer; false for anything the writer cannot have written.
-bool loadDirectory(os::fileHandle* handle, std::uint64_t directoryStart, std::uint64_t fileSize,
+bool loadDirectory(os::sharedReadHandle* handle, std::uint64_t directoryStart, std::uint64_t fileSize,
                    directoryMap& dir) {
     boundedReader in(handle, directoryStart, fileSize - kTrailerSize);
     char magic[kMagicSize];
@@ -181,6 +182,7 @@ struct compoundDocWriter::impl {
     bool placed = false;          // the document is in the target's place
     std::uint64_t position = 0;   // where the next block goes; the directory's start
     directoryMap directory;
+    int uncaught = std::uncaught_exceptions(); // exceptions in flight when the writer was made
 };
 
 compoundDocWriter::compoundDocWriter(const zv::file& target) : m_impl(new impl) {
@@ -188,6 +190,12 @@ compoundDocWriter::compoundDocWriter(const zv::file& target) : m_impl(new impl) 
 }
 
 compoundDocWriter::~compoundDocWriter() {
+    // Unwinding from a failure: a document not yet in the target's place is
+    // dropped rather than put over the old one half-written.
+    if (m_impl->handle != nullptr && !m_impl->placed && std::uncaught_exceptions() > m_impl->uncaught) {
+        os::endUpdate(m_impl->handle);
+        m_impl->handle = nullptr;
+    }
     try {
         close();
     } catch (const zv::exception& e) {
@@ -293,7 +301,7 @@ void compoundDocWriter::close() {
 
 struct compoundDocReader::impl {
     zv::file file;
-    os::fileHandle* handle = nullptr;
+    os::sharedReadHandle* handle = nullptr;
     directoryMap directory;
 };
 
@@ -315,14 +323,14 @@ void compoundDocReader::open() {
         throw unexpectedErrorException(L"compoundDocReader::open: file already open");
     m_impl->directory.clear();
     const zv::file& source = m_impl->file;
-    std::unique_ptr<os::fileHandle, fileCloser> handle(source.empty() ? nullptr : os::openForRead(source.c_str()));
+    std::unique_ptr<os::sharedReadHandle, fileCloser> handle(source.empty() ? nullptr : os::openSharedRead(source.c_str()));
     if (!handle)
         throw readFileException(source);
     std::uint64_t size = 0, directoryStart = 0;
     directoryMap dir;
     bool valid = false;
     try {
-        valid = os::fileSizeOf(handle.get(), size) && readTrailer(handle.get(), size, directoryStart) &&
+        valid = os::sharedReadSize(handle.get(), size) && readTrailer(handle.get(), size, directoryStart) &&
                 loadDirectory(handle.get(), directoryStart, size, dir);
     } catch (const std::bad_alloc&) {
         valid = false; // more names than memory: not a directory this library wrote
@@ -338,9 +346,9 @@ bool compoundDocReader::isValid() const {
         return true;
     if (m_impl->file.empty())
         return false;
-    std::unique_ptr<os::fileHandle, fileCloser> handle(os::openForRead(m_impl->file.c_str()));
+    std::unique_ptr<os::sharedReadHandle, fileCloser> handle(os::openSharedRead(m_impl->file.c_str()));
     std::uint64_t size = 0, directoryStart = 0;
-    return handle && os::fileSizeOf(handle.get(), size) && readTrailer(handle.get(), size, directoryStart);
+    return handle && os::sharedReadSize(handle.get(), size) && readTrailer(handle.get(), size, directoryStart);
 }
 
 bool compoundDocReader::has(const char* name) const {
@@ -372,7 +380,7 @@ bool compoundDocReader::read(const char* name, binaryBuffer& buffer) {
     } catch (const std::bad_alloc&) {
         return false;
     }
-    if (blockSize != 0 && !os::readFileAt(m_impl->handle, it->second.first, buffer.data(), blockSize)) {
+    if (blockSize != 0 && !os::readSharedAt(m_impl->handle, it->second.first, buffer.data(), blockSize)) {
         buffer.clear();
         return false;
     }
@@ -390,7 +398,7 @@ std::vector<compoundDocBlock> compoundDocReader::blocks() const {
 
 void compoundDocReader::close() {
     if (m_impl->handle != nullptr)
-        os::closeFile(m_impl->handle);
+        os::closeSharedRead(m_impl->handle);
     m_impl->handle = nullptr;
 }
 

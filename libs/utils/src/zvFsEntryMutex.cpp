@@ -136,7 +136,8 @@ void fsEntryMutex::setFsEntry(const file& entry) {
 void fsEntryMutex::setFsEntry(const directory& entry) {
     mutexGuard hold(m_impl->guard);
     release();
-    if (!entry.exists())
+    os::entryInfo info;
+    if (entry.empty() || !os::entryStatus(entry.c_str(), info) || !info.isDirectory)
         throw unexpectedErrorException(L"mutex on a not-existing directory is not possible!");
     zv::string full = entry;
     if (full.empty() || full.back() != L'\\')

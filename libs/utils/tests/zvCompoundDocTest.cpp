@@ -160,6 +160,17 @@ TEST(compoundDoc, AppendsAfterFlushAndReplacesTheOldDocumentOnlyThen) {
               document("1111" "22" "333", entry("one", 0, 4) + entry("three", 6, 9) + entry("two", 4, 6), 9));
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp.host()), fs::directory_iterator()), 1);
 
+    // An exception leaving the writer's scope keeps the old document.
+    try {
+        zv::compoundDocWriter failing(f);
+        failing.write("x", "x", 1);
+        failing.write("x", "again", 5);
+    } catch (const zv::unexpectedErrorException&) {
+    }
+    EXPECT_EQ(zvtest::readAll(host),
+              document("1111" "22" "333", entry("one", 0, 4) + entry("three", 6, 9) + entry("two", 4, 6), 9));
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp.host()), fs::directory_iterator()), 1);
+
     // Writing after close starts a new document.
     w.write("fresh", "f", 1);
     w.close();

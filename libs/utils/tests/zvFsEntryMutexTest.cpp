@@ -172,8 +172,10 @@ TEST(fsEntryMutex, TakesOverOnlyLockFilesOfEndedProcessesOnThisComputer) {
         zv::fsEntryMutex m(f);
         EXPECT_EQ(m.lock(150), c.takenOver) << c.what;
         if (c.takenOver) {
+#if !defined(_WIN32) // Windows lets nobody read a held lock file
             // The new lock file names this process.
             EXPECT_EQ(zvtest::readAll(lockHost), ownPid + "\n" + here + "\n");
+#endif
             m.release();
             EXPECT_FALSE(fs::exists(lockHost));
         } else {

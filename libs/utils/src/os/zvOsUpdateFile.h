@@ -32,4 +32,15 @@ bool placeUpdate(updateHandle* handle);
 /// error while closing.
 bool endUpdate(updateHandle* handle);
 
+/// A reader of such a file: it shares the file with a writer that goes on
+/// writing it (and with its replacement). Null when it cannot be opened or
+/// is a folder.
+struct sharedReadHandle;
+sharedReadHandle* openSharedRead(const wchar_t* name);
+/// Reads exactly `size` bytes at `offset`; false on an error or a short read.
+bool readSharedAt(sharedReadHandle* handle, std::uint64_t offset, void* buffer, std::size_t size);
+/// The file's present size.
+bool sharedReadSize(sharedReadHandle* handle, std::uint64_t& size);
+void closeSharedRead(sharedReadHandle* handle);
+
 } // namespace zv::os

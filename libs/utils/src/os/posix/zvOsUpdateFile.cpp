@@ -166,4 +166,55 @@ bool endUpdate(updateHandle* handle) {
     return ok;
 }
 
+struct sharedReadHandle {
+    int fd = -1;
+};
+
+sharedReadHandle* openSharedRead(const wchar_t* name) {
+    std::string path;
+    if (name == nullptr || !posix::mapToHost(name, path))
+        return nullptr;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0)
+        return nullptr;
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    return new sharedReadHandle{fd};
+}
+
+bool readSharedAt(sharedReadHandle* handle, std::uint64_t offset, void* buffer, std::size_t size) {
+    auto* p = static_cast<char*>(buffer);
+    while (size > 0) {
+        if (offset > static_cast<std::uint64_t>(LLONG_MAX) - size)
+            return false;
+        const ssize_t got = ::pread(handle->fd, p, size, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        p += got;
+        size -= static_cast<std::size_t>(got);
+        offset += static_cast<std::uint64_t>(got);
+    }
+    return true;
+}
+
+bool sharedReadSize(sharedReadHandle* handle, std::uint64_t& size) {
+    struct stat st {};
+    if (::fstat(handle->fd, &st) != 0)
+        return false;
+    size = static_cast<std::uint64_t>(st.st_size);
+    return true;
+}
+
+void closeSharedRead(sharedReadHandle* handle) {
+    if (handle == nullptr)
+        return;
+    ::close(handle->fd);
+    delete handle;
+}
+
 } // namespace zv::os

@@ -124,4 +124,48 @@ bool endUpdate(updateHandle* handle) {
     return ok;
 }
 
+struct sharedReadHandle {
+    HANDLE h = INVALID_HANDLE_VALUE;
+};
+
+sharedReadHandle* openSharedRead(const wchar_t* name) {
+    if (name == nullptr || *name == L'\0')
+        return nullptr;
+    HANDLE h = ::CreateFileW(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return h == INVALID_HANDLE_VALUE ? nullptr : new sharedReadHandle{h};
+}
+
+bool readSharedAt(sharedReadHandle* handle, std::uint64_t offset, void* buffer, std::size_t size) {
+    auto* p = static_cast<char*>(buffer);
+    while (size > 0) {
+        const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD got = 0;
+        if (!::ReadFile(handle->h, p, chunk, &got, &at) || got == 0)
+            return false;
+        p += got;
+        size -= got;
+        offset += got;
+    }
+    return true;
+}
+
+bool sharedReadSize(sharedReadHandle* handle, std::uint64_t& size) {
+    LARGE_INTEGER value{};
+    if (!::GetFileSizeEx(handle->h, &value))
+        return false;
+    size = static_cast<std::uint64_t>(value.QuadPart);
+    return true;
+}
+
+void closeSharedRead(sharedReadHandle* handle) {
+    if (handle == nullptr)
+        return;
+    ::CloseHandle(handle->h);
+    delete handle;
+}
+
 } // namespace zv::os
