@@ -200,17 +200,18 @@ TEST(fsEntryMutex, ReportsALockFileThatCannotBeCreated) {
 #endif
     fs::remove(tmp.host() / "job.dat$$lock$$");
 
-#if !defined(_WIN32)
-    // A folder that takes no new file.
-    const zv::directory locked = tmp.mkdir(L"locked");
-    zv::fsEntryMutex inside(locked);
-    fs::permissions(tmp.host() / "locked", fs::perms::owner_write, fs::perm_options::remove);
-    const bool writable = std::ofstream(tmp.host() / "locked" / "probe").good(); // as root
-    const std::wstring denied = unexpectedText([&] { inside.lock(200); });
-    fs::permissions(tmp.host() / "locked", fs::perms::owner_write, fs::perm_options::add);
-    if (!writable) {
-        EXPECT_EQ(denied, L"Unexpected error occurred (Error creating lockfile " +
-                              std::wstring(inside.lockFileName()) + L" (13)!)");
-    }
+    // The lock file's folder went away after the entry was set.
+    const zv::file inner = tmp.write(L"sub/a.dat");
+    zv::fsEntryMutex gone(inner);
+    fs::remove_all(tmp.host() / "sub");
+    const std::wstring prefix = L"Unexpected error occurred (Error creating lockfile " +
+                                std::wstring(gone.lockFileName()) + L" (";
+    const std::wstring text2 = unexpectedText([&] { gone.lock(200); });
+    EXPECT_EQ(text2.substr(0, prefix.size()), prefix) << text2;
+#if defined(_WIN32)
+    EXPECT_EQ(text2.substr(prefix.size()), L"3)!)"); // ERROR_PATH_NOT_FOUND
+#else
+    EXPECT_EQ(text2.substr(prefix.size()), L"2)!)"); // ENOENT
 #endif
+    EXPECT_FALSE(gone.isLocked());
 }
