@@ -3,6 +3,7 @@
 #include "zvBase64.h"
 #include "zvBinaryBuffer.h"
 #include "zvCodePage.h"
+#include "zvCompoundDoc.h"
 #include "zvCrc32.h"
 #include "zvDate.h"
 #include "zvDirectory.h"
@@ -10,6 +11,7 @@
 #include "zvException.h"
 #include "zvExpression.h"
 #include "zvFile.h"
+#include "zvFsEntryMutex.h"
 #include "zvGenericSet.h"
 #include "zvGuid.h"
 #include "zvLocFile.h"
@@ -446,6 +448,30 @@ int cmdDemo(context& ctx) {
         secret.base64Decode();
         secret.xxor("key");
         out << "and back                : " << std::string(secret.data(), secret.logicalLength()) << "\n";
+    }
+
+    section(out, "Compound documents and lock files");
+    {
+        const zv::directory dir = zv::fsEntryName::fromHostPath(folder.path().wstring(), true);
+        const zv::file doc(dir, L"job.zvc");
+        zv::fsEntryMutex guard(dir);
+        out << "lock the folder         : " << (guard.lock(1000) ? "held" : "busy") << "\n";
+        {
+            zv::compoundDocWriter writer(doc);
+            writer.write("header", "v1", 2);
+            writer.write("points", "0,0;1,1;2,4", 11);
+        }
+        zv::compoundDocReader reader(doc);
+        reader.open();
+        for (const zv::compoundDocBlock& b : reader.blocks())
+            out << "block " << b.name << std::string(b.name.size() < 18 ? 18 - b.name.size() : 0, ' ') << ": "
+                << b.end - b.start << " bytes at " << b.start << "\n";
+        zv::binaryBuffer points;
+        reader.read("points", points);
+        out << "read points             : " << std::string(points.data(), points.logicalLength()) << "\n";
+        reader.close();
+        guard.release();
+        out << "release the folder      : " << (guard.isLocked() ? "still held" : "free") << "\n";
     }
 
     out << "\ndemo finished\n";
