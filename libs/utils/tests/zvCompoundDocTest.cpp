@@ -224,6 +224,13 @@ TEST(compoundDoc, KeepsAWriteProtectedDocument) {
     EXPECT_FALSE(w.isOpen());
     EXPECT_EQ(zvtest::readAll(tmp.host() / "ro.zvc"), "protected");
     f.allowWrite(true);
+
+    tmp.mkdir(L"folder.zvc");
+    zv::compoundDocWriter onFolder(zv::file(tmp.dir(), L"folder.zvc"));
+    EXPECT_TRUE(throwsType<zv::writeFileException>([&] { onFolder.create(); }));
+    zv::compoundDocWriter noFolder(zv::file(tmp.dir(), L"missing\\x.zvc"));
+    EXPECT_TRUE(throwsType<zv::writeFileException>([&] { noFolder.write("a", "x", 1); }));
+    EXPECT_FALSE(noFolder.isOpen());
 }
 
 TEST(compoundDoc, RejectsHostileFields) {
@@ -333,4 +340,22 @@ TEST(compoundDoc, SurvivesEveryTruncationAndRandomDamage) {
         }
     }
     EXPECT_GT(accepted, 0); // some damage hits only names or offsets that still fit
+}
+
+TEST(compoundDoc, ReadsBlocksBeyondFourGiB) {
+    zvtest::tempFolder tmp;
+    const std::uint64_t at = 5ull << 30; // a sparse file: nothing is stored before the block
+    {
+        std::ofstream out(tmp.host() / "big.zvc", std::ios::binary);
+        out.seekp(static_cast<std::streamoff>(at));
+        out << "abc" << kMagic << entry("far", at, at + 3) << entry("near", 0, 4) << u64(0) << kMagic << u64(at + 3);
+        ASSERT_TRUE(out.good());
+    }
+    zv::compoundDocReader r(zv::file(tmp.dir(), L"big.zvc"));
+    r.open();
+    zv::binaryBuffer b;
+    ASSERT_TRUE(r.read("far", b));
+    EXPECT_EQ(content(b), "abc");
+    ASSERT_TRUE(r.read("near", b));
+    EXPECT_EQ(content(b), std::string(4, '\0'));
 }
