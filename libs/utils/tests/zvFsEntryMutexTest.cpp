@@ -9,12 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -214,4 +216,33 @@ TEST(fsEntryMutex, ReportsALockFileThatCannotBeCreated) {
     EXPECT_EQ(text2.substr(prefix.size()), L"2)!)"); // ENOENT
 #endif
     EXPECT_FALSE(gone.isLocked());
+}
+
+TEST(fsEntryMutex, StressManyHoldersNeverOverlap) {
+    zvtest::tempFolder tmp;
+    const zv::file f = tmp.write(L"counter.dat");
+    std::atomic<int> inside{0};
+    std::atomic<int> overlaps{0};
+    std::atomic<int> total{0}; // read and written apart, so only the lock keeps updates from getting lost
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            zv::fsEntryMutex m(f);
+            for (int i = 0; i < 5; ++i) {
+                if (!m.lock(20000))
+                    continue;
+                if (inside.fetch_add(1) != 0)
+                    ++overlaps;
+                const int seen = total.load();
+                zv::sleep(2);
+                total.store(seen + 1);
+                inside.fetch_sub(1);
+                m.release();
+            }
+        });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(overlaps.load(), 0);
+    EXPECT_EQ(total.load(), 20);
+    EXPECT_FALSE(fs::exists(tmp.host() / "counter.dat$$lock$$"));
 }
