@@ -102,7 +102,8 @@ private:
     bool refill() {
         if (m_next >= m_limit)
             return false;
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(m_window.size(), m_limit - m_next));
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(m_window.size(), m_limit - m_next));
         if (!os::readSharedAt(m_handle, m_next, m_window.data(), want))
             return false;
         m_next += want;
@@ -155,7 +156,8 @@ bool loadDirectory(os::sharedReadHandle* handle, std::uint64_t directoryStart, s
         if (start > end || end > directoryStart)
             return false;
         // A name written twice keeps its first entry.
-        if (dir.emplace(std::string(name, static_cast<std::size_t>(nameLength)), blockRange(start, end)).second &&
+        if (dir.emplace(std::string(name, static_cast<std::size_t>(nameLength)), blockRange(start, end))
+                .second &&
             start != end)
             ranges.emplace_back(start, end);
     }
@@ -179,8 +181,8 @@ zv::string displayName(const char* name) {
 struct compoundDocWriter::impl {
     zv::file file;
     os::updateHandle* handle = nullptr;
-    bool placed = false;          // the document is in the target's place
-    std::uint64_t position = 0;   // where the next block goes; the directory's start
+    bool placed = false;        // the document is in the target's place
+    std::uint64_t position = 0; // where the next block goes; the directory's start
     directoryMap directory;
     int uncaught = std::uncaught_exceptions(); // exceptions in flight when the writer was made
 };
@@ -238,8 +240,9 @@ void compoundDocWriter::write(const char* name, const void* data, unsigned int s
     if (nameLength == 0)
         throw unexpectedErrorException(L"compoundDocWriter::write: datablock name is empty");
     if (nameLength > kMaxNameLength)
-        throw unexpectedErrorException(L"compoundDocWriter::write: datablock name %s is longer than 128 bytes",
-                                       displayName(name).c_str());
+        throw unexpectedErrorException(
+            L"compoundDocWriter::write: datablock name %s is longer than 128 bytes",
+            displayName(name).c_str());
     if (data == nullptr && size != 0)
         throw unexpectedErrorException(L"compoundDocWriter::write: no data for datablock %s",
                                        displayName(name).c_str());
@@ -323,7 +326,8 @@ void compoundDocReader::open() {
         throw unexpectedErrorException(L"compoundDocReader::open: file already open");
     m_impl->directory.clear();
     const zv::file& source = m_impl->file;
-    std::unique_ptr<os::sharedReadHandle, fileCloser> handle(source.empty() ? nullptr : os::openSharedRead(source.c_str()));
+    std::unique_ptr<os::sharedReadHandle, fileCloser> handle(
+        source.empty() ? nullptr : os::openSharedRead(source.c_str()));
     if (!handle)
         throw readFileException(source);
     std::uint64_t size = 0, directoryStart = 0;
@@ -348,7 +352,8 @@ bool compoundDocReader::isValid() const {
         return false;
     std::unique_ptr<os::sharedReadHandle, fileCloser> handle(os::openSharedRead(m_impl->file.c_str()));
     std::uint64_t size = 0, directoryStart = 0;
-    return handle && os::sharedReadSize(handle.get(), size) && readTrailer(handle.get(), size, directoryStart);
+    return handle && os::sharedReadSize(handle.get(), size) &&
+           readTrailer(handle.get(), size, directoryStart);
 }
 
 bool compoundDocReader::has(const char* name) const {

@@ -50,7 +50,9 @@ std::string ownerRecord() {
 
 bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+               const auto lower = [](char c) {
+                   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+               };
                return lower(x) == lower(y);
            });
 }
@@ -79,16 +81,17 @@ bool holderHasEnded(const std::string& record, void*) {
 }
 
 long long millisecondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+        .count();
 }
 
 } // namespace
 
 struct fsEntryMutex::impl {
-    zv::mutex guard;                       // the object's own operations
-    zv::string lockPath;                   // full name of the lock file
-    os::lockFileHandle* handle = nullptr;  // set while held
-    unsigned long ownerThread = 0;         // the thread that took it
+    zv::mutex guard;                      // the object's own operations
+    zv::string lockPath;                  // full name of the lock file
+    os::lockFileHandle* handle = nullptr; // set while held
+    unsigned long ownerThread = 0;        // the thread that took it
 };
 
 fsEntryMutex::fsEntryMutex() : m_impl(new impl) {}
@@ -129,8 +132,8 @@ void fsEntryMutex::setFsEntry(const file& entry) {
         throw unexpectedErrorException(L"mutex on a not-existing file is not possible!");
     const zv::string& full = entry;
     const std::size_t slash = full.find_last_of(L'\\');
-    m_impl->lockPath = zv::string(full.substr(0, slash + 1)) + cutName(zv::string(full.substr(slash + 1))) +
-                       kLockSuffix;
+    m_impl->lockPath =
+        zv::string(full.substr(0, slash + 1)) + cutName(zv::string(full.substr(slash + 1))) + kLockSuffix;
 }
 
 void fsEntryMutex::setFsEntry(const directory& entry) {
@@ -168,11 +171,13 @@ bool fsEntryMutex::lock() {
 bool fsEntryMutex::lock(unsigned int timeoutMs) {
     const bool timed = timeoutMs != os::waitForever;
     const auto start = std::chrono::steady_clock::now();
-    const auto remaining = [&]() -> long long { return static_cast<long long>(timeoutMs) - millisecondsSince(start); };
+    const auto remaining = [&]() -> long long {
+        return static_cast<long long>(timeoutMs) - millisecondsSince(start);
+    };
     const std::string record = ownerRecord();
     for (;;) {
-        const bool locked =
-            timed ? m_impl->guard.lock(static_cast<unsigned int>(std::max(0LL, remaining()))) : m_impl->guard.lock();
+        const bool locked = timed ? m_impl->guard.lock(static_cast<unsigned int>(std::max(0LL, remaining())))
+                                  : m_impl->guard.lock();
         if (!locked)
             return false;
         bool retryAtOnce = false;
@@ -193,8 +198,8 @@ bool fsEntryMutex::lock(unsigned int timeoutMs) {
                     m_impl->guard.release();
                     return true;
                 case os::lockAttempt::failed:
-                    throw unexpectedErrorException(L"Error creating lockfile %s (%d)!", m_impl->lockPath.c_str(),
-                                                   static_cast<int>(error));
+                    throw unexpectedErrorException(L"Error creating lockfile %s (%d)!",
+                                                   m_impl->lockPath.c_str(), static_cast<int>(error));
                 case os::lockAttempt::exists:
                     retryAtOnce = os::removeStaleLockFile(m_impl->lockPath.c_str(), &holderHasEnded, nullptr);
                     break;

@@ -3,8 +3,8 @@
 // diagnostic output (standard error, and the debugger output on Windows).
 #pragma once
 
-#include "zvException.h"
 #include "os/zvOs.h"
+#include "zvException.h"
 
 namespace zv::detail {
 

@@ -45,7 +45,8 @@ std::string content(const zv::binaryBuffer& b) {
     return b.logicalLength() ? std::string(b.data(), b.logicalLength()) : std::string();
 }
 
-template <class E> bool throwsType(const std::function<void()>& f) {
+template <class E>
+bool throwsType(const std::function<void()>& f) {
     try {
         f();
     } catch (const E&) {
@@ -92,7 +93,8 @@ TEST(compoundDoc, WritesTheDocumentedBytes) {
     zv::compoundDocWriter closedOnly(zv::file(tmp.dir(), L"none.zvc"));
     closedOnly.close();
     EXPECT_FALSE(fs::exists(tmp.host() / "none.zvc"));
-    EXPECT_EQ(std::distance(fs::directory_iterator(tmp.host()), fs::directory_iterator()), 2); // no temporaries
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp.host()), fs::directory_iterator()),
+              2); // no temporaries
 }
 
 TEST(compoundDoc, OrdersNamesByUnsignedBytesAndReadsBlocksBack) {
@@ -157,7 +159,10 @@ TEST(compoundDoc, AppendsAfterFlushAndReplacesTheOldDocumentOnlyThen) {
     w.write("three", "333", 3);
     w.close();
     EXPECT_EQ(zvtest::readAll(host),
-              document("1111" "22" "333", entry("one", 0, 4) + entry("three", 6, 9) + entry("two", 4, 6), 9));
+              document("1111"
+                       "22"
+                       "333",
+                       entry("one", 0, 4) + entry("three", 6, 9) + entry("two", 4, 6), 9));
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp.host()), fs::directory_iterator()), 1);
 
     // An exception leaving the writer's scope keeps the old document.
@@ -168,7 +173,10 @@ TEST(compoundDoc, AppendsAfterFlushAndReplacesTheOldDocumentOnlyThen) {
     } catch (const zv::unexpectedErrorException&) {
     }
     EXPECT_EQ(zvtest::readAll(host),
-              document("1111" "22" "333", entry("one", 0, 4) + entry("three", 6, 9) + entry("two", 4, 6), 9));
+              document("1111"
+                       "22"
+                       "333",
+                       entry("one", 0, 4) + entry("three", 6, 9) + entry("two", 4, 6), 9));
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp.host()), fs::directory_iterator()), 1);
 
     // Writing after close starts a new document.
@@ -184,7 +192,8 @@ TEST(compoundDoc, RefusesBadCallsWithTheirTexts) {
     const std::string tooLong(129, 'x');
     EXPECT_NE(unexpectedText([&] { w.write(tooLong.c_str(), "x", 1); }).find(L"longer than 128 bytes"),
               std::wstring::npos);
-    EXPECT_NE(unexpectedText([&] { w.write("", "x", 1); }).find(L"datablock name is empty"), std::wstring::npos);
+    EXPECT_NE(unexpectedText([&] { w.write("", "x", 1); }).find(L"datablock name is empty"),
+              std::wstring::npos);
     EXPECT_NE(unexpectedText([&] { w.write(nullptr, "x", 1); }).find(L"datablock name is empty"),
               std::wstring::npos);
     EXPECT_NE(unexpectedText([&] { w.write("n", nullptr, 1); }).find(L"no data"), std::wstring::npos);
@@ -192,7 +201,9 @@ TEST(compoundDoc, RefusesBadCallsWithTheirTexts) {
     EXPECT_NE(unexpectedText([&] { w.flush(); }).find(L"compoundDocWriter::flush: file not opened"),
               std::wstring::npos);
     w.write("a", "x", 1);
-    EXPECT_NE(unexpectedText([&] { w.write("a", "y", 1); }).find(L"compoundDocWriter::write: datablock a already existing"),
+    EXPECT_NE(unexpectedText([&] {
+                  w.write("a", "y", 1);
+              }).find(L"compoundDocWriter::write: datablock a already existing"),
               std::wstring::npos);
     EXPECT_NE(unexpectedText([&] { w.create(); }).find(L"compoundDocWriter::create: file already open"),
               std::wstring::npos);
@@ -275,7 +286,8 @@ TEST(compoundDoc, AcceptsWhatTheFormatAllows) {
         std::size_t blocks;
     } cases[] = {
         {"duplicate name keeps the first", document(data, entry("a", 0, 2) + entry("a", 2, 4), 10), 1},
-        {"empty blocks anywhere", document(data, entry("a", 3, 3) + entry("b", 0, 10) + entry("c", 10, 10), 10), 3},
+        {"empty blocks anywhere",
+         document(data, entry("a", 3, 3) + entry("b", 0, 10) + entry("c", 10, 10), 10), 3},
         {"binary name", document(data, entry(std::string("\0\xFF", 2), 0, 1), 10), 1},
     };
     for (const tolerated& c : cases) {
@@ -348,7 +360,8 @@ TEST(compoundDoc, ReadsBlocksBeyondFourGiB) {
     {
         std::ofstream out(tmp.host() / "big.zvc", std::ios::binary);
         out.seekp(static_cast<std::streamoff>(at));
-        out << "abc" << kMagic << entry("far", at, at + 3) << entry("near", 0, 4) << u64(0) << kMagic << u64(at + 3);
+        out << "abc" << kMagic << entry("far", at, at + 3) << entry("near", 0, 4) << u64(0) << kMagic
+            << u64(at + 3);
         ASSERT_TRUE(out.good());
     }
     zv::compoundDocReader r(zv::file(tmp.dir(), L"big.zvc"));

@@ -162,7 +162,8 @@ TEST(fsEntryMutex, TakesOverOnlyLockFilesOfEndedProcessesOnThisComputer) {
         bool takenOver;
     } cases[] = {
         {"ended process here", "4000000000\n" + here + "\n", true},
-        {"ended process, other case of the name", "4000000000\n" + std::string(here.size(), 'x') + "\n", false},
+        {"ended process, other case of the name", "4000000000\n" + std::string(here.size(), 'x') + "\n",
+         false},
         {"running process here", ownPid + "\n" + here + "\n", false},
         {"other computer", "4000000000\nsome-other-computer-name\n", false},
         {"no record", "", false},
@@ -196,7 +197,8 @@ TEST(fsEntryMutex, ReportsALockFileThatCannotBeCreated) {
     const std::wstring text = unexpectedText([&] { m.lock(200); });
 #if defined(_WIN32)
     // Windows reports a folder in the way as an existing entry: the lock is held.
-    EXPECT_TRUE(text == L"(nothing thrown)" || text.find(L"Error creating lockfile") != std::wstring::npos) << text;
+    EXPECT_TRUE(text == L"(nothing thrown)" || text.find(L"Error creating lockfile") != std::wstring::npos)
+        << text;
 #else
     EXPECT_EQ(text, L"(nothing thrown)") << "an existing entry: waited";
 #endif
@@ -206,8 +208,8 @@ TEST(fsEntryMutex, ReportsALockFileThatCannotBeCreated) {
     const zv::file inner = tmp.write(L"sub/a.dat");
     zv::fsEntryMutex gone(inner);
     fs::remove_all(tmp.host() / "sub");
-    const std::wstring prefix = L"Unexpected error occurred (Error creating lockfile " +
-                                std::wstring(gone.lockFileName()) + L" (";
+    const std::wstring prefix =
+        L"Unexpected error occurred (Error creating lockfile " + std::wstring(gone.lockFileName()) + L" (";
     const std::wstring text2 = unexpectedText([&] { gone.lock(200); });
     EXPECT_EQ(text2.substr(0, prefix.size()), prefix) << text2;
 #if defined(_WIN32)

@@ -149,8 +149,9 @@ int cmdCdoc(context& ctx) {
     else if (sub == "create")
         rc = cdocCreate(ctx, rest);
     if (rc == exitUsage)
-        ctx.err << "zvutil cdoc: expected ls FILE, cat FILE NAME, add FILE NAME SRC or create FILE [NAME=SRC]... "
-                   "(see 'zvutil cdoc --help')\n";
+        ctx.err
+            << "zvutil cdoc: expected ls FILE, cat FILE NAME, add FILE NAME SRC or create FILE [NAME=SRC]... "
+               "(see 'zvutil cdoc --help')\n";
     return rc;
 }
 

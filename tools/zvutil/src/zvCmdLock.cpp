@@ -122,7 +122,8 @@ int cmdLock(context& ctx) {
         ctx.err << "zvutil lock: expected PATH [--timeout MS] -- COMMAND [ARGS...]\n";
         return exitUsage;
     }
-    const std::vector<std::string> command(ctx.args.begin() + static_cast<std::ptrdiff_t>(i) + 1, ctx.args.end());
+    const std::vector<std::string> command(ctx.args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                                           ctx.args.end());
 
     const zv::fsEntryName name = zv::fsEntryName::fromHostPath(wideFromArgument(path));
     std::unique_ptr<zv::fsEntryMutex> mutex;

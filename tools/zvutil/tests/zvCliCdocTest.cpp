@@ -74,7 +74,8 @@ TEST(cliCdoc, FailsCleanlyAndKeepsTheOldDocument) {
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_EQ(readAll(doc), before) << c.message;
     }
-    EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), fs::directory_iterator()), 2); // no temporaries
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), fs::directory_iterator()),
+              2); // no temporaries
 }
 
 TEST(cliLock, RunsTheCommandUnderTheLockAndPassesItsExitCode) {

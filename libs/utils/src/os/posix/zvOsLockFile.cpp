@@ -47,9 +47,10 @@ bool lockDescriptor(int fd, int how) {
 
 // Whether `path` still names the file open as `fd`.
 bool namesSameFile(const std::string& path, int fd) {
-    struct stat byName {}, byHandle {};
-    return ::stat(path.c_str(), &byName) == 0 && ::fstat(fd, &byHandle) == 0 && byName.st_dev == byHandle.st_dev &&
-           byName.st_ino == byHandle.st_ino;
+    struct stat byName {
+    }, byHandle{};
+    return ::stat(path.c_str(), &byName) == 0 && ::fstat(fd, &byHandle) == 0 &&
+           byName.st_dev == byHandle.st_dev && byName.st_ino == byHandle.st_ino;
 }
 
 } // namespace

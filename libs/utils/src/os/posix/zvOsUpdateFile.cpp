@@ -95,7 +95,7 @@ updateHandle* beginUpdate(const wchar_t* target) {
     const std::size_t slash = handle->target.find_last_of('/');
     const std::string base = slash == std::string::npos ? handle->target : handle->target.substr(slash + 1);
     for (unsigned attempt = 0; attempt < kMaxTempAttempts; ++attempt) {
-        timespec now {};
+        timespec now{};
         ::clock_gettime(CLOCK_REALTIME, &now);
         char suffix[64];
         std::snprintf(suffix, sizeof suffix, ".~%x%x%lx.tmp", static_cast<unsigned>(::getpid()),

@@ -34,7 +34,8 @@ lockAttempt createLockFile(const wchar_t* name, const std::string& record, lockF
         error = ERROR_INVALID_NAME;
         return lockAttempt::failed;
     }
-    HANDLE h = ::CreateFileW(name, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+    HANDLE h =
+        ::CreateFileW(name, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD code = ::GetLastError();
         if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS)
@@ -48,7 +49,8 @@ lockAttempt createLockFile(const wchar_t* name, const std::string& record, lockF
         return lockAttempt::failed;
     }
     DWORD put = 0;
-    if (!::WriteFile(h, record.data(), static_cast<DWORD>(record.size()), &put, nullptr) || put != record.size()) {
+    if (!::WriteFile(h, record.data(), static_cast<DWORD>(record.size()), &put, nullptr) ||
+        put != record.size()) {
         error = ::GetLastError();
         deleteThroughHandle(h);
         ::CloseHandle(h);
@@ -76,7 +78,8 @@ bool removeStaleLockFile(const wchar_t* name, staleTest isStale, void* user) {
     if (name == nullptr || isStale == nullptr)
         return false;
     // Exclusive: fails while the holder (or anybody else) has it open.
-    HANDLE h = ::CreateFileW(name, GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h =
+        ::CreateFileW(name, GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     std::string record(kMaxRecord, '\0');

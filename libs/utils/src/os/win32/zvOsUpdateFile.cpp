@@ -23,8 +23,8 @@ struct updateHandle {
 namespace {
 
 constexpr unsigned kMaxTempAttempts = 100;
-constexpr DWORD kCopiedAttributes =
-    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+constexpr DWORD kCopiedAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                    FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 std::atomic<unsigned> g_updateCounter{0};
 
 bool refused(DWORD attributes) {
@@ -40,7 +40,8 @@ updateHandle* beginUpdate(const wchar_t* target) {
     auto* handle = new updateHandle;
     handle->target = target;
     const std::size_t slash = handle->target.find_last_of(L"\\/");
-    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : handle->target.substr(0, slash + 1);
+    const std::wstring folder =
+        slash == std::wstring::npos ? std::wstring() : handle->target.substr(0, slash + 1);
     const std::wstring base = slash == std::wstring::npos ? handle->target : handle->target.substr(slash + 1);
     for (unsigned attempt = 0; attempt < kMaxTempAttempts; ++attempt) {
         wchar_t suffix[64];
@@ -48,8 +49,8 @@ updateHandle* beginUpdate(const wchar_t* target) {
                       g_updateCounter.fetch_add(1), static_cast<unsigned long>(::GetTickCount()));
         handle->temp = folder + L"~" + base.substr(0, 200) + suffix;
         handle->h = ::CreateFileW(handle->temp.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN,
-                                  nullptr);
+                                  FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_HIDDEN, nullptr);
         if (handle->h != INVALID_HANDLE_VALUE)
             return handle;
         if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS)
@@ -131,8 +132,8 @@ struct sharedReadHandle {
 sharedReadHandle* openSharedRead(const wchar_t* name) {
     if (name == nullptr || *name == L'\0')
         return nullptr;
-    HANDLE h = ::CreateFileW(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = ::CreateFileW(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     return h == INVALID_HANDLE_VALUE ? nullptr : new sharedReadHandle{h};
 }
 
