@@ -281,6 +281,31 @@ const std::vector<command> kCommands = {
      "scramble writes IN scrambled with the version key to OUT, unscramble the\n"
      "other way round.\n",
      &cmdCfg},
+    {"cdoc", "list, extract, add and pack the blocks of compound documents",
+     "usage: zvutil cdoc ls FILE\n"
+     "       zvutil cdoc cat FILE NAME\n"
+     "       zvutil cdoc add FILE NAME SRC\n"
+     "       zvutil cdoc create FILE [NAME=SRC]...\n"
+     "A compound document keeps named binary blocks in one file. ls prints each\n"
+     "block's size and name, in name order. cat writes the bytes of block NAME to\n"
+     "standard output. add rewrites FILE with one more block, read from SRC.\n"
+     "create writes a new document (replacing FILE) with the blocks given. SRC\n"
+     "'-' is standard input. Names have 1 to 128 bytes; blocks stay below 4 GiB.\n"
+     "A document is replaced in one step: a failure leaves the old one intact.\n"
+     "Exits 1 when a file cannot be read or written, is no valid compound\n"
+     "document, or NAME is missing (cat) or present already (add).\n",
+     &cmdCdoc},
+    {"lock", "run a command while holding the lock of a file or folder",
+     "usage: zvutil lock PATH [--timeout MS] -- COMMAND [ARGS...]\n"
+     "Takes the lock of PATH (an existing file or folder) as every program of the\n"
+     "family does: the hidden lock file PATH$$lock$$ beside a file, or\n"
+     "PATH/NAME$$lock$$ inside a folder. Waits for another holder without limit,\n"
+     "or at most MS milliseconds. A lock file left by an ended process of this\n"
+     "computer is taken over. Then runs COMMAND (searched along PATH), waits for\n"
+     "it, releases the lock and exits with the command's exit code. Exits 1 when\n"
+     "PATH is missing or the lock could not be had in time, 127 when COMMAND\n"
+     "cannot be started.\n",
+     &cmdLock},
 };
 
 const command* findCommand(const std::string& name) {

@@ -84,6 +84,8 @@ int cmdLoc(context& ctx);
 int cmdWhich(context& ctx);
 int cmdPs(context& ctx);
 int cmdSelfTest(context& ctx);
+int cmdCdoc(context& ctx);
+int cmdLock(context& ctx);
 
 /// The shortest text that reads back as `value` (%g style, at most 17
 /// significant digits, independent of the locale).

@@ -4,6 +4,7 @@
 #include "zvBinaryBuffer.h"
 #include "zvCodePage.h"
 #include "zvConfigSet.h"
+#include "zvCompoundDoc.h"
 #include "zvCrc32.h"
 #include "zvDate.h"
 #include "zvDirectory.h"
@@ -11,6 +12,7 @@
 #include "zvException.h"
 #include "zvExpression.h"
 #include "zvFile.h"
+#include "zvFsEntryMutex.h"
 #include "zvGenericSet.h"
 #include "zvGuid.h"
 #include "zvKeyValueFile.h"
@@ -132,6 +134,8 @@ int cmdDemo(context& ctx) {
     }
     out << "hardware CRC kernel     : "
         << (zv::detail::crc32HasCarryless() ? "carry-less multiply" : "slicing-by-8") << "\n";
+    }
+
 
     section(out, "Mutexes and counters");
     zv::mutex m;
@@ -498,6 +502,30 @@ int cmdDemo(context& ctx) {
         const bool same = zv::encryptWithVersionKey(bytes, scrambled) &&
                           zv::decryptWithVersionKey(scrambled, unscrambled) && unscrambled == bytes;
         out << "scramble, unscramble    : " << (same ? "round trip ok" : "failed") << "\n";
+    }
+
+    section(out, "Compound documents and lock files");
+    {
+        const zv::directory dir = zv::fsEntryName::fromHostPath(folder.path().wstring(), true);
+        const zv::file doc(dir, L"job.zvc");
+        zv::fsEntryMutex guard(dir);
+        out << "lock the folder         : " << (guard.lock(1000) ? "held" : "busy") << "\n";
+        {
+            zv::compoundDocWriter writer(doc);
+            writer.write("header", "v1", 2);
+            writer.write("points", "0,0;1,1;2,4", 11);
+        }
+        zv::compoundDocReader reader(doc);
+        reader.open();
+        for (const zv::compoundDocBlock& b : reader.blocks())
+            out << "block " << b.name << std::string(b.name.size() < 18 ? 18 - b.name.size() : 0, ' ') << ": "
+                << b.end - b.start << " bytes at " << b.start << "\n";
+        zv::binaryBuffer points;
+        reader.read("points", points);
+        out << "read points             : " << std::string(points.data(), points.logicalLength()) << "\n";
+        reader.close();
+        guard.release();
+        out << "release the folder      : " << (guard.isLocked() ? "still held" : "free") << "\n";
     }
 
     out << "\ndemo finished\n";

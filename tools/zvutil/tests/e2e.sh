@@ -328,5 +328,57 @@ if cmp -s "$work/app.ini" "$work/app2.ini" && ! cmp -s "$work/app.ini" "$work/ap
     passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL cfg scramble round trip"; fi
 check "cfg usage" 2 "" cfg get "$work/app.ini" Machine
 
+# Compound documents: pack, list, extract, add; a failure keeps the old document.
+printf 'hello' >"$work/cdoc-a.txt"
+printf 'xyz' >"$work/cdoc-b.txt"
+check "cdoc create" 0 "" cdoc create "$work/doc.zvc" b="$work/cdoc-b.txt" a="$work/cdoc-a.txt"
+check "cdoc ls" 0 "           5  a
+           3  b" cdoc ls "$work/doc.zvc"
+check "cdoc cat" 0 "hello" cdoc cat "$work/doc.zvc" a
+stdin_file="$work/digits.txt"
+check "cdoc add stdin" 0 "" cdoc add "$work/doc.zvc" c -
+stdin_file=/dev/null
+check "cdoc cat added" 0 "123456789" cdoc cat "$work/doc.zvc" c
+cp "$work/doc.zvc" "$work/doc-before.zvc"
+check "cdoc add existing name" 1 "" cdoc add "$work/doc.zvc" a "$work/cdoc-b.txt"
+check "cdoc create bad name" 1 "" cdoc create "$work/doc.zvc" "$(printf 'n%.0s' {1..129})=$work/cdoc-a.txt"
+if cmp -s "$work/doc.zvc" "$work/doc-before.zvc" && [ "$(ls -A "$work" | grep -c '\.tmp$')" -eq 0 ]; then
+    passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL cdoc failures keep the old document"; fi
+check "cdoc not a document" 1 "" cdoc ls "$work/cdoc-a.txt"
+check "cdoc usage" 2 "" cdoc ls
+
+# Lock files: a second process waits for the holder, then gets the lock; a
+# lock left by a killed holder is taken over.
+if "${zvutil[@]}" version | grep -q Windows; then
+    exit3=(cmd /c "exit 3")
+    hold=(cmd /c "ping -n 3 127.0.0.1 >NUL")
+else
+    exit3=(sh -c "exit 3")
+    hold=(sleep 2)
+fi
+printf 'x' >"$work/job.dat"
+check "lock exit code" 3 "" lock "$work/job.dat" -- "${exit3[@]}"
+"${zvutil[@]}" lock "$work/job.dat" -- "${hold[@]}" >/dev/null 2>&1 &
+holder=$!
+for _ in $(seq 50); do [ -e "$work/job.dat\$\$lock\$\$" ] && break; sleep 0.1; done
+check "lock held elsewhere" 1 "" lock "$work/job.dat" --timeout 200 -- "${exit3[@]}"
+check "lock after the holder" 3 "" lock "$work/job.dat" --timeout 20000 -- "${exit3[@]}"
+wait "$holder"
+if [ ! -e "$work/job.dat\$\$lock\$\$" ]; then
+    passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL lock file left behind"; fi
+if ! "${zvutil[@]}" version | grep -q Windows; then
+    "${zvutil[@]}" lock "$work/job.dat" -- sh -c "echo \$\$ >'$work/sleeper.pid'; exec sleep 30" >/dev/null 2>&1 &
+    holder=$!
+    for _ in $(seq 50); do [ -e "$work/job.dat\$\$lock\$\$" ] && break; sleep 0.1; done
+    kill -9 "$holder"
+    wait "$holder" 2>/dev/null
+    check "lock of a killed holder" 3 "" lock "$work/job.dat" --timeout 2000 -- "${exit3[@]}"
+    [ -s "$work/sleeper.pid" ] && kill "$(cat "$work/sleeper.pid")" 2>/dev/null
+fi
+mkdir -p "$work/jobs"
+check "lock folder" 3 "" lock "$work/jobs" -- "${exit3[@]}"
+check "lock missing" 1 "" lock "$work/missing" -- "${exit3[@]}"
+check "lock usage" 2 "" lock "$work/job.dat" "${exit3[@]}"
+
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -1,0 +1,250 @@
+#include "zvFsEntryMutex.h"
+
+#include "zvDirectory.h"
+#include "zvEnvironment.h"
+#include "zvException.h"
+#include "zvFile.h"
+#include "zvFsTestSupport.h"
+#include "zvProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using clock_type = std::chrono::steady_clock;
+
+long long msSince(clock_type::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(clock_type::now() - start).count();
+}
+
+std::wstring unexpectedText(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const zv::unexpectedErrorException& e) {
+        return e.text();
+    }
+    return L"(nothing thrown)";
+}
+
+bool lockFileExists(const zv::fsEntryMutex& m) {
+    return fs::exists(fs::path(static_cast<const std::wstring&>(zv::file(m.lockFileName()).hostPath())));
+}
+
+std::string computerName() {
+    zv::string name;
+    zv::getComputerName(name);
+    return std::string(name.begin(), name.end()); // plain ASCII in test environments
+}
+
+} // namespace
+
+TEST(fsEntryMutex, NamesTheLockFileBesideAFileAndInsideAFolder) {
+    zvtest::tempFolder tmp;
+    const zv::file f = tmp.write(L"model.dat");
+    const zv::directory d = tmp.mkdir(L"jobs");
+    EXPECT_EQ(zv::fsEntryMutex(f).lockFileName(), zv::string(tmp.dir()) + L"model.dat$$lock$$");
+    EXPECT_EQ(zv::fsEntryMutex(d).lockFileName(), zv::string(tmp.dir()) + L"jobs\\jobs$$lock$$");
+    EXPECT_EQ(zv::fsEntryMutex().lockFileName(), zv::string());
+
+    // The longest name a folder holds still gets a lock file of its own.
+    const std::wstring longName(250, L'n');
+    const zv::file longFile = tmp.write(longName);
+    zv::fsEntryMutex m(longFile);
+    EXPECT_EQ(m.lockFileName(), zv::string(tmp.dir()) + std::wstring(247, L'n') + L"$$lock$$");
+    EXPECT_TRUE(m.lock(1000));
+    EXPECT_TRUE(lockFileExists(m));
+
+    unsigned attributes = 0;
+    ASSERT_TRUE(zv::file(m.lockFileName()).getAttributes(attributes));
+#if defined(_WIN32)
+    EXPECT_NE(attributes & 0x02u, 0u) << "hidden";
+#endif
+    m.release();
+    EXPECT_FALSE(lockFileExists(m));
+}
+
+TEST(fsEntryMutex, RefusesMissingEntries) {
+    zvtest::tempFolder tmp;
+    EXPECT_EQ(unexpectedText([&] { zv::fsEntryMutex m(zv::file(tmp.dir(), L"none.dat")); }),
+              L"Unexpected error occurred (mutex on a not-existing file is not possible!)");
+    EXPECT_EQ(unexpectedText([&] { zv::fsEntryMutex m(zv::directory(tmp.dir(), L"none")); }),
+              L"Unexpected error occurred (mutex on a not-existing directory is not possible!)");
+    zv::fsEntryMutex none;
+    EXPECT_NE(unexpectedText([&] { none.lock(10); }).find(L"not possible"), std::wstring::npos);
+    EXPECT_NO_THROW(none.release());
+}
+
+TEST(fsEntryMutex, SecondHolderWaitsUntilTheFirstReleases) {
+    zvtest::tempFolder tmp;
+    const zv::file f = tmp.write(L"shared.dat");
+    zv::fsEntryMutex first(f), second(f);
+    EXPECT_TRUE(first.lock());
+    EXPECT_TRUE(first.lock()); // the holder's own thread is not kept waiting
+    EXPECT_TRUE(first.isLocked());
+
+    auto start = clock_type::now();
+    EXPECT_FALSE(second.lock(300));
+    const long long waited = msSince(start);
+    EXPECT_GE(waited, 300);
+    EXPECT_FALSE(second.isLocked());
+
+    second.release(); // not the holder: the lock file stays
+    EXPECT_TRUE(lockFileExists(first));
+    EXPECT_TRUE(first.isLocked());
+
+    std::thread releaser([&] {
+        zv::sleep(150);
+        first.release();
+    });
+    start = clock_type::now();
+    EXPECT_TRUE(second.lock(5000));
+    releaser.join();
+    EXPECT_GE(msSince(start), 100);
+    EXPECT_FALSE(first.lock(0));
+    second.release();
+    EXPECT_FALSE(lockFileExists(second));
+}
+
+TEST(fsEntryMutex, ThreadsSharingOneObjectExcludeEachOther) {
+    zvtest::tempFolder tmp;
+    const zv::directory d = tmp.mkdir(L"jobs");
+    zv::fsEntryMutex m(d);
+    ASSERT_TRUE(m.lock());
+    bool otherGot = true;
+    std::thread other([&] { otherGot = m.lock(250); });
+    other.join();
+    EXPECT_FALSE(otherGot);
+    std::thread later([&] { otherGot = m.lock(5000); });
+    zv::sleep(50);
+    m.release();
+    later.join();
+    EXPECT_TRUE(otherGot);
+    m.release();
+}
+
+TEST(fsEntryMutex, SetFsEntryReleasesTheHeldLock) {
+    zvtest::tempFolder tmp;
+    const zv::file a = tmp.write(L"a.dat");
+    const zv::file b = tmp.write(L"b.dat");
+    zv::fsEntryMutex m(a);
+    ASSERT_TRUE(m.lock());
+    const zv::string oldLock = m.lockFileName();
+    m.setFsEntry(b);
+    EXPECT_FALSE(zv::file(oldLock).exists());
+    EXPECT_FALSE(m.isLocked());
+    EXPECT_TRUE(m.lock(1000));
+    {
+        zv::fsEntryMutex scoped(a);
+        EXPECT_TRUE(scoped.lock(1000));
+    } // the destructor releases
+    EXPECT_FALSE(zv::file(oldLock).exists());
+}
+
+TEST(fsEntryMutex, TakesOverOnlyLockFilesOfEndedProcessesOnThisComputer) {
+    zvtest::tempFolder tmp;
+    const zv::file f = tmp.write(L"job.dat");
+    const fs::path lockHost = tmp.host() / "job.dat$$lock$$";
+    const std::string here = computerName();
+    const std::string ownPid = std::to_string(zv::getCurrentProcessId());
+    struct leftBehind {
+        const char* what;
+        std::string record;
+        bool takenOver;
+    } cases[] = {
+        {"ended process here", "4000000000\n" + here + "\n", true},
+        {"ended process, other case of the name", "4000000000\n" + std::string(here.size(), 'x') + "\n",
+         false},
+        {"running process here", ownPid + "\n" + here + "\n", false},
+        {"other computer", "4000000000\nsome-other-computer-name\n", false},
+        {"no record", "", false},
+        {"no computer", "4000000000\n", false},
+        {"garbage", "12ab\n" + here + "\n", false},
+    };
+    for (const leftBehind& c : cases) {
+        std::ofstream(lockHost, std::ios::binary | std::ios::trunc) << c.record;
+        zv::fsEntryMutex m(f);
+        EXPECT_EQ(m.lock(150), c.takenOver) << c.what;
+        if (c.takenOver) {
+#if !defined(_WIN32) // Windows lets nobody read a held lock file
+            // The new lock file names this process.
+            EXPECT_EQ(zvtest::readAll(lockHost), ownPid + "\n" + here + "\n");
+#endif
+            m.release();
+            EXPECT_FALSE(fs::exists(lockHost));
+        } else {
+            EXPECT_EQ(zvtest::readAll(lockHost), c.record) << c.what;
+        }
+        fs::remove(lockHost);
+    }
+}
+
+TEST(fsEntryMutex, ReportsALockFileThatCannotBeCreated) {
+    zvtest::tempFolder tmp;
+    const zv::file f = tmp.write(L"job.dat");
+    zv::fsEntryMutex m(f);
+    // A folder in the lock file's place: not a lock anybody holds.
+    fs::create_directory(tmp.host() / "job.dat$$lock$$");
+    const std::wstring text = unexpectedText([&] { m.lock(200); });
+#if defined(_WIN32)
+    // Windows reports a folder in the way as an existing entry: the lock is held.
+    EXPECT_TRUE(text == L"(nothing thrown)" || text.find(L"Error creating lockfile") != std::wstring::npos)
+        << text;
+#else
+    EXPECT_EQ(text, L"(nothing thrown)") << "an existing entry: waited";
+#endif
+    fs::remove(tmp.host() / "job.dat$$lock$$");
+
+    // The lock file's folder went away after the entry was set.
+    const zv::file inner = tmp.write(L"sub/a.dat");
+    zv::fsEntryMutex gone(inner);
+    fs::remove_all(tmp.host() / "sub");
+    const std::wstring prefix =
+        L"Unexpected error occurred (Error creating lockfile " + std::wstring(gone.lockFileName()) + L" (";
+    const std::wstring text2 = unexpectedText([&] { gone.lock(200); });
+    EXPECT_EQ(text2.substr(0, prefix.size()), prefix) << text2;
+#if defined(_WIN32)
+    EXPECT_EQ(text2.substr(prefix.size()), L"3)!)"); // ERROR_PATH_NOT_FOUND
+#else
+    EXPECT_EQ(text2.substr(prefix.size()), L"2)!)"); // ENOENT
+#endif
+    EXPECT_FALSE(gone.isLocked());
+}
+
+TEST(fsEntryMutex, StressManyHoldersNeverOverlap) {
+    zvtest::tempFolder tmp;
+    const zv::file f = tmp.write(L"counter.dat");
+    std::atomic<int> inside{0};
+    std::atomic<int> overlaps{0};
+    std::atomic<int> total{0}; // read and written apart, so only the lock keeps updates from getting lost
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            zv::fsEntryMutex m(f);
+            for (int i = 0; i < 5; ++i) {
+                if (!m.lock(20000))
+                    continue;
+                if (inside.fetch_add(1) != 0)
+                    ++overlaps;
+                const int seen = total.load();
+                zv::sleep(2);
+                total.store(seen + 1);
+                inside.fetch_sub(1);
+                m.release();
+            }
+        });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(overlaps.load(), 0);
+    EXPECT_EQ(total.load(), 20);
+    EXPECT_FALSE(fs::exists(tmp.host() / "counter.dat$$lock$$"));
+}
