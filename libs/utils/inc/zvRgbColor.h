@@ -27,7 +27,7 @@ public:
     /// White.
     rgbColor() = default;
     /// Red from bits 0-7, green from 8-15, blue from 16-23.
-    explicit rgbColor(unsigned int value)
+    rgbColor(unsigned int value)
         : m_red(static_cast<unsigned char>(value)), m_green(static_cast<unsigned char>(value >> 8)),
           m_blue(static_cast<unsigned char>(value >> 16)) {}
 
