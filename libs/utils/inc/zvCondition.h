@@ -44,7 +44,9 @@
 //     `in` condition with several operands, one that does not convert is a
 //     format error. A floating-point "nan" operand of `in` does not convert;
 //   - memory exhaustion throws zv::outOfMemoryException.
-// Whatever was built is destroyed before `parse` throws or answers null.
+// The whole outermost condition is read before any null is answered, so a
+// malformed text is always reported as such. Whatever was built is
+// destroyed before `parse` throws or answers null.
 //
 // Tests: numbers compare with the operators of their type (floating point
 // exactly; NaN is equal to nothing, also in `in`), texts ordinally and with
