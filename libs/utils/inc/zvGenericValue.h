@@ -100,8 +100,8 @@ ZV_GENERIC_VALUE_TYPE(zv::file)
 ZV_GENERIC_VALUE_TYPE(zv::directory)
 ZV_GENERIC_VALUE_TYPE(zv::version)
 ZV_GENERIC_VALUE_TYPE(zv::locString)
-// Types still to come (zv::rgbColor) add their line here or in their own
-// headers.
+// Further types add their line in their own headers (zv::rgbColor in
+// zvRgbColor.h).
 
 // A single character converts to and from a one-character text.
 ZV_TYPECONVERT_NAME(wchar_t, "wchar_t")

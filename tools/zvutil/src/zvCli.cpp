@@ -306,6 +306,30 @@ const std::vector<command> kCommands = {
      "PATH is missing or the lock could not be had in time, 127 when COMMAND\n"
      "cannot be started.\n",
      &cmdLock},
+    {"cond", "parse a condition and test values against it",
+     "usage: zvutil cond TEXT [--type T] [--value V]... [--empty]\n"
+     "Parses the condition TEXT, e.g. 'and(isbigger<int>(\"5\"),not(isin<string>(\"7\")))',\n"
+     "prints its normal form (lower-case names, one spelling per test, sets sorted\n"
+     "without repeats) and then, for each --value, 'T V: true' or 'T V: false'.\n"
+     "Each value has the type of the --type before it (bool, short, int, long,\n"
+     "ushort, uint, ulong, float, double or string; default string) and is\n"
+     "converted to the condition's datatype the way the library converts\n"
+     "generic values. --empty tests an empty value. Exits 1, with the error\n"
+     "text, when TEXT is malformed or an operand does not convert to its datatype.\n",
+     &cmdCond},
+    {"units", "convert a length between mm, inch and meter",
+     "usage: zvutil units FROM TO VALUE\n"
+     "FROM and TO are mm, inch or meter (any case). Prints VALUE converted from\n"
+     "FROM to TO, then the factors for lengths, areas and volumes. Exits 1 for\n"
+     "an unknown unit.\n",
+     &cmdUnits},
+    {"password", "scramble a password as stored in settings, or unscramble it",
+     "usage: zvutil password scramble|unscramble TEXT\n"
+     "scramble prints the printable form in which the product family stores a\n"
+     "password (a keyed xor, then Base64; not encryption); unscramble prints the\n"
+     "plain text of such a form and exits 1 when TEXT is not one. Texts the ANSI\n"
+     "code page cannot hold are kept as UTF-8, so nothing becomes '?'.\n",
+     &cmdPassword},
 };
 
 const command* findCommand(const std::string& name) {

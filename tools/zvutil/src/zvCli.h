@@ -86,6 +86,9 @@ int cmdPs(context& ctx);
 int cmdSelfTest(context& ctx);
 int cmdCdoc(context& ctx);
 int cmdLock(context& ctx);
+int cmdCond(context& ctx);
+int cmdUnits(context& ctx);
+int cmdPassword(context& ctx);
 
 /// The shortest text that reads back as `value` (%g style, at most 17
 /// significant digits, independent of the locale).

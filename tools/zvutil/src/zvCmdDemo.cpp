@@ -32,11 +32,17 @@
 #include "zvTypeConvert.h"
 #include "zvVersion.h"
 #include "zvXml.h"
+#include "zvAngle.h"
+#include "zvCondition.h"
+#include "zvPassword.h"
+#include "zvRgbColor.h"
+#include "zvUnitConv.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
@@ -526,6 +532,21 @@ int cmdDemo(context& ctx) {
         reader.close();
         guard.release();
         out << "release the folder      : " << (guard.isLocked() ? "still held" : "free") << "\n";
+    }
+
+    section(out, "Conditions and small value types");
+    {
+        const std::unique_ptr<zv::conditions::condition> c(
+            zv::conditions::condition::parse(L"and(isbigger<int>(\"5\"), not(isin<string>(\"7\", \"9\")))"));
+        out << "condition               : " << narrowForOutput(c->text()) << "\n";
+        out << "  on 8 / on \"7\"         : " << (c->isTrueGeneric(zv::genericValue(8)) ? "true" : "false") << " / "
+            << (c->isTrueGeneric(zv::genericValue(L"7")) ? "true" : "false") << "\n";
+        out << "270 degrees in +-180    : " << zv::angle::fromDegree(270).degreeBetweenMinusPiAndPi() << "\n";
+        zv::string colour;
+        zv::dtconvert(colour, zv::rgbColor(0x00FF8040u));
+        out << "colour 0x00FF8040       : " << narrowForOutput(colour) << "\n";
+        out << "1 inch in mm            : " << zv::unitconv(zv::inch, zv::mm).lengthFactor() << "\n";
+        out << "password \"abc\"          : " << narrowForOutput(zv::password(L"abc").encryptedString()) << "\n";
     }
 
     out << "\ndemo finished\n";

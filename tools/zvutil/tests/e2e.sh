@@ -380,5 +380,20 @@ check "lock folder" 3 "" lock "$work/jobs" -- "${exit3[@]}"
 check "lock missing" 1 "" lock "$work/missing" -- "${exit3[@]}"
 check "lock usage" 2 "" lock "$work/job.dat" "${exit3[@]}"
 
+# Conditions, units and passwords.
+check "cond" 0 'and(isbigger<int>("5"),not(isin<string>("7")))
+int 8: true
+string 7: false' cond 'and(isBigger<INT>("5"), not(in<string>("7")))' --type int --value 8 --type string --value 7
+check "cond malformed" 1 "" cond 'and(any())'
+check "cond unconvertible" 1 "" cond 'isbigger<int>("x")'
+check "units" 0 "1 meter = 39.37007874015748 inch
+length factor: 39.37007874015748
+area factor: 1550.0031000062002
+volume factor: 61023.74409473229" units meter inch 1
+check "units unknown" 1 "" units meter feet 1
+check "password scramble" 0 "FVoN" password scramble abc
+check "password unscramble" 0 "abc" password unscramble FVoN
+check "password not scrambled" 1 "" password unscramble 'FVoN?'
+
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -1,0 +1,169 @@
+#include "zvAngle.h"
+#include "zvException.h"
+#include "zvGenericValue.h"
+#include "zvRgbColor.h"
+#include "zvUnitConv.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using zv::angle;
+
+TEST(angle, NormalisedFormsInDegrees) {
+    struct row {
+        double degree;
+        double minusPiToPi;
+        double zeroToTwoPi;
+    };
+    const row rows[] = {
+        {270, -90, 270},   {-90, -90, 270}, {0, 0, 0},         {360, 0, 0},         {720 + 45, 45, 45},
+        {-180, -180, 180}, {180, 180, 180}, {-540, -180, 180}, {-1e-15, -1e-15, 0}, // 2 pi itself is 0
+    };
+    for (const row& r : rows) {
+        const angle a = angle::fromDegree(r.degree);
+        EXPECT_NEAR(a.degreeBetweenMinusPiAndPi(), r.minusPiToPi, 1e-9) << r.degree;
+        EXPECT_NEAR(a.degreeBetweenZeroAndTwoPi(), r.zeroToTwoPi, 1e-9) << r.degree;
+        EXPECT_LT(a.degreeBetweenZeroAndTwoPi(), 360.0);
+        EXPECT_LT(a.radiansBetweenZeroAndTwoPi(), 2 * angle::kPi);
+        EXPECT_GE(a.radiansBetweenZeroAndTwoPi(), 0.0);
+    }
+    // The tiniest negative angles would round up to exactly 2 pi.
+    for (double r : {-1e-17, -std::numeric_limits<double>::denorm_min(), -2 * angle::kPi - 1e-16}) {
+        EXPECT_LT(angle::fromRadians(r).radiansBetweenZeroAndTwoPi(), 2 * angle::kPi) << r;
+        EXPECT_LT(angle::fromRadians(r).degreeBetweenZeroAndTwoPi(), 360.0) << r;
+    }
+    angle a = angle::fromDegree(450);
+    EXPECT_DOUBLE_EQ(a.degree(), 450);
+    EXPECT_NEAR(a.normIt().degree(), 90, 1e-12);
+    EXPECT_DOUBLE_EQ(angle::fromDegree(180).radians(), angle::kPi);
+}
+
+TEST(angle, ComparisonAndArcs) {
+    const auto deg = [](double d) { return angle::fromDegree(d); };
+    EXPECT_TRUE(deg(360) == deg(0));
+    EXPECT_TRUE(deg(-90) == deg(270));
+    EXPECT_FALSE(deg(180) == deg(-180)); // pi and -pi stay apart
+    EXPECT_FALSE(deg(180) < deg(-180));
+    EXPECT_FALSE(deg(-180) < deg(180));
+    EXPECT_FALSE(deg(350) < deg(-400)); // -400 is 320
+    EXPECT_TRUE(deg(10) < deg(-10));
+    EXPECT_TRUE(deg(1).isEqualTo(deg(1.5), 0.01, false));
+    EXPECT_FALSE(deg(0).isEqualTo(deg(360), 1e-6, true)); // raw values differ
+    for (double v : {0.0, 355.0, 350.0, 10.0, -5.0})
+        EXPECT_TRUE(deg(v).isBetween(deg(350), deg(10), 0)) << v;
+    for (double v : {180.0, 349.0, 11.0})
+        EXPECT_FALSE(deg(v).isBetween(deg(350), deg(10), 0)) << v;
+    EXPECT_TRUE(deg(45).isBetween(deg(10), deg(90), 123));
+    EXPECT_FALSE(deg(100).isBetween(deg(10), deg(90), 123));
+
+    angle a = deg(90);
+    a /= 2;
+    EXPECT_DOUBLE_EQ(a.degree(), 45);
+    EXPECT_THROW(a /= 1e-13, zv::divisionByZeryException);
+    EXPECT_THROW(a /= -0.0, zv::divisionByZeryException);
+    EXPECT_DOUBLE_EQ(a.degree(), 45);
+    EXPECT_DOUBLE_EQ((deg(30) + deg(15) - deg(5)).degree(), 40);
+}
+
+TEST(rgbColor, ChannelsValueAndText) {
+    const zv::rgbColor c(0x00FF8040u);
+    EXPECT_EQ(c.red(), 0x40);
+    EXPECT_EQ(c.green(), 0x80);
+    EXPECT_EQ(c.blue(), 0xFF);
+    EXPECT_EQ(c.colorValue(), 0x00FF8040u);
+    EXPECT_EQ(zv::rgbColor(0xAB000001u).colorValue(), 0x00000001u); // the high byte is dropped
+    unsigned char triple[3];
+    c.asRgbTriple(triple);
+    EXPECT_EQ(triple[0], 0x40);
+    EXPECT_EQ(triple[2], 0xFF);
+    EXPECT_EQ(zv::rgbColor().colorValue(), 0x00FFFFFFu);
+    EXPECT_TRUE(c != zv::rgbColor());
+
+    zv::string text;
+    EXPECT_TRUE(zv::dtconvert(text, c));
+    EXPECT_EQ(text, L"64,128,255");
+
+    struct row {
+        const wchar_t* text;
+        bool ok;
+        unsigned value;
+    };
+    const row rows[] = {
+        {L"64,128,255", true, 0x00FF8040u},
+        {L"0,0,0", true, 0},
+        {L" 1, 2 ,3", true, 0x030201},
+        {L"1,2", false, 0},
+        {L"1,2,256", false, 0},
+        {L"1,2,3,4", false, 0},
+        {L"1,2,", false, 0},
+        {L"", false, 0},
+        {L"a,b,c", false, 0},
+        {L"4294967301,0,0", false, 0},
+        {L"-1,0,0", false, 0},
+        {L"-4294967295,0,0", false, 0},
+        {L"18446744073709551617,0,0", false, 0},
+    };
+    for (const row& r : rows) {
+        zv::rgbColor color(0x123456u);
+        EXPECT_EQ(zv::dtconvert(color, zv::string(r.text)), r.ok) << std::wstring(r.text).size();
+        EXPECT_EQ(color.colorValue(), r.ok ? r.value : 0x123456u);
+    }
+
+    // Registered: a generic value holding a colour reads and writes it as text.
+    zv::genericValue g(c);
+    zv::string viaRegistry;
+    EXPECT_TRUE(g.get(viaRegistry));
+    EXPECT_EQ(viaRegistry, L"64,128,255");
+    EXPECT_TRUE(g.set(zv::string(L"1,2,3")));
+    EXPECT_EQ(g.valueIf<zv::rgbColor>()->colorValue(), 0x030201u);
+    EXPECT_FALSE(g.set(zv::string(L"1,2,300")));
+}
+
+TEST(unitconv, FactorsAndNames) {
+    struct row {
+        zv::eUnitSystem from, to;
+        double length;
+    };
+    const row rows[] = {
+        {zv::mm, zv::mm, 1},
+        {zv::mm, zv::inch, 1 / 25.4},
+        {zv::mm, zv::meter, 0.001},
+        {zv::inch, zv::mm, 25.4},
+        {zv::inch, zv::inch, 1},
+        {zv::inch, zv::meter, 0.0254},
+        {zv::meter, zv::mm, 1000},
+        {zv::meter, zv::inch, 39.37007874015748},
+        {zv::meter, zv::meter, 1},
+        {static_cast<zv::eUnitSystem>(3), zv::mm, 1},
+        {zv::inch, static_cast<zv::eUnitSystem>(-1), 1},
+    };
+    for (const row& r : rows) {
+        const zv::unitconv u(r.from, r.to);
+        EXPECT_DOUBLE_EQ(u.lengthFactor(), r.length);
+        EXPECT_DOUBLE_EQ(u.areaFactor(), r.length * r.length);
+        EXPECT_DOUBLE_EQ(u.volumeFactor(), r.length * r.length * r.length);
+    }
+    const zv::unitconv im(zv::inch, zv::meter);
+    EXPECT_DOUBLE_EQ(im.areaFactor(), 0.00064516);
+    EXPECT_DOUBLE_EQ(im.volumeFactor(), 0.000016387064);
+
+    EXPECT_EQ(zv::unitSystemFromString(L"MM"), zv::mm);
+    EXPECT_EQ(zv::unitSystemFromString(L"Inch"), zv::inch);
+    EXPECT_EQ(zv::unitSystemFromString(L"meter"), zv::meter);
+    EXPECT_EQ(zv::unitSystemString(zv::inch), L"inch");
+    try {
+        zv::unitSystemFromString(L"Feet");
+        ADD_FAILURE();
+    } catch (const zv::unexpectedErrorException& e) {
+        EXPECT_NE(e.text().find(L"unitSystemString: invalid unitsystemstring \"Feet\" given"),
+                  zv::string::npos);
+    }
+    try {
+        zv::unitSystemString(static_cast<zv::eUnitSystem>(7));
+        ADD_FAILURE();
+    } catch (const zv::unexpectedErrorException& e) {
+        EXPECT_NE(e.text().find(L"unitSystemString: invalid unitsystem 7 given"), zv::string::npos);
+    }
+}
