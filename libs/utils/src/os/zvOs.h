@@ -13,6 +13,7 @@
 #include "zvOsFileSystem.h"
 #include "zvOsProcess.h"
 #include "zvOsReplace.h"
+#include "zvOsThread.h"
 
 namespace zv::os {
 
