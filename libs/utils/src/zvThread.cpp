@@ -293,11 +293,21 @@ long thread::suspend() {
         mutexGuard guard(d->lock);
         handle = d->handle;
     }
+    // Flagged first: a thread that suspends itself returns only once resumed.
+    bool wasSuspended;
+    {
+        mutexGuard guard(d->lock);
+        wasSuspended = std::exchange(d->suspended, true);
+    }
     const long previous = os::suspendThread(handle);
-    if (previous < 0)
-        throw unexpectedErrorException(L"Unable to suspend thread (%ld)", os::lastErrorCode());
-    mutexGuard guard(d->lock);
-    d->suspended = true;
+    if (previous < 0) {
+        const long error = os::lastErrorCode();
+        {
+            mutexGuard guard(d->lock);
+            d->suspended = wasSuspended;
+        }
+        throw unexpectedErrorException(L"Unable to suspend thread (%ld)", error);
+    }
     return previous;
 }
 
