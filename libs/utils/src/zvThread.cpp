@@ -2,6 +2,7 @@
 
 #include "zvException.h"
 #include "zvMutex.h"
+#include "zvMutexDetail.h"
 #include "os/zvOs.h"
 
 #include <algorithm>
@@ -61,6 +62,8 @@ struct thread::threadData {
     // The running thread's own reference to the object: given up by the
     // routine when it ends, or by `terminate` when the routine never will.
     std::atomic<bool> selfHeld{false};
+    // The running routine's count of the library's locks it holds.
+    std::atomic<long*> heldLocks{nullptr};
 };
 
 namespace {
@@ -181,6 +184,7 @@ unsigned int thread::entry(void* self) {
     threadData* d = t->m_data;
     if (!d)
         return 0;
+    d->heldLocks.store(detail::heldLockCount());
     std::vector<const startThreadHandler*> starts;
     {
         mutexGuard guard(d->lock);
@@ -212,6 +216,7 @@ unsigned int thread::entry(void* self) {
     // Not ending while another thread holds the data's lock.
     d->lock.lock();
     d->lock.release();
+    d->heldLocks.store(nullptr); // the count goes with the thread's storage
     if (d->selfHeld.exchange(false))
         t->release(); // may destroy the object: nothing of it is touched below
     return static_cast<unsigned int>(code);
@@ -339,16 +344,38 @@ long thread::immediateResume() {
     return previous;
 }
 
+namespace {
+
+// Asked while the thread is stopped: it may end only while it holds none of
+// the library's locks, so that none is left abandoned half way.
+bool holdsNoLocks(void* context) {
+    long* held = static_cast<std::atomic<long*>*>(context)->load();
+    return !held || std::atomic_ref<long>(*held).load(std::memory_order_relaxed) == 0;
+}
+
+} // namespace
+
 void thread::terminate(int exitCode) {
     threadData* d = data();
+    os::threadHandle* handle;
     {
         mutexGuard guard(d->lock);
-        if (!d->handle)
-            notStarted();
-        if (os::waitThread(d->handle, 0))
-            return;
-        if (!os::terminateThread(d->handle, static_cast<unsigned int>(exitCode)))
-            throw unexpectedErrorException(L"Error terminating thread");
+        handle = d->handle;
+    }
+    if (!handle)
+        notStarted();
+    // No lock is held meanwhile: the thread may need one to get to a point
+    // where it holds none.
+    const auto deadline = os::processClockMs() + 5000;
+    os::terminateResult result;
+    while ((result = os::terminateThread(handle, static_cast<unsigned int>(exitCode), &holdsNoLocks,
+                                         &d->heldLocks)) == os::terminateResult::busy &&
+           os::processClockMs() < deadline)
+        os::sleepMs(1);
+    if (result != os::terminateResult::ended)
+        throw unexpectedErrorException(L"Error terminating thread");
+    {
+        mutexGuard guard(d->lock);
         d->suspended = false;
     }
     // The routine will not give up its reference to the object: do it here.

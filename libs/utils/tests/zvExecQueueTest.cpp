@@ -175,7 +175,7 @@ TEST(execQueue, ClearDeletesOutsideTheLocks) {
 
 TEST(execQueue, StressConcurrentProducersConsumersAndClears) {
     constexpr int kProducers = 3;
-    constexpr int kItems = 1500;
+    constexpr int kItems = 300;
     std::atomic<int> created{0}, ran{0}, deleted{0};
     struct counted : zv::execItem {
         counted(std::atomic<int>& ran, std::atomic<int>& deleted) : ran(ran), deleted(deleted) {}

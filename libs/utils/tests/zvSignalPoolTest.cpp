@@ -188,7 +188,7 @@ TEST(signalPool, TwoHundredSignalsSetFromSeveralThreads) {
 
 TEST(signalPool, StressConcurrentAttachSetDetachAndThreadEnds) {
     constexpr int kWorkers = 3;
-    constexpr int kRounds = 60;
+    constexpr int kRounds = 25;
     auto& pool = zv::signalPool::singleton();
     std::atomic<int> threadEnds{0};
     std::atomic<int> failures{0};

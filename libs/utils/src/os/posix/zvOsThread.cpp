@@ -585,24 +585,24 @@ bool threadPriority(threadHandle* h, int& level) {
     return true;
 }
 
-bool terminateThread(threadHandle* h, unsigned int exitCode) {
+terminateResult terminateThread(threadHandle* h, unsigned int exitCode, bool (*)(void*), void*) {
     if (!h) {
         errno = EINVAL;
-        return false;
+        return terminateResult::failed;
     }
     std::unique_lock<std::mutex> lock(h->mutex);
     if (h->finished)
-        return true;
+        return terminateResult::ended;
     if (h->begun || currentThread == h) {
         errno = ENOTSUP;
-        return false;
+        return terminateResult::failed;
     }
     // Not yet begun: it ends without running its routine.
     h->cancelled = true;
     h->exitCode = static_cast<long>(static_cast<int>(exitCode));
     h->changed.notify_all();
     h->changed.wait(lock, [&] { return h->finished; });
-    return true;
+    return terminateResult::ended;
 }
 
 bool threadExitCode(threadHandle* h, long& exitCode) {

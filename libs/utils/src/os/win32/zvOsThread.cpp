@@ -103,12 +103,32 @@ bool threadPriority(threadHandle* handle, int& level) {
     return true;
 }
 
-bool terminateThread(threadHandle* handle, unsigned int exitCode) {
-    if (!handle || !::TerminateThread(kernel(handle), exitCode))
-        return false;
+terminateResult terminateThread(threadHandle* handle, unsigned int exitCode, bool (*mayEnd)(void*), void* context) {
+    if (!handle)
+        return terminateResult::failed;
+    HANDLE h = kernel(handle);
+    const bool self = ::GetThreadId(h) == ::GetCurrentThreadId();
+    if (!self) {
+        if (::SuspendThread(h) == static_cast<DWORD>(-1))
+            return ::WaitForSingleObject(h, 0) == WAIT_OBJECT_0 ? terminateResult::ended : terminateResult::failed;
+        // SuspendThread only asks; reading the context waits until it stopped.
+        CONTEXT ctx{};
+        ctx.ContextFlags = CONTEXT_CONTROL;
+        ::GetThreadContext(h, &ctx);
+    }
+    if (mayEnd && !mayEnd(context)) {
+        if (!self)
+            ::ResumeThread(h);
+        return terminateResult::busy;
+    }
+    if (!::TerminateThread(h, exitCode)) {
+        if (!self)
+            ::ResumeThread(h);
+        return terminateResult::failed;
+    }
     // Termination completes asynchronously; callers expect it done.
-    ::WaitForSingleObject(kernel(handle), INFINITE);
-    return true;
+    ::WaitForSingleObject(h, INFINITE);
+    return terminateResult::ended;
 }
 
 bool threadExitCode(threadHandle* handle, long& exitCode) {
