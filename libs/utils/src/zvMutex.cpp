@@ -1,10 +1,35 @@
 #include "zvMutex.h"
 
 #include "os/zvOs.h"
+#include "zvMutexDetail.h"
 
 #include <atomic>
 
 namespace zv {
+
+namespace {
+
+// Locks held by this thread, so that terminating a thread can wait until it
+// holds none. Written only by its own thread.
+thread_local long heldLocks = 0;
+
+void countHeld(long delta) {
+    std::atomic_ref<long> count(heldLocks);
+    const long now = count.load(std::memory_order_relaxed) + delta;
+    count.store(now < 0 ? 0 : now, std::memory_order_relaxed);
+}
+
+bool counted(bool obtained) {
+    if (obtained)
+        countHeld(1);
+    return obtained;
+}
+
+} // namespace
+
+long* detail::heldLockCount() {
+    return &heldLocks;
+}
 
 mutex::mutex() : m_handle(os::createMutex()) {}
 
@@ -13,15 +38,16 @@ mutex::~mutex() {
 }
 
 bool mutex::lock() {
-    return os::lockMutex(m_handle, os::waitForever);
+    return counted(os::lockMutex(m_handle, os::waitForever));
 }
 
 bool mutex::lock(unsigned int milliseconds) {
-    return os::lockMutex(m_handle, milliseconds);
+    return counted(os::lockMutex(m_handle, milliseconds));
 }
 
 void mutex::release() {
     os::releaseMutex(m_handle);
+    countHeld(-1);
 }
 
 // Counters wrap like the unsigned arithmetic of the hardware instruction; the

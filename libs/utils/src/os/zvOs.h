@@ -14,6 +14,7 @@
 #include "zvOsProcess.h"
 #include "zvOsReplace.h"
 #include "zvOsFileStamp.h"
+#include "zvOsThread.h"
 
 namespace zv::os {
 

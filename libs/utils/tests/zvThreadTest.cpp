@@ -1,0 +1,373 @@
+#include "zvThread.h"
+
+#include "zvException.h"
+#include "zvMutex.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Waits up to twenty seconds (Wine on a loaded machine is slow) for `condition`.
+bool eventually(const std::function<bool()>& condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// The text of the library exception `action` throws, or "no exception".
+std::wstring errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const zv::exception& e) {
+        return e.text();
+    }
+    return L"no exception";
+}
+
+std::wstring unexpected(const std::wstring& details) {
+    return L"Unexpected error occurred (" + details + L")";
+}
+
+constexpr bool onWindows =
+#ifdef _WIN32
+    true;
+#else
+    false;
+#endif
+
+// A log several threads append to.
+struct eventLog {
+    std::mutex m;
+    std::vector<std::string> entries;
+    void add(const std::string& e) {
+        std::lock_guard<std::mutex> lock(m);
+        entries.push_back(e);
+    }
+    std::vector<std::string> get() {
+        std::lock_guard<std::mutex> lock(m);
+        return entries;
+    }
+};
+
+struct namedStart : zv::startThreadHandler {
+    namedStart(eventLog& log, std::string name) : log(log), name(std::move(name)) {}
+    void threadStarted(zv::thread& t) const override { log.add(name + (t.isCurrent() ? "" : "!elsewhere")); }
+    eventLog& log;
+    std::string name;
+};
+
+struct namedEnd : zv::endThreadHandler {
+    namedEnd(eventLog& log, std::string name) : log(log), name(std::move(name)) {}
+    void threadEnded(zv::thread&, int code) const override { log.add(name + std::to_string(code)); }
+    eventLog& log;
+    std::string name;
+};
+
+int logWork(void* arg) {
+    static_cast<eventLog*>(arg)->add("work");
+    return 5;
+}
+
+// Work that waits for a signal and returns what the test asks.
+struct gate {
+    zv::refPtr<zv::signal> open = zv::signal::create(true);
+    std::atomic<bool> entered{false};
+    std::atomic<int> result{0};
+};
+
+int gatedWork(void* arg) {
+    auto* g = static_cast<gate*>(arg);
+    g->entered = true;
+    g->open->wait();
+    return g->result;
+}
+
+// A thread class that counts its destructions and runs `body`.
+struct countedThread : zv::thread {
+    static zv::refPtr<countedThread> make(std::atomic<int>& destroyed, std::function<int(countedThread&)> body) {
+        return zv::refPtr<countedThread>(new countedThread(destroyed, std::move(body)));
+    }
+    countedThread(std::atomic<int>& destroyed, std::function<int(countedThread&)> body)
+        : destroyed(destroyed), body(std::move(body)) {}
+    ~countedThread() override { ++destroyed; }
+    int execute() override { return body(*this); }
+    std::atomic<int>& destroyed;
+    std::function<int(countedThread&)> body;
+};
+
+} // namespace
+
+TEST(thread, HandlersRunAroundTheWorkInTheirOrder) {
+    eventLog log;
+    namedStart a(log, "A"), b(log, "B");
+    namedEnd c(log, "C"), d(log, "D");
+    auto t = zv::thread::create(false);
+    t->attachStartHandler(&a);
+    t->attachStartHandler(&b);
+    t->attachEndHandler(&c);
+    t->attachEndHandler(&d);
+    EXPECT_FALSE(t->isStarted());
+    t->start(&logWork, &log);
+    ASSERT_TRUE(t->wait(20000));
+    EXPECT_EQ(log.get(), (std::vector<std::string>{"A", "B", "work", "D5", "C5"}));
+    EXPECT_TRUE(t->isStarted());
+    EXPECT_EQ(t->exitCode(), 5);
+    EXPECT_FALSE(t->isCurrent());
+}
+
+TEST(thread, StartedSuspendedRunsOnlyWhenResumed) {
+    eventLog log;
+    auto t = zv::thread::create(true, zv::thread::ePriorityNormal, true, &logWork, &log);
+    EXPECT_TRUE(t->isSuspended());
+    EXPECT_FALSE(t->wait(50));
+    EXPECT_TRUE(log.get().empty());
+    EXPECT_EQ(t->suspend(), 1); // suspended twice now
+    EXPECT_EQ(t->resume(), 2);
+    EXPECT_TRUE(t->isSuspended());
+    EXPECT_EQ(t->suspend(), 1);
+    EXPECT_EQ(t->immediateResume(), 1); // resumed twice
+    EXPECT_FALSE(t->isSuspended());
+    ASSERT_TRUE(t->wait(20000));
+    EXPECT_EQ(log.get(), std::vector<std::string>{"work"});
+    // A thread that is not suspended cannot be resumed "immediately".
+    EXPECT_EQ(errorOf([&] { t->immediateResume(); }).rfind(L"Unexpected error occurred (Unable to resume thread (", 0),
+              0u);
+}
+
+TEST(thread, FinishedIsReadFromTheStateNotTheExitCode) {
+    for (int result : {0, 259, -1}) {
+        gate g;
+        g.result = result;
+        auto t = zv::thread::create(true, zv::thread::ePriorityNormal, false, &gatedWork, &g);
+        ASSERT_TRUE(eventually([&] { return g.entered.load(); }));
+        EXPECT_FALSE(t->hasFinished());
+        EXPECT_EQ(t->exitCode(), 259);
+        g.open->setSignal();
+        ASSERT_TRUE(t->wait(20000));
+        EXPECT_TRUE(t->hasFinished()) << result;
+        EXPECT_EQ(t->exitCode(), result);
+    }
+}
+
+TEST(thread, WorkThatThrowsEndsWithExitCodeOneAndRunsEndHandlers) {
+    eventLog log;
+    namedEnd end(log, "end");
+    auto t = zv::thread::create(false);
+    t->attachEndHandler(&end);
+    t->start([](void*) -> int { throw zv::unexpectedErrorException(L"boom"); });
+    ASSERT_TRUE(t->wait(20000));
+    EXPECT_EQ(t->exitCode(), 1);
+    EXPECT_EQ(log.get(), std::vector<std::string>{"end1"});
+}
+
+TEST(thread, ErrorsCarryTheirTexts) {
+    auto fresh = zv::thread::create(false);
+    const std::wstring notStarted = unexpected(L"thread not yet started");
+    EXPECT_EQ(errorOf([&] { fresh->priority(); }), notStarted);
+    EXPECT_EQ(errorOf([&] { fresh->resume(); }), notStarted);
+    EXPECT_EQ(errorOf([&] { fresh->immediateResume(); }), notStarted);
+    EXPECT_EQ(errorOf([&] { fresh->terminate(1); }), notStarted);
+    EXPECT_EQ(errorOf([&] { fresh->exitCode(); }), unexpected(L"Error retrieving thread's exitCode"));
+    EXPECT_EQ(errorOf([&] { fresh->suspend(); }).rfind(L"Unexpected error occurred (Unable to suspend thread (", 0),
+              0u);
+    EXPECT_FALSE(fresh->hasFinished());
+    EXPECT_FALSE(fresh->wait(0));
+    EXPECT_EQ(fresh->threadId(), 0u);
+
+    auto t = zv::thread::create(true, zv::thread::ePriorityNormal, true, [](void*) { return 0; });
+    EXPECT_EQ(errorOf([&] { t->start(); }), unexpected(L"Cannot start thread twice"));
+    EXPECT_NE(t->threadId(), 0u);
+    t->resume();
+    ASSERT_TRUE(t->wait(20000));
+}
+
+TEST(thread, PriorityReadsBackWithIdleAsOther) {
+    using p = zv::thread::ePriority;
+    const struct {
+        int set;
+        p expected;
+    } cases[] = {
+        {0, p::ePriorityTimeCritical}, {1, p::ePriorityHighest}, {2, p::ePriorityAboveNormal},
+        {3, p::ePriorityNormal},       {4, p::ePriorityBelowNormal}, {5, p::ePriorityLowest},
+        {6, p::ePriorityOther},        {7, p::ePriorityOther},   {-3, p::ePriorityOther},
+    };
+    for (const auto& c : cases) {
+        // Suspended, so that no priority is ever in effect for running code.
+        auto t = zv::thread::create(true, zv::thread::ePriorityNormal, true, [](void*) { return 0; });
+        EXPECT_EQ(t->priority(), p::ePriorityNormal);
+        t->setPriority(static_cast<p>(c.set));
+        EXPECT_EQ(t->priority(), c.expected) << c.set;
+        t->terminate(0);
+    }
+    auto started = zv::thread::create(true, zv::thread::ePriorityLowest, true, [](void*) { return 0; });
+    EXPECT_EQ(started->priority(), p::ePriorityLowest);
+    started->resume();
+    ASSERT_TRUE(started->wait(20000));
+}
+
+TEST(thread, TerminateBeforeTheWorkBeginsEndsItAndFreesTheObject) {
+    std::atomic<int> destroyed{0};
+    std::atomic<bool> ran{false};
+    {
+        auto t = countedThread::make(destroyed, [&](countedThread&) {
+            ran = true;
+            return 0;
+        });
+        t->start(nullptr, nullptr, true);
+        t->terminate(7);
+        EXPECT_TRUE(t->hasFinished());
+        EXPECT_EQ(t->exitCode(), 7);
+        EXPECT_FALSE(t->isSuspended());
+        t->terminate(8); // ended: nothing happens
+        EXPECT_EQ(t->exitCode(), 7);
+    }
+    EXPECT_EQ(destroyed.load(), 1); // the routine's own reference went with it
+    EXPECT_FALSE(ran.load());
+}
+
+TEST(thread, TerminateARunningThreadOnlyWhileItHoldsNoLibraryLock) {
+    struct context {
+        gate first, second;
+        zv::mutex shared;
+        std::atomic<bool> holding{false};
+    } c;
+    auto t = zv::thread::create(false);
+    t->start(
+        [](void* arg) {
+            auto* c = static_cast<context*>(arg);
+            c->shared.lock();
+            c->holding = true;
+            c->first.open->wait();
+            c->shared.release();
+            c->second.open->wait(); // ended here on Windows
+            return 0;
+        },
+        &c);
+    ASSERT_TRUE(eventually([&] { return c.holding.load(); }));
+    if (onWindows) {
+        std::atomic<bool> ended{false};
+        std::thread killer([&] {
+            t->terminate(3); // waits while the lock is held
+            ended = true;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_FALSE(ended.load());
+        c.first.open->setSignal();
+        killer.join();
+        EXPECT_TRUE(t->hasFinished());
+        EXPECT_EQ(t->exitCode(), 3);
+        EXPECT_TRUE(c.shared.lock(0)); // released by its owner, not abandoned
+        c.shared.release();
+    } else {
+        EXPECT_EQ(errorOf([&] { t->terminate(3); }), unexpected(L"Error terminating thread"));
+        EXPECT_FALSE(t->hasFinished());
+        c.first.open->setSignal();
+        c.second.open->setSignal();
+        ASSERT_TRUE(t->wait(20000));
+        EXPECT_EQ(t->exitCode(), 0);
+    }
+}
+
+TEST(thread, SuspendingARunningThread) {
+    gate g;
+    auto t = zv::thread::create(true, zv::thread::ePriorityNormal, false, &gatedWork, &g);
+    ASSERT_TRUE(eventually([&] { return g.entered.load(); }));
+    if (onWindows) {
+        EXPECT_EQ(t->suspend(), 0);
+        EXPECT_TRUE(t->isSuspended());
+        EXPECT_EQ(t->resume(), 1);
+        EXPECT_FALSE(t->isSuspended());
+    } else {
+        EXPECT_EQ(errorOf([&] { t->suspend(); }), unexpected(L"Unable to suspend thread (95)"));
+    }
+    g.open->setSignal();
+    ASSERT_TRUE(t->wait(20000));
+
+    // A thread may suspend itself on both targets.
+    std::atomic<int> destroyed{0};
+    auto self = countedThread::make(destroyed, [](countedThread& me) { return static_cast<int>(me.suspend()) + 40; });
+    self->start();
+    ASSERT_TRUE(eventually([&] { return self->isSuspended(); }));
+    ASSERT_TRUE(eventually([&] { return self->resume() == 1; })); // once it really waits
+    ASSERT_TRUE(self->wait(20000));
+    EXPECT_EQ(self->exitCode(), 40);
+}
+
+TEST(thread, LastReferenceDroppedWhileRunningLetsItFinish) {
+    std::atomic<int> destroyed{0};
+    std::atomic<bool> finished{false};
+    auto open = zv::signal::create(true);
+    {
+        auto t = countedThread::make(destroyed, [&](countedThread& me) {
+            open->wait();
+            finished = me.isCurrent();
+            return 0;
+        });
+        t->start();
+    }
+    EXPECT_EQ(destroyed.load(), 0); // the running thread keeps its object
+    open->setSignal();
+    EXPECT_TRUE(eventually([&] { return destroyed.load() == 1; }));
+    EXPECT_TRUE(finished.load());
+}
+
+TEST(signal, ResetModesAndInitialState) {
+    const struct {
+        bool manual;
+        bool initiallySet;
+    } cases[] = {{false, false}, {false, true}, {true, false}, {true, true}};
+    for (const auto& c : cases) {
+        auto s = zv::signal::create(c.manual, c.initiallySet);
+        ASSERT_TRUE(s->isValid());
+        EXPECT_EQ(s->wait(0), c.initiallySet);
+        EXPECT_EQ(s->wait(0), c.initiallySet && c.manual); // an automatic reset takes it
+        s->setSignal();
+        s->setSignal(); // setting twice is still one set
+        EXPECT_TRUE(s->wait(0));
+        EXPECT_EQ(s->wait(0), c.manual);
+        s->setSignal();
+        s->resetSignal();
+        EXPECT_FALSE(s->wait(10));
+    }
+}
+
+TEST(signal, ConcurrentSetsFromOtherThreadsWakeTheWaiter) {
+    constexpr int kThreads = 4;
+    constexpr int kRounds = 100;
+    std::vector<zv::refPtr<zv::signal>> go, done;
+    for (int i = 0; i < kThreads; ++i) {
+        go.push_back(zv::signal::create());
+        done.push_back(zv::signal::create());
+    }
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i)
+        threads.emplace_back([&, i] {
+            for (int r = 0; r < kRounds; ++r) {
+                if (!go[i]->wait(20000))
+                    return;
+                done[i]->setSignal();
+            }
+        });
+    bool ok = true;
+    for (int r = 0; r < kRounds && ok; ++r) {
+        for (auto& s : go)
+            s->setSignal();
+        for (auto& s : done)
+            ok = ok && s->wait(20000);
+    }
+    for (auto& t : threads)
+        t.join();
+    EXPECT_TRUE(ok);
+}
