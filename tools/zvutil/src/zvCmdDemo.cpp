@@ -140,8 +140,6 @@ int cmdDemo(context& ctx) {
     }
     out << "hardware CRC kernel     : "
         << (zv::detail::crc32HasCarryless() ? "carry-less multiply" : "slicing-by-8") << "\n";
-    }
-
 
     section(out, "Mutexes and counters");
     zv::mutex m;
