@@ -114,9 +114,10 @@ replaceHandle* beginReplace(const wchar_t* target) {
         std::snprintf(suffix, sizeof suffix, ".~%x%x%lx.tmp", static_cast<unsigned>(::getpid()),
                       g_tempCounter.fetch_add(1), static_cast<unsigned long>(now.tv_nsec));
         // Hidden, and short enough for the folder's name limit.
-        std::string name =
-            "." + base.substr(0, NAME_MAX - 1 - std::char_traits<char>::length(suffix)) + suffix;
-        handle->temp = (folder == "/" ? "" : folder) + "/" + name;
+        handle->temp.assign(folder == "/" ? std::string() : folder);
+        handle->temp.append("/.");
+        handle->temp.append(base, 0, NAME_MAX - 1 - std::char_traits<char>::length(suffix));
+        handle->temp.append(suffix);
         handle->fd = ::open(handle->temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (handle->fd >= 0)
             return handle;
