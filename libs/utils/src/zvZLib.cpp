@@ -290,14 +290,17 @@ bool crcOfTail(const file& f, std::uint64_t total, std::uint64_t length, std::ui
 
 // Whether `written` bytes with CRC-32 `crc`, now in `target`, end as the
 // gzip file said. With several members only the last one's trailer is at
-// the end: then the tail of that length must carry that CRC-32.
+// the end: then the tail of that length must carry that CRC-32. An empty
+// last member is not taken that way, since eight zero bytes at the end of a
+// cut stream would pass for one.
 bool endMatches(const gzEnd& end, const file& target, std::uint64_t written, std::uint32_t crc) {
     if (!end.isGzip)
         return true;
     if (static_cast<std::uint32_t>(written) == end.length && crc == end.crc)
         return true;
     std::uint32_t tailCrc = 0;
-    return end.length < written && crcOfTail(target, written, end.length, tailCrc) && tailCrc == end.crc;
+    return end.length > 0 && end.length < written && crcOfTail(target, written, end.length, tailCrc) &&
+           tailCrc == end.crc;
 }
 
 } // namespace

@@ -241,12 +241,14 @@ bool copyHostFile(const std::string& source, const std::string& target, bool fai
         ::close(in);
         return false;
     }
+    // Refused: a target that is no writable regular file, or that is the
+    // source itself (emptying it would empty the source).
     struct stat existing {};
     if (::stat(target.c_str(), &existing) == 0 &&
         (!S_ISREG(existing.st_mode) || isReadOnlyMode(existing.st_mode) ||
          (existing.st_dev == st.st_dev && existing.st_ino == st.st_ino))) {
         ::close(in);
-        return false; // emptying the target would empty the source
+        return false;
     }
     const int out = openRegular(target, O_WRONLY | O_CREAT | (failIfExists ? O_EXCL : O_TRUNC), 0666);
     if (out < 0) {
