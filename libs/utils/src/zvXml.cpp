@@ -467,7 +467,9 @@ private:
         while (q < m_end && !isBlank(*q) && *q != '>' && *q != '/')
             ++q;
         const C* nameEnd = q;
-        if (q == m_end || q == nameBegin)
+        // A name starting with "?" or "!" (after blanks) would be read back
+        // as a processing instruction or declaration.
+        if (q == m_end || q == nameBegin || *nameBegin == '?' || *nameBegin == '!')
             invalidFormat();
         if (*q == '/' && (q + 1 == m_end || q[1] != '>'))
             invalidFormat();
