@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
+#include <iterator>
 #include <new>
 #include <string>
 #include <unordered_map>
@@ -341,6 +342,7 @@ public:
                 invalidFormat();
             if (isEndTag(lt)) {
                 p = checkEndTag(lt, top.nameBegin, top.nameEnd);
+                storeChildren(*top.node, top.firstChild);
                 m_open.pop_back();
                 continue;
             }
@@ -354,7 +356,7 @@ public:
             refPtr<xmlNode> child = builder::newNode();
             xmlNode& c = *child;
             builder::setParent(c, top.node);
-            builder::children(*top.node).push_back(std::move(child));
+            m_children.push_back(std::move(child));
             p = element(start, c);
         }
         return p;
@@ -365,7 +367,19 @@ private:
         xmlNode* node;
         const C* nameBegin;
         const C* nameEnd;
+        std::size_t firstChild; // its first child's place in m_children
     };
+
+    // Gives `node` the children collected for it, in a list of their number.
+    void storeChildren(xmlNode& node, std::size_t first) {
+        const auto from = m_children.begin() + static_cast<std::ptrdiff_t>(first);
+        if (from == m_children.end())
+            return;
+        xmlNode::nodeList& list = builder::children(node);
+        list.reserve(m_children.size() - first);
+        std::move(from, m_children.end(), std::back_inserter(list));
+        m_children.erase(from, m_children.end());
+    }
 
     const C* find(const C* p, char c) const {
         return std::char_traits<C>::find(p, static_cast<std::size_t>(m_end - p), static_cast<C>(c));
@@ -453,7 +467,9 @@ private:
         while (q < m_end && !isBlank(*q) && *q != '>' && *q != '/')
             ++q;
         const C* nameEnd = q;
-        if (q == m_end || q == nameBegin)
+        // A name starting with "?" or "!" (after blanks) would be read back
+        // as a processing instruction or declaration.
+        if (q == m_end || q == nameBegin || *nameBegin == '?' || *nameBegin == '!')
             invalidFormat();
         if (*q == '/' && (q + 1 == m_end || q[1] != '>'))
             invalidFormat();
@@ -501,7 +517,7 @@ private:
             return checkEndTag(lt, nameBegin, nameEnd);
         }
         setText(node, skipBlanks(content), lt);
-        m_open.push_back({&node, nameBegin, nameEnd});
+        m_open.push_back({&node, nameBegin, nameEnd, m_children.size()});
         return lt;
     }
 
@@ -520,6 +536,8 @@ private:
     const C* m_end;
     bool m_keepBlanks;
     std::vector<openElement> m_open;
+    // The children of the open elements, collected until each ends.
+    xmlNode::nodeList m_children;
     xmlNode::attributeList m_attributes; // scratch, reused for every element
 };
 

@@ -150,6 +150,8 @@ TEST(xmlDocument, ParsesTheForgivingSyntax) {
         {"<abc", nullptr},
         {"<", nullptr},
         {"<>", nullptr},
+        {"< ?x/>", nullptr},
+        {"<\n!x></!x>", nullptr},
         {"<a>", nullptr},
         {"<a><b/>", nullptr},
         {"<a><b/><!-- unterminated", nullptr},
