@@ -32,14 +32,29 @@ iConfigSet::~iConfigSet() = default;
 
 // ---- configSet ----------------------------------------------------------------
 
-/// The last index of every key, as written and in lower case.
+/// The keys by their hash, as written and in lower case: per hash the
+/// newest pair, per pair the previous one with the same hash. A look-up
+/// walks that chain from the newest pair, so it stops at the first match
+/// and passes only pairs of other keys with the same hash. No key is
+/// copied.
 struct configSet::keyIndex {
-    std::unordered_map<std::wstring, unsigned> exact;
-    std::unordered_map<std::wstring, unsigned> lower;
+    std::unordered_map<std::size_t, unsigned> exactNewest;
+    std::unordered_map<std::size_t, unsigned> lowerNewest;
+    std::vector<unsigned> exactPrevious;
+    std::vector<unsigned> lowerPrevious;
+
+    static std::size_t hashOf(const std::wstring& text) { return std::hash<std::wstring>{}(text); }
+
+    static void link(std::unordered_map<std::size_t, unsigned>& newest, std::vector<unsigned>& previous,
+                     std::size_t hash, unsigned i) {
+        const auto [it, added] = newest.try_emplace(hash, i);
+        previous.push_back(added ? npos : it->second);
+        it->second = i;
+    }
 
     void add(const string& key, unsigned i) {
-        exact[key] = i;
-        lower[key.lower()] = i;
+        link(exactNewest, exactPrevious, hashOf(key), i);
+        link(lowerNewest, lowerPrevious, hashOf(key.lower()), i);
     }
 };
 
@@ -78,8 +93,10 @@ void configSet::reindex() {
     if (m_pairs.size() < kIndexFrom)
         return;
     auto index = std::make_unique<keyIndex>();
-    index->exact.reserve(m_pairs.size());
-    index->lower.reserve(m_pairs.size());
+    for (auto* newest : {&index->exactNewest, &index->lowerNewest})
+        newest->reserve(m_pairs.size());
+    for (auto* previous : {&index->exactPrevious, &index->lowerPrevious})
+        previous->reserve(m_pairs.size());
     for (std::size_t i = 0; i < m_pairs.size(); ++i)
         index->add(m_pairs[i].first, static_cast<unsigned>(i));
     m_index = std::move(index);
@@ -101,9 +118,13 @@ unsigned int configSet::keyCount() const {
 unsigned int configSet::keyIdx(const string& key, bool caseSensitive) const {
     const string wanted = folded(key, caseSensitive);
     if (m_index) {
-        const auto& map = caseSensitive ? m_index->exact : m_index->lower;
-        const auto it = map.find(wanted);
-        return it == map.end() ? npos : it->second;
+        const auto& newest = caseSensitive ? m_index->exactNewest : m_index->lowerNewest;
+        const auto& previous = caseSensitive ? m_index->exactPrevious : m_index->lowerPrevious;
+        const auto it = newest.find(keyIndex::hashOf(wanted));
+        for (unsigned i = it == newest.end() ? npos : it->second; i != npos; i = previous[i])
+            if (sameText(m_pairs[i].first, wanted, caseSensitive))
+                return i;
+        return npos;
     }
     for (std::size_t i = m_pairs.size(); i-- > 0;)
         if (sameText(m_pairs[i].first, wanted, caseSensitive))

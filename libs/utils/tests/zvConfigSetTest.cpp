@@ -185,6 +185,25 @@ TEST(configSet, LargeSetsFindTheLastKeyAfterEveryChange) {
     EXPECT_EQ(moved.keyIdx(L"KEY0", false), 49998u);
     moved.removeKey(L"key1", false, false);
     EXPECT_EQ(moved.keyIdx(L"Key1", true), zv::configSet::npos);
+
+    // Every spelling of one key: exact look-ups find their own pair, the
+    // others the newest; a spelling never added is absent.
+    zv::configSet spellings;
+    for (unsigned bits = 0; bits < 64; ++bits) {
+        std::wstring key = L"abcdef";
+        for (unsigned b = 0; b < 6; ++b)
+            if (bits & (1u << b))
+                key[b] = static_cast<wchar_t>(key[b] - L'a' + L'A');
+        if (bits != 5)
+            spellings.setValue(key, std::to_wstring(bits), true, 3);
+    }
+    EXPECT_EQ(spellings.keyIdx(L"abcdef", true), 0u);
+    EXPECT_EQ(spellings.keyIdx(L"aBcdef", true), 2u);
+    EXPECT_EQ(spellings.keyIdx(L"ABCDEF", true), 62u);
+    EXPECT_EQ(spellings.keyIdx(L"AbCdef", true), zv::configSet::npos);
+    EXPECT_EQ(spellings.keyIdx(L"AbCdef", false), 62u);
+    spellings.removeKey(L"ABCDEF", true, false);
+    EXPECT_EQ(spellings.keyIdx(L"abcdef", false), 61u);
 }
 
 TEST(configStructure, FindsCreatesAndRemovesSections) {
