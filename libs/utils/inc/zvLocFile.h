@@ -33,7 +33,7 @@
 // overlay's on the merged entries. Includes are scanned once, when the
 // object is made; a file already met while scanning (a cycle, or a second
 // path to it) is not included again. Includes nest at most
-// `maxIncludeDepth` levels below the main file; deeper ones are ignored.
+// `maxIncludeDepth()` levels below the main file; deeper ones are ignored.
 //
 // Not thread-safe: the localization manager calls it under its own lock.
 #pragma once
@@ -68,7 +68,7 @@ class ZV_API locFile : public zv::file {
 public:
     /// How many levels of includes below the main file are read; an include
     /// directive deeper than that is ignored (and reported by `check`).
-    static constexpr unsigned maxIncludeDepth = 64;
+    static constexpr unsigned maxIncludeDepth() { return 64; }
 
     locFile() = default;
     /// The file at `path`; its includes are scanned now.

@@ -351,7 +351,7 @@ locFile::~locFile() = default;
 void locFile::scanIncludes(includeScan& scan, unsigned depth) {
     m_included.clear();
     std::vector<zv::string> lines;
-    if (depth >= maxIncludeDepth || !exists() || !readLines(*this, lines))
+    if (depth >= maxIncludeDepth() || !exists() || !readLines(*this, lines))
         return;
     zv::string name;
     for (const zv::string& line : lines) {
@@ -512,10 +512,11 @@ struct checker {
                 report(file, inc.line, L"included file \"" + inc.text + L"\" cannot be read");
             } else if (chain.count(folded) != 0 || folded == self) {
                 report(file, inc.line, L"include of \"" + inc.text + L"\" closes a cycle");
-            } else if (depth >= locFile::maxIncludeDepth) {
+            } else if (depth >= locFile::maxIncludeDepth()) {
                 report(file, inc.line,
                        L"include of \"" + inc.text + L"\" is nested deeper than " +
-                           zv::string::sformat(L"%u", locFile::maxIncludeDepth) + L" levels and is ignored");
+                           zv::string::sformat(L"%u", locFile::maxIncludeDepth()) +
+                           L" levels and is ignored");
             } else if (seen.insert(folded).second) {
                 nested.push_back(target);
             }

@@ -325,7 +325,10 @@ std::wstring formatFloating(const convSpec& spec, double value) {
 }
 
 /// The value formatted by the conversion's kind.
-std::wstring formatValue(const convSpec& spec, const locParameter& v) {
+std::wstring formatValue(const convSpec& spec, const locParameter& given) {
+    locParameter v = given;
+    if (v.text == nullptr) // the fields are public; a null text is the empty one
+        v.text = L"";
     switch (spec.kind) {
     case eKind::other:
         return std::wstring();

@@ -200,8 +200,7 @@ TEST(locFile, ReloadsWhenTheFileOrItsOverlayChanges) {
 
 TEST(locFile, ReloadsARewriteWithinTheSameSecond) {
     // Each rewrite keeps the whole second of the modification time seen at
-    // the last load; the size, the file itself or the fraction of the
-    // second must tell.
+    // the last load; the size or the file itself must tell.
     zvtest::tempFolder tmp;
     const std::filesystem::path host = tmp.host() / "main.loc";
     const zv::file f = tmp.write(L"main.loc", kUtf8Bom + "Msg_A one\n");
@@ -217,8 +216,13 @@ TEST(locFile, ReloadsARewriteWithinTheSameSecond) {
     std::filesystem::rename(tmp.host() / "next.loc", host);
     ASSERT_TRUE(f.setLastModificationTime(second));
     EXPECT_EQ(lookUp(loc, L"Msg_A"), L"seven");
+}
 
-    // As long, in place, only the fraction of the second differs.
+TEST(locFile, ReloadsWhenOnlyTheFractionOfTheSecondDiffers) {
+    zvtest::tempFolder tmp;
+    const std::filesystem::path host = tmp.host() / "main.loc";
+    // As long, in place, in the same second: only its fraction tells.
+    zv::locFile loc(tmp.write(L"main.loc", kUtf8Bom + "Msg_A seven\n"));
     const auto base = std::chrono::floor<std::chrono::seconds>(std::filesystem::last_write_time(host));
     std::filesystem::last_write_time(host, base + std::chrono::milliseconds(250));
     EXPECT_EQ(lookUp(loc, L"Msg_A"), L"seven");
@@ -243,7 +247,7 @@ TEST(locFile, IncludesNestAtMost64LevelsAndMove) {
     unsigned depth = 0;
     for (const zv::locFile* at = &loc; !at->includedFiles().empty(); at = &at->includedFiles()[0])
         ++depth;
-    EXPECT_EQ(depth, zv::locFile::maxIncludeDepth);
+    EXPECT_EQ(depth, zv::locFile::maxIncludeDepth());
     EXPECT_EQ(lookUp(loc, L"Msg_64"), L"level 64");
     EXPECT_EQ(lookUp(loc, L"Msg_65"), L"<none>");
 
