@@ -117,7 +117,8 @@ public:
     /// A new thread object; with `startNow`, `start(work, argument,
     /// startSuspended, priority)` is called at once.
     static refPtr<thread> create(bool startNow = true, ePriority priority = ePriorityNormal,
-                                 bool startSuspended = false, workFunction work = nullptr, void* argument = nullptr);
+                                 bool startSuspended = false, workFunction work = nullptr,
+                                 void* argument = nullptr);
 
     /// Starts the thread once: it runs the start handlers, then `work(argument)`
     /// (or `execute()` when `work` is null), whose result is its exit code, then

@@ -83,6 +83,7 @@ int cmdScramble(context& ctx);
 int cmdLoc(context& ctx);
 int cmdWhich(context& ctx);
 int cmdPs(context& ctx);
+int cmdSignal(context& ctx);
 
 /// The shortest text that reads back as `value` (%g style, at most 17
 /// significant digits, independent of the locale).
