@@ -28,12 +28,13 @@
 // before the routine begins or after it ended; otherwise both fail with
 // their error text and errno ENOTSUP (95).
 //
-// `terminate` on Windows ends the thread at once (TerminateThread): no
-// handler or destructor of that thread runs. The library's mutexes it held
-// are abandoned and obtained by their next locker, so they are never left
-// held; whatever they guarded may be half changed, and locks outside the
-// library (the C runtime heap's, for one) may stay held for ever. Prefer
-// ending a thread by telling it to return.
+// `terminate` on Windows stops the thread and ends it (TerminateThread) at
+// a moment when it holds none of the library's mutexes, so no library lock
+// is left held or half way through a change; it waits up to 5 seconds for
+// such a moment and fails otherwise. No handler or destructor of the ended
+// thread runs, and locks outside the library (the C runtime heap's, for
+// one) may still stay held for ever. Prefer ending a thread by telling it
+// to return.
 #pragma once
 
 #include "zvDefs.h"
@@ -117,7 +118,8 @@ public:
     /// A new thread object; with `startNow`, `start(work, argument,
     /// startSuspended, priority)` is called at once.
     static refPtr<thread> create(bool startNow = true, ePriority priority = ePriorityNormal,
-                                 bool startSuspended = false, workFunction work = nullptr, void* argument = nullptr);
+                                 bool startSuspended = false, workFunction work = nullptr,
+                                 void* argument = nullptr);
 
     /// Starts the thread once: it runs the start handlers, then `work(argument)`
     /// (or `execute()` when `work` is null), whose result is its exit code, then

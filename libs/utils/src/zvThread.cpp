@@ -1,9 +1,9 @@
 #include "zvThread.h"
 
+#include "os/zvOs.h"
 #include "zvException.h"
 #include "zvMutex.h"
 #include "zvMutexDetail.h"
-#include "os/zvOs.h"
 
 #include <algorithm>
 #include <atomic>
@@ -338,7 +338,8 @@ long thread::immediateResume() {
     do {
         previous = os::resumeThread(d->handle);
         if (previous <= 0)
-            throw unexpectedErrorException(L"Unable to resume thread (%ld)", previous < 0 ? os::lastErrorCode() : 0L);
+            throw unexpectedErrorException(L"Unable to resume thread (%ld)",
+                                           previous < 0 ? os::lastErrorCode() : 0L);
     } while (previous >= 2);
     d->suspended = false;
     return previous;

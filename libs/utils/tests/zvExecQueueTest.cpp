@@ -109,7 +109,7 @@ TEST(execQueue, NamedListsKeepOneItemPerName) {
     q.putAtExecutionStart(L"x", new item(j, "first"));
     q.putAtExecutionStart(L"x", second);
     EXPECT_EQ(j.deletes, names{"first"}); // replaced: deleted at once
-    q.putAtExecutionStart(L"x", second); // the same item again: nothing happens
+    q.putAtExecutionStart(L"x", second);  // the same item again: nothing happens
     EXPECT_TRUE(j.deletes.size() == 1);
     q.putAtExecutionStart(L"X", new item(j, "upper")); // names are case-sensitive
     q.putAtExecutionStart(L"y", new item(j, "y"));

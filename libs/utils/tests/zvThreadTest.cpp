@@ -96,7 +96,8 @@ int gatedWork(void* arg) {
 
 // A thread class that counts its destructions and runs `body`.
 struct countedThread : zv::thread {
-    static zv::refPtr<countedThread> make(std::atomic<int>& destroyed, std::function<int(countedThread&)> body) {
+    static zv::refPtr<countedThread> make(std::atomic<int>& destroyed,
+                                          std::function<int(countedThread&)> body) {
         return zv::refPtr<countedThread>(new countedThread(destroyed, std::move(body)));
     }
     countedThread(std::atomic<int>& destroyed, std::function<int(countedThread&)> body)
@@ -142,7 +143,9 @@ TEST(thread, StartedSuspendedRunsOnlyWhenResumed) {
     ASSERT_TRUE(t->wait(20000));
     EXPECT_EQ(log.get(), std::vector<std::string>{"work"});
     // A thread that is not suspended cannot be resumed "immediately".
-    EXPECT_EQ(errorOf([&] { t->immediateResume(); }).rfind(L"Unexpected error occurred (Unable to resume thread (", 0),
+    EXPECT_EQ(errorOf([&] {
+                  t->immediateResume();
+              }).rfind(L"Unexpected error occurred (Unable to resume thread (", 0),
               0u);
 }
 
@@ -180,8 +183,9 @@ TEST(thread, ErrorsCarryTheirTexts) {
     EXPECT_EQ(errorOf([&] { fresh->immediateResume(); }), notStarted);
     EXPECT_EQ(errorOf([&] { fresh->terminate(1); }), notStarted);
     EXPECT_EQ(errorOf([&] { fresh->exitCode(); }), unexpected(L"Error retrieving thread's exitCode"));
-    EXPECT_EQ(errorOf([&] { fresh->suspend(); }).rfind(L"Unexpected error occurred (Unable to suspend thread (", 0),
-              0u);
+    EXPECT_EQ(
+        errorOf([&] { fresh->suspend(); }).rfind(L"Unexpected error occurred (Unable to suspend thread (", 0),
+        0u);
     EXPECT_FALSE(fresh->hasFinished());
     EXPECT_FALSE(fresh->wait(0));
     EXPECT_EQ(fresh->threadId(), 0u);
@@ -199,9 +203,9 @@ TEST(thread, PriorityReadsBackWithIdleAsOther) {
         int set;
         p expected;
     } cases[] = {
-        {0, p::ePriorityTimeCritical}, {1, p::ePriorityHighest}, {2, p::ePriorityAboveNormal},
+        {0, p::ePriorityTimeCritical}, {1, p::ePriorityHighest},     {2, p::ePriorityAboveNormal},
         {3, p::ePriorityNormal},       {4, p::ePriorityBelowNormal}, {5, p::ePriorityLowest},
-        {6, p::ePriorityOther},        {7, p::ePriorityOther},   {-3, p::ePriorityOther},
+        {6, p::ePriorityOther},        {7, p::ePriorityOther},       {-3, p::ePriorityOther},
     };
     for (const auto& c : cases) {
         // Suspended, so that no priority is ever in effect for running code.
@@ -297,7 +301,8 @@ TEST(thread, SuspendingARunningThread) {
 
     // A thread may suspend itself on both targets.
     std::atomic<int> destroyed{0};
-    auto self = countedThread::make(destroyed, [](countedThread& me) { return static_cast<int>(me.suspend()) + 40; });
+    auto self =
+        countedThread::make(destroyed, [](countedThread& me) { return static_cast<int>(me.suspend()) + 40; });
     self->start();
     ASSERT_TRUE(eventually([&] { return self->isSuspended(); }));
     ASSERT_TRUE(eventually([&] { return self->resume() == 1; })); // once it really waits

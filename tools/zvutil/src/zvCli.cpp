@@ -235,6 +235,18 @@ const std::vector<command> kCommands = {
      "one line per event in UTF-8. Prints a one-line summary with the protocol's\n"
      "path. Exits 0 when no self-test reported an error, 1 otherwise.\n",
      &cmdSelfTest},
+    {"signal", "set, reset or wait for a named signal shared between processes",
+     "usage: zvutil signal set NAME\n"
+     "       zvutil signal reset NAME\n"
+     "       zvutil signal wait NAME [--timeout MS] [--manual]\n"
+     "set and reset change the named signal that programs of the library use\n"
+     "(zv::signal with a name). A named signal lives while some process holds\n"
+     "it, so set reaches only programs that already hold or wait for it. wait\n"
+     "opens the signal (creating it, with automatic reset or --manual reset,\n"
+     "when nobody holds it) and waits until it is set, at most MS milliseconds.\n"
+     "Exits 0 when it was set, 1 on time-out or when the signal cannot be\n"
+     "opened.\n",
+     &cmdSignal},
     {"demo", "a short tour of the library on a temporary folder",
      "usage: zvutil demo\n"
      "Runs each capability of the library once on a temporary folder, prints\n"

@@ -89,6 +89,7 @@ int cmdLock(context& ctx);
 int cmdCond(context& ctx);
 int cmdUnits(context& ctx);
 int cmdPassword(context& ctx);
+int cmdSignal(context& ctx);
 
 /// The shortest text that reads back as `value` (%g style, at most 17
 /// significant digits, independent of the locale).

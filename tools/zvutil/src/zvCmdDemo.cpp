@@ -10,6 +10,7 @@
 #include "zvDirectory.h"
 #include "zvDtConvert.h"
 #include "zvException.h"
+#include "zvExecQueue.h"
 #include "zvExpression.h"
 #include "zvFile.h"
 #include "zvFsEntryMutex.h"
@@ -26,6 +27,7 @@
 #include "zvScString.h"
 #include "zvSearchPath.h"
 #include "zvString.h"
+#include "zvThread.h"
 #include "zvTime.h"
 #include "zvTimeStamp.h"
 #include "zvTimer.h"
@@ -545,6 +547,49 @@ int cmdDemo(context& ctx) {
         out << "colour 0x00FF8040       : " << narrowForOutput(colour) << "\n";
         out << "1 inch in mm            : " << zv::unitconv(zv::inch, zv::mm).lengthFactor() << "\n";
         out << "password \"abc\"          : " << narrowForOutput(zv::password(L"abc").encryptedString()) << "\n";
+    }
+
+    section(out, "Threads, the signal pool and the execution queue");
+    {
+        // A worker sums numbers; the signal pool reports its end, which
+        // queues an item that the "main loop" below runs.
+        struct demoState {
+            explicit demoState(std::ostream& o) : out(&o) {}
+            std::ostream* out;
+            zv::execQueue queue;
+            zv::refPtr<zv::signal> queued = zv::signal::create(true);
+            long long sum = 0;
+        } state(out);
+        struct report : zv::execItem {
+            report(std::ostream& out, int code) : out(out), code(code) {}
+            void execute() override {
+                out << "queued report           : worker ended with exit code " << code << "\n";
+            }
+            std::ostream& out;
+            int code;
+        };
+        auto worker = zv::thread::create(false);
+        zv::signalPool::singleton().attach(
+            worker.get(),
+            [](zv::thread* t, void* user) {
+                auto* st = static_cast<demoState*>(user);
+                st->queue.add(new report(*st->out, t->exitCode()), true);
+                st->queued->setSignal();
+            },
+            &state);
+        worker->start(
+            [](void* user) {
+                auto* st = static_cast<demoState*>(user);
+                for (int i = 1; i <= 1000; ++i)
+                    st->sum += i;
+                return 42;
+            },
+            &state);
+        const bool ended = state.queued->wait(60000);
+        out << "worker sum 1..1000      : " << (ended ? std::to_string(state.sum) : "no end reported")
+            << "\n";
+        out << "immediate run requested : " << (state.queue.immediateExecRequired() ? "yes" : "no") << "\n";
+        state.queue.execute();
     }
 
     out << "\ndemo finished\n";

@@ -395,5 +395,18 @@ check "password scramble" 0 "FVoN" password scramble abc
 check "password unscramble" 0 "abc" password unscramble FVoN
 check "password not scrambled" 1 "" password unscramble 'FVoN?'
 
+# Named signals: a waiting process is released by another that sets the signal.
+sig="zv-e2e-signal-$$"
+"${zvutil[@]}" signal wait "$sig" --timeout 60000 >/dev/null 2>&1 &
+sig_pid=$!
+for _ in $(seq 1 300); do
+    kill -0 "$sig_pid" 2>/dev/null || break
+    "${zvutil[@]}" signal set "$sig" >/dev/null 2>&1
+    sleep 0.1
+done
+if wait "$sig_pid"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL signal wait released by set"; fi
+check "signal wait times out" 1 "" signal wait "$sig-unset" --timeout 10
+check "signal usage" 2 "" signal toggle "$sig"
+
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

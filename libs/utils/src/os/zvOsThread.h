@@ -73,7 +73,8 @@ enum class terminateResult { ended, busy, failed };
 /// Ends the thread with `exitCode` (see the file comment for Linux). On
 /// Windows the thread is stopped first and ended only when `mayEnd(context)`
 /// agrees; otherwise it goes on and the answer is `busy`.
-terminateResult terminateThread(threadHandle* handle, unsigned int exitCode, bool (*mayEnd)(void*), void* context);
+terminateResult terminateThread(threadHandle* handle, unsigned int exitCode, bool (*mayEnd)(void*),
+                                void* context);
 /// The exit code (`stillActive` while the thread runs); false on failure.
 bool threadExitCode(threadHandle* handle, long& exitCode);
 /// Waits at most `timeoutMs` for the thread to end; true when it has ended.

@@ -38,7 +38,8 @@ using steadyClock = std::chrono::steady_clock;
 int pollTimeout(bool forever, steadyClock::time_point deadline) {
     if (forever)
         return -1;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - steadyClock::now()).count();
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - steadyClock::now()).count();
     if (left <= 0)
         return 0;
     return left > INT_MAX ? INT_MAX : static_cast<int>(left);
@@ -83,8 +84,8 @@ std::string sharedName(const wchar_t* name) {
     std::string out = "/zvsig-" + std::to_string(::getuid()) + "-";
     std::string encoded;
     for (unsigned char c : utf8) {
-        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
-            c == '.') {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+            c == '-' || c == '.') {
             encoded += static_cast<char>(c);
         } else {
             char hex[4];
@@ -628,7 +629,8 @@ bool waitThread(threadHandle* h, unsigned int timeoutMs) {
 
 // ---- waiting on many ---------------------------------------------------------
 
-bool waitAny(const std::vector<waitItem>& items, unsigned int timeoutMs, std::vector<std::size_t>& signalled) {
+bool waitAny(const std::vector<waitItem>& items, unsigned int timeoutMs,
+             std::vector<std::size_t>& signalled) {
     signalled.clear();
     const bool forever = timeoutMs == waitForever;
     if (items.empty() && forever)

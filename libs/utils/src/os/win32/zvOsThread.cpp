@@ -103,14 +103,16 @@ bool threadPriority(threadHandle* handle, int& level) {
     return true;
 }
 
-terminateResult terminateThread(threadHandle* handle, unsigned int exitCode, bool (*mayEnd)(void*), void* context) {
+terminateResult terminateThread(threadHandle* handle, unsigned int exitCode, bool (*mayEnd)(void*),
+                                void* context) {
     if (!handle)
         return terminateResult::failed;
     HANDLE h = kernel(handle);
     const bool self = ::GetThreadId(h) == ::GetCurrentThreadId();
     if (!self) {
         if (::SuspendThread(h) == static_cast<DWORD>(-1))
-            return ::WaitForSingleObject(h, 0) == WAIT_OBJECT_0 ? terminateResult::ended : terminateResult::failed;
+            return ::WaitForSingleObject(h, 0) == WAIT_OBJECT_0 ? terminateResult::ended
+                                                                : terminateResult::failed;
         // SuspendThread only asks; reading the context waits until it stopped.
         CONTEXT ctx{};
         ctx.ContextFlags = CONTEXT_CONTROL;
@@ -179,8 +181,8 @@ struct slice {
 DWORD WINAPI waitSlice(LPVOID parameter) {
     auto* s = static_cast<slice*>(parameter);
     const std::size_t own = s->handles.size() - 1;
-    const DWORD rc = ::WaitForMultipleObjects(static_cast<DWORD>(s->handles.size()), s->handles.data(), FALSE,
-                                              INFINITE);
+    const DWORD rc =
+        ::WaitForMultipleObjects(static_cast<DWORD>(s->handles.size()), s->handles.data(), FALSE, INFINITE);
     if (rc >= WAIT_OBJECT_0 && rc < WAIT_OBJECT_0 + own) {
         collectSignalled(s->handles.data(), own, rc - WAIT_OBJECT_0, s->base, s->found);
         ::SetEvent(s->done);
@@ -210,8 +212,8 @@ bool waitMany(const std::vector<HANDLE>& handles, DWORD timeoutMs, std::vector<s
                          handles.begin() + static_cast<std::ptrdiff_t>(end));
         s.handles.push_back(done);
         s.done = done;
-        HANDLE helper = ::CreateThread(nullptr, 64 * 1024, &waitSlice, &s, STACK_SIZE_PARAM_IS_A_RESERVATION,
-                                       nullptr);
+        HANDLE helper =
+            ::CreateThread(nullptr, 64 * 1024, &waitSlice, &s, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
         if (!helper) {
             ok = false;
             break;
@@ -235,13 +237,16 @@ bool waitMany(const std::vector<HANDLE>& handles, DWORD timeoutMs, std::vector<s
 
 } // namespace
 
-bool waitAny(const std::vector<waitItem>& items, unsigned int timeoutMs, std::vector<std::size_t>& signalled) {
+bool waitAny(const std::vector<waitItem>& items, unsigned int timeoutMs,
+             std::vector<std::size_t>& signalled) {
     signalled.clear();
     std::vector<HANDLE> handles;
     std::vector<std::size_t> indexOf;
     handles.reserve(items.size());
     for (std::size_t i = 0; i < items.size(); ++i) {
-        HANDLE h = items[i].thread ? kernel(items[i].thread) : items[i].event ? kernel(items[i].event) : nullptr;
+        HANDLE h = items[i].thread  ? kernel(items[i].thread)
+                   : items[i].event ? kernel(items[i].event)
+                                    : nullptr;
         if (h) {
             handles.push_back(h);
             indexOf.push_back(i);
@@ -253,8 +258,9 @@ bool waitAny(const std::vector<waitItem>& items, unsigned int timeoutMs, std::ve
         return false;
     }
     std::vector<std::size_t> found;
-    const bool any = handles.size() <= MAXIMUM_WAIT_OBJECTS ? waitFew(handles.data(), handles.size(), timeoutMs, 0, found)
-                                                            : waitMany(handles, timeoutMs, found);
+    const bool any = handles.size() <= MAXIMUM_WAIT_OBJECTS
+                         ? waitFew(handles.data(), handles.size(), timeoutMs, 0, found)
+                         : waitMany(handles, timeoutMs, found);
     for (std::size_t k : found)
         signalled.push_back(indexOf[k]);
     return any;
