@@ -17,15 +17,11 @@
 namespace {
 
 using zvclitest::cliResult;
+using zvclitest::readAll;
 using zvclitest::run;
 using zvclitest::tempFolder;
 
 namespace fs = std::filesystem;
-
-std::string readAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 bool mentions(const cliResult& r, const std::string& text) {
     return r.err.find(text) != std::string::npos;

@@ -28,6 +28,12 @@ inline cliResult run(const std::vector<std::string>& args, const std::string& in
     return {rc, out.str(), err.str()};
 }
 
+/// The whole content of a file ("" when it cannot be read).
+inline std::string readAll(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 /// A fresh folder under the system's temporary folder, removed with everything in it.
 class tempFolder {
 public:

@@ -9,15 +9,11 @@
 namespace {
 
 using zvclitest::cliResult;
+using zvclitest::readAll;
 using zvclitest::run;
 using zvclitest::tempFolder;
 
 namespace fs = std::filesystem;
-
-std::string readAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 const char* const kDatabase = "<?xml version=\"1.0\"?><zvDatabase version='2'><Tool_table>"
                               "<Tool id='g1'><Length>12.5</Length><Name>a&amp;b</Name></Tool>"
