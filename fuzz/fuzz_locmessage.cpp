@@ -67,6 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // All at once: each value takes at most one place and is never searched.
     zv::locMessage batch(text.c_str());
+    const std::wstring unfilled = batch; // as the message keeps it: leading blanks and a kind prefix go
     const zv::locParameter values[] = {{value.c_str(), L"X"},
                                        {value.c_str(), L"["},
                                        {static_cast<int>(number), nullptr},
@@ -75,6 +76,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t placed = batch.insertParameters(values);
     check(placed <= std::size(values));
     check(batch.size() <= text.size() + placed * (1100 + value.size()));
-    check(placed != 0 || static_cast<const std::wstring&>(batch) == text);
+    check(placed != 0 || static_cast<const std::wstring&>(batch) == unfilled);
     return 0;
 }

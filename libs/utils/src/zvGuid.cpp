@@ -2,12 +2,15 @@
 // both platforms accept and reject exactly the same texts.
 #include "zvGuid.h"
 
+#include <mutex>
+
 #include "zvDtConvertDetail.h"
 
 #include "os/zvOs.h"
 
 #include <cstdarg>
 #include <cstring>
+#include <mutex>
 
 namespace zv {
 
@@ -106,6 +109,44 @@ bool guid::operator<(const guid& other) const {
     return std::memcmp(Data4, other.Data4, sizeof Data4) < 0; // memcmp compares unsigned bytes
 }
 
+namespace {
+
+// The 60-bit time of a time-based identity.
+std::uint64_t timeOf(const os::guidFields& f) {
+    return (static_cast<std::uint64_t>(f.data3 & 0x0fffu) << 48) |
+           (static_cast<std::uint64_t>(f.data2) << 32) | f.data1;
+}
+
+// A time more than a second before the last one means the clock was set back.
+constexpr std::uint64_t kClockStepBack = 10000000; // 100 ns ticks
+
+// The last time handed out by this process. Some runtimes (Wine's RPC
+// layer among them) return the same time-based identity twice when asked
+// within one clock tick; the library never does.
+std::mutex g_lastTimeLock;
+std::uint64_t g_lastTime = 0;
+
+// A time-based identity later than every one this process got before;
+// false when the clock does not move on.
+bool nextSequential(os::guidFields& f) {
+    constexpr int kTickAttempts = 100000; // a clock tick is far shorter than this many calls
+    std::lock_guard<std::mutex> hold(g_lastTimeLock);
+    for (int attempt = 0; attempt < kTickAttempts; ++attempt) {
+        if (!os::createSequentialGuid(f))
+            throw false;
+        const std::uint64_t time = timeOf(f);
+        // A clock set back restarts the sequence: the system changes the
+        // clock sequence for that, so the identity is still new.
+        if (time > g_lastTime || g_lastTime - time > kClockStepBack) {
+            g_lastTime = time;
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 guid guid::create() {
     // A time-based identity has a zero field now and then (Data1 for one
     // tick in 2^32; Data2 for a few minutes about once a year). Such an
@@ -113,8 +154,8 @@ guid guid::create() {
     // never handed out: a few more tries, then a random identity.
     os::guidFields f;
     for (int attempt = 0; attempt < 4; ++attempt) {
-        if (!os::createSequentialGuid(f))
-            throw false;
+        if (!nextSequential(f))
+            break;
         const guid id = fromFields(f);
         if (id.isInitialized())
             return id;
