@@ -166,6 +166,7 @@ public:
     /// Checks formatting, comparison, matching and the ANSI code page on the
     /// running system and reports through `env`; false when a check failed.
     static bool test(testEnv& env);
+
 private:
     // The C-style variadic entries behind the templates: the templates take
     // every argument list, so no argument can be mistaken for a `va_list`.

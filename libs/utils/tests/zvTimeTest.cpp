@@ -159,7 +159,8 @@ TEST(time, DifferenceIsExactToTheMillisecond) {
     };
     for (const auto& c : spans) {
         const zv::timeduration d = c.a - c.b;
-        EXPECT_EQ(d.signedMseconds(), c.mseconds) << c.a.toString().c_str() << " - " << c.b.toString().c_str();
+        EXPECT_EQ(d.signedMseconds(), c.mseconds)
+            << c.a.toString().c_str() << " - " << c.b.toString().c_str();
         EXPECT_EQ(d.days(), c.mseconds / 86400000 * (c.mseconds < 0 ? -1 : 1));
     }
 }

@@ -1,10 +1,12 @@
 #include "zvCli.h"
 
+#include "zvAngle.h"
 #include "zvBase64.h"
 #include "zvBinaryBuffer.h"
 #include "zvCodePage.h"
-#include "zvConfigSet.h"
 #include "zvCompoundDoc.h"
+#include "zvCondition.h"
+#include "zvConfigSet.h"
 #include "zvCrc32.h"
 #include "zvDate.h"
 #include "zvDirectory.h"
@@ -22,7 +24,9 @@
 #include "zvLocString.h"
 #include "zvMutex.h"
 #include "zvObserver.h"
+#include "zvPassword.h"
 #include "zvProcess.h"
+#include "zvRgbColor.h"
 #include "zvRound.h"
 #include "zvScString.h"
 #include "zvSearchPath.h"
@@ -32,13 +36,9 @@
 #include "zvTimeStamp.h"
 #include "zvTimer.h"
 #include "zvTypeConvert.h"
+#include "zvUnitConv.h"
 #include "zvVersion.h"
 #include "zvXml.h"
-#include "zvAngle.h"
-#include "zvCondition.h"
-#include "zvPassword.h"
-#include "zvRgbColor.h"
-#include "zvUnitConv.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -477,8 +477,10 @@ int cmdDemo(context& ctx) {
         zv::string text;
         back->getText(text, L"");
         out << "saved tools.xml         : " << stored.size64() << " bytes, read back "
-            << (text.find(L"a&lt;b &amp;&amp; c&gt;&quot;d&quot;") != zv::string::npos ? "unchanged" : "changed")
-            << "\n" << zv::string::getMBCS(text);
+            << (text.find(L"a&lt;b &amp;&amp; c&gt;&quot;d&quot;") != zv::string::npos ? "unchanged"
+                                                                                       : "changed")
+            << "\n"
+            << zv::string::getMBCS(text);
         try {
             back->load("<a><b></a>", 10, false);
         } catch (const zv::exception& e) {
@@ -539,14 +541,15 @@ int cmdDemo(context& ctx) {
         const std::unique_ptr<zv::conditions::condition> c(
             zv::conditions::condition::parse(L"and(isbigger<int>(\"5\"), not(isin<string>(\"7\", \"9\")))"));
         out << "condition               : " << narrowForOutput(c->text()) << "\n";
-        out << "  on 8 / on \"7\"         : " << (c->isTrueGeneric(zv::genericValue(8)) ? "true" : "false") << " / "
-            << (c->isTrueGeneric(zv::genericValue(L"7")) ? "true" : "false") << "\n";
+        out << "  on 8 / on \"7\"         : " << (c->isTrueGeneric(zv::genericValue(8)) ? "true" : "false")
+            << " / " << (c->isTrueGeneric(zv::genericValue(L"7")) ? "true" : "false") << "\n";
         out << "270 degrees in +-180    : " << zv::angle::fromDegree(270).degreeBetweenMinusPiAndPi() << "\n";
         zv::string colour;
         zv::dtconvert(colour, zv::rgbColor(0x00FF8040u));
         out << "colour 0x00FF8040       : " << narrowForOutput(colour) << "\n";
         out << "1 inch in mm            : " << zv::unitconv(zv::inch, zv::mm).lengthFactor() << "\n";
-        out << "password \"abc\"          : " << narrowForOutput(zv::password(L"abc").encryptedString()) << "\n";
+        out << "password \"abc\"          : " << narrowForOutput(zv::password(L"abc").encryptedString())
+            << "\n";
     }
 
     section(out, "Threads, the signal pool and the execution queue");

@@ -10,10 +10,10 @@
 #include <ctime>
 #include <string>
 
+#include "zvOsFileStamp.h"
 #include "zvOsFileSystem.h"
 #include "zvOsProcess.h"
 #include "zvOsReplace.h"
-#include "zvOsFileStamp.h"
 #include "zvOsThread.h"
 
 namespace zv::os {
