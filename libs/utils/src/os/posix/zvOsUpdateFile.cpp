@@ -100,9 +100,11 @@ updateHandle* beginUpdate(const wchar_t* target) {
         char suffix[64];
         std::snprintf(suffix, sizeof suffix, ".~%x%x%lx.tmp", static_cast<unsigned>(::getpid()),
                       g_updateCounter.fetch_add(1), static_cast<unsigned long>(now.tv_nsec));
-        const std::string name =
-            "." + base.substr(0, NAME_MAX - 1 - std::char_traits<char>::length(suffix)) + suffix;
-        handle->temp = (folder == "/" ? "" : folder) + "/" + name;
+        // Built by appending: GCC 12 at -O3 misreads the concatenation as overlapping copies.
+        handle->temp.assign(folder == "/" ? std::string() : folder);
+        handle->temp.append("/.");
+        handle->temp.append(base, 0, NAME_MAX - 1 - std::char_traits<char>::length(suffix));
+        handle->temp.append(suffix);
         handle->fd = ::open(handle->temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (handle->fd >= 0)
             return handle;
