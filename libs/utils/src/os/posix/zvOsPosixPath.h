@@ -16,4 +16,14 @@ bool mapToHost(const wchar_t* name, std::string& host);
 /// The attribute bits of the entry at `host` whose status is known.
 unsigned attributesOf(const std::string& host, bool isDirectory, unsigned mode);
 
+/// The folder of a host path ("." without one, "/" for the root).
+std::string folderOf(const std::string& path);
+/// `path`, or the file a symbolic link there names, so that replacing it
+/// keeps the link; false for a dangling link.
+bool resolveLink(const std::string& path, std::string& resolved);
+/// Creates a new hidden file beside `target` ("." + its name + a unique
+/// suffix, within the name limit) opened with `flags`; its descriptor and
+/// name, or -1.
+int createTempBeside(const std::string& target, int flags, std::string& temp);
+
 } // namespace zv::os::posix

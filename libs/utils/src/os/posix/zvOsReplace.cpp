@@ -29,31 +29,6 @@ struct replaceHandle {
 
 namespace {
 
-constexpr unsigned kMaxTempAttempts = 100;
-std::atomic<unsigned> g_tempCounter{0};
-
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// A link is replaced at its destination, so the link itself stays a link.
-bool resolveTarget(const std::string& path, std::string& resolved) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
-        resolved = path;
-        return true;
-    }
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (real == nullptr)
-        return false; // a dangling link names no file to replace
-    resolved = real;
-    std::free(real);
-    return true;
-}
-
 void closeAndRemove(replaceHandle* handle) {
     if (handle->fd >= 0)
         ::close(handle->fd);
@@ -89,7 +64,7 @@ replaceHandle* beginReplace(const wchar_t* target) {
     if (target == nullptr || *target == L'\0' || !posix::mapToHost(target, mapped))
         return nullptr;
     auto* handle = new replaceHandle;
-    if (!resolveTarget(mapped, handle->target)) {
+    if (!posix::resolveLink(mapped, handle->target)) {
         delete handle;
         return nullptr;
     }
@@ -104,26 +79,9 @@ replaceHandle* beginReplace(const wchar_t* target) {
         delete handle;
         return nullptr;
     }
-    const std::string folder = folderOf(handle->target);
-    const std::size_t slash = handle->target.find_last_of('/');
-    const std::string base = slash == std::string::npos ? handle->target : handle->target.substr(slash + 1);
-    for (unsigned attempt = 0; attempt < kMaxTempAttempts; ++attempt) {
-        timespec now{};
-        ::clock_gettime(CLOCK_REALTIME, &now);
-        char suffix[64];
-        std::snprintf(suffix, sizeof suffix, ".~%x%x%lx.tmp", static_cast<unsigned>(::getpid()),
-                      g_tempCounter.fetch_add(1), static_cast<unsigned long>(now.tv_nsec));
-        // Hidden, and short enough for the folder's name limit.
-        handle->temp.assign(folder == "/" ? std::string() : folder);
-        handle->temp.append("/.");
-        handle->temp.append(base, 0, NAME_MAX - 1 - std::char_traits<char>::length(suffix));
-        handle->temp.append(suffix);
-        handle->fd = ::open(handle->temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (handle->fd >= 0)
-            return handle;
-        if (errno != EEXIST)
-            break;
-    }
+    handle->fd = posix::createTempBeside(handle->target, O_WRONLY, handle->temp);
+    if (handle->fd >= 0)
+        return handle;
     delete handle;
     return nullptr;
 }
@@ -158,10 +116,11 @@ bool commitReplace(replaceHandle* handle) {
         handle->fd = -1;
     }
     ok = ok && ::rename(handle->temp.c_str(), handle->target.c_str()) == 0;
+    // Once renamed the content is in place; syncing the folder only hastens the new name.
     if (!ok)
         closeAndRemove(handle);
     else
-        syncFolder(folderOf(handle->target)); // the content is in place; this only hastens the new name
+        syncFolder(posix::folderOf(handle->target));
 
     delete handle;
     return ok;
@@ -173,5 +132,57 @@ void abortReplace(replaceHandle* handle) {
     closeAndRemove(handle);
     delete handle;
 }
+
+namespace posix {
+
+namespace {
+constexpr unsigned kMaxTempAttempts = 100;
+std::atomic<unsigned> g_tempCounter{0};
+} // namespace
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool resolveLink(const std::string& path, std::string& resolved) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+        resolved = path;
+        return true;
+    }
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (real == nullptr)
+        return false; // a dangling link names no file to replace
+    resolved = real;
+    std::free(real);
+    return true;
+}
+
+int createTempBeside(const std::string& target, int flags, std::string& temp) {
+    const std::string folder = folderOf(target);
+    const std::size_t slash = target.find_last_of('/');
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    for (unsigned attempt = 0; attempt < kMaxTempAttempts; ++attempt) {
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        char suffix[64];
+        std::snprintf(suffix, sizeof suffix, ".~%x%x%lx.tmp", static_cast<unsigned>(::getpid()),
+                      g_tempCounter.fetch_add(1), static_cast<unsigned long>(now.tv_nsec));
+        // Built by appending: GCC 12 at -O3 misreads a concatenation as overlapping copies.
+        temp.assign(folder == "/" ? std::string() : folder);
+        temp.append("/.");
+        temp.append(base, 0, NAME_MAX - 1 - std::char_traits<char>::length(suffix));
+        temp.append(suffix);
+        const int fd = ::open(temp.c_str(), flags | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+} // namespace posix
 
 } // namespace zv::os

@@ -28,30 +28,6 @@ struct updateHandle {
 
 namespace {
 
-constexpr unsigned kMaxTempAttempts = 100;
-std::atomic<unsigned> g_updateCounter{0};
-
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-bool resolveTarget(const std::string& path, std::string& resolved) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
-        resolved = path;
-        return true;
-    }
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (real == nullptr)
-        return false;
-    resolved = real;
-    std::free(real);
-    return true;
-}
-
 // Owner and "user.DOSATTRIB" as far as the system allows; the mode must take.
 bool takeOverTarget(const updateHandle& handle) {
     struct stat st {};
@@ -85,32 +61,15 @@ updateHandle* beginUpdate(const wchar_t* target) {
         return nullptr;
     auto* handle = new updateHandle;
     struct stat st {};
-    if (!resolveTarget(mapped, handle->target) ||
+    if (!posix::resolveLink(mapped, handle->target) ||
         (::stat(handle->target.c_str(), &st) == 0 ? (!S_ISREG(st.st_mode) || (st.st_mode & S_IWUSR) == 0)
                                                   : errno != ENOENT)) {
         delete handle;
         return nullptr;
     }
-    const std::string folder = folderOf(handle->target);
-    const std::size_t slash = handle->target.find_last_of('/');
-    const std::string base = slash == std::string::npos ? handle->target : handle->target.substr(slash + 1);
-    for (unsigned attempt = 0; attempt < kMaxTempAttempts; ++attempt) {
-        timespec now{};
-        ::clock_gettime(CLOCK_REALTIME, &now);
-        char suffix[64];
-        std::snprintf(suffix, sizeof suffix, ".~%x%x%lx.tmp", static_cast<unsigned>(::getpid()),
-                      g_updateCounter.fetch_add(1), static_cast<unsigned long>(now.tv_nsec));
-        // Built by appending: GCC 12 at -O3 misreads the concatenation as overlapping copies.
-        handle->temp.assign(folder == "/" ? std::string() : folder);
-        handle->temp.append("/.");
-        handle->temp.append(base, 0, NAME_MAX - 1 - std::char_traits<char>::length(suffix));
-        handle->temp.append(suffix);
-        handle->fd = ::open(handle->temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (handle->fd >= 0)
-            return handle;
-        if (errno != EEXIST)
-            break;
-    }
+    handle->fd = posix::createTempBeside(handle->target, O_RDWR, handle->temp);
+    if (handle->fd >= 0)
+        return handle;
     delete handle;
     return nullptr;
 }
@@ -152,7 +111,7 @@ bool placeUpdate(updateHandle* handle) {
         ::rename(handle->temp.c_str(), handle->target.c_str()) != 0)
         return false;
     handle->placed = true;
-    syncFolder(folderOf(handle->target)); // the content is in place; this only hastens the new name
+    syncFolder(posix::folderOf(handle->target)); // the content is in place; this only hastens the new name
     return true;
 }
 
