@@ -114,8 +114,10 @@ public:
     /// Writes the gzip-compressed form of this file to `target` (replacing
     /// it). `progress` (may be null) gets 100 x bytes read / this file's size
     /// after each block. False on any failure or cancellation, and when
-    /// `target` is this file under any name; no partial `target` is left
-    /// behind then. Loads the zlib module on first use.
+    /// `target` is this file under any name; then no partial `target` is
+    /// left behind and an existing one keeps its content (the output goes to
+    /// a temporary file beside it that replaces it in one step at the end).
+    /// Loads the zlib module on first use.
     bool gzCompressTo(const file& target, progressCallback progress = nullptr, void* user = nullptr) const;
     /// Writes the uncompressed content of this gzip file to `target`
     /// (replacing it); a file that is not gzip-compressed is copied as it is.
@@ -124,7 +126,8 @@ public:
     /// cancellation: a truncated or damaged file, a stream whose last
     /// member's trailer (CRC-32 and length) does not match what was read or
     /// that is followed by other bytes, a `target` that is this file under any
-    /// name; no partial `target` is left behind then. On Windows both names
+    /// name; then no partial `target` is left behind and an existing one
+    /// keeps its content. On Windows both names
     /// must be representable in the ANSI code page.
     bool gzUncompressTo(const file& target, progressCallback progress = nullptr, void* user = nullptr) const;
     bool getCrc32(unsigned long& crc) const;

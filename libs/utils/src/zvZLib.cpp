@@ -187,42 +187,34 @@ private:
     gzFile m_gz;
 };
 
-// An output file that is removed again on the way out unless it was
-// completed, so that a failure leaves no partial file behind. It is only
-// removed once armed: after it was opened (and thus emptied) by us.
+// The target of a run, written under a temporary name beside it and renamed
+// over it only when the run succeeded: a failure, a cancellation or a crash
+// leaves an existing target as it was and no partial file behind.
 class outputFile {
 public:
-    explicit outputFile(const file& f) : m_file(f) {}
-    ~outputFile() {
-        m_handle.reset();
-        if (m_armed && !m_completed)
-            os::removeFile(m_file.c_str());
-    }
+    explicit outputFile(const file& target) : m_target(target) {}
+    ~outputFile() { os::abortReplace(m_handle); }
     outputFile(const outputFile&) = delete;
     outputFile& operator=(const outputFile&) = delete;
 
-    /// Opens the file for writing through the library (emptied).
     bool open() {
-        m_handle.reset(os::openForWrite(m_file.c_str()));
-        m_armed = m_handle != nullptr;
-        return m_armed;
+        m_handle = os::beginReplace(m_target.c_str());
+        return m_handle != nullptr;
     }
-    /// The file was opened by someone else (zlib).
-    void arm() { m_armed = true; }
-    os::fileHandle* handle() const { return m_handle.get(); }
-    /// Closes it; it is still removed unless completed.
-    void close() { m_handle.reset(); }
-    /// Closes it and keeps it.
-    void completed() {
-        m_handle.reset();
-        m_completed = true;
+    /// The temporary file, for zlib (which opens files by name) and for
+    /// reading back what was written.
+    file temporary() const { return file(zv::string(os::replaceTempName(m_handle))); }
+    bool write(const void* data, std::size_t size) { return os::writeReplace(m_handle, data, size); }
+    /// Flushes the temporary file and renames it over the target.
+    bool commit() {
+        os::replaceHandle* handle = m_handle;
+        m_handle = nullptr;
+        return os::commitReplace(handle);
     }
 
 private:
-    const file& m_file;
-    handlePtr m_handle;
-    bool m_armed = false;
-    bool m_completed = false;
+    const file& m_target;
+    os::replaceHandle* m_handle = nullptr;
 };
 
 // Reading and writing the same file (under any name) would destroy it
@@ -272,7 +264,7 @@ bool readGzEnd(os::fileHandle* in, gzEnd& end) {
 
 // The CRC-32 of the last `length` of the `total` bytes of `f`.
 bool crcOfTail(const file& f, std::uint64_t total, std::uint64_t length, std::uint32_t& crc) {
-    handlePtr in(os::openForRead(f.c_str()));
+    handlePtr in(os::openForReadShared(f.c_str())); // still open for writing
     if (!in || length > total)
         return false;
     std::vector<char> block(kBlock);
@@ -369,11 +361,14 @@ bool file::gzCompressTo(const file& target, progressCallback progress, void* use
         zlibGuard use; // one use for the whole run keeps the module loaded
         if (!use.acquired())
             return false;
+        // zlib appends to the temporary file by name: a new file may not be
+        // created over it on Windows, where it is hidden.
         outputFile output(target); // declared first: removed after the stream is closed
-        gzStream gz(zv::gzopen(gzName.c_str(), "wb"));
+        if (!output.open() || !gzPathOf(output.temporary(), gzName))
+            return false;
+        gzStream gz(zv::gzopen(gzName.c_str(), "ab"));
         if (gz.get() == nullptr)
             return false;
-        output.arm();
         std::vector<char> block(kBlock);
         std::uint64_t done = 0;
         for (;;) {
@@ -388,10 +383,7 @@ bool file::gzCompressTo(const file& target, progressCallback progress, void* use
             if (!report(progress, user, done, total))
                 return false;
         }
-        if (!gz.close())
-            return false;
-        output.completed();
-        return true;
+        return gz.close() && output.commit();
     } catch (bool) {
         return false;
     }
@@ -429,7 +421,7 @@ bool file::gzUncompressTo(const file& target, progressCallback progress, void* u
                 return false;
             if (got == 0)
                 break;
-            if (!os::writeFile(output.handle(), block.data(), static_cast<std::size_t>(got)))
+            if (!output.write(block.data(), static_cast<std::size_t>(got)))
                 return false;
             sum.crc(block.data(), static_cast<unsigned long>(got));
             done += static_cast<std::uint64_t>(got);
@@ -439,13 +431,7 @@ bool file::gzUncompressTo(const file& target, progressCallback progress, void* u
         // A truncated stream reads like a short one; zlib tells it apart
         // only when the stream is closed, and not even then when it was cut
         // at the end of a block: the trailer decides.
-        if (!gz.close())
-            return false;
-        output.close();
-        if (!endMatches(end, target, done, sum.value()))
-            return false;
-        output.completed();
-        return true;
+        return gz.close() && endMatches(end, output.temporary(), done, sum.value()) && output.commit();
     } catch (bool) {
         return false;
     }

@@ -278,19 +278,21 @@ TEST(gzipFile, ReportsProgressAndStopsWhenCancelled) {
                      100.0 * static_cast<double>(content.size()) / static_cast<double>(packed.size64()));
     EXPECT_GT(down.values.back(), 100.0);
 
-    // Cancelled runs answer false and leave no partial output behind, also
-    // where a target existed before.
+    // Cancelled runs answer false and leave no partial output behind; a
+    // target that existed before keeps its content.
     progressLog cancelUp;
     cancelUp.cancelAt = 1;
     const zv::file cancelled = tmp.write(L"old.gz", "previous");
     EXPECT_FALSE(plain.gzCompressTo(cancelled, &logProgress, &cancelUp));
     EXPECT_EQ(cancelUp.values.size(), 1u);
-    EXPECT_FALSE(cancelled.exists());
+    EXPECT_EQ(zvtest::readAll(hostOf(cancelled)), "previous");
     progressLog cancelDown;
     cancelDown.cancelAt = 2;
     EXPECT_FALSE(packed.gzUncompressTo(cancelled, &logProgress, &cancelDown));
     EXPECT_EQ(cancelDown.values.size(), 2u);
-    EXPECT_FALSE(cancelled.exists());
+    EXPECT_EQ(zvtest::readAll(hostOf(cancelled)), "previous");
+    const auto entries = std::distance(std::filesystem::directory_iterator(tmp.host()), {});
+    EXPECT_EQ(entries, 4) << "a temporary file was left behind";
     EXPECT_FALSE(zv::detail::zlibModuleLoaded());
 }
 
@@ -312,6 +314,9 @@ TEST(gzipFile, DamagedInputFailsCleanly) {
         const zv::file out(tmp.dir(), L"out.txt");
         EXPECT_FALSE(bad.gzUncompressTo(out)) << hostOf(bad);
         EXPECT_FALSE(out.exists()) << hostOf(bad);
+        const zv::file kept = tmp.write(L"kept.txt", "kept");
+        EXPECT_FALSE(bad.gzUncompressTo(kept)) << hostOf(bad);
+        EXPECT_EQ(zvtest::readAll(hostOf(kept)), "kept") << hostOf(bad);
     }
 
     // Missing sources, missing folders and the source itself as target.

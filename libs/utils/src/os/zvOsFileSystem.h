@@ -114,6 +114,9 @@ bool removeDirectory(const wchar_t* name);
 struct fileHandle;
 /// Opens an existing file for sequential reading; null on failure.
 fileHandle* openForRead(const wchar_t* name);
+/// Like `openForRead`, also while a writer holds the file open (a file this
+/// process is writing and reads back before it is finished).
+fileHandle* openForReadShared(const wchar_t* name);
 /// Opens a file for appending, creating it when missing; null on failure.
 fileHandle* openForAppend(const wchar_t* name);
 /// Opens a file for writing from its start, creating it when missing and

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 namespace zv::os {
 
@@ -23,6 +24,9 @@ bool writeReplace(replaceHandle* handle, const void* data, std::size_t size);
 /// renames it over the target. Consumes the handle; on failure the
 /// temporary file is removed and the target is as it was.
 bool commitReplace(replaceHandle* handle);
+/// The library name of the temporary file, for writers that open files by
+/// name (zlib): it may be opened for reading and for appending meanwhile.
+std::wstring replaceTempName(const replaceHandle* handle);
 /// Removes the temporary file and consumes the handle (null is ignored).
 void abortReplace(replaceHandle* handle);
 

@@ -362,6 +362,10 @@ fileHandle* openForRead(const wchar_t* name) {
     return new fileHandle{fd};
 }
 
+fileHandle* openForReadShared(const wchar_t* name) {
+    return openForRead(name); // a reader never excludes a writer here
+}
+
 fileHandle* openForAppend(const wchar_t* name) {
     std::string path;
     if (!host(name, path))

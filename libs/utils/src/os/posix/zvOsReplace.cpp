@@ -126,6 +126,10 @@ bool commitReplace(replaceHandle* handle) {
     return ok;
 }
 
+std::wstring replaceTempName(const replaceHandle* handle) {
+    return handle == nullptr ? std::wstring() : libraryPathFromHost(posix::fromUtf8(handle->temp));
+}
+
 void abortReplace(replaceHandle* handle) {
     if (handle == nullptr)
         return;

@@ -146,6 +146,12 @@ fileHandle* openForRead(const wchar_t* name) {
     return h == INVALID_HANDLE_VALUE ? nullptr : new fileHandle{h};
 }
 
+fileHandle* openForReadShared(const wchar_t* name) {
+    HANDLE h = ::CreateFileW(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    return h == INVALID_HANDLE_VALUE ? nullptr : new fileHandle{h};
+}
+
 fileHandle* openForAppend(const wchar_t* name) {
     HANDLE h = ::CreateFileW(name, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -55,8 +55,8 @@ replaceHandle* beginReplace(const wchar_t* target) {
         std::swprintf(suffix, 64, L".~%lx%x%lx.tmp", static_cast<unsigned long>(::GetCurrentProcessId()),
                       g_tempCounter.fetch_add(1), static_cast<unsigned long>(::GetTickCount()));
         handle->temp = folder + L"~" + base.substr(0, 200) + suffix;
-        handle->h = ::CreateFileW(handle->temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_HIDDEN, nullptr);
+        handle->h = ::CreateFileW(handle->temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
         if (handle->h != INVALID_HANDLE_VALUE)
             return handle;
         if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS)
@@ -100,6 +100,10 @@ bool commitReplace(replaceHandle* handle) {
         closeAndRemove(handle);
     delete handle;
     return ok;
+}
+
+std::wstring replaceTempName(const replaceHandle* handle) {
+    return handle == nullptr ? std::wstring() : handle->temp;
 }
 
 void abortReplace(replaceHandle* handle) {
