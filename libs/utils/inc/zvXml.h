@@ -34,6 +34,7 @@ namespace zv {
 
 class binaryBuffer;
 class file;
+class xmlNodeBlock;
 
 class ZV_API xmlNode : public refObj {
 public:
@@ -114,6 +115,8 @@ protected:
     xmlNode(const xmlNode&) = delete;
     xmlNode& operator=(const xmlNode&) = delete;
     ~xmlNode() override;
+    /// Destroys the node; a parsed node gives its place back to its block.
+    void destroyObject() override;
 
     /// Takes over the name, text, attributes and children of `other` (a
     /// freshly parsed node); the previous children are detached.
@@ -121,12 +124,14 @@ protected:
 
 private:
     friend class xmlTreeBuilder;
+    friend class xmlNodeBlock;
 
     xmlNode* m_parent;
     nodeList m_children;
     attributeList m_attributes;
     zv::string m_name;
     zv::string m_text;
+    xmlNodeBlock* m_block; // the block a parsed node lives in; null for one made alone
 };
 
 /// A document: the root element itself, plus loading and saving.

@@ -7,6 +7,7 @@
 #include "zvFile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
@@ -16,6 +17,84 @@
 #include <unordered_map>
 
 namespace zv {
+
+// Nodes made in bulk (by the parser and the deep copy) live side by side in
+// blocks instead of one heap allocation each. A block counts the nodes living
+// in it, plus one while its maker still fills it, and goes when the count
+// reaches 0: a node that outlives its document keeps only its own block.
+class xmlNodeBlock {
+public:
+    static xmlNodeBlock* create(std::size_t capacity) {
+        void* memory = ::operator new(sizeof(xmlNodeBlock) + capacity * sizeof(xmlNode));
+        return new (memory) xmlNodeBlock(capacity);
+    }
+
+    /// Constructs the next node; null when the block is full.
+    xmlNode* tryMake() {
+        if (m_used == m_capacity)
+            return nullptr;
+        void* slot = reinterpret_cast<unsigned char*>(this + 1) + m_used * sizeof(xmlNode);
+        xmlNode* n = new (slot) xmlNode();
+        ++m_used;
+        m_live.fetch_add(1, std::memory_order_relaxed);
+        n->m_block = this;
+        return n;
+    }
+
+    /// Drops one count (a node's or the maker's); the last one frees the block.
+    void release() {
+        if (m_live.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+            this->~xmlNodeBlock();
+            ::operator delete(static_cast<void*>(this));
+        }
+    }
+
+private:
+    explicit xmlNodeBlock(std::size_t capacity) : m_capacity(capacity) {}
+    ~xmlNodeBlock() = default;
+
+    std::atomic<long> m_live{1};
+    std::size_t m_used = 0;
+    const std::size_t m_capacity;
+};
+
+// The nodes follow the block's header.
+static_assert(sizeof(xmlNodeBlock) % alignof(xmlNode) == 0);
+
+namespace {
+
+// Hands out nodes from blocks that double in size: a small tree costs little,
+// a large one lives in few large blocks.
+class nodeMaker {
+public:
+    nodeMaker() = default;
+    nodeMaker(const nodeMaker&) = delete;
+    nodeMaker& operator=(const nodeMaker&) = delete;
+    ~nodeMaker() {
+        if (m_block)
+            m_block->release();
+    }
+
+    refPtr<xmlNode> make() {
+        xmlNode* n = m_block ? m_block->tryMake() : nullptr;
+        if (n == nullptr) {
+            xmlNodeBlock* fresh = xmlNodeBlock::create(m_nextCapacity);
+            m_nextCapacity = std::min<std::size_t>(2 * m_nextCapacity, kMaxCapacity);
+            if (m_block)
+                m_block->release();
+            m_block = fresh;
+            n = m_block->tryMake();
+        }
+        return refPtr<xmlNode>(n);
+    }
+
+private:
+    static constexpr std::size_t kMaxCapacity = 512;
+    xmlNodeBlock* m_block = nullptr;
+    std::size_t m_nextCapacity = 8;
+};
+
+} // namespace
 
 // Reaches into nodes for the parser, the copier and the destruction list.
 class xmlTreeBuilder {
@@ -323,7 +402,7 @@ template <class C>
 class xmlParser {
 public:
     xmlParser(const C* begin, const C* end, bool keepBlanks)
-        : m_begin(begin), m_end(end), m_keepBlanks(keepBlanks) {}
+        : m_maker(), m_begin(begin), m_end(end), m_keepBlanks(keepBlanks) {}
 
     /// Parses the first element into `root` (a fresh node). Null when no
     /// element starts; the position of the "<" when an end tag comes first
@@ -353,7 +432,7 @@ public:
                 p = start; // what was skipped is followed by an end tag
                 continue;
             }
-            refPtr<xmlNode> child = builder::newNode();
+            refPtr<xmlNode> child = m_maker.make();
             xmlNode& c = *child;
             builder::setParent(c, top.node);
             m_children.push_back(std::move(child));
@@ -532,6 +611,7 @@ private:
         mergeDuplicateAttributes(list);
     }
 
+    nodeMaker m_maker;
     const C* m_begin;
     const C* m_end;
     bool m_keepBlanks;
@@ -915,8 +995,8 @@ std::wstring wideFromUtf16(const unsigned char* b, std::size_t units) {
 // element was read completely.
 template <class C>
 const C* parseInto(xmlNode& target, const C* begin, const C* end, bool keepBlanks) {
-    refPtr<xmlNode> root = builder::newNode();
     xmlParser<C> parser(begin, end, keepBlanks);
+    refPtr<xmlNode> root = builder::newNode();
     const C* p = parser.parse(*root);
     if (p != nullptr && !root->name().empty())
         builder::adopt(target, *root);
@@ -927,10 +1007,20 @@ const C* parseInto(xmlNode& target, const C* begin, const C* end, bool keepBlank
 
 // ---- xmlNode --------------------------------------------------------------------
 
-xmlNode::xmlNode(const zv::string& name) : m_parent(nullptr), m_name(name) {}
+xmlNode::xmlNode(const zv::string& name) : m_parent(nullptr), m_name(name), m_block(nullptr) {}
 
 xmlNode::~xmlNode() {
     releaseChildren(m_children);
+}
+
+void xmlNode::destroyObject() {
+    xmlNodeBlock* const block = m_block;
+    if (block == nullptr) {
+        delete this;
+        return;
+    }
+    this->~xmlNode();
+    block->release();
 }
 
 void xmlNode::takeContentOf(xmlNode& other) {
@@ -952,8 +1042,10 @@ refPtr<xmlNode> xmlNode::createXmlNode(const zv::string& name) {
 refPtr<xmlNode> xmlNode::createXmlNode(const const_refPtr<xmlNode>& node) {
     if (!node)
         throw unexpectedErrorException(L"%s", L"xmlNode::createXmlNode: NULL specified for pNode");
-    auto shallowCopy = [](const xmlNode& source) {
-        refPtr<xmlNode> copy(new xmlNode(source.m_name));
+    nodeMaker maker;
+    auto shallowCopy = [&maker](const xmlNode& source) {
+        refPtr<xmlNode> copy = maker.make();
+        copy->m_name = source.m_name;
         copy->m_text = source.m_text;
         copy->m_attributes = source.m_attributes;
         return copy;
