@@ -126,13 +126,16 @@ void releaseChildren(xmlNode::nodeList& children) {
     for (refPtr<xmlNode>& child : children)
         builder::setParent(*child, nullptr);
     std::vector<xmlNode*> own;
-    const bool outermost = t_pendingReleases == nullptr;
+    std::vector<xmlNode*>* pending = t_pendingReleases;
+    const bool outermost = pending == nullptr;
     if (outermost)
-        t_pendingReleases = &own;
-    for (refPtr<xmlNode>& child : children) {
+        t_pendingReleases = pending = &own;
+    // Last child first: the list hands them back in document order, so a
+    // tree goes in the order it was built.
+    for (auto child = children.rbegin(); child != children.rend(); ++child) {
         try {
-            t_pendingReleases->push_back(child.get());
-            static_cast<void>(child.detach());
+            pending->push_back(child->get());
+            static_cast<void>(child->detach());
         } catch (const std::bad_alloc&) {
             // No room in the list: `clear` below releases it in place.
         }
@@ -306,14 +309,32 @@ inline const unsigned char* decodeUtf8(const unsigned char* s, const unsigned ch
     return s;
 }
 
-// Replaces `out` by the wide text of UTF-8 bytes, entities decoded if asked.
-// A text never has more characters than bytes, so one allocation does.
-void assignPiece(const char* b, const char* e, zv::string& out, bool entities) {
-    out.resize(static_cast<std::size_t>(e - b));
-    wchar_t* const first = out.data();
-    wchar_t* o = first;
+// Room for decoding a piece, kept by the parser for all its pieces.
+using decodeBuffer = std::vector<wchar_t>;
+
+inline wchar_t* roomFor(decodeBuffer& buffer, std::size_t n) {
+    if (buffer.size() < n)
+        buffer.resize(std::max(n, 2 * buffer.size()));
+    return buffer.data();
+}
+
+// Replaces `out` (empty) by the wide text of UTF-8 bytes, entities decoded if
+// asked. Plain ASCII, the common case, is widened straight into a string of
+// its length; anything else is decoded into `room` first (a text never has
+// more characters than bytes), so that no string holds more than it needs.
+void assignPiece(const char* b, const char* e, zv::string& out, bool entities, decodeBuffer& room) {
     const auto* s = reinterpret_cast<const unsigned char*>(b);
     const auto* end = reinterpret_cast<const unsigned char*>(e);
+    const unsigned char* plain = s;
+    while (plain < end && *plain < 0x80 && !(entities && *plain == '&'))
+        ++plain;
+    if (plain == end) {
+        out = zv::string(s, end);
+        return;
+    }
+    wchar_t* const first = roomFor(room, static_cast<std::size_t>(end - s));
+    wchar_t* o = std::copy(s, plain, first);
+    s = plain;
     while (s < end) {
         const unsigned c = *s;
         if (c < 0x80) {
@@ -331,18 +352,19 @@ void assignPiece(const char* b, const char* e, zv::string& out, bool entities) {
             s = decodeUtf8(s, end, o);
         }
     }
-    out.resize(static_cast<std::size_t>(o - first));
+    out.assign(first, static_cast<std::size_t>(o - first));
 }
 
-void assignPiece(const wchar_t* b, const wchar_t* e, zv::string& out, bool entities) {
+void assignPiece(const wchar_t* b, const wchar_t* e, zv::string& out, bool entities, decodeBuffer& room) {
     const std::size_t length = static_cast<std::size_t>(e - b);
-    if (!entities || std::char_traits<wchar_t>::find(b, length, L'&') == nullptr) {
+    const wchar_t* amp = entities ? std::char_traits<wchar_t>::find(b, length, L'&') : nullptr;
+    if (amp == nullptr) {
         out.assign(b, length);
         return;
     }
-    out.resize(length);
-    wchar_t* const first = out.data();
-    wchar_t* o = first;
+    wchar_t* const first = roomFor(room, length);
+    wchar_t* o = std::copy(b, amp, first);
+    b = amp;
     while (b < e) {
         if (*b == L'&') {
             wchar_t w;
@@ -354,7 +376,7 @@ void assignPiece(const wchar_t* b, const wchar_t* e, zv::string& out, bool entit
         }
         *o++ = *b++;
     }
-    out.resize(static_cast<std::size_t>(o - first));
+    out.assign(first, static_cast<std::size_t>(o - first));
 }
 
 // Keeps the first position of a repeated attribute name and its last value.
@@ -527,14 +549,14 @@ private:
         return q + 1;
     }
 
-    void setText(xmlNode& node, const C* b, const C* e) const {
+    void setText(xmlNode& node, const C* b, const C* e) {
         if (!m_keepBlanks) {
             while (b < e && isSpaceOrTab(*b))
                 ++b;
             while (e > b && isSpaceOrTab(e[-1]))
                 --e;
         }
-        assignPiece(b, e, builder::text(node), true);
+        assignPiece(b, e, builder::text(node), true, m_room);
     }
 
     // Reads the element whose start tag opens at `p` into `node`. A leaf or
@@ -552,7 +574,7 @@ private:
             invalidFormat();
         if (*q == '/' && (q + 1 == m_end || q[1] != '>'))
             invalidFormat();
-        assignPiece(nameBegin, nameEnd, builder::name(node), false);
+        assignPiece(nameBegin, nameEnd, builder::name(node), false, m_room);
 
         m_attributes.clear();
         for (;;) {
@@ -581,8 +603,8 @@ private:
             if (valueEnd == nullptr)
                 invalidFormat();
             m_attributes.emplace_back();
-            assignPiece(attributeBegin, attributeEnd, m_attributes.back().first, false);
-            assignPiece(q + 1, valueEnd, m_attributes.back().second, true);
+            assignPiece(attributeBegin, attributeEnd, m_attributes.back().first, false, m_room);
+            assignPiece(q + 1, valueEnd, m_attributes.back().second, true, m_room);
             q = valueEnd + 1;
         }
         storeAttributes(node);
@@ -619,6 +641,7 @@ private:
     // The children of the open elements, collected until each ends.
     xmlNode::nodeList m_children;
     xmlNode::attributeList m_attributes; // scratch, reused for every element
+    decodeBuffer m_room;                 // scratch, reused for every piece
 };
 
 // ---- writer ---------------------------------------------------------------------
