@@ -779,14 +779,17 @@ private:
     const zv::string& m_indent;
 };
 
-// Writes bytes straight into a binary buffer, growing it by half when the
-// reserved room runs out. Long texts go in slices, so the room a slice may
-// need stays small; a slice never ends inside a surrogate pair.
+// Writes bytes straight into a binary buffer. A buffer that already has the
+// room (one reused for every save) is written as it is; when the room runs
+// out the first time, the whole text is estimated from the tree and reserved
+// at once, and past that the buffer grows by half. Long texts go in slices,
+// so the room a slice may need stays small; a slice never ends inside a
+// surrogate pair.
 class byteSink {
 public:
-    byteSink(binaryBuffer& buffer, std::uint64_t expected)
-        : m_buffer(buffer), m_start(buffer.logicalLength()) {
-        ensureCapacity(m_start + expected + expected / 8 + 256);
+    byteSink(binaryBuffer& buffer, const xmlNode& tree, unsigned unitBytes, std::size_t extra)
+        : m_buffer(buffer), m_tree(tree), m_unitBytes(unitBytes), m_extra(extra),
+          m_start(buffer.logicalLength()) {
         refresh(m_start);
     }
     void finish() { m_buffer.setLogicalLength(used()); }
@@ -797,12 +800,8 @@ protected:
 
     unsigned used() const { return static_cast<unsigned>(m_p - m_buffer.data()); }
     void reserve(std::size_t n) {
-        if (static_cast<std::size_t>(m_end - m_p) >= n)
-            return;
-        const unsigned at = used();
-        const std::uint64_t physical = m_buffer.physicalLength();
-        ensureCapacity(std::max<std::uint64_t>(at + static_cast<std::uint64_t>(n), physical + physical / 2));
-        refresh(at);
+        if (static_cast<std::size_t>(m_end - m_p) < n)
+            grow(n);
     }
     static std::size_t sliceLength(const wchar_t* s, std::size_t n) {
         std::size_t k = std::min(n, kSlice);
@@ -816,10 +815,26 @@ protected:
     char* m_end = nullptr;
 
 private:
-    void ensureCapacity(std::uint64_t size) {
-        if (size > 0xFFFFFFFFu)
-            throw std::bad_alloc();
+    void grow(std::size_t n) {
+        const unsigned at = used();
+        const std::uint64_t physical = m_buffer.physicalLength();
+        std::uint64_t size = at + static_cast<std::uint64_t>(n);
+        if (!m_estimated) {
+            m_estimated = true;
+            estimateSink estimate(0);
+            writeTree(m_tree, estimate);
+            const std::uint64_t expected = m_unitBytes * (estimate.count() + m_extra);
+            size = std::max(size, m_start + expected + expected / 8 + 256);
+        }
+        if (size <= physical)
+            size = physical + physical / 2;
+        if (size > 0xFFFFFFFFu) {
+            if (at + static_cast<std::uint64_t>(n) > 0xFFFFFFFFu)
+                throw std::bad_alloc(); // beyond what a buffer can hold
+            size = 0xFFFFFFFFu;
+        }
         m_buffer.reAllocate(static_cast<unsigned>(size));
+        refresh(at);
     }
     void refresh(unsigned at) {
         m_p = m_buffer.data() + at;
@@ -827,7 +842,11 @@ private:
     }
 
     binaryBuffer& m_buffer;
-    unsigned m_start;
+    const xmlNode& m_tree;
+    const unsigned m_unitBytes;
+    const std::size_t m_extra; // what is written besides the tree
+    const unsigned m_start;
+    bool m_estimated = false;
 };
 
 class utf8Sink : public byteSink {
@@ -1265,12 +1284,10 @@ void xmlDocument::save(binaryBuffer& buffer, eEncoding encoding) const {
     const char* name = encoding == eUTF8    ? "encoding=\"UTF-8\""
                        : encoding == eUTF16 ? "encoding=\"UTF-16\""
                                             : "";
-    estimateSink estimate(0);
-    writeTree(*this, estimate);
-    const std::uint64_t units = estimate.count() + 64;
+    const std::size_t extra = 3 + (sizeof head - 1) + std::strlen(name) + 3 + 1;
     try {
         if (encoding == eUTF8) {
-            utf8Sink sink(buffer, units + 3);
+            utf8Sink sink(buffer, *this, 1, extra);
             try {
                 sink.ascii("\xEF\xBB\xBF", 3);
                 sink.ascii(head, sizeof head - 1);
@@ -1283,7 +1300,7 @@ void xmlDocument::save(binaryBuffer& buffer, eEncoding encoding) const {
             }
             sink.finish();
         } else {
-            utf16Sink sink(buffer, 2 * units);
+            utf16Sink sink(buffer, *this, 2, extra);
             try {
                 sink.ascii(head, sizeof head - 1);
                 sink.ascii(name, std::strlen(name));

@@ -330,6 +330,34 @@ TEST(xmlDocument, SavesWithMarkOrTerminator) {
     EXPECT_EQ(std::string(buffer.data(), 7), "head\xEF\xBB\xBF");
 }
 
+// The text does not depend on the room the buffer had: none, too little (the
+// estimate is taken when it runs out), almost enough, or plenty.
+TEST(xmlDocument, SavesTheSameWhateverRoomTheBufferHas) {
+    refPtr<xmlDocument> doc = xmlDocument::createXmlDocument();
+    doc->setName(L"r");
+    doc->createChildNode(L"long")->setText(std::wstring(5000, L'<') + L"\xE9\x20AC" +
+                                           std::wstring(3000, L'x'));
+    for (int i = 0; i < 50; ++i)
+        doc->createChildNode(L"n")->setAttribute(L"k", L"\"&'" + std::to_wstring(i));
+    for (const auto encoding : {xmlDocument::eUTF8, xmlDocument::eUTF16}) {
+        const std::string expected = "head" + saved(*doc, encoding);
+        const unsigned rooms[] = {0,
+                                  4,
+                                  5,
+                                  100,
+                                  static_cast<unsigned>(expected.size()) - 1,
+                                  static_cast<unsigned>(expected.size()),
+                                  1u << 20};
+        for (const unsigned room : rooms) {
+            zv::binaryBuffer buffer;
+            buffer.reAllocate(room);
+            buffer.write("head", 4);
+            doc->save(buffer, encoding);
+            EXPECT_EQ(std::string(buffer.data(), buffer.logicalLength()), expected) << room;
+        }
+    }
+}
+
 TEST(xmlDocument, LoadsAndSavesFiles) {
     zvtest::tempFolder tmp;
     const zv::file missing(tmp.dir(), L"missing.xml");
