@@ -64,7 +64,11 @@ static_assert(sizeof(xmlNodeBlock) % alignof(xmlNode) == 0);
 namespace {
 
 // Hands out nodes from blocks that double in size: a small tree costs little,
-// a large one lives in few large blocks.
+// a large one lives in blocks of some 70 KiB. Measured on large documents,
+// blocks of that size pay: freeing a chunk of 64 KiB or more makes the heap
+// merge the small chunks freed just before (the strings of the nodes that
+// died with the block) while they are still in the cache, where smaller
+// blocks leave that work to a later, much slower sweep over the whole heap.
 class nodeMaker {
 public:
     nodeMaker() = default;
