@@ -17,7 +17,9 @@
 //
 // Every node is held by `zv::refPtr`; the parent pointer is not counted. A
 // node that dies detaches its children first (a child still referenced
-// elsewhere lives on, detached). Nothing recurses over the tree: parsing,
+// elsewhere lives on, detached). Nodes read by the parser or made by a deep
+// copy share storage blocks of up to some 70 KiB; a node kept after the rest
+// of its tree has gone keeps its block. Nothing recurses over the tree: parsing,
 // copying, writing and destruction work with explicit lists, so a document
 // of any depth is safe. A tree is used by one thread at a time.
 #pragma once
