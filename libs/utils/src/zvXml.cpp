@@ -19,9 +19,11 @@
 namespace zv {
 
 // Nodes made in bulk (by the parser and the deep copy) live side by side in
-// blocks instead of one heap allocation each. A block counts the nodes living
-// in it, plus one while its maker still fills it, and goes when the count
-// reaches 0: a node that outlives its document keeps only its own block.
+// blocks instead of one heap allocation each. A block counts its living
+// nodes and goes when the count reaches 0, so a node that outlives its
+// document keeps only its own block. While the maker fills a block, every
+// slot counts as living (making a node costs no count) and the maker's hold
+// on top; the maker gives back the unused slots and its hold at once.
 class xmlNodeBlock {
 public:
     static xmlNodeBlock* create(std::size_t capacity) {
@@ -36,24 +38,29 @@ public:
         void* slot = reinterpret_cast<unsigned char*>(this + 1) + m_used * sizeof(xmlNode);
         xmlNode* n = new (slot) xmlNode();
         ++m_used;
-        m_live.fetch_add(1, std::memory_order_relaxed);
         n->m_block = this;
         return n;
     }
 
-    /// Drops one count (a node's or the maker's); the last one frees the block.
-    void release() {
-        if (m_live.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+    /// The maker lets go: its hold and the slots it left unused stop counting.
+    void releaseUnused() { drop(static_cast<long>(m_capacity - m_used) + 1); }
+    /// A node of this block has died.
+    void release() { drop(1); }
+
+private:
+    explicit xmlNodeBlock(std::size_t capacity)
+        : m_live(static_cast<long>(capacity) + 1), m_capacity(capacity) {}
+    ~xmlNodeBlock() = default;
+
+    // The last count to go frees the block.
+    void drop(long count) {
+        if (m_live.fetch_sub(count, std::memory_order_acq_rel) == count) {
             this->~xmlNodeBlock();
             ::operator delete(static_cast<void*>(this));
         }
     }
 
-private:
-    explicit xmlNodeBlock(std::size_t capacity) : m_capacity(capacity) {}
-    ~xmlNodeBlock() = default;
-
-    std::atomic<long> m_live{1};
+    std::atomic<long> m_live;
     std::size_t m_used = 0;
     const std::size_t m_capacity;
 };
@@ -76,7 +83,7 @@ public:
     nodeMaker& operator=(const nodeMaker&) = delete;
     ~nodeMaker() {
         if (m_block)
-            m_block->release();
+            m_block->releaseUnused();
     }
 
     refPtr<xmlNode> make() {
@@ -85,7 +92,7 @@ public:
             xmlNodeBlock* fresh = xmlNodeBlock::create(m_nextCapacity);
             m_nextCapacity = std::min<std::size_t>(2 * m_nextCapacity, kMaxCapacity);
             if (m_block)
-                m_block->release();
+                m_block->releaseUnused();
             m_block = fresh;
             n = m_block->tryMake();
         }
