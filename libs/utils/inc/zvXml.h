@@ -17,7 +17,9 @@
 //
 // Every node is held by `zv::refPtr`; the parent pointer is not counted. A
 // node that dies detaches its children first (a child still referenced
-// elsewhere lives on, detached). Nothing recurses over the tree: parsing,
+// elsewhere lives on, detached). Nodes read by the parser or made by a deep
+// copy share storage blocks of up to some 70 KiB; a node kept after the rest
+// of its tree has gone keeps its block. Nothing recurses over the tree: parsing,
 // copying, writing and destruction work with explicit lists, so a document
 // of any depth is safe. A tree is used by one thread at a time.
 #pragma once
@@ -34,6 +36,7 @@ namespace zv {
 
 class binaryBuffer;
 class file;
+class xmlNodeBlock;
 
 class ZV_API xmlNode : public refObj {
 public:
@@ -114,6 +117,8 @@ protected:
     xmlNode(const xmlNode&) = delete;
     xmlNode& operator=(const xmlNode&) = delete;
     ~xmlNode() override;
+    /// Destroys the node; a parsed node gives its place back to its block.
+    void destroyObject() override;
 
     /// Takes over the name, text, attributes and children of `other` (a
     /// freshly parsed node); the previous children are detached.
@@ -121,12 +126,14 @@ protected:
 
 private:
     friend class xmlTreeBuilder;
+    friend class xmlNodeBlock;
 
     xmlNode* m_parent;
     nodeList m_children;
     attributeList m_attributes;
     zv::string m_name;
     zv::string m_text;
+    xmlNodeBlock* m_block; // the block a parsed node lives in; null for one made alone
 };
 
 /// A document: the root element itself, plus loading and saving.

@@ -7,6 +7,7 @@
 #include "zvFile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
@@ -16,6 +17,95 @@
 #include <unordered_map>
 
 namespace zv {
+
+// Nodes made in bulk (by the parser and the deep copy) live side by side in
+// blocks instead of one heap allocation each. A block counts its living
+// nodes and goes when the count reaches 0, so a node that outlives its
+// document keeps only its own block. While the maker fills a block, every
+// slot counts as living (making a node costs no count) and the maker's hold
+// on top; the maker gives back the unused slots and its hold at once.
+class xmlNodeBlock {
+public:
+    static xmlNodeBlock* create(std::size_t capacity) {
+        void* memory = ::operator new(sizeof(xmlNodeBlock) + capacity * sizeof(xmlNode));
+        return new (memory) xmlNodeBlock(capacity);
+    }
+
+    /// Constructs the next node; null when the block is full.
+    xmlNode* tryMake() {
+        if (m_used == m_capacity)
+            return nullptr;
+        void* slot = reinterpret_cast<unsigned char*>(this + 1) + m_used * sizeof(xmlNode);
+        xmlNode* n = new (slot) xmlNode();
+        ++m_used;
+        n->m_block = this;
+        return n;
+    }
+
+    /// The maker lets go: its hold and the slots it left unused stop counting.
+    void releaseUnused() { drop(static_cast<long>(m_capacity - m_used) + 1); }
+    /// A node of this block has died.
+    void release() { drop(1); }
+
+private:
+    explicit xmlNodeBlock(std::size_t capacity)
+        : m_live(static_cast<long>(capacity) + 1), m_capacity(capacity) {}
+    ~xmlNodeBlock() = default;
+
+    // The last count to go frees the block.
+    void drop(long count) {
+        if (m_live.fetch_sub(count, std::memory_order_acq_rel) == count) {
+            this->~xmlNodeBlock();
+            ::operator delete(static_cast<void*>(this));
+        }
+    }
+
+    std::atomic<long> m_live;
+    std::size_t m_used = 0;
+    const std::size_t m_capacity;
+};
+
+// The nodes follow the block's header.
+static_assert(sizeof(xmlNodeBlock) % alignof(xmlNode) == 0);
+
+namespace {
+
+// Hands out nodes from blocks that double in size: a small tree costs little,
+// a large one lives in blocks of some 70 KiB. Measured on large documents,
+// blocks of that size pay: freeing a chunk of 64 KiB or more makes the heap
+// merge the small chunks freed just before (the strings of the nodes that
+// died with the block) while they are still in the cache, where smaller
+// blocks leave that work to a later, much slower sweep over the whole heap.
+class nodeMaker {
+public:
+    nodeMaker() = default;
+    nodeMaker(const nodeMaker&) = delete;
+    nodeMaker& operator=(const nodeMaker&) = delete;
+    ~nodeMaker() {
+        if (m_block)
+            m_block->releaseUnused();
+    }
+
+    refPtr<xmlNode> make() {
+        xmlNode* n = m_block ? m_block->tryMake() : nullptr;
+        if (n == nullptr) {
+            xmlNodeBlock* fresh = xmlNodeBlock::create(m_nextCapacity);
+            m_nextCapacity = std::min<std::size_t>(2 * m_nextCapacity, kMaxCapacity);
+            if (m_block)
+                m_block->releaseUnused();
+            m_block = fresh;
+            n = m_block->tryMake();
+        }
+        return refPtr<xmlNode>(n);
+    }
+
+private:
+    static constexpr std::size_t kMaxCapacity = 512;
+    xmlNodeBlock* m_block = nullptr;
+    std::size_t m_nextCapacity = 8;
+};
+
+} // namespace
 
 // Reaches into nodes for the parser, the copier and the destruction list.
 class xmlTreeBuilder {
@@ -47,13 +137,16 @@ void releaseChildren(xmlNode::nodeList& children) {
     for (refPtr<xmlNode>& child : children)
         builder::setParent(*child, nullptr);
     std::vector<xmlNode*> own;
-    const bool outermost = t_pendingReleases == nullptr;
+    std::vector<xmlNode*>* pending = t_pendingReleases;
+    const bool outermost = pending == nullptr;
     if (outermost)
-        t_pendingReleases = &own;
-    for (refPtr<xmlNode>& child : children) {
+        t_pendingReleases = pending = &own;
+    // Last child first: the list hands them back in document order, so a
+    // tree goes in the order it was built.
+    for (auto child = children.rbegin(); child != children.rend(); ++child) {
         try {
-            t_pendingReleases->push_back(child.get());
-            static_cast<void>(child.detach());
+            pending->push_back(child->get());
+            static_cast<void>(child->detach());
         } catch (const std::bad_alloc&) {
             // No room in the list: `clear` below releases it in place.
         }
@@ -227,14 +320,32 @@ inline const unsigned char* decodeUtf8(const unsigned char* s, const unsigned ch
     return s;
 }
 
-// Replaces `out` by the wide text of UTF-8 bytes, entities decoded if asked.
-// A text never has more characters than bytes, so one allocation does.
-void assignPiece(const char* b, const char* e, zv::string& out, bool entities) {
-    out.resize(static_cast<std::size_t>(e - b));
-    wchar_t* const first = out.data();
-    wchar_t* o = first;
+// Room for decoding a piece, kept by the parser for all its pieces.
+using decodeBuffer = std::vector<wchar_t>;
+
+inline wchar_t* roomFor(decodeBuffer& buffer, std::size_t n) {
+    if (buffer.size() < n)
+        buffer.resize(std::max(n, 2 * buffer.size()));
+    return buffer.data();
+}
+
+// Replaces `out` (empty) by the wide text of UTF-8 bytes, entities decoded if
+// asked. Plain ASCII, the common case, is widened straight into a string of
+// its length; anything else is decoded into `room` first (a text never has
+// more characters than bytes), so that no string holds more than it needs.
+void assignPiece(const char* b, const char* e, zv::string& out, bool entities, decodeBuffer& room) {
     const auto* s = reinterpret_cast<const unsigned char*>(b);
     const auto* end = reinterpret_cast<const unsigned char*>(e);
+    const unsigned char* plain = s;
+    while (plain < end && *plain < 0x80 && !(entities && *plain == '&'))
+        ++plain;
+    if (plain == end) {
+        out = zv::string(s, end);
+        return;
+    }
+    wchar_t* const first = roomFor(room, static_cast<std::size_t>(end - s));
+    wchar_t* o = std::copy(s, plain, first);
+    s = plain;
     while (s < end) {
         const unsigned c = *s;
         if (c < 0x80) {
@@ -252,18 +363,19 @@ void assignPiece(const char* b, const char* e, zv::string& out, bool entities) {
             s = decodeUtf8(s, end, o);
         }
     }
-    out.resize(static_cast<std::size_t>(o - first));
+    out.assign(first, static_cast<std::size_t>(o - first));
 }
 
-void assignPiece(const wchar_t* b, const wchar_t* e, zv::string& out, bool entities) {
+void assignPiece(const wchar_t* b, const wchar_t* e, zv::string& out, bool entities, decodeBuffer& room) {
     const std::size_t length = static_cast<std::size_t>(e - b);
-    if (!entities || std::char_traits<wchar_t>::find(b, length, L'&') == nullptr) {
+    const wchar_t* amp = entities ? std::char_traits<wchar_t>::find(b, length, L'&') : nullptr;
+    if (amp == nullptr) {
         out.assign(b, length);
         return;
     }
-    out.resize(length);
-    wchar_t* const first = out.data();
-    wchar_t* o = first;
+    wchar_t* const first = roomFor(room, length);
+    wchar_t* o = std::copy(b, amp, first);
+    b = amp;
     while (b < e) {
         if (*b == L'&') {
             wchar_t w;
@@ -275,7 +387,7 @@ void assignPiece(const wchar_t* b, const wchar_t* e, zv::string& out, bool entit
         }
         *o++ = *b++;
     }
-    out.resize(static_cast<std::size_t>(o - first));
+    out.assign(first, static_cast<std::size_t>(o - first));
 }
 
 // Keeps the first position of a repeated attribute name and its last value.
@@ -323,7 +435,7 @@ template <class C>
 class xmlParser {
 public:
     xmlParser(const C* begin, const C* end, bool keepBlanks)
-        : m_begin(begin), m_end(end), m_keepBlanks(keepBlanks) {}
+        : m_maker(), m_begin(begin), m_end(end), m_keepBlanks(keepBlanks) {}
 
     /// Parses the first element into `root` (a fresh node). Null when no
     /// element starts; the position of the "<" when an end tag comes first
@@ -353,7 +465,7 @@ public:
                 p = start; // what was skipped is followed by an end tag
                 continue;
             }
-            refPtr<xmlNode> child = builder::newNode();
+            refPtr<xmlNode> child = m_maker.make();
             xmlNode& c = *child;
             builder::setParent(c, top.node);
             m_children.push_back(std::move(child));
@@ -448,14 +560,14 @@ private:
         return q + 1;
     }
 
-    void setText(xmlNode& node, const C* b, const C* e) const {
+    void setText(xmlNode& node, const C* b, const C* e) {
         if (!m_keepBlanks) {
             while (b < e && isSpaceOrTab(*b))
                 ++b;
             while (e > b && isSpaceOrTab(e[-1]))
                 --e;
         }
-        assignPiece(b, e, builder::text(node), true);
+        assignPiece(b, e, builder::text(node), true, m_room);
     }
 
     // Reads the element whose start tag opens at `p` into `node`. A leaf or
@@ -473,7 +585,7 @@ private:
             invalidFormat();
         if (*q == '/' && (q + 1 == m_end || q[1] != '>'))
             invalidFormat();
-        assignPiece(nameBegin, nameEnd, builder::name(node), false);
+        assignPiece(nameBegin, nameEnd, builder::name(node), false, m_room);
 
         m_attributes.clear();
         for (;;) {
@@ -502,8 +614,8 @@ private:
             if (valueEnd == nullptr)
                 invalidFormat();
             m_attributes.emplace_back();
-            assignPiece(attributeBegin, attributeEnd, m_attributes.back().first, false);
-            assignPiece(q + 1, valueEnd, m_attributes.back().second, true);
+            assignPiece(attributeBegin, attributeEnd, m_attributes.back().first, false, m_room);
+            assignPiece(q + 1, valueEnd, m_attributes.back().second, true, m_room);
             q = valueEnd + 1;
         }
         storeAttributes(node);
@@ -532,6 +644,7 @@ private:
         mergeDuplicateAttributes(list);
     }
 
+    nodeMaker m_maker;
     const C* m_begin;
     const C* m_end;
     bool m_keepBlanks;
@@ -539,6 +652,7 @@ private:
     // The children of the open elements, collected until each ends.
     xmlNode::nodeList m_children;
     xmlNode::attributeList m_attributes; // scratch, reused for every element
+    decodeBuffer m_room;                 // scratch, reused for every piece
 };
 
 // ---- writer ---------------------------------------------------------------------
@@ -676,14 +790,17 @@ private:
     const zv::string& m_indent;
 };
 
-// Writes bytes straight into a binary buffer, growing it by half when the
-// reserved room runs out. Long texts go in slices, so the room a slice may
-// need stays small; a slice never ends inside a surrogate pair.
+// Writes bytes straight into a binary buffer. A buffer that already has the
+// room (one reused for every save) is written as it is; when the room runs
+// out the first time, the whole text is estimated from the tree and reserved
+// at once, and past that the buffer grows by half. Long texts go in slices,
+// so the room a slice may need stays small; a slice never ends inside a
+// surrogate pair.
 class byteSink {
 public:
-    byteSink(binaryBuffer& buffer, std::uint64_t expected)
-        : m_buffer(buffer), m_start(buffer.logicalLength()) {
-        ensureCapacity(m_start + expected + expected / 8 + 256);
+    byteSink(binaryBuffer& buffer, const xmlNode& tree, unsigned unitBytes, std::size_t extra)
+        : m_buffer(buffer), m_tree(tree), m_unitBytes(unitBytes), m_extra(extra),
+          m_start(buffer.logicalLength()) {
         refresh(m_start);
     }
     void finish() { m_buffer.setLogicalLength(used()); }
@@ -694,12 +811,8 @@ protected:
 
     unsigned used() const { return static_cast<unsigned>(m_p - m_buffer.data()); }
     void reserve(std::size_t n) {
-        if (static_cast<std::size_t>(m_end - m_p) >= n)
-            return;
-        const unsigned at = used();
-        const std::uint64_t physical = m_buffer.physicalLength();
-        ensureCapacity(std::max<std::uint64_t>(at + static_cast<std::uint64_t>(n), physical + physical / 2));
-        refresh(at);
+        if (static_cast<std::size_t>(m_end - m_p) < n)
+            grow(n);
     }
     static std::size_t sliceLength(const wchar_t* s, std::size_t n) {
         std::size_t k = std::min(n, kSlice);
@@ -713,10 +826,26 @@ protected:
     char* m_end = nullptr;
 
 private:
-    void ensureCapacity(std::uint64_t size) {
-        if (size > 0xFFFFFFFFu)
-            throw std::bad_alloc();
+    void grow(std::size_t n) {
+        const unsigned at = used();
+        const std::uint64_t physical = m_buffer.physicalLength();
+        std::uint64_t size = at + static_cast<std::uint64_t>(n);
+        if (!m_estimated) {
+            m_estimated = true;
+            estimateSink estimate(0);
+            writeTree(m_tree, estimate);
+            const std::uint64_t expected = m_unitBytes * (estimate.count() + m_extra);
+            size = std::max(size, m_start + expected + expected / 8 + 256);
+        }
+        if (size <= physical)
+            size = physical + physical / 2;
+        if (size > 0xFFFFFFFFu) {
+            if (at + static_cast<std::uint64_t>(n) > 0xFFFFFFFFu)
+                throw std::bad_alloc(); // beyond what a buffer can hold
+            size = 0xFFFFFFFFu;
+        }
         m_buffer.reAllocate(static_cast<unsigned>(size));
+        refresh(at);
     }
     void refresh(unsigned at) {
         m_p = m_buffer.data() + at;
@@ -724,7 +853,11 @@ private:
     }
 
     binaryBuffer& m_buffer;
-    unsigned m_start;
+    const xmlNode& m_tree;
+    const unsigned m_unitBytes;
+    const std::size_t m_extra; // what is written besides the tree
+    const unsigned m_start;
+    bool m_estimated = false;
 };
 
 class utf8Sink : public byteSink {
@@ -915,8 +1048,8 @@ std::wstring wideFromUtf16(const unsigned char* b, std::size_t units) {
 // element was read completely.
 template <class C>
 const C* parseInto(xmlNode& target, const C* begin, const C* end, bool keepBlanks) {
-    refPtr<xmlNode> root = builder::newNode();
     xmlParser<C> parser(begin, end, keepBlanks);
+    refPtr<xmlNode> root = builder::newNode();
     const C* p = parser.parse(*root);
     if (p != nullptr && !root->name().empty())
         builder::adopt(target, *root);
@@ -927,10 +1060,20 @@ const C* parseInto(xmlNode& target, const C* begin, const C* end, bool keepBlank
 
 // ---- xmlNode --------------------------------------------------------------------
 
-xmlNode::xmlNode(const zv::string& name) : m_parent(nullptr), m_name(name) {}
+xmlNode::xmlNode(const zv::string& name) : m_parent(nullptr), m_name(name), m_block(nullptr) {}
 
 xmlNode::~xmlNode() {
     releaseChildren(m_children);
+}
+
+void xmlNode::destroyObject() {
+    xmlNodeBlock* const block = m_block;
+    if (block == nullptr) {
+        delete this;
+        return;
+    }
+    this->~xmlNode();
+    block->release();
 }
 
 void xmlNode::takeContentOf(xmlNode& other) {
@@ -952,8 +1095,10 @@ refPtr<xmlNode> xmlNode::createXmlNode(const zv::string& name) {
 refPtr<xmlNode> xmlNode::createXmlNode(const const_refPtr<xmlNode>& node) {
     if (!node)
         throw unexpectedErrorException(L"%s", L"xmlNode::createXmlNode: NULL specified for pNode");
-    auto shallowCopy = [](const xmlNode& source) {
-        refPtr<xmlNode> copy(new xmlNode(source.m_name));
+    nodeMaker maker;
+    auto shallowCopy = [&maker](const xmlNode& source) {
+        refPtr<xmlNode> copy = maker.make();
+        copy->m_name = source.m_name;
         copy->m_text = source.m_text;
         copy->m_attributes = source.m_attributes;
         return copy;
@@ -1150,12 +1295,10 @@ void xmlDocument::save(binaryBuffer& buffer, eEncoding encoding) const {
     const char* name = encoding == eUTF8    ? "encoding=\"UTF-8\""
                        : encoding == eUTF16 ? "encoding=\"UTF-16\""
                                             : "";
-    estimateSink estimate(0);
-    writeTree(*this, estimate);
-    const std::uint64_t units = estimate.count() + 64;
+    const std::size_t extra = 3 + (sizeof head - 1) + std::strlen(name) + 3 + 1;
     try {
         if (encoding == eUTF8) {
-            utf8Sink sink(buffer, units + 3);
+            utf8Sink sink(buffer, *this, 1, extra);
             try {
                 sink.ascii("\xEF\xBB\xBF", 3);
                 sink.ascii(head, sizeof head - 1);
@@ -1168,7 +1311,7 @@ void xmlDocument::save(binaryBuffer& buffer, eEncoding encoding) const {
             }
             sink.finish();
         } else {
-            utf16Sink sink(buffer, 2 * units);
+            utf16Sink sink(buffer, *this, 2, extra);
             try {
                 sink.ascii(head, sizeof head - 1);
                 sink.ascii(name, std::strlen(name));

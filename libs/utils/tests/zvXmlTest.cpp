@@ -121,6 +121,51 @@ TEST(xmlNode, DeepCopyIsDetachedAndComplete) {
               L"Unexpected error occurred (xmlNode::createXmlNode: NULL specified for pNode)");
 }
 
+// Parsed and copied nodes share their storage; any of them lives on alone,
+// whatever dies first, and stays fully usable.
+TEST(xmlNode, NodesOutliveTheTreeTheyWereReadOrCopiedInto) {
+    std::string text = "<r>";
+    for (int i = 0; i < 3000; ++i)
+        text += "<n i='" + std::to_string(i) + "'><c>" + std::to_string(i) + "</c></n>";
+    text += "</r>";
+    refPtr<xmlDocument> doc = loaded(text);
+    ASSERT_EQ(doc->childNodes().size(), 3000u);
+    refPtr<xmlNode> copy = xmlNode::createXmlNode(zv::const_refPtr<xmlNode>(doc));
+
+    const struct {
+        int index;
+        bool fromCopy;
+    } picks[] = {{0, false}, {1, false}, {700, false}, {2999, false}, {5, true}, {2998, true}};
+    std::vector<refPtr<xmlNode>> kept;
+    for (const auto& pick : picks)
+        kept.push_back((pick.fromCopy ? copy : refPtr<xmlNode>(doc))->childNodes()[pick.index]);
+    refPtr<xmlNode> orphan = doc->childNodes()[1500]->childNodes()[0];
+    refPtr<xmlNode> moved = doc->childNodes()[42];
+    refPtr<xmlDocument> other = loaded("<o/>");
+    ASSERT_TRUE(doc->removeNode(moved));
+    ASSERT_TRUE(other->addNode(moved));
+
+    doc->load("<s/>", 4, false); // the old tree goes, but for what is held
+    copy = nullptr;
+    doc = nullptr;
+    for (std::size_t k = 0; k < kept.size(); ++k) {
+        xmlNode& n = *kept[k];
+        const std::wstring i = std::to_wstring(picks[k].index);
+        EXPECT_EQ(n.parentNode(), nullptr) << k;
+        EXPECT_EQ(textOf(n), L"<n i=\"" + i + L"\">\n   <c>" + i + L"</c>\n</n>\n") << k;
+        EXPECT_EQ(n.childNodes()[0]->parentNode(), &n) << k;
+        n.createChildNode(L"added")->setText(L"more text than fits in place");
+        n.setAttribute(L"i", L"changed");
+    }
+    EXPECT_EQ(orphan->parentNode(), nullptr);
+    EXPECT_EQ(orphan->text(), L"1500");
+    EXPECT_EQ(textOf(*other), L"<o>\n   <n i=\"42\">\n      <c>42</c>\n   </n>\n</o>\n");
+    kept.erase(kept.begin() + 2);
+    other = nullptr;
+    EXPECT_EQ(moved->parentNode(), nullptr);
+    EXPECT_EQ(kept.back()->childNodes()[1]->text(), L"more text than fits in place");
+}
+
 // Each input, read without keeping blanks, and the document written back
 // (or the error it raises).
 TEST(xmlDocument, ParsesTheForgivingSyntax) {
@@ -283,6 +328,34 @@ TEST(xmlDocument, SavesWithMarkOrTerminator) {
     buffer.write("head", 4);
     doc->save(buffer, xmlDocument::eUTF8);
     EXPECT_EQ(std::string(buffer.data(), 7), "head\xEF\xBB\xBF");
+}
+
+// The text does not depend on the room the buffer had: none, too little (the
+// estimate is taken when it runs out), almost enough, or plenty.
+TEST(xmlDocument, SavesTheSameWhateverRoomTheBufferHas) {
+    refPtr<xmlDocument> doc = xmlDocument::createXmlDocument();
+    doc->setName(L"r");
+    doc->createChildNode(L"long")->setText(std::wstring(5000, L'<') + L"\xE9\x20AC" +
+                                           std::wstring(3000, L'x'));
+    for (int i = 0; i < 50; ++i)
+        doc->createChildNode(L"n")->setAttribute(L"k", L"\"&'" + std::to_wstring(i));
+    for (const auto encoding : {xmlDocument::eUTF8, xmlDocument::eUTF16}) {
+        const std::string expected = "head" + saved(*doc, encoding);
+        const unsigned rooms[] = {0,
+                                  4,
+                                  5,
+                                  100,
+                                  static_cast<unsigned>(expected.size()) - 1,
+                                  static_cast<unsigned>(expected.size()),
+                                  1u << 20};
+        for (const unsigned room : rooms) {
+            zv::binaryBuffer buffer;
+            buffer.reAllocate(room);
+            buffer.write("head", 4);
+            doc->save(buffer, encoding);
+            EXPECT_EQ(std::string(buffer.data(), buffer.logicalLength()), expected) << room;
+        }
+    }
 }
 
 TEST(xmlDocument, LoadsAndSavesFiles) {
