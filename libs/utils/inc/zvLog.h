@@ -32,6 +32,7 @@
 
 #include <atomic>
 #include <map>
+#include <vector>
 
 namespace zv {
 class file;
@@ -50,6 +51,11 @@ enum logLevel {
 };
 
 class iLogObj;
+class logConfig;
+
+namespace detail {
+struct settingsAccess;
+} // namespace detail
 
 /// A named logger with a level and an enabled flag. Writing a line through
 /// one logger is serialised by its own mutex; lines of all loggers reach
@@ -171,6 +177,7 @@ public:
     logSettings& operator=(const logSettings&) = delete;
 
 private:
+    friend struct detail::settingsAccess;
     logSettings();
     struct data;
     data* m_data;
@@ -225,9 +232,60 @@ public:
     static void overwriteLogRootDir(const zv::directory& dir);
     /// The folder under which the application log folders are made.
     static zv::directory logRootDir();
+    /// The application log folder of `name` without creating it; an empty
+    /// directory when `name` is empty.
+    static zv::directory logAppDirPath(const zv::string& name);
     /// The qualified function name in a compiler's function signature
     /// ("void zv::thread::start(int)" gives "zv::thread::start").
     static zv::string functionName(const char* signature);
+};
+
+/// The content of a configuration file, as a plain value: read, edited and
+/// saved without touching the running loggers.
+///
+///     <logconfig>
+///        <globals maxfilecount="3" maxfilesize="2000000" format="..."/>
+///        <root level="info" enabled="true"/>
+///        <classes><zv.thread enabled="1" level="trace"/></classes>
+///     </logconfig>
+class ZV_API logConfig {
+public:
+    /// One configured class logger.
+    struct entry {
+        zv::string id;          ///< lower case, "::" written as "."
+        bool enabled = false;   ///< "enabled" is "true" or "1"
+        logLevel level = eNone; ///< named by "level"
+    };
+
+    unsigned int maxFileCount = 3;                        ///< "maxfilecount"
+    unsigned long maxFileSize = 2000000;                  ///< "maxfilesize", bytes
+    zv::string format = logUtils::defaultFormatSpecifier(); ///< "format"
+    bool rootEnabled = false;                             ///< the root logger's flag
+    logLevel rootLevel = eNone;                           ///< the root logger's level
+    std::vector<entry> classes;                           ///< in file order, one per id
+
+    /// Reads `source`; false (and the defaults) when it does not exist.
+    /// Throws `zv::invalidXmlException` or `zv::readFileException` when it
+    /// cannot be read as a configuration; this value is then unchanged.
+    bool load(const zv::file& source);
+    /// Reads a configuration from `size` bytes (as a file holds them); throws
+    /// `zv::unexpectedErrorException` on bad XML, leaving this value unchanged.
+    void loadFromMemory(const char* data, unsigned int size);
+    /// Saves to `target` in one step, creating its folder when missing. A
+    /// write-protected file is made writable first; when that fails,
+    /// `zv::fileWriteProtectedException` is thrown. Classes whose id is not a
+    /// valid element name are left out. Other failures throw
+    /// `zv::writeFileException`.
+    void save(const zv::file& target) const;
+    /// True when loggers configured like this write: the root logger is
+    /// enabled and it or an enabled class logger has a level.
+    bool isActive() const;
+    /// Sets (or adds) the class logger `id`, normalised.
+    void setClass(const zv::string& id, bool enabled, logLevel level);
+    /// `name` lower-cased with every "::" replaced by ".".
+    static zv::string normaliseId(const zv::string& name);
+    /// True when `id` can be stored as an element name.
+    static bool isValidId(const zv::string& id);
 };
 
 /// The map of configured class loggers, by id.
@@ -266,6 +324,8 @@ public:
     void reloadConfig();
     /// The configuration file of the running module.
     zv::file configFile() const;
+    /// The configuration as the manager holds it now.
+    logConfig currentConfig();
 
     ~logManager();
     logManager(const logManager&) = delete;
@@ -273,7 +333,7 @@ public:
 
 private:
     logManager();
-    friend class logger;
+    friend struct detail::settingsAccess;
     void updateActive();
     struct data;
     data* m_data;

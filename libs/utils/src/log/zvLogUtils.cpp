@@ -76,11 +76,17 @@ zv::directory logUtils::logAppDir() {
     return logAppDir(moduleName());
 }
 
-zv::directory logUtils::logAppDir(const zv::string& name) {
+zv::directory logUtils::logAppDirPath(const zv::string& name) {
     const zv::directory root = logRootDir();
     if (name.empty() || root.empty())
         return zv::directory();
-    zv::directory dir(zv::directory(root, zv::string(L"KARVENTIS")), name);
+    return zv::directory(zv::directory(root, zv::string(L"KARVENTIS")), name);
+}
+
+zv::directory logUtils::logAppDir(const zv::string& name) {
+    zv::directory dir = logAppDirPath(name);
+    if (dir.empty())
+        return dir;
     if (!dir.exists())
         dir.create(true);
     return dir.exists() ? dir : zv::directory();
