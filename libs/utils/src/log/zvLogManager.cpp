@@ -2,7 +2,6 @@
 // writing of one line.
 #include "zvLog.h"
 
-#include "zvCodePageDetail.h"
 #include "zvDirectory.h"
 #include "zvException.h"
 #include "zvFile.h"
@@ -40,12 +39,6 @@ logger* fallbackLogger() {
     }();
     return fallback;
 }
-
-#if defined(_WIN32)
-constexpr char endOfLine[] = "\r\n";
-#else
-constexpr char endOfLine[] = "\n";
-#endif
 
 zv::string decimal(unsigned long value) {
     return zv::string(std::to_wstring(value));
@@ -92,15 +85,9 @@ void writeLine(logger&, zv::mutex& lock, logLevel level, const zv::string& messa
         objectField = (!rel.empty() && (rel[0] == L'/' || rel[0] == L'\\')) ? rel : zv::string(zv::string(L"\\") + rel);
     }
     zv::mutexGuard guard(lock);
-    const zv::string text = logUtils::getFormattedLogMessage(
-        settingsAccess::currentFormat(), zv::timestamp::now().toString(), decimal(zv::getCurrentProcessId()),
-        decimal(zv::getCurrentThreadId()), logUtils::getStringFromLogLevel(level), file,
-        zv::string(std::to_wstring(line)), function, objectField, message);
-    std::string bytes;
-    bytes.reserve(text.size() + 8);
-    zv::detail::wideToUtf8(text.data(), text.size(), bytes);
-    bytes += endOfLine;
-    settingsAccess::appendToOutput(bytes);
+    settingsAccess::writeLine(zv::timestamp::now().toString(), decimal(zv::getCurrentProcessId()),
+                              decimal(zv::getCurrentThreadId()), logUtils::getStringFromLogLevel(level), file,
+                              zv::string(std::to_wstring(line)), function, objectField, message);
 }
 
 } // namespace detail

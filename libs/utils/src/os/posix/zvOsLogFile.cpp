@@ -17,6 +17,10 @@ struct sharedAppender {
     ino_t inode;
 };
 
+bool keepSharedAppendOpen() {
+    return true;
+}
+
 sharedAppender* openSharedAppend(const wchar_t* name) {
     std::string path;
     if (name == nullptr || !posix::mapToHost(name, path))
