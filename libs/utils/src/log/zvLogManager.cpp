@@ -59,6 +59,20 @@ void loggerChanged(logger* changed) {
         settingsAccess::refreshActive(*manager);
 }
 
+bool logSuppressed(const wchar_t* where, const zv::string& text) noexcept {
+    try {
+        if (g_manager.load(std::memory_order_acquire) == nullptr || !g_active.load(std::memory_order_acquire))
+            return false;
+        const zv::refPtr<logger> l = logManager::getLogger(zv::string(where));
+        if (!l || !l->isLoggingAllowed(eInfo))
+            return false;
+        l->log_info(text, zv::string(), 0, zv::string(where));
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 void settingsAccess::refreshActive(logManager& manager) {
     manager.updateActive();
 }
