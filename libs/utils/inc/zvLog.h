@@ -172,6 +172,7 @@ public:
     /// The 1-based index of the current output file.
     unsigned int outputFileIndex() const;
 
+    /// Never called: the settings live until the process ends.
     ~logSettings();
     logSettings(const logSettings&) = delete;
     logSettings& operator=(const logSettings&) = delete;
@@ -327,6 +328,7 @@ public:
     /// The configuration as the manager holds it now.
     logConfig currentConfig();
 
+    /// Never called: the manager lives until the process ends.
     ~logManager();
     logManager(const logManager&) = delete;
     logManager& operator=(const logManager&) = delete;
@@ -362,7 +364,10 @@ public:
     /// A new log object for the file at `relPath`.
     static zv::refPtr<logObj> create(const zv::string& relPath);
 
+    /// Fires `logObjWriteEvent` with this object as source; observers find
+    /// the file in `currentTarget`.
     void doWrite(zv::file& target) override;
+    /// The path given at creation.
     zv::string relFilePath() const override;
     /// The file handed to the running `doWrite` (for observers); null outside it.
     zv::file* currentTarget() const { return m_target; }
