@@ -82,7 +82,8 @@ public:
     /// logging is enabled, this logger is enabled and its level is neither
     /// 0 nor above `level`.
     bool isLoggingAllowed(logLevel level) const {
-        return static_cast<int>(level) >= m_threshold.load(std::memory_order_relaxed) && globalsAllowLogging();
+        return static_cast<int>(level) >= m_threshold.load(std::memory_order_relaxed) &&
+               globalsAllowLogging();
     }
 
     /// Writes `message` at level trace; `file`, `line` and `function` name the caller.
@@ -223,10 +224,10 @@ public:
     /// end), `%r` line number (5), `%c` function (50, keeping the end), `%o`
     /// log object and `%m` message as given. Everything else, also the
     /// inserted values, appears exactly as written.
-    static zv::string getFormattedLogMessage(const zv::string& format, const zv::string& s, const zv::string& p,
-                                             const zv::string& t, const zv::string& l, const zv::string& f,
-                                             const zv::string& r, const zv::string& c, const zv::string& o,
-                                             const zv::string& m);
+    static zv::string getFormattedLogMessage(const zv::string& format, const zv::string& s,
+                                             const zv::string& p, const zv::string& t, const zv::string& l,
+                                             const zv::string& f, const zv::string& r, const zv::string& c,
+                                             const zv::string& o, const zv::string& m);
     /// Replaces the folder under which the application log folders are made
     /// (default: the user's home folder); an empty name restores the default.
     /// For tools and tests; set it before the first logger is asked for.
@@ -258,12 +259,12 @@ public:
         logLevel level = eNone; ///< named by "level"
     };
 
-    unsigned int maxFileCount = 3;                        ///< "maxfilecount"
-    unsigned long maxFileSize = 2000000;                  ///< "maxfilesize", bytes
+    unsigned int maxFileCount = 3;                          ///< "maxfilecount"
+    unsigned long maxFileSize = 2000000;                    ///< "maxfilesize", bytes
     zv::string format = logUtils::defaultFormatSpecifier(); ///< "format"
-    bool rootEnabled = false;                             ///< the root logger's flag
-    logLevel rootLevel = eNone;                           ///< the root logger's level
-    std::vector<entry> classes;                           ///< in file order, one per id
+    bool rootEnabled = false;                               ///< the root logger's flag
+    logLevel rootLevel = eNone;                             ///< the root logger's level
+    std::vector<entry> classes;                             ///< in file order, one per id
 
     /// Reads `source`; false (and the defaults) when it does not exist.
     /// Throws `zv::invalidXmlException` or `zv::readFileException` when it
@@ -402,9 +403,13 @@ private:
 
 namespace detail {
 /// The logger behind what the macros are given.
-inline logger* loggerOf(logger* l) { return l; }
+inline logger* loggerOf(logger* l) {
+    return l;
+}
 /// The logger behind what the macros are given.
-inline logger* loggerOf(const zv::refPtr<logger>& l) { return l.get(); }
+inline logger* loggerOf(const zv::refPtr<logger>& l) {
+    return l.get();
+}
 } // namespace detail
 
 } // namespace zvlog

@@ -1,7 +1,7 @@
+#include "zvLog.h"
 #include "zvDirectory.h"
 #include "zvException.h"
 #include "zvFile.h"
-#include "zvLog.h"
 #include "zvProcess.h"
 
 #include "zvFsTestSupport.h"
@@ -112,8 +112,8 @@ TEST(logUtils, ScaleStringPadsOrCutsAtEitherEnd) {
         unsigned width;
         bool keepEnd;
         const wchar_t* expected;
-    } cases[] = {{L"abc", 3, false, L"abc"}, {L"ab", 5, true, L"ab   "}, {L"abcdef", 4, false, L"abcd"},
-                 {L"abcdef", 4, true, L"cdef"}, {L"", 2, false, L"  "},  {L"abc", 0, true, L""}};
+    } cases[] = {{L"abc", 3, false, L"abc"},    {L"ab", 5, true, L"ab   "}, {L"abcdef", 4, false, L"abcd"},
+                 {L"abcdef", 4, true, L"cdef"}, {L"", 2, false, L"  "},     {L"abc", 0, true, L""}};
     for (const auto& c : cases)
         EXPECT_EQ(logUtils::scaleString(c.text, c.width, c.keepEnd), c.expected);
 }
@@ -173,10 +173,11 @@ TEST(logUtils, FunctionNameIsTakenFromTheSignature) {
 }
 
 TEST(logConfig, ReadsGlobalsRootAndClasses) {
-    const std::string xml = "<?xml version=\"1.0\"?><logconfig>" + globals("%m", 5, 1000) +
-                            "<root level=\"info\" enabled=\"1\"/><classes>"
-                            "<zv::Thread enabled=\"true\" level=\"trace\"/><zv.undo enabled=\"yes\" level=\"debug\"/>"
-                            "<other level=\"ui\" enabled=\"TRUE\"/></classes></logconfig>";
+    const std::string xml =
+        "<?xml version=\"1.0\"?><logconfig>" + globals("%m", 5, 1000) +
+        "<root level=\"info\" enabled=\"1\"/><classes>"
+        "<zv::Thread enabled=\"true\" level=\"trace\"/><zv.undo enabled=\"yes\" level=\"debug\"/>"
+        "<other level=\"ui\" enabled=\"TRUE\"/></classes></logconfig>";
     logConfig config;
     config.loadFromMemory(xml.data(), static_cast<unsigned>(xml.size()));
     EXPECT_EQ(config.maxFileCount, 5u);
@@ -195,8 +196,8 @@ TEST(logConfig, ReadsGlobalsRootAndClasses) {
 
 TEST(logConfig, BadNumbersKeepTheDefaultsAndBadXmlChangesNothing) {
     for (const char* value : {"-1", "3x", "", "99999999999999999999999", " 4"}) {
-        const std::string xml = std::string("<logconfig><globals maxfilecount=\"") + value + "\" maxfilesize=\"" +
-                                value + "\"/></logconfig>";
+        const std::string xml = std::string("<logconfig><globals maxfilecount=\"") + value +
+                                "\" maxfilesize=\"" + value + "\"/></logconfig>";
         logConfig config;
         config.loadFromMemory(xml.data(), static_cast<unsigned>(xml.size()));
         EXPECT_EQ(config.maxFileCount, 3u) << value;
@@ -217,8 +218,10 @@ TEST(logConfig, ActiveOnlyWithEnabledRootAndSomeLevel) {
         bool classEnabled;
         zvlog::logLevel classLevel;
         bool active;
-    } cases[] = {{true, zvlog::eInfo, false, zvlog::eNone, true},  {false, zvlog::eInfo, true, zvlog::eTrace, false},
-                 {true, zvlog::eNone, true, zvlog::eDebug, true},  {true, zvlog::eNone, false, zvlog::eDebug, false},
+    } cases[] = {{true, zvlog::eInfo, false, zvlog::eNone, true},
+                 {false, zvlog::eInfo, true, zvlog::eTrace, false},
+                 {true, zvlog::eNone, true, zvlog::eDebug, true},
+                 {true, zvlog::eNone, false, zvlog::eDebug, false},
                  {true, zvlog::eNone, true, zvlog::eNone, false}};
     for (const auto& c : cases) {
         logConfig config;
@@ -286,10 +289,14 @@ TEST_F(logFixture, LookUpFindsTheMostSpecificEnabledLogger) {
     const struct {
         const char* name;
         const wchar_t* id;
-    } cases[] = {{"zv::thread::start", L"zv.thread"}, {"ZV::Thread", L"zv.thread"},
-                 {"zv.thread.stop", L"zv.thread"},    {"zv::undo", L"zv"},
-                 {"zv::undo::manager::x", L"zv.undo.manager"}, {"other::thing", L"root"},
-                 {"root", L"root"},                   {"", L"root"},
+    } cases[] = {{"zv::thread::start", L"zv.thread"},
+                 {"ZV::Thread", L"zv.thread"},
+                 {"zv.thread.stop", L"zv.thread"},
+                 {"zv::undo", L"zv"},
+                 {"zv::undo::manager::x", L"zv.undo.manager"},
+                 {"other::thing", L"root"},
+                 {"root", L"root"},
+                 {"", L"root"},
                  {"zvx", L"root"}};
     for (const auto& c : cases)
         EXPECT_EQ(logManager::getLogger(c.name)->id(), c.id) << c.name;
@@ -323,10 +330,12 @@ TEST_F(logFixture, LevelsDecideWhichMessagesAreWritten) {
 }
 
 TEST_F(logFixture, LinesHoldMessagesFilesAndFunctionsExactly) {
-    configure("<logconfig>" + globals("%m|%f|%c|%r") + "<root level=\"trace\" enabled=\"true\"/></logconfig>");
+    configure("<logconfig>" + globals("%m|%f|%c|%r") +
+              "<root level=\"trace\" enabled=\"true\"/></logconfig>");
     const zv::refPtr<zvlog::logger> l = logManager::getLogger("x");
     const std::wstring longName(60, L'n');
-    l->log_info(L"[m] <b> _sbb_ %s $1 \u00e9\u20ac", zv::string(L"[File].cpp"), -5, zv::string(longName + L"::end"));
+    l->log_info(L"[m] <b> _sbb_ %s $1 \u00e9\u20ac", zv::string(L"[File].cpp"), -5,
+                zv::string(longName + L"::end"));
     ZVLOG_INFO(l, L"from the macro");
     const std::vector<std::string> lines = outputLines();
     ASSERT_EQ(lines.size(), 2u);
@@ -374,8 +383,12 @@ TEST_F(logFixture, StartFileIsTheNewestOfTheNumberedFiles) {
     const struct {
         long long times[4];
         unsigned expected;
-    } cases[] = {{{0, 0, 0, 0}, 1},          {{base, base + 5, base + 1, 0}, 2}, {{base, base, base, base}, 4},
-                 {{0, base, base + 9, 0}, 1}, {{base + 9, base, base + 5, 0}, 1}, {{base, 0, base + 5, 0}, 3},
+    } cases[] = {{{0, 0, 0, 0}, 1},
+                 {{base, base + 5, base + 1, 0}, 2},
+                 {{base, base, base, base}, 4},
+                 {{0, base, base + 9, 0}, 1},
+                 {{base + 9, base, base + 5, 0}, 1},
+                 {{base, 0, base + 5, 0}, 3},
                  {{base, base + 1, base + 2, base + 3}, 4}};
     for (const auto& c : cases) {
         std::filesystem::remove_all(hostOf(processFolder()));
@@ -387,7 +400,8 @@ TEST_F(logFixture, StartFileIsTheNewestOfTheNumberedFiles) {
             ASSERT_TRUE(f.setLastModificationTime(c.times[n - 1]));
         }
         logSettings::getInstance().initOutputFile();
-        EXPECT_EQ(logSettings::getInstance().outputFileIndex(), c.expected) << c.times[0] << " " << c.times[1];
+        EXPECT_EQ(logSettings::getInstance().outputFileIndex(), c.expected)
+            << c.times[0] << " " << c.times[1];
     }
 }
 
@@ -425,8 +439,7 @@ TEST_F(logFixture, LogObjectIsWrittenNextToTheLog) {
     l->log_info(L"escape", "f", 1, "f", zvlog::logStringToTxt::create(L"..\\..\\escaped.txt", L"no"));
     EXPECT_EQ(outputLines(),
               (std::vector<std::string>{"text \\objs/a.txt", "abs \\b.txt", "escape \\..\\..\\escaped.txt"}));
-    EXPECT_EQ(zvtest::readAll(hostOf(zv::file(processFolder(), L"objs\\a.txt"))),
-              "content \xC3\xA9");
+    EXPECT_EQ(zvtest::readAll(hostOf(zv::file(processFolder(), L"objs\\a.txt"))), "content \xC3\xA9");
     EXPECT_TRUE(zv::file(processFolder(), L"b.txt").exists());
     EXPECT_FALSE(zv::file(logUtils::logAppDirPath(m_module), L"..\\escaped.txt").exists());
 }
@@ -482,8 +495,9 @@ TEST_F(logFixture, SaveConfigWritesWhatTheManagerHolds) {
     // Reading again keeps loggers handed out and disables those dropped.
     const zv::refPtr<zvlog::logger> held = logManager::getLogger("zv::thread");
     EXPECT_EQ(held->id(), L"zv.thread");
-    configure("<logconfig><root level=\"debug\" enabled=\"1\"/><classes><zv.thread enabled=\"1\" level=\"ui\"/>"
-              "</classes></logconfig>");
+    configure(
+        "<logconfig><root level=\"debug\" enabled=\"1\"/><classes><zv.thread enabled=\"1\" level=\"ui\"/>"
+        "</classes></logconfig>");
     EXPECT_EQ(held->level(), zvlog::eUi);
     EXPECT_EQ(logManager::getLogger("zv::thread").get(), held.get());
     configure("<logconfig><root level=\"debug\" enabled=\"1\"/></logconfig>");
@@ -495,7 +509,8 @@ TEST_F(logFixture, ConcurrentLoggersWriteWholeLinesAndLoseNone) {
     // every file near its limit and the count large enough to keep all.
     configure("<logconfig>" + globals("<%t> %m", 40, 8000) +
               "<root level=\"trace\" enabled=\"true\"/><classes><a enabled=\"1\" level=\"trace\"/>"
-              "<b enabled=\"1\" level=\"trace\"/><c enabled=\"1\" level=\"trace\"/><d enabled=\"1\" level=\"trace\"/>"
+              "<b enabled=\"1\" level=\"trace\"/><c enabled=\"1\" level=\"trace\"/><d enabled=\"1\" "
+              "level=\"trace\"/>"
               "</classes></logconfig>");
     constexpr int perThread = 2000;
     std::vector<std::thread> threads;

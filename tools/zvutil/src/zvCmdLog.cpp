@@ -117,8 +117,8 @@ int logConfigCmd(context& ctx, const logOptions& o) {
             << "maxfilecount " << config.maxFileCount << "\n"
             << "maxfilesize  " << config.maxFileSize << "\n"
             << "format       " << narrowForOutput(config.format) << "\n"
-            << "root         " << levelText(config.rootLevel) << (config.rootEnabled ? " enabled" : " disabled")
-            << "\n"
+            << "root         " << levelText(config.rootLevel)
+            << (config.rootEnabled ? " enabled" : " disabled") << "\n"
             << "active       " << (config.isActive() ? "yes" : "no") << "\n";
     for (const zvlog::logConfig::entry& e : config.classes)
         ctx.out << "class        " << narrowForOutput(e.id) << " " << levelText(e.level)
@@ -233,7 +233,8 @@ int logTailCmd(context& ctx, const logOptions& o) {
         if (pid != 0 && p.pid != pid)
             continue;
         const std::vector<zv::file> files = logFiles(p.dir);
-        if (!files.empty() && (newest.empty() || files[0].lastModificationTime() > newest.lastModificationTime()))
+        if (!files.empty() &&
+            (newest.empty() || files[0].lastModificationTime() > newest.lastModificationTime()))
             newest = files[0];
     }
     if (newest.empty()) {

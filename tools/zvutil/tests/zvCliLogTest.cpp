@@ -37,12 +37,13 @@ TEST_F(cliLog, SetSavesWhatConfigThenShows) {
     EXPECT_EQ(log({"set", "--module", "app", "--class", "zv.thread=debug"}).rc, 0);
     const cliResult shown = log({"config", "--module", "app"});
     EXPECT_EQ(shown.rc, 0);
-    for (const char* expected : {"maxfilecount 4\n", "maxfilesize  1000\n", "root         info enabled\n",
-                                 "active       yes\n", "class        zv.thread debug enabled\n",
-                                 "class        zv.undo none disabled\n"})
+    for (const char* expected :
+         {"maxfilecount 4\n", "maxfilesize  1000\n", "root         info enabled\n", "active       yes\n",
+          "class        zv.thread debug enabled\n", "class        zv.undo none disabled\n"})
         EXPECT_NE(shown.out.find(expected), std::string::npos) << expected << shown.out;
     // Saved in one step: nothing but the file in the folder.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(app()), std::filesystem::directory_iterator()), 1);
+    EXPECT_EQ(
+        std::distance(std::filesystem::directory_iterator(app()), std::filesystem::directory_iterator()), 1);
 }
 
 TEST_F(cliLog, BadArgumentsAndFilesAreRefusedWithoutWriting) {

@@ -68,7 +68,8 @@ bool isNameStart(wchar_t ch) {
 }
 
 bool isNameChar(wchar_t ch) {
-    return isNameStart(ch) || (ch >= L'0' && ch <= L'9') || ch == L'.' || ch == L'-' || ch == L':' || ch == 0xB7;
+    return isNameStart(ch) || (ch >= L'0' && ch <= L'9') || ch == L'.' || ch == L'-' || ch == L':' ||
+           ch == 0xB7;
 }
 
 } // namespace

@@ -89,14 +89,16 @@ void writeLine(logger&, zv::mutex& lock, logLevel level, const zv::string& messa
             zv::file target(folder, rel);
             // Only inside the output folder ("..\..\x" stays out).
             const std::wstring& name = target; // zv::file::size is the file's size
-            if (name.size() > folder.size() && zv::string(name.substr(0, folder.size())).isEqualTo(folder, false)) {
+            if (name.size() > folder.size() &&
+                zv::string(name.substr(0, folder.size())).isEqualTo(folder, false)) {
                 try {
                     obj->doWrite(target);
                 } catch (...) {
                 }
             }
         }
-        objectField = (!rel.empty() && (rel[0] == L'/' || rel[0] == L'\\')) ? rel : zv::string(zv::string(L"\\") + rel);
+        objectField =
+            (!rel.empty() && (rel[0] == L'/' || rel[0] == L'\\')) ? rel : zv::string(zv::string(L"\\") + rel);
     }
     zv::mutexGuard guard(lock);
     settingsAccess::writeLine(zv::timestamp::now().toString(), decimal(zv::getCurrentProcessId()),

@@ -36,7 +36,8 @@ zv::refPtr<logStringToTxt> logStringToTxt::create(const zv::string& relPath, con
     return zv::refPtr<logStringToTxt>(new logStringToTxt(relPath, text));
 }
 
-logStringToTxt::logStringToTxt(const zv::string& relPath, const zv::string& text) : logObj(relPath), m_text(text) {}
+logStringToTxt::logStringToTxt(const zv::string& relPath, const zv::string& text)
+    : logObj(relPath), m_text(text) {}
 
 logStringToTxt::~logStringToTxt() = default;
 

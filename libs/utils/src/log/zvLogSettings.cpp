@@ -50,18 +50,19 @@ struct logSettings::data {
     unsigned int maxFileCount = 3;
     unsigned long maxFileSize = 2000000;
     zv::string format = logUtils::defaultFormatSpecifier();
-    zv::string module;     // the running module, read once
+    zv::string module; // the running module, read once
     unsigned int index = 1;
-    zv::file current;      // empty until the first line or `initOutputFile`
+    zv::file current;                           // empty until the first line or `initOutputFile`
     zv::os::sharedAppender* appender = nullptr; // open on `current` between lines
-    std::string line;                         // the encoded line, kept for its capacity
+    std::string line;                           // the encoded line, kept for its capacity
 
     // Output file n of this process, without creating anything.
     zv::file pathOf(unsigned int n) const {
         const zv::directory app = logUtils::logAppDirPath(module);
         if (app.empty())
             return zv::file();
-        return zv::file(zv::directory(app, decimal(zv::getCurrentProcessId())), module + L"_" + decimal(n) + L".log");
+        return zv::file(zv::directory(app, decimal(zv::getCurrentProcessId())),
+                        module + L"_" + decimal(n) + L".log");
     }
     void closeAppender() {
         zv::os::closeSharedAppend(appender);
@@ -212,9 +213,9 @@ unsigned int logSettings::outputFileIndex() const {
 
 namespace detail {
 
-bool settingsAccess::writeLine(const zv::string& s, const zv::string& p, const zv::string& t, const zv::string& l,
-                               const zv::string& f, const zv::string& r, const zv::string& c, const zv::string& o,
-                               const zv::string& m) {
+bool settingsAccess::writeLine(const zv::string& s, const zv::string& p, const zv::string& t,
+                               const zv::string& l, const zv::string& f, const zv::string& r,
+                               const zv::string& c, const zv::string& o, const zv::string& m) {
     logSettings::data& d = *logSettings::getInstance().m_data;
     zv::mutexGuard guard(d.lock);
     const zv::string text = logUtils::getFormattedLogMessage(d.format, s, p, t, l, f, r, c, o, m);

@@ -137,10 +137,10 @@ zv::string logUtils::scaleString(const zv::string& text, unsigned int width, boo
 
 // The fields go in as they are, in one pass over the format: nothing that a
 // value holds ("[m]", "%s", "_sbb_") is read as a place holder again.
-zv::string logUtils::getFormattedLogMessage(const zv::string& format, const zv::string& s, const zv::string& p,
-                                            const zv::string& t, const zv::string& l, const zv::string& f,
-                                            const zv::string& r, const zv::string& c, const zv::string& o,
-                                            const zv::string& m) {
+zv::string logUtils::getFormattedLogMessage(const zv::string& format, const zv::string& s,
+                                            const zv::string& p, const zv::string& t, const zv::string& l,
+                                            const zv::string& f, const zv::string& r, const zv::string& c,
+                                            const zv::string& o, const zv::string& m) {
     zv::string line;
     line.reserve(format.size() + 140 + m.size() + o.size());
     const auto put = [&line](const zv::string& value, std::size_t width, bool keepEnd) {
@@ -159,16 +159,36 @@ zv::string logUtils::getFormattedLogMessage(const zv::string& format, const zv::
             continue;
         }
         switch (format[i + 1]) {
-        case L's': put(s, 25, false); break;
-        case L'p': put(p, 6, false); break;
-        case L't': put(t, 6, false); break;
-        case L'l': put(l, 5, false); break;
-        case L'f': put(f, 38, true); break;
-        case L'r': put(r, 5, false); break;
-        case L'c': put(c, 50, true); break;
-        case L'o': line.append(o); break;
-        case L'm': line.append(m); break;
-        default: line.push_back(ch); continue;
+        case L's':
+            put(s, 25, false);
+            break;
+        case L'p':
+            put(p, 6, false);
+            break;
+        case L't':
+            put(t, 6, false);
+            break;
+        case L'l':
+            put(l, 5, false);
+            break;
+        case L'f':
+            put(f, 38, true);
+            break;
+        case L'r':
+            put(r, 5, false);
+            break;
+        case L'c':
+            put(c, 50, true);
+            break;
+        case L'o':
+            line.append(o);
+            break;
+        case L'm':
+            line.append(m);
+            break;
+        default:
+            line.push_back(ch);
+            continue;
         }
         ++i;
     }
@@ -197,7 +217,8 @@ zv::string logUtils::functionName(const char* signature) {
             if (angle > 0)
                 --angle;
         } else if (ch == '(' && angle == 0) {
-            if (i >= 8 && text.compare(i - 8, 8, "operator") == 0 && i + 1 < text.size() && text[i + 1] == ')') {
+            if (i >= 8 && text.compare(i - 8, 8, "operator") == 0 && i + 1 < text.size() &&
+                text[i + 1] == ')') {
                 ++i;
                 continue;
             }

@@ -53,7 +53,8 @@ void logger::updateThreshold() {
         hasId = !m_id.empty();
     }
     const int level = m_level.load(std::memory_order_relaxed);
-    const bool writes = hasId && m_enabled.load(std::memory_order_relaxed) && level > 0 && level < neverWritten;
+    const bool writes =
+        hasId && m_enabled.load(std::memory_order_relaxed) && level > 0 && level < neverWritten;
     m_threshold.store(writes ? level : neverWritten, std::memory_order_relaxed);
     detail::loggerChanged(this);
 }
@@ -86,20 +87,20 @@ void logger::log_ui(const zv::string& message, const char* file, long line, cons
         write(eUi, message, zv::string::fromMBCtoWC(file), line, zv::string::fromMBCtoWC(function), obj);
 }
 
-void logger::log_trace(const zv::string& message, const zv::string& file, long line, const zv::string& function,
-                       zv::refPtr<iLogObj> obj) {
+void logger::log_trace(const zv::string& message, const zv::string& file, long line,
+                       const zv::string& function, zv::refPtr<iLogObj> obj) {
     if (isLoggingAllowed(eTrace))
         write(eTrace, message, file, line, function, obj);
 }
 
-void logger::log_debug(const zv::string& message, const zv::string& file, long line, const zv::string& function,
-                       zv::refPtr<iLogObj> obj) {
+void logger::log_debug(const zv::string& message, const zv::string& file, long line,
+                       const zv::string& function, zv::refPtr<iLogObj> obj) {
     if (isLoggingAllowed(eDebug))
         write(eDebug, message, file, line, function, obj);
 }
 
-void logger::log_info(const zv::string& message, const zv::string& file, long line, const zv::string& function,
-                      zv::refPtr<iLogObj> obj) {
+void logger::log_info(const zv::string& message, const zv::string& file, long line,
+                      const zv::string& function, zv::refPtr<iLogObj> obj) {
     if (isLoggingAllowed(eInfo))
         write(eInfo, message, file, line, function, obj);
 }

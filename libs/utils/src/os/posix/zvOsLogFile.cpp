@@ -48,7 +48,8 @@ bool sharedAppendStillNames(sharedAppender* handle, const wchar_t* name, std::ui
     if (!same && !posix::mapToHost(name, mapped))
         return false;
     struct stat st {};
-    if (::stat(same ? handle->host.c_str() : mapped.c_str(), &st) != 0 || st.st_dev != handle->device || st.st_ino != handle->inode)
+    if (::stat(same ? handle->host.c_str() : mapped.c_str(), &st) != 0 || st.st_dev != handle->device ||
+        st.st_ino != handle->inode)
         return false;
     size = static_cast<std::uint64_t>(st.st_size);
     return true;

@@ -25,7 +25,8 @@ bool keepSharedAppendOpen() {
 sharedAppender* openSharedAppend(const wchar_t* name) {
     if (name == nullptr)
         return nullptr;
-    HANDLE h = ::CreateFileW(name, FILE_APPEND_DATA, shareAll, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h =
+        ::CreateFileW(name, FILE_APPEND_DATA, shareAll, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return nullptr;
     BY_HANDLE_FILE_INFORMATION info{};
@@ -39,8 +40,8 @@ sharedAppender* openSharedAppend(const wchar_t* name) {
 bool sharedAppendStillNames(sharedAppender* handle, const wchar_t* name, std::uint64_t& size) {
     if (handle == nullptr || name == nullptr)
         return false;
-    HANDLE h = ::CreateFileW(name, FILE_READ_ATTRIBUTES, shareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                             nullptr);
+    HANDLE h = ::CreateFileW(name, FILE_READ_ATTRIBUTES, shareAll, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     BY_HANDLE_FILE_INFORMATION info{};
