@@ -1,0 +1,632 @@
+#include "zvUndoManager.h"
+
+#include "zvTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+using modPtr = zv::sharedPtr<zv::iModification>;
+
+// A small text document whose edits register their inverses, as an
+// application would. Typing at the end of the previous insertion and
+// backspacing merge into one modification when nothing came in between.
+class textDoc {
+public:
+    explicit textDoc(zv::undoManager& undo) : m_undo(undo) {}
+
+    void insert(std::size_t pos, const std::wstring& s);
+    void erase(std::size_t pos, std::size_t n);
+
+    std::wstring text;
+    unsigned long changes = 0; // every change counts, registered or not
+    int merges = 0;
+
+private:
+    zv::undoManager& m_undo;
+};
+
+class textEdit : public zv::iModification {
+public:
+    textEdit(textDoc& doc, bool inserted, std::size_t pos, std::wstring s)
+        : m_doc(doc), m_inserted(inserted), m_pos(pos), m_text(std::move(s)), m_change(doc.changes) {}
+
+    void undo() override {
+        if (m_inserted)
+            m_doc.erase(m_pos, m_text.size());
+        else
+            m_doc.insert(m_pos, m_text);
+    }
+
+    bool merge(const modPtr& next) override {
+        const auto* n = dynamic_cast<const textEdit*>(next.get());
+        if (!n || n->m_inserted != m_inserted || n->m_change != m_change + 1)
+            return false;
+        if (m_inserted && n->m_pos == m_pos + m_text.size()) {
+            m_text += n->m_text; // typing on
+        } else if (!m_inserted && n->m_pos + n->m_text.size() == m_pos) {
+            m_pos = n->m_pos; // backspace
+            m_text = n->m_text + m_text;
+        } else {
+            return false;
+        }
+        m_change = n->m_change;
+        ++m_doc.merges;
+        return true;
+    }
+
+private:
+    textDoc& m_doc;
+    bool m_inserted;
+    std::size_t m_pos;
+    std::wstring m_text;
+    unsigned long m_change;
+};
+
+void textDoc::insert(std::size_t pos, const std::wstring& s) {
+    text.insert(pos, s);
+    ++changes;
+    m_undo.registerModification(modPtr(new textEdit(*this, true, pos, s)));
+}
+
+void textDoc::erase(std::size_t pos, std::size_t n) {
+    const std::wstring gone = text.substr(pos, n);
+    text.erase(pos, n);
+    ++changes;
+    m_undo.registerModification(modPtr(new textEdit(*this, false, pos, gone)));
+}
+
+// Counts the manager's events.
+class eventCounter : public zv::refObj, public zv::observer {
+public:
+    int events = 0;
+    zv::iRefObj* lastSource = nullptr;
+    bool lastHadName = false;
+    bool lastHadParams = false;
+
+    EV_DECLARE_MSGMAP();
+
+private:
+    void onChanged(zv::iRefObj* source, const wchar_t* name, zv::iEventParams* params) {
+        ++events;
+        lastSource = source;
+        lastHadName = name != nullptr;
+        lastHadParams = params != nullptr;
+    }
+};
+
+EV_BEGIN_MSGMAP(eventCounter, zv::observer)
+EV_ON_EVENT(zv::undoManager::eventHistoryChanged, onChanged)
+EV_END_MSGMAP()
+
+// A manager, a document on it and an observer counting its events.
+struct fixture {
+    zv::refPtr<zv::undoManager> undo = zv::undoManager::create();
+    textDoc doc{*undo};
+    zv::refPtr<eventCounter> seen = zv::createRefObj<eventCounter>();
+    fixture() { undo->addObserver(seen.get()); }
+    void type(const std::wstring& s) { doc.insert(doc.text.size(), s); }
+};
+
+// Records what the manager does with it; reverting registers nothing.
+struct probe : zv::iModification {
+    probe(std::vector<std::string>& log, std::string name, bool absorbs = false)
+        : log(log), name(std::move(name)), absorbs(absorbs) {}
+    void undo() override {
+        log.push_back("undo " + name);
+        if (onUndo)
+            onUndo();
+        if (throwOnUndo)
+            throw std::runtime_error("undo failed");
+    }
+    bool merge(const modPtr& next) override {
+        const auto* other = dynamic_cast<const probe*>(next.get());
+        log.push_back(name + " merge " + (other ? other->name : "edit"));
+        if (throwOnMerge)
+            throw std::runtime_error("merge failed");
+        return absorbs;
+    }
+    std::vector<std::string>& log;
+    std::string name;
+    bool absorbs;
+    bool throwOnUndo = false;
+    bool throwOnMerge = false;
+    std::function<void()> onUndo; // what reverting registers
+};
+
+TEST(undoManager, SingleChangeIsAStepOfItsOwnAndNotifiesOnce) {
+    fixture f;
+    EXPECT_FALSE(f.undo->canUndo());
+    f.type(L"abc");
+    EXPECT_TRUE(f.undo->canUndo());
+    EXPECT_FALSE(f.undo->canRedo());
+    EXPECT_EQ(f.undo->openTransactionCount(), 0u);
+    EXPECT_EQ(f.seen->events, 1);
+    EXPECT_EQ(f.seen->lastSource, static_cast<zv::iRefObj*>(f.undo.get()));
+    EXPECT_FALSE(f.seen->lastHadName);
+    EXPECT_FALSE(f.seen->lastHadParams);
+    f.undo->undo();
+    EXPECT_EQ(f.doc.text, L"");
+    EXPECT_EQ(f.seen->events, 1) << "undoing stores a redo step, which is not announced";
+    f.undo->redo();
+    EXPECT_EQ(f.doc.text, L"abc");
+    EXPECT_EQ(f.seen->events, 2);
+}
+
+TEST(undoManager, NestedCommitOffersChangesToTheParentFirst) {
+    for (const bool absorbs : {false, true}) {
+        SCOPED_TRACE(absorbs ? "A absorbs B" : "A keeps B apart");
+        std::vector<std::string> log;
+        auto undo = zv::undoManager::create();
+        undo->startTransaction();
+        undo->registerModification(modPtr(new probe(log, "A", absorbs)));
+        undo->startTransaction();
+        undo->registerModification(modPtr(new probe(log, "B")));
+        EXPECT_TRUE(log.empty()) << "B is alone in the nested transaction";
+        undo->commitTransaction();
+        EXPECT_EQ(log, std::vector<std::string>{"A merge B"});
+        EXPECT_EQ(undo->openTransactionCount(), 1u);
+        EXPECT_FALSE(undo->canUndo());
+        undo->commitTransaction();
+        EXPECT_EQ(undo->undoStepCount(), 1u);
+        log.clear();
+        undo->undo();
+        const std::vector<std::string> reverted =
+            absorbs ? std::vector<std::string>{"undo A"} : std::vector<std::string>{"undo B", "undo A"};
+        EXPECT_EQ(log, reverted);
+    }
+}
+
+TEST(undoManager, MergeIsOfferedToStoredModificationsInOrderUntilOneAbsorbs) {
+    std::vector<std::string> log;
+    auto undo = zv::undoManager::create();
+    undo->startTransaction();
+    undo->registerModification(modPtr(new probe(log, "A")));
+    undo->registerModification(modPtr(new probe(log, "B", true)));
+    undo->registerModification(modPtr(new probe(log, "C")));
+    undo->registerModification(modPtr(new probe(log, "D")));
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"A merge B", "A merge C", "B merge C", "A merge D", "B merge D"}));
+}
+
+TEST(undoManager, NestedRollbackRevertsOnlyTheInnerLevel) {
+    fixture f;
+    f.undo->startTransaction();
+    f.type(L"a");
+    f.undo->startTransaction();
+    f.doc.insert(0, L"b");
+    f.type(L"c");
+    EXPECT_EQ(f.doc.text, L"bac");
+    f.undo->rollbackTransaction();
+    EXPECT_EQ(f.doc.text, L"a");
+    EXPECT_EQ(f.undo->openTransactionCount(), 1u);
+    EXPECT_EQ(f.seen->events, 0) << "only the outermost roll-back is announced";
+    f.undo->commitTransaction();
+    EXPECT_EQ(f.undo->undoStepCount(), 1u);
+    f.undo->undo();
+    EXPECT_EQ(f.doc.text, L"");
+    EXPECT_FALSE(f.undo->canUndo());
+}
+
+TEST(undoManager, OutermostRollbackRevertsNewestFirstIgnoresItsInversesAndNotifies) {
+    fixture f;
+    f.type(L"x");
+    f.undo->startTransaction();
+    f.type(L"ab");
+    f.doc.erase(0, 1);
+    f.doc.insert(1, L"cd");
+    EXPECT_EQ(f.doc.text, L"acdb");
+    f.undo->rollbackTransaction();
+    EXPECT_EQ(f.doc.text, L"x");
+    EXPECT_EQ(f.undo->openTransactionCount(), 0u);
+    EXPECT_EQ(f.undo->undoStepCount(), 1u);
+    EXPECT_EQ(f.undo->redoStepCount(), 0u);
+    EXPECT_EQ(f.seen->events, 2);
+}
+
+TEST(undoManager, CommitAndRollbackWithoutTransactionChangeNothing) {
+    fixture f;
+    f.type(L"a");
+    f.undo->undo();
+    f.undo->commitTransaction();
+    f.undo->rollbackTransaction();
+    EXPECT_EQ(f.undo->undoStepCount(), 0u);
+    EXPECT_EQ(f.undo->redoStepCount(), 1u);
+    EXPECT_EQ(f.seen->events, 1);
+    EXPECT_EQ(f.doc.text, L"");
+}
+
+TEST(undoManager, EmptyTransactionAddsNothing) {
+    fixture f;
+    f.undo->startTransaction();
+    f.undo->startTransaction();
+    f.undo->commitTransaction();
+    f.undo->commitTransaction();
+    EXPECT_FALSE(f.undo->canUndo());
+    EXPECT_EQ(f.undo->openTransactionCount(), 0u);
+    EXPECT_EQ(f.seen->events, 0);
+}
+
+TEST(undoManager, UndoRedoWalkTheHistories) {
+    fixture f;
+    f.type(L"a");
+    f.type(L"b");
+    f.undo->undo();
+    f.undo->undo();
+    EXPECT_EQ(f.doc.text, L"");
+    EXPECT_FALSE(f.undo->canUndo());
+    f.undo->redo();
+    EXPECT_EQ(f.doc.text, L"a");
+    EXPECT_TRUE(f.undo->canRedo());
+    EXPECT_TRUE(f.undo->canUndo());
+    f.type(L"c");
+    EXPECT_FALSE(f.undo->canRedo()) << "a new change ends the redo history";
+    EXPECT_EQ(f.undo->undoStepCount(), 2u);
+    f.undo->redo();
+    EXPECT_EQ(f.doc.text, L"ac");
+}
+
+TEST(undoManager, ChangeInsideATransactionEndsTheRedoHistoryAtOnce) {
+    fixture f;
+    f.type(L"a");
+    f.undo->undo();
+    f.undo->startTransaction();
+    f.type(L"b");
+    EXPECT_FALSE(f.undo->canRedo());
+    f.undo->rollbackTransaction();
+    EXPECT_FALSE(f.undo->canRedo());
+}
+
+TEST(undoManager, HistoryIsTrimmedToTheMaximumOnlyWithoutRedoSteps) {
+    fixture f;
+    EXPECT_EQ(f.undo->maxNumberOfUndoSteps(), 0xFFFFFFFFu);
+    f.undo->setMaxNumberOfUndoSteps(2);
+    for (const wchar_t* s : {L"a", L"b", L"c"})
+        f.type(s);
+    EXPECT_EQ(f.undo->undoStepCount(), 2u);
+    f.undo->undo();
+    f.undo->setMaxNumberOfUndoSteps(0);
+    EXPECT_EQ(f.undo->maxNumberOfUndoSteps(), 0u);
+    EXPECT_EQ(f.undo->undoStepCount(), 1u) << "a redo step exists";
+    f.undo->setMaxNumberOfUndoSteps(1);
+    f.undo->redo();
+    EXPECT_EQ(f.undo->undoStepCount(), 1u) << "the last redo step empties the redo history";
+    EXPECT_EQ(f.doc.text, L"abc");
+    f.undo->undo();
+    f.undo->undo();
+    EXPECT_EQ(f.doc.text, L"ab") << "the oldest steps are gone";
+}
+
+TEST(undoManager, UndoRedoAndClearFirstRollBackOpenTransactions) {
+    const std::vector<std::pair<const char*, std::function<void(zv::undoManager&)>>> ops = {
+        {"undo", [](zv::undoManager& u) { u.undo(); }},
+        {"redo", [](zv::undoManager& u) { u.redo(); }},
+        {"clear", [](zv::undoManager& u) { u.clear(); }},
+    };
+    for (const auto& [name, op] : ops) {
+        SCOPED_TRACE(name);
+        fixture f;
+        f.type(L"a");
+        f.type(L"b");
+        f.undo->undo();
+        f.undo->startTransaction();
+        f.type(L"c");
+        f.undo->startTransaction();
+        f.type(L"d");
+        op(*f.undo);
+        EXPECT_EQ(f.doc.text, L"a");
+        EXPECT_EQ(f.undo->openTransactionCount(), 0u);
+        const bool cleared = std::string(name) == "clear";
+        EXPECT_EQ(f.undo->undoStepCount(), cleared ? 0u : 1u);
+        EXPECT_EQ(f.undo->redoStepCount(), 0u) << "typing c ended the redo history";
+        EXPECT_EQ(f.seen->events, 3);
+    }
+}
+
+TEST(undoManager, NullModificationIsRefused) {
+    zvtest::assertCapture capture;
+    fixture f;
+    f.type(L"a");
+    f.undo->undo();
+    EXPECT_THROW(f.undo->registerModification(modPtr()), bool);
+    EXPECT_EQ(capture.messages().size(), 1u);
+    EXPECT_TRUE(f.undo->canRedo());
+    EXPECT_EQ(f.undo->openTransactionCount(), 0u);
+}
+
+// A modification whose undo or merge throws must not leave the manager in a
+// mode that swallows or misfiles later changes.
+TEST(undoManager, FailingApplicationLeavesTheManagerUsable) {
+    using setup = std::function<void(fixture&, std::vector<std::string>&)>;
+    auto failing = [](std::vector<std::string>& log) {
+        auto* p = new probe(log, "P");
+        p->throwOnUndo = true;
+        return modPtr(p);
+    };
+    struct failure {
+        const char* name;
+        setup provoke;
+        std::wstring text;
+        std::size_t undoSteps, redoSteps;
+    };
+    const std::vector<failure> failures = {
+        {"undo",
+         [&](fixture& f, std::vector<std::string>& log) {
+             f.type(L"a");
+             f.undo->startTransaction();
+             f.type(L"b");
+             f.undo->registerModification(failing(log));
+             f.doc.insert(0, L"c");
+             f.undo->commitTransaction();
+             f.undo->undo();
+         },
+         L"ab", 1, 0},
+        {"redo",
+         [&](fixture& f, std::vector<std::string>& log) {
+             // Undoing Q stores a redo step with a failing modification.
+             auto* q = new probe(log, "Q");
+             q->onUndo = [&f, &log, failing] { f.undo->registerModification(failing(log)); };
+             f.undo->registerModification(modPtr(q));
+             f.type(L"a");
+             f.undo->undo();
+             f.undo->undo();
+             f.undo->redo();
+         },
+         L"", 0, 1},
+        {"rollback",
+         [&](fixture& f, std::vector<std::string>& log) {
+             f.type(L"a");
+             f.undo->startTransaction();
+             f.undo->registerModification(failing(log));
+             f.type(L"b");
+             f.undo->rollbackTransaction();
+         },
+         L"a", 1, 0},
+        {"merge while undoing",
+         [&](fixture& f, std::vector<std::string>& log) {
+             f.type(L"a");
+             auto* q = new probe(log, "Q");
+             q->onUndo = [&f, &log] {
+                 auto* m = new probe(log, "M");
+                 m->throwOnMerge = true;
+                 f.undo->registerModification(modPtr(m));
+                 f.undo->registerModification(modPtr(new probe(log, "N")));
+             };
+             f.undo->registerModification(modPtr(q));
+             f.undo->undo();
+         },
+         L"a", 1, 0},
+    };
+    for (const failure& c : failures) {
+        SCOPED_TRACE(c.name);
+        fixture f;
+        std::vector<std::string> log;
+        EXPECT_THROW(c.provoke(f, log), std::runtime_error);
+        EXPECT_EQ(f.doc.text, c.text);
+        EXPECT_EQ(f.undo->undoStepCount(), c.undoSteps) << "the step taken stays consumed";
+        EXPECT_EQ(f.undo->redoStepCount(), c.redoSteps);
+        EXPECT_EQ(f.undo->openTransactionCount(), 0u);
+        // A later change lands in the undo history, ends the redo history and
+        // is undone and redone like any other.
+        f.type(L"z");
+        EXPECT_EQ(f.undo->undoStepCount(), c.undoSteps + 1);
+        EXPECT_FALSE(f.undo->canRedo());
+        f.undo->undo();
+        EXPECT_EQ(f.doc.text, c.text);
+        EXPECT_EQ(f.undo->redoStepCount(), 1u);
+        f.undo->redo();
+        EXPECT_EQ(f.doc.text, c.text + L"z");
+        EXPECT_EQ(f.undo->undoStepCount(), c.undoSteps + 1);
+    }
+}
+
+TEST(undoManager, FailingMergeInNestedCommitKeepsTheLevelOpenWithWhatItHolds) {
+    std::vector<std::string> log;
+    auto undo = zv::undoManager::create();
+    undo->startTransaction();
+    auto* a = new probe(log, "A");
+    undo->registerModification(modPtr(a));
+    undo->startTransaction();
+    undo->registerModification(modPtr(new probe(log, "B")));
+    undo->registerModification(modPtr(new probe(log, "C")));
+    a->throwOnMerge = true;
+    log.clear();
+    EXPECT_THROW(undo->commitTransaction(), std::runtime_error);
+    EXPECT_EQ(undo->openTransactionCount(), 2u);
+    a->throwOnMerge = false;
+    undo->commitTransaction();
+    undo->commitTransaction();
+    log.clear();
+    undo->undo();
+    EXPECT_EQ(log, (std::vector<std::string>{"undo C", "undo B", "undo A"})) << "each stored once";
+}
+
+// Deep nesting must neither recurse when the innermost level is found nor
+// when the levels are dropped. Only some levels change the document: each
+// nested commit offers its modifications to the parent's again, so
+// thousands of modifications would measure the application's merge instead.
+TEST(undoManager, TenThousandNestedLevels) {
+    constexpr int levels = 10000;
+    auto openLevels = [&](zv::undoManager& undo, textDoc& doc) {
+        for (int i = 0; i < levels; ++i) {
+            undo.startTransaction();
+            if (i % 500 == 0 || i == levels - 1)
+                doc.insert(0, L"x");
+        }
+        return std::wstring(levels / 500 + 1, L'x');
+    };
+    fixture f;
+    const std::wstring all = openLevels(*f.undo, f.doc);
+    EXPECT_EQ(f.undo->openTransactionCount(), std::size_t(levels));
+    for (int i = 0; i < levels; ++i)
+        f.undo->commitTransaction();
+    EXPECT_EQ(f.undo->undoStepCount(), 1u);
+    EXPECT_EQ(f.seen->events, 1);
+    f.undo->undo();
+    EXPECT_EQ(f.doc.text, L"");
+    f.undo->redo();
+    EXPECT_EQ(f.doc.text, all);
+
+    const std::vector<std::pair<const char*, std::function<void(zv::undoManager&)>>> closers = {
+        {"undo", [](zv::undoManager& u) { u.undo(); }},
+        {"redo", [](zv::undoManager& u) { u.redo(); }},
+        {"clear", [](zv::undoManager& u) { u.clear(); }},
+        {"rollback each",
+         [](zv::undoManager& u) {
+             for (int i = 0; i < levels; ++i)
+                 u.rollbackTransaction();
+         }},
+    };
+    for (const auto& [name, close] : closers) {
+        SCOPED_TRACE(name);
+        openLevels(*f.undo, f.doc);
+        close(*f.undo);
+        EXPECT_EQ(f.doc.text, all);
+        EXPECT_EQ(f.undo->openTransactionCount(), 0u);
+    }
+
+    // Dropped with the manager while open.
+    auto other = zv::undoManager::create();
+    textDoc doc(*other);
+    openLevels(*other, doc);
+    other = nullptr;
+}
+
+// Random edits, transactions, undo and redo, checked after every step against
+// a model that keeps a copy of the document for every step of both histories.
+TEST(undoManager, RandomSequencesMatchCopiesOfTheDocument) {
+    int totalMerges = 0;
+    for (unsigned seed = 1; seed <= 30; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        std::mt19937 rng(seed);
+        auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
+        fixture f;
+        std::wstring expected;
+        std::vector<std::wstring> undoCopies, redoCopies; // the document before each step / after it
+        struct level {
+            std::wstring start;
+            bool changed;
+        };
+        std::vector<level> levels;
+        std::size_t maxSteps = 0xFFFFFFFFu;
+        int events = 0;
+        std::size_t cursor = 0;
+
+        auto trim = [&] {
+            if (!redoCopies.empty())
+                return;
+            while (undoCopies.size() > maxSteps)
+                undoCopies.erase(undoCopies.begin());
+        };
+        auto edit = [&](const std::function<void()>& change) {
+            const std::wstring before = expected;
+            change();
+            expected = f.doc.text;
+            redoCopies.clear();
+            if (levels.empty()) {
+                undoCopies.push_back(before);
+                trim();
+                ++events;
+            } else {
+                levels.back().changed = true;
+            }
+        };
+        auto rollBackAll = [&] {
+            if (levels.empty())
+                return false;
+            expected = levels.front().start;
+            levels.clear();
+            ++events;
+            return true;
+        };
+
+        for (int step = 0; step < 3000; ++step) {
+            const std::size_t what = pick(100);
+            if (what < 35) {
+                const std::wstring s(1 + pick(3), static_cast<wchar_t>(L'a' + pick(26)));
+                const std::size_t pos =
+                    pick(2) ? std::min(cursor, expected.size()) : pick(expected.size() + 1);
+                edit([&] { f.doc.insert(pos, s); });
+                cursor = pos + s.size();
+            } else if (what < 50) {
+                if (expected.empty())
+                    continue;
+                const std::size_t end =
+                    pick(2) && cursor > 0 && cursor <= expected.size() ? cursor : 1 + pick(expected.size());
+                const std::size_t n = 1 + pick(std::min<std::size_t>(end, 2));
+                edit([&] { f.doc.erase(end - n, n); });
+                cursor = end - n;
+            } else if (what < 60) {
+                if (levels.size() < 5) {
+                    f.undo->startTransaction();
+                    levels.push_back({expected, false});
+                }
+            } else if (what < 70) {
+                f.undo->commitTransaction();
+                if (levels.size() > 1) {
+                    const bool changed = levels.back().changed;
+                    levels.pop_back();
+                    levels.back().changed |= changed;
+                } else if (levels.size() == 1) {
+                    if (levels.back().changed) {
+                        undoCopies.push_back(levels.back().start);
+                        trim();
+                        ++events;
+                    }
+                    levels.clear();
+                }
+            } else if (what < 74) {
+                f.undo->rollbackTransaction();
+                if (levels.size() > 1) {
+                    expected = levels.back().start;
+                    levels.pop_back();
+                } else {
+                    rollBackAll();
+                }
+            } else if (what < 87) {
+                f.undo->undo();
+                if (!rollBackAll() && !undoCopies.empty()) {
+                    redoCopies.push_back(expected);
+                    expected = undoCopies.back();
+                    undoCopies.pop_back();
+                }
+            } else if (what < 98) {
+                f.undo->redo();
+                if (!rollBackAll() && !redoCopies.empty()) {
+                    undoCopies.push_back(expected);
+                    expected = redoCopies.back();
+                    redoCopies.pop_back();
+                    trim();
+                    ++events;
+                }
+            } else if (what < 99) {
+                maxSteps = pick(4) ? 3 + pick(30) : 0xFFFFFFFFu;
+                f.undo->setMaxNumberOfUndoSteps(static_cast<unsigned int>(maxSteps));
+                trim();
+            } else if (pick(4) == 0) {
+                f.undo->clear();
+                rollBackAll();
+                undoCopies.clear();
+                redoCopies.clear();
+            }
+
+            ASSERT_EQ(f.doc.text, expected) << "step " << step;
+            ASSERT_EQ(f.undo->undoStepCount(), undoCopies.size()) << "step " << step;
+            ASSERT_EQ(f.undo->redoStepCount(), redoCopies.size()) << "step " << step;
+            ASSERT_EQ(f.undo->canUndo(), !undoCopies.empty());
+            ASSERT_EQ(f.undo->canRedo(), !redoCopies.empty());
+            ASSERT_EQ(f.undo->openTransactionCount(), levels.size()) << "step " << step;
+            ASSERT_EQ(f.seen->events, events) << "step " << step;
+        }
+        totalMerges += f.doc.merges;
+    }
+    EXPECT_GT(totalMerges, 100) << "the sequences should exercise merging";
+}
+
+} // namespace
