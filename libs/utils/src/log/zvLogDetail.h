@@ -1,0 +1,16 @@
+// Internal links between the logging classes.
+#pragma once
+
+#include "zvLog.h"
+
+namespace zvlog::detail {
+
+/// True while the manager's root logger exists and is enabled.
+bool rootEnabled();
+/// Called after a logger's level, flag or id changed.
+void loggerChanged(logger* changed);
+/// Writes one line through `owner`, whose mutex is `lock`.
+void writeLine(logger& owner, zv::mutex& lock, logLevel level, const zv::string& message, const zv::string& file,
+               long line, const zv::string& function, const zv::refPtr<iLogObj>& obj);
+
+} // namespace zvlog::detail
