@@ -1,5 +1,8 @@
 #include "zvUndoManager.h"
 
+#include "zvLog.h"
+#include "zvString.h"
+
 #include <deque>
 #include <utility>
 #include <vector>
@@ -34,6 +37,27 @@ private:
     unsigned int& m_flags;
     unsigned int m_saved;
 };
+
+// The operations that write trace lines, each through the logger of its own name.
+enum traceOp { opStart, opCommit, opRollback };
+
+// The source name trace lines carry.
+constexpr const wchar_t* traceSource = L"src/zvTransactionManager";
+
+// A trace line is a side matter: whatever goes wrong with it must not leave an
+// operation half done.
+void trace(traceOp op, const wchar_t* text, long line) noexcept {
+    try {
+        static const string names[] = {L"zv::undoManager::startTransaction",
+                                       L"zv::undoManager::commitTransaction",
+                                       L"zv::undoManager::rollbackTransaction"};
+        const string& name = names[op];
+        const refPtr<zvlog::logger> log = zvlog::logManager::getLogger(name);
+        if (log && log->isLoggingAllowed(zvlog::eTrace))
+            log->log_trace(text, string(traceSource), line, name);
+    } catch (...) {
+    }
+}
 
 // Offers `m` to the stored modifications in order; the first that merges it
 // absorbs it, otherwise it is appended.
@@ -90,15 +114,22 @@ refPtr<undoManager> undoManager::create() {
 }
 
 void undoManager::startTransaction() {
+    if (m_data->open.empty())
+        trace(opStart, L"Start new transaction", __LINE__);
+    else
+        trace(opStart, L"Start new nested transaction", __LINE__);
     m_data->open.push_back(transactionPtr(new transaction));
 }
 
 void undoManager::commitTransaction() {
     managerData& d = *m_data;
-    if (d.open.empty())
+    if (d.open.empty()) {
+        trace(opCommit, L"Current transaction not available for commit.", __LINE__);
         return;
+    }
 
     if (d.open.size() > 1) {
+        trace(opCommit, L"Call commit for nested transaction.", __LINE__);
         transactionPtr inner = std::move(d.open.back());
         d.open.pop_back();
         const transactionPtr parent = d.open.back();
@@ -119,12 +150,16 @@ void undoManager::commitTransaction() {
 
     const transactionPtr t = std::move(d.open.back());
     d.open.pop_back();
-    if (t->modifications.empty())
+    if (t->modifications.empty()) {
+        trace(opCommit, L"No modifications - Commit not needed.", __LINE__);
         return;
+    }
     if (d.flags & flagUndoing) {
+        trace(opCommit, L"Commit as redo operation.", __LINE__);
         d.redoHistory.push_back(t);
         return;
     }
+    trace(opCommit, L"Commit as undo operation.", __LINE__);
     d.undoHistory.push_back(t);
     if (!(d.flags & flagRedoing))
         d.redoHistory.clear();
@@ -134,10 +169,16 @@ void undoManager::commitTransaction() {
 
 void undoManager::rollbackTransaction() {
     managerData& d = *m_data;
-    if (d.open.empty())
+    if (d.open.empty()) {
+        trace(opRollback, L"Current transaction not available for rollback.", __LINE__);
         return;
+    }
 
     const bool nested = d.open.size() > 1;
+    if (nested)
+        trace(opRollback, L"Call rollback for nested transaction.", __LINE__);
+    else
+        trace(opRollback, L"Call rollback for current transaction.", __LINE__);
     // Detached before reverting, so that whatever the modifications open or
     // close meanwhile cannot touch it; a level whose roll-back throws is gone.
     const transactionPtr t = std::move(d.open.back());

@@ -1,9 +1,15 @@
 #include "zvUndoManager.h"
 
+#include "zvFile.h"
+#include "zvLog.h"
+
+#include "zvFsTestSupport.h"
 #include "zvTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <random>
 #include <stdexcept>
@@ -627,6 +633,103 @@ TEST(undoManager, RandomSequencesMatchCopiesOfTheDocument) {
         totalMerges += f.doc.merges;
     }
     EXPECT_GT(totalMerges, 100) << "the sequences should exercise merging";
+}
+
+// Logging into a folder of its own, with lines "function|file|message".
+class undoTrace : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_previousRoot = zvlog::logUtils::logRootDir();
+        zvlog::logUtils::overwriteLogRootDir(m_tmp.dir());
+    }
+    void TearDown() override {
+        zvlog::logUtils::overwriteLogRootDir(m_previousRoot);
+        zvlog::logManager::getInstance().reloadConfig();
+        zvlog::logSettings::getInstance().initOutputFile();
+    }
+    void configure(const std::string& rootLevel, const std::string& classes) {
+        const zv::file config = zvlog::logUtils::configPath(zvlog::logUtils::moduleName());
+        const std::filesystem::path host(static_cast<const std::wstring&>(config.hostPath()));
+        std::filesystem::create_directories(host.parent_path());
+        std::ofstream(host, std::ios::binary)
+            << "<logconfig><globals format=\"%c|%f|%m\"/><root enabled=\"true\" level=\"" << rootLevel
+            << "\"/><classes>" << classes << "</classes></logconfig>";
+        zvlog::logManager::getInstance().reloadConfig();
+        zvlog::logSettings::getInstance().initOutputFile();
+    }
+    // Each line as "operation: message", checking the source name on the way.
+    std::vector<std::string> lines() {
+        const zv::file out = zvlog::logSettings::getInstance().outputFile();
+        std::ifstream in(std::filesystem::path(static_cast<const std::wstring&>(out.hostPath())),
+                         std::ios::binary);
+        std::vector<std::string> result;
+        auto trimmed = [](std::string s) { return s.erase(s.find_last_not_of(' ') + 1); };
+        for (std::string line; std::getline(in, line);) {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            const std::size_t a = line.find('|'), b = line.find('|', a + 1);
+            EXPECT_EQ(trimmed(line.substr(a + 1, b - a - 1)), "src/zvTransactionManager") << line;
+            const std::string function = trimmed(line.substr(0, a));
+            const std::string prefix = "zv::undoManager::";
+            EXPECT_EQ(function.rfind(prefix, 0), 0u) << line;
+            result.push_back(function.substr(prefix.size()) + ": " + line.substr(b + 1));
+        }
+        return result;
+    }
+
+    zvtest::tempFolder m_tmp;
+    zv::directory m_previousRoot;
+};
+
+TEST_F(undoTrace, OperationsTraceThroughLoggersOfTheirOwnNames) {
+    // The root logger stays above trace: only the configured loggers write.
+    configure("info", "<zv.undoManager.startTransaction enabled=\"true\" level=\"trace\"/>"
+                      "<zv.undoManager.commitTransaction enabled=\"true\" level=\"trace\"/>");
+    fixture f;
+    f.undo->commitTransaction();
+    f.undo->rollbackTransaction();
+    f.type(L"a");
+    f.undo->startTransaction();
+    f.type(L"b");
+    f.undo->rollbackTransaction();
+    EXPECT_EQ(lines(), (std::vector<std::string>{
+                           "commitTransaction: Current transaction not available for commit.",
+                           "startTransaction: Start new transaction",
+                           "commitTransaction: Commit as undo operation.",
+                           "startTransaction: Start new transaction",
+                       }));
+}
+
+TEST_F(undoTrace, EveryBranchWritesItsText) {
+    configure("trace", "");
+    fixture f;
+    f.undo->rollbackTransaction();
+    f.undo->startTransaction();
+    f.undo->startTransaction();
+    f.type(L"a");
+    f.undo->commitTransaction();
+    f.undo->startTransaction();
+    f.undo->rollbackTransaction();
+    f.undo->rollbackTransaction();
+    f.undo->startTransaction();
+    f.undo->commitTransaction();
+    f.type(L"b");
+    f.undo->undo();
+    EXPECT_EQ(lines(), (std::vector<std::string>{
+                           "rollbackTransaction: Current transaction not available for rollback.",
+                           "startTransaction: Start new transaction",
+                           "startTransaction: Start new nested transaction",
+                           "commitTransaction: Call commit for nested transaction.",
+                           "startTransaction: Start new nested transaction",
+                           "rollbackTransaction: Call rollback for nested transaction.",
+                           "rollbackTransaction: Call rollback for current transaction.",
+                           "startTransaction: Start new transaction",
+                           "commitTransaction: No modifications - Commit not needed.",
+                           "startTransaction: Start new transaction",
+                           "commitTransaction: Commit as undo operation.",
+                           "startTransaction: Start new transaction",
+                           "commitTransaction: Commit as redo operation.",
+                       }));
 }
 
 } // namespace
