@@ -129,6 +129,7 @@ protected:
 
 private:
     void replay(bool forward);
+    void notifyHistoryChanged();
 
     struct managerData;
     managerData* m_data;

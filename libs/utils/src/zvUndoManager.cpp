@@ -48,6 +48,11 @@ constexpr const wchar_t* traceSource = L"src/zvTransactionManager";
 // operation half done.
 void trace(traceOp op, const wchar_t* text, long line) noexcept {
     try {
+        // The first trace has the log manager read its configuration; after
+        // that, while no logger is configured, a trace costs one flag test.
+        static const bool managerMade = (zvlog::logManager::getInstance(), true);
+        if (!managerMade || !zvlog::logManager::isActive())
+            return;
         static const string names[] = {L"zv::undoManager::startTransaction",
                                        L"zv::undoManager::commitTransaction",
                                        L"zv::undoManager::rollbackTransaction"};
@@ -164,7 +169,7 @@ void undoManager::commitTransaction() {
     if (!(d.flags & flagRedoing))
         d.redoHistory.clear();
     d.trim();
-    fireEvent(eventHistoryChanged, this, nullptr, nullptr);
+    notifyHistoryChanged();
 }
 
 void undoManager::rollbackTransaction() {
@@ -188,6 +193,12 @@ void undoManager::rollbackTransaction() {
         revert(*t);
     }
     if (!nested)
+        notifyHistoryChanged();
+}
+
+void undoManager::notifyHistoryChanged() {
+    // Nobody to tell is the common case, and an event costs type look-ups.
+    if (countObservers() != 0)
         fireEvent(eventHistoryChanged, this, nullptr, nullptr);
 }
 
