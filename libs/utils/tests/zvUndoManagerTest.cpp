@@ -12,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -146,23 +147,100 @@ struct probe : zv::iModification {
     std::function<void()> onUndo; // what reverting registers
 };
 
-TEST(undoManager, SingleChangeIsAStepOfItsOwnAndNotifiesOnce) {
+// Sessions written as scripts: "+s" types s at the end, "^s" inserts s at the
+// front, "-n" deletes n characters at the end, "[" "]" "~" start, commit and
+// roll back, "<" ">" undo and redo, "C" clears, "Mn" sets the maximum.
+TEST(undoManager, ScriptedSessions) {
+    const struct {
+        const char* script;
+        const wchar_t* text;
+        std::size_t undoSteps, redoSteps, open;
+        int events;
+    } cases[] = {
+        {"+abc", L"abc", 1, 0, 0, 1},
+        {"+abc <", L"", 0, 1, 0, 1}, // a redo step is not announced
+        {"+abc < >", L"abc", 1, 0, 0, 2},
+        {"+a < ] ~", L"", 0, 1, 0, 1}, // nothing open: no change
+        {"[ [ ] ]", L"", 0, 0, 0, 0},  // empty transactions store nothing
+        {"[ +a +b +c ] <", L"", 0, 1, 0, 1},
+        {"[ +a ^x +c ] < >", L"xac", 1, 0, 0, 2},
+        {"+a +b < < >", L"a", 1, 1, 0, 3},
+        {"+a +b < < > +c", L"ac", 2, 0, 0, 4}, // a new change ends the redo history
+        {"+a < [ +b", L"b", 0, 0, 1, 1},       // at once, inside a transaction
+        {"+a < [ +b ~", L"", 0, 0, 0, 2},
+        {"+x [ +ab -1 ^cd ~", L"x", 1, 0, 0, 2}, // reverted newest first, inverses ignored
+        {"[ +a [ ^b +c ~", L"a", 0, 0, 1, 0},    // a nested roll-back is not announced
+        {"[ +a [ ^b +c ~ ] <", L"", 0, 1, 0, 1},
+        {"[ +a [ ^b ] ^c ] <", L"", 0, 1, 0, 1},
+        {"[ +a [ ^b ] ^c ] < >", L"cba", 1, 0, 0, 2},
+        {"+a +b < [ +c [ +d <", L"a", 1, 0, 0, 3}, // open levels rolled back, nothing undone
+        {"+a +b < [ +c [ +d >", L"a", 1, 0, 0, 3},
+        {"+a +b < [ +c [ +d C", L"a", 0, 0, 0, 3},
+        {"M2 +a +b +c", L"abc", 2, 0, 0, 3},
+        {"M2 +a +b +c < M0", L"ab", 1, 1, 0, 3}, // nothing trimmed while redo steps exist
+        {"M2 +a +b +c < M0 M1 >", L"abc", 1, 0, 0, 4},
+        {"M2 +a +b +c < < < <", L"a", 0, 2, 0, 3},
+        {"M0 +a", L"a", 0, 0, 0, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        fixture f;
+        std::istringstream script(c.script);
+        for (std::string op; script >> op;) {
+            const std::wstring arg(op.begin() + 1, op.end());
+            switch (op[0]) {
+            case '+':
+                f.type(arg);
+                break;
+            case '^':
+                f.doc.insert(0, arg);
+                break;
+            case '-':
+                f.doc.erase(f.doc.text.size() - std::stoul(arg), std::stoul(arg));
+                break;
+            case '[':
+                f.undo->startTransaction();
+                break;
+            case ']':
+                f.undo->commitTransaction();
+                break;
+            case '~':
+                f.undo->rollbackTransaction();
+                break;
+            case '<':
+                f.undo->undo();
+                break;
+            case '>':
+                f.undo->redo();
+                break;
+            case 'C':
+                f.undo->clear();
+                break;
+            case 'M':
+                f.undo->setMaxNumberOfUndoSteps(static_cast<unsigned>(std::stoul(arg)));
+                break;
+            default:
+                FAIL() << op;
+            }
+        }
+        EXPECT_EQ(f.doc.text, c.text);
+        EXPECT_EQ(f.undo->undoStepCount(), c.undoSteps);
+        EXPECT_EQ(f.undo->canUndo(), c.undoSteps != 0);
+        EXPECT_EQ(f.undo->redoStepCount(), c.redoSteps);
+        EXPECT_EQ(f.undo->canRedo(), c.redoSteps != 0);
+        EXPECT_EQ(f.undo->openTransactionCount(), c.open);
+        EXPECT_EQ(f.seen->events, c.events);
+    }
+}
+
+TEST(undoManager, EventsComeFromTheManagerWithoutNameOrParameters) {
     fixture f;
-    EXPECT_FALSE(f.undo->canUndo());
-    f.type(L"abc");
-    EXPECT_TRUE(f.undo->canUndo());
-    EXPECT_FALSE(f.undo->canRedo());
-    EXPECT_EQ(f.undo->openTransactionCount(), 0u);
-    EXPECT_EQ(f.seen->events, 1);
+    EXPECT_EQ(f.undo->maxNumberOfUndoSteps(), 0xFFFFFFFFu);
+    f.type(L"a");
+    ASSERT_EQ(f.seen->events, 1);
     EXPECT_EQ(f.seen->lastSource, static_cast<zv::iRefObj*>(f.undo.get()));
     EXPECT_FALSE(f.seen->lastHadName);
     EXPECT_FALSE(f.seen->lastHadParams);
-    f.undo->undo();
-    EXPECT_EQ(f.doc.text, L"");
-    EXPECT_EQ(f.seen->events, 1) << "undoing stores a redo step, which is not announced";
-    f.undo->redo();
-    EXPECT_EQ(f.doc.text, L"abc");
-    EXPECT_EQ(f.seen->events, 2);
 }
 
 TEST(undoManager, NestedCommitOffersChangesToTheParentFirst) {
@@ -199,140 +277,6 @@ TEST(undoManager, MergeIsOfferedToStoredModificationsInOrderUntilOneAbsorbs) {
     undo->registerModification(modPtr(new probe(log, "D")));
     EXPECT_EQ(log,
               (std::vector<std::string>{"A merge B", "A merge C", "B merge C", "A merge D", "B merge D"}));
-}
-
-TEST(undoManager, NestedRollbackRevertsOnlyTheInnerLevel) {
-    fixture f;
-    f.undo->startTransaction();
-    f.type(L"a");
-    f.undo->startTransaction();
-    f.doc.insert(0, L"b");
-    f.type(L"c");
-    EXPECT_EQ(f.doc.text, L"bac");
-    f.undo->rollbackTransaction();
-    EXPECT_EQ(f.doc.text, L"a");
-    EXPECT_EQ(f.undo->openTransactionCount(), 1u);
-    EXPECT_EQ(f.seen->events, 0) << "only the outermost roll-back is announced";
-    f.undo->commitTransaction();
-    EXPECT_EQ(f.undo->undoStepCount(), 1u);
-    f.undo->undo();
-    EXPECT_EQ(f.doc.text, L"");
-    EXPECT_FALSE(f.undo->canUndo());
-}
-
-TEST(undoManager, OutermostRollbackRevertsNewestFirstIgnoresItsInversesAndNotifies) {
-    fixture f;
-    f.type(L"x");
-    f.undo->startTransaction();
-    f.type(L"ab");
-    f.doc.erase(0, 1);
-    f.doc.insert(1, L"cd");
-    EXPECT_EQ(f.doc.text, L"acdb");
-    f.undo->rollbackTransaction();
-    EXPECT_EQ(f.doc.text, L"x");
-    EXPECT_EQ(f.undo->openTransactionCount(), 0u);
-    EXPECT_EQ(f.undo->undoStepCount(), 1u);
-    EXPECT_EQ(f.undo->redoStepCount(), 0u);
-    EXPECT_EQ(f.seen->events, 2);
-}
-
-TEST(undoManager, CommitAndRollbackWithoutTransactionChangeNothing) {
-    fixture f;
-    f.type(L"a");
-    f.undo->undo();
-    f.undo->commitTransaction();
-    f.undo->rollbackTransaction();
-    EXPECT_EQ(f.undo->undoStepCount(), 0u);
-    EXPECT_EQ(f.undo->redoStepCount(), 1u);
-    EXPECT_EQ(f.seen->events, 1);
-    EXPECT_EQ(f.doc.text, L"");
-}
-
-TEST(undoManager, EmptyTransactionAddsNothing) {
-    fixture f;
-    f.undo->startTransaction();
-    f.undo->startTransaction();
-    f.undo->commitTransaction();
-    f.undo->commitTransaction();
-    EXPECT_FALSE(f.undo->canUndo());
-    EXPECT_EQ(f.undo->openTransactionCount(), 0u);
-    EXPECT_EQ(f.seen->events, 0);
-}
-
-TEST(undoManager, UndoRedoWalkTheHistories) {
-    fixture f;
-    f.type(L"a");
-    f.type(L"b");
-    f.undo->undo();
-    f.undo->undo();
-    EXPECT_EQ(f.doc.text, L"");
-    EXPECT_FALSE(f.undo->canUndo());
-    f.undo->redo();
-    EXPECT_EQ(f.doc.text, L"a");
-    EXPECT_TRUE(f.undo->canRedo());
-    EXPECT_TRUE(f.undo->canUndo());
-    f.type(L"c");
-    EXPECT_FALSE(f.undo->canRedo()) << "a new change ends the redo history";
-    EXPECT_EQ(f.undo->undoStepCount(), 2u);
-    f.undo->redo();
-    EXPECT_EQ(f.doc.text, L"ac");
-}
-
-TEST(undoManager, ChangeInsideATransactionEndsTheRedoHistoryAtOnce) {
-    fixture f;
-    f.type(L"a");
-    f.undo->undo();
-    f.undo->startTransaction();
-    f.type(L"b");
-    EXPECT_FALSE(f.undo->canRedo());
-    f.undo->rollbackTransaction();
-    EXPECT_FALSE(f.undo->canRedo());
-}
-
-TEST(undoManager, HistoryIsTrimmedToTheMaximumOnlyWithoutRedoSteps) {
-    fixture f;
-    EXPECT_EQ(f.undo->maxNumberOfUndoSteps(), 0xFFFFFFFFu);
-    f.undo->setMaxNumberOfUndoSteps(2);
-    for (const wchar_t* s : {L"a", L"b", L"c"})
-        f.type(s);
-    EXPECT_EQ(f.undo->undoStepCount(), 2u);
-    f.undo->undo();
-    f.undo->setMaxNumberOfUndoSteps(0);
-    EXPECT_EQ(f.undo->maxNumberOfUndoSteps(), 0u);
-    EXPECT_EQ(f.undo->undoStepCount(), 1u) << "a redo step exists";
-    f.undo->setMaxNumberOfUndoSteps(1);
-    f.undo->redo();
-    EXPECT_EQ(f.undo->undoStepCount(), 1u) << "the last redo step empties the redo history";
-    EXPECT_EQ(f.doc.text, L"abc");
-    f.undo->undo();
-    f.undo->undo();
-    EXPECT_EQ(f.doc.text, L"ab") << "the oldest steps are gone";
-}
-
-TEST(undoManager, UndoRedoAndClearFirstRollBackOpenTransactions) {
-    const std::vector<std::pair<const char*, std::function<void(zv::undoManager&)>>> ops = {
-        {"undo", [](zv::undoManager& u) { u.undo(); }},
-        {"redo", [](zv::undoManager& u) { u.redo(); }},
-        {"clear", [](zv::undoManager& u) { u.clear(); }},
-    };
-    for (const auto& [name, op] : ops) {
-        SCOPED_TRACE(name);
-        fixture f;
-        f.type(L"a");
-        f.type(L"b");
-        f.undo->undo();
-        f.undo->startTransaction();
-        f.type(L"c");
-        f.undo->startTransaction();
-        f.type(L"d");
-        op(*f.undo);
-        EXPECT_EQ(f.doc.text, L"a");
-        EXPECT_EQ(f.undo->openTransactionCount(), 0u);
-        const bool cleared = std::string(name) == "clear";
-        EXPECT_EQ(f.undo->undoStepCount(), cleared ? 0u : 1u);
-        EXPECT_EQ(f.undo->redoStepCount(), 0u) << "typing c ended the redo history";
-        EXPECT_EQ(f.seen->events, 3);
-    }
 }
 
 TEST(undoManager, NullModificationIsRefused) {
