@@ -1,8 +1,11 @@
 // zvSuppressedError.h - how a destructor reports the failure it must not
-// throw: one line with the operation and the exception's full text on the
-// diagnostic output (standard error, and the debugger output on Windows).
+// throw: one line with the operation and the exception's full text, written
+// at level info through the logger of the operation when logging is active
+// and that logger writes the level, else on the diagnostic output (standard
+// error, and the debugger output on Windows).
 #pragma once
 
+#include "log/zvLogDetail.h"
 #include "os/zvOs.h"
 #include "zvException.h"
 
@@ -10,6 +13,8 @@ namespace zv::detail {
 
 inline void reportSuppressed(const wchar_t* where, const zv::exception& e) noexcept {
     try {
+        if (zvlog::detail::logSuppressed(where, e.fullText()))
+            return;
         zv::string line(where);
         line += L": ";
         line += e.fullText();
@@ -21,6 +26,8 @@ inline void reportSuppressed(const wchar_t* where, const zv::exception& e) noexc
 
 inline void reportSuppressed(const wchar_t* where, const wchar_t* what) noexcept {
     try {
+        if (zvlog::detail::logSuppressed(where, zv::string(what)))
+            return;
         zv::string line(where);
         line += L": ";
         line += what;

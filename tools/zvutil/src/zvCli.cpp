@@ -343,6 +343,27 @@ const std::vector<command> kCommands = {
      "plain text of such a form and exits 1 when TEXT is not one. Texts the ANSI\n"
      "code page cannot hold are kept as UTF-8, so nothing becomes '?'.\n",
      &cmdPassword},
+    {"log", "show or change a module's logging configuration, list and read its logs",
+     "usage: zvutil log config [--module NAME]\n"
+     "       zvutil log set --module NAME [--root LEVEL] [--enable|--disable]\n"
+     "                      [--class NAME=LEVEL]... [--max-files N] [--max-size BYTES]\n"
+     "       zvutil log ls --module NAME\n"
+     "       zvutil log tail --module NAME [--pid PID] [-n N]\n"
+     "Modules log into KARVENTIS/NAME under the user's home folder (or under the\n"
+     "folder given with --log-root DIR, accepted by every subcommand): the\n"
+     "configuration NAME.logcfg, and one folder per process id with the files\n"
+     "NAME_1.log, NAME_2.log, ... in UTF-8.\n"
+     "config prints the configuration in effect (defaults when the file is\n"
+     "missing; NAME defaults to this tool's own). set changes it and saves it in\n"
+     "one step: --root sets the root logger's level, --enable/--disable switch\n"
+     "the root logger, --class sets a class logger (NAME such as zv::thread; any\n"
+     "level but none enables it). LEVEL is none, trace, debug, info or ui.\n"
+     "ls lists the process folders, whether each process still runs, and their\n"
+     "files with sizes. tail prints the last N (default 10) lines of the newest\n"
+     "file of process PID (default: the newest of all). Only set writes; nothing\n"
+     "is cleared. Exits 1 when a file cannot be read or written or nothing is\n"
+     "found, 2 for bad arguments.\n",
+     &cmdLog},
 };
 
 const command* findCommand(const std::string& name) {

@@ -22,6 +22,7 @@
 #include "zvLocFile.h"
 #include "zvLocMessage.h"
 #include "zvLocString.h"
+#include "zvLog.h"
 #include "zvMutex.h"
 #include "zvObserver.h"
 #include "zvPassword.h"
@@ -594,6 +595,40 @@ int cmdDemo(context& ctx) {
             << "\n";
         out << "immediate run requested : " << (state.queue.immediateExecRequired() ? "yes" : "no") << "\n";
         state.queue.execute();
+    }
+
+    section(out, "Logging");
+    {
+        // This module logs into the demo folder: a configuration with a class
+        // logger for zv.demo, one line through it, and the file that holds it.
+        const zv::directory dir = zv::fsEntryName::fromHostPath(folder.path().wstring(), true);
+        zvlog::logUtils::overwriteLogRootDir(dir);
+        const zv::string module = zvlog::logUtils::moduleName();
+        zvlog::logConfig config;
+        config.format = L"(%l) %c - %m";
+        config.rootEnabled = true;
+        config.rootLevel = zvlog::eUi;
+        config.setClass(L"zv::demo", true, zvlog::eDebug);
+        config.save(zvlog::logUtils::configPath(module));
+        zvlog::logManager::getInstance().reloadConfig();
+        zvlog::logSettings::getInstance().initOutputFile();
+        const zv::refPtr<zvlog::logger> log = zvlog::logManager::getLogger("zv::demo::run");
+        log->log_debug(L"a [bracketed] message", "zvCmdDemo.cpp", __LINE__, "zv::demo::run");
+        log->log_trace(L"below the level: not written", "zvCmdDemo.cpp", __LINE__, "zv::demo::run");
+        const zv::file logFile = zvlog::logSettings::getInstance().outputFile();
+        std::ifstream in(fs::path(static_cast<const std::wstring&>(logFile.hostPath())), std::ios::binary);
+        std::string line;
+        std::getline(in, line);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        out << "logger for zv::demo::run: " << narrowForOutput(log->id()) << " at "
+            << narrowForOutput(zvlog::logUtils::getStringFromLogLevel(log->level())) << "\n";
+        out << "log file                : " << narrowForOutput(logFile.name()) << "\n";
+        out << "its line                : " << line << "\n";
+        in.close();
+        zvlog::logUtils::overwriteLogRootDir(zv::directory());
+        zvlog::logManager::getInstance().reloadConfig();
+        zvlog::logSettings::getInstance().initOutputFile();
     }
 
     section(out, "Undo and redo");

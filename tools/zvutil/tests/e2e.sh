@@ -408,5 +408,19 @@ if wait "$sig_pid"; then passed=$((passed + 1)); else failed=$((failed + 1)); ec
 check "signal wait times out" 1 "" signal wait "$sig-unset" --timeout 10
 check "signal usage" 2 "" signal toggle "$sig"
 
+# Logging: a module's configuration is changed and shown; ls and tail read
+# the folder of an ended process and clear nothing.
+logroot="$work/logroot"
+mkdir -p "$logroot/KARVENTIS/app/999999"
+check "log set" 0 "*" log set --module app --log-root "$logroot" --root info --enable --class zv::Thread=trace
+contains "log config" "class        zv.thread trace enabled" log config --module app --log-root "$logroot"
+check "log set bad level" 2 "" log set --module app --log-root "$logroot" --root loud
+printf 'one\ntwo\n' >"$logroot/KARVENTIS/app/999999/app_1.log"
+check "log ls" 0 "999999 ended
+  8 app_1.log" log ls --module app --log-root "$logroot"
+check "log tail" 0 "two" log tail --module app --log-root "$logroot" -n 1
+check "log tail no process" 1 "" log tail --module app --log-root "$logroot" --pid 5
+if [ -f "$logroot/KARVENTIS/app/999999/app_1.log" ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL log commands cleared a folder"; fi
+
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -13,4 +13,9 @@ void loggerChanged(logger* changed);
 void writeLine(logger& owner, zv::mutex& lock, logLevel level, const zv::string& message, const zv::string& file,
                long line, const zv::string& function, const zv::refPtr<iLogObj>& obj);
 
+/// Writes an error that a destructor swallowed at level info through the
+/// logger of `where`; true when written. Never creates the log manager (a
+/// destructor may run while the process ends) and never throws.
+bool logSuppressed(const wchar_t* where, const zv::string& text) noexcept;
+
 } // namespace zvlog::detail

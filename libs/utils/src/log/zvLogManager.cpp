@@ -2,7 +2,6 @@
 // writing of one line.
 #include "zvLog.h"
 
-#include "zvCodePageDetail.h"
 #include "zvDirectory.h"
 #include "zvException.h"
 #include "zvFile.h"
@@ -41,12 +40,6 @@ logger* fallbackLogger() {
     return fallback;
 }
 
-#if defined(_WIN32)
-constexpr char endOfLine[] = "\r\n";
-#else
-constexpr char endOfLine[] = "\n";
-#endif
-
 zv::string decimal(unsigned long value) {
     return zv::string(std::to_wstring(value));
 }
@@ -64,6 +57,20 @@ void loggerChanged(logger* changed) {
         return;
     if (logManager* manager = g_manager.load(std::memory_order_acquire))
         settingsAccess::refreshActive(*manager);
+}
+
+bool logSuppressed(const wchar_t* where, const zv::string& text) noexcept {
+    try {
+        if (g_manager.load(std::memory_order_acquire) == nullptr || !g_active.load(std::memory_order_acquire))
+            return false;
+        const zv::refPtr<logger> l = logManager::getLogger(zv::string(where));
+        if (!l || !l->isLoggingAllowed(eInfo))
+            return false;
+        l->log_info(text, zv::string(), 0, zv::string(where));
+        return true;
+    } catch (...) {
+        return false;
+    }
 }
 
 void settingsAccess::refreshActive(logManager& manager) {
@@ -92,15 +99,9 @@ void writeLine(logger&, zv::mutex& lock, logLevel level, const zv::string& messa
         objectField = (!rel.empty() && (rel[0] == L'/' || rel[0] == L'\\')) ? rel : zv::string(zv::string(L"\\") + rel);
     }
     zv::mutexGuard guard(lock);
-    const zv::string text = logUtils::getFormattedLogMessage(
-        settingsAccess::currentFormat(), zv::timestamp::now().toString(), decimal(zv::getCurrentProcessId()),
-        decimal(zv::getCurrentThreadId()), logUtils::getStringFromLogLevel(level), file,
-        zv::string(std::to_wstring(line)), function, objectField, message);
-    std::string bytes;
-    bytes.reserve(text.size() + 8);
-    zv::detail::wideToUtf8(text.data(), text.size(), bytes);
-    bytes += endOfLine;
-    settingsAccess::appendToOutput(bytes);
+    settingsAccess::writeLine(zv::timestamp::now().toString(), decimal(zv::getCurrentProcessId()),
+                              decimal(zv::getCurrentThreadId()), logUtils::getStringFromLogLevel(level), file,
+                              zv::string(std::to_wstring(line)), function, objectField, message);
 }
 
 } // namespace detail

@@ -4,6 +4,7 @@
 
 #include "os/zvOs.h"
 #include "os/zvOsLogFile.h"
+#include "zvCodePageDetail.h"
 #include "zvDirectory.h"
 #include "zvFile.h"
 #include "zvLogDetail.h"
@@ -15,6 +16,12 @@
 namespace zvlog {
 
 namespace {
+
+#if defined(_WIN32)
+constexpr char endOfLine[] = "\r\n";
+#else
+constexpr char endOfLine[] = "\n";
+#endif
 
 zv::string decimal(unsigned long value) {
     return zv::string(std::to_wstring(value));
@@ -47,6 +54,7 @@ struct logSettings::data {
     unsigned int index = 1;
     zv::file current;      // empty until the first line or `initOutputFile`
     zv::os::sharedAppender* appender = nullptr; // open on `current` between lines
+    std::string line;                         // the encoded line, kept for its capacity
 
     // Output file n of this process, without creating anything.
     zv::file pathOf(unsigned int n) const {
@@ -204,15 +212,21 @@ unsigned int logSettings::outputFileIndex() const {
 
 namespace detail {
 
-bool settingsAccess::appendToOutput(const std::string& bytes) {
+bool settingsAccess::writeLine(const zv::string& s, const zv::string& p, const zv::string& t, const zv::string& l,
+                               const zv::string& f, const zv::string& r, const zv::string& c, const zv::string& o,
+                               const zv::string& m) {
     logSettings::data& d = *logSettings::getInstance().m_data;
     zv::mutexGuard guard(d.lock);
+    const zv::string text = logUtils::getFormattedLogMessage(d.format, s, p, t, l, f, r, c, o, m);
+    std::string& bytes = d.line;
+    bytes.clear();
+    zv::detail::wideToUtf8(text.data(), text.size(), bytes);
+    bytes += endOfLine;
     d.prepare();
-    return zv::os::sharedAppend(d.appender, bytes.data(), bytes.size());
-}
-
-zv::string settingsAccess::currentFormat() {
-    return logSettings::getInstance().formatSpecifier();
+    const bool written = zv::os::sharedAppend(d.appender, bytes.data(), bytes.size());
+    if (!zv::os::keepSharedAppendOpen())
+        d.closeAppender();
+    return written;
 }
 
 zv::directory settingsAccess::outputFolder() {

@@ -8,10 +8,11 @@
 namespace zvlog::detail {
 
 struct settingsAccess {
-    /// Appends one encoded line to the current output file, after rotation.
-    static bool appendToOutput(const std::string& bytes);
-    /// The line format.
-    static zv::string currentFormat();
+    /// Formats one line from its fields and appends it to the current output
+    /// file, after rotation, in one write.
+    static bool writeLine(const zv::string& s, const zv::string& p, const zv::string& t, const zv::string& l,
+                          const zv::string& f, const zv::string& r, const zv::string& c, const zv::string& o,
+                          const zv::string& m);
     /// The output folder of this process, created when missing.
     static zv::directory outputFolder();
     /// Takes over the file settings of `config`.

@@ -8,6 +8,12 @@ namespace zv::os {
 
 struct sharedAppender;
 
+/// True where a log file may stay open between lines: POSIX, where removing
+/// or renaming an open file frees its name at once. On Windows an open file
+/// that somebody deletes keeps its name until it is closed, so it is opened
+/// for each line.
+bool keepSharedAppendOpen();
+
 /// Opens `name` for appending, creating it when missing, shared with other
 /// readers, writers and deleters; null on failure and for anything that is
 /// not an ordinary file (a pipe, a device).

@@ -15,7 +15,13 @@ struct sharedAppender {
     int fd;
     dev_t device;
     ino_t inode;
+    std::wstring name; // as opened, and its host path: mapping it again
+    std::string host;  // for every line would cost a lookup of its own
 };
+
+bool keepSharedAppendOpen() {
+    return true;
+}
 
 sharedAppender* openSharedAppend(const wchar_t* name) {
     std::string path;
@@ -31,15 +37,18 @@ sharedAppender* openSharedAppend(const wchar_t* name) {
         return nullptr;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return new sharedAppender{fd, st.st_dev, st.st_ino};
+    return new sharedAppender{fd, st.st_dev, st.st_ino, name, path};
 }
 
 bool sharedAppendStillNames(sharedAppender* handle, const wchar_t* name, std::uint64_t& size) {
-    std::string path;
-    if (handle == nullptr || name == nullptr || !posix::mapToHost(name, path))
+    if (handle == nullptr || name == nullptr)
+        return false;
+    std::string mapped;
+    const bool same = handle->name == name;
+    if (!same && !posix::mapToHost(name, mapped))
         return false;
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || st.st_dev != handle->device || st.st_ino != handle->inode)
+    if (::stat(same ? handle->host.c_str() : mapped.c_str(), &st) != 0 || st.st_dev != handle->device || st.st_ino != handle->inode)
         return false;
     size = static_cast<std::uint64_t>(st.st_size);
     return true;

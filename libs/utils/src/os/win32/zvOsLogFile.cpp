@@ -18,6 +18,10 @@ struct sharedAppender {
     DWORD indexLow;
 };
 
+bool keepSharedAppendOpen() {
+    return false;
+}
+
 sharedAppender* openSharedAppend(const wchar_t* name) {
     if (name == nullptr)
         return nullptr;
