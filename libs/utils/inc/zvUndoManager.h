@@ -17,10 +17,11 @@
 //
 //     zv::refPtr<zv::undoManager> undo = zv::undoManager::create();
 //     undo->startTransaction();
-//     doc.setName(L"b");          // undo->registerModification(zv::sharedPtr<zv::iModification>(new
-//     rename(...))) doc.setColour(red); undo->commitTransaction();  // one undo step with both changes
+//     doc.setName(L"b");          // registers new rename(&doc, L"a") with `undo`
+//     doc.setColour(red);
+//     undo->commitTransaction();  // one undo step with both changes
 //     undo->undo();               // reverts the colour, then the name
-//     undo->redo();
+//     undo->redo();               // sets the colour and the name again
 //
 // A modification registered without an open transaction is a transaction of
 // its own. Transactions nest: committing an inner one hands its
@@ -40,8 +41,9 @@
 // The manager then stays usable: the operation's own mode is left, the
 // transaction it had opened (with the inverses registered so far) is dropped
 // and the history step it had taken out stays gone; a level whose roll-back
-// failed is closed. The application's data may be partly reverted at that
-// point; what to do about that is the application's decision.
+// failed is closed, and a nested level whose commit failed stays open with
+// the modifications not yet handed on. The application's data may be partly
+// reverted at that point; what to do about that is its own decision.
 //
 // A manager belongs to one thread at a time.
 #pragma once
