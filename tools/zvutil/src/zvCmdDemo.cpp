@@ -37,6 +37,7 @@
 #include "zvTimeStamp.h"
 #include "zvTimer.h"
 #include "zvTypeConvert.h"
+#include "zvUndoManager.h"
 #include "zvUnitConv.h"
 #include "zvVersion.h"
 #include "zvXml.h"
@@ -628,6 +629,68 @@ int cmdDemo(context& ctx) {
         zvlog::logUtils::overwriteLogRootDir(zv::directory());
         zvlog::logManager::getInstance().reloadConfig();
         zvlog::logSettings::getInstance().initOutputFile();
+    }
+
+    section(out, "Undo and redo");
+    {
+        // A one-line document whose edits register what reverts them; typing
+        // on at the end of an insertion merges into it.
+        struct textEdit : zv::iModification {
+            textEdit(std::wstring& text, zv::undoManager& undo, bool inserted, std::size_t pos,
+                     std::wstring s)
+                : text(text), manager(undo), inserted(inserted), pos(pos), s(std::move(s)) {}
+            static void apply(std::wstring& text, zv::undoManager& undo, bool insert, std::size_t pos,
+                              const std::wstring& s) {
+                if (insert)
+                    text.insert(pos, s);
+                else
+                    text.erase(pos, s.size());
+                undo.registerModification(
+                    zv::sharedPtr<zv::iModification>(new textEdit(text, undo, insert, pos, s)));
+            }
+            void undo() override { apply(text, manager, !inserted, pos, s); }
+            bool merge(const zv::sharedPtr<zv::iModification>& next) override {
+                const auto* n = dynamic_cast<const textEdit*>(next.get());
+                if (!n || !inserted || !n->inserted || n->pos != pos + s.size())
+                    return false;
+                s += n->s;
+                return true;
+            }
+            std::wstring& text;
+            zv::undoManager& manager;
+            bool inserted;
+            std::size_t pos;
+            std::wstring s;
+        };
+        const zv::refPtr<zv::undoManager> undo = zv::undoManager::create();
+        std::wstring text;
+        const auto show = [&](const char* label) {
+            out << label << std::string(24 - std::string(label).size(), ' ') << ": \""
+                << narrowForOutput(text) << "\" (" << undo->undoStepCount() << " to undo, "
+                << undo->redoStepCount() << " to redo)\n";
+        };
+        undo->startTransaction();
+        for (const wchar_t* key : {L"H", L"e", L"l", L"l", L"o"})
+            textEdit::apply(text, *undo, true, text.size(), key);
+        undo->commitTransaction();
+        show("type Hello (one step)");
+        textEdit::apply(text, *undo, true, text.size(), L", world");
+        show("type , world");
+        textEdit::apply(text, *undo, false, 0, L"Hello");
+        show("delete Hello");
+        undo->undo();
+        show("undo");
+        undo->undo();
+        show("undo");
+        undo->redo();
+        show("redo");
+        undo->startTransaction();
+        textEdit::apply(text, *undo, true, text.size(), L"!!!");
+        undo->rollbackTransaction();
+        show("type !!! and roll back");
+        const fs::path saved = folder.path() / "undo.txt";
+        std::ofstream(saved, std::ios::binary) << narrowForOutput(text);
+        out << "saved as undo.txt       : " << fs::file_size(saved) << " bytes\n";
     }
 
     out << "\ndemo finished\n";
