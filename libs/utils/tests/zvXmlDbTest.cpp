@@ -385,6 +385,7 @@ TEST(xmlDb, SavingNeverLosesTheStoredDatabase) {
         zv::xmlDbWriter w(target);
         w.create();
         EXPECT_EQ(zvtest::readAll(tmp.host() / "db.zvdb"), old);
+        w.writeObject(t.get(), false);
     }
     // A save that cannot be done is reported, and the old file stays.
     zv::xmlDbWriter lost(zv::file(zv::directory(tmp.dir(), L"none"), L"db.zvdb"));
@@ -395,6 +396,13 @@ TEST(xmlDb, SavingNeverLosesTheStoredDatabase) {
     std::filesystem::remove_all(tmp.host() / "sub");
     EXPECT_THROW(bad.flush(), zv::writeFileException);
     EXPECT_TRUE(bad.isOpen()); // nothing lost: the caller may try again
+    {
+        // A destructor that cannot save reports it and goes on.
+        tmp.mkdir(L"sub");
+        zv::xmlDbWriter dying(zv::file(zv::directory(tmp.dir(), L"sub"), L"db.zvdb"));
+        dying.writeObject(t.get(), false);
+        std::filesystem::remove_all(tmp.host() / "sub");
+    }
     tmp.mkdir(L"sub");
     bad.close();
     EXPECT_NE(zvtest::readAll(tmp.host() / "sub" / "db.zvdb").find("<Tool id="), std::string::npos);
@@ -552,6 +560,15 @@ TEST(xmlDb, ReaderFailures) {
     EXPECT_EQ(thrown<ue>([&] { r.read(pt, 0); }), ue(L"xmlDbReader::read: tablenode for Point not found").text());
     r.readObject(L"Tool", L"0", &p, nullptr);
     EXPECT_EQ(p, nullptr);
+    struct toolValue : point {
+        const wchar_t* className() const override { return L"Tool"; }
+        void readFrom(zv::iDBIStream* is) override { is->read(L"name", name, 0, false); }
+        zv::string name;
+    } tv;
+    r.read(tv, 2);
+    EXPECT_EQ(tv.name, L"c");
+    EXPECT_EQ(thrown<ue>([&] { r.read(tv, 3); }),
+              ue(L"xmlDbReader::read: objectindex 3 within tablenode for Tool not found").text());
 }
 
 TEST(xmlDb, FailedObjectsAreNotKeptAndNullRefEndsOneObject) {
