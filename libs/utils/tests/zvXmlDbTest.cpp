@@ -2,6 +2,7 @@
 #include "zvXmlDbWriter.h"
 
 #include "zvBinaryBuffer.h"
+#include "zvDtConvert.h"
 #include "zvException.h"
 #include "zvFile.h"
 #include "zvFsTestSupport.h"
@@ -12,11 +13,13 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <functional>
 #include <set>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -331,6 +334,55 @@ TEST(xmlDb, StoredTexts) {
         zv::string text;
         element->getText(text, L"");
         EXPECT_EQ(text, std::wstring(c.expected) + L"\n");
+    }
+    // Doubles of every magnitude: the fixed text where it reads back exactly
+    // (as stored files always had it), else the shortest that does.
+    struct doubles : zv::iDataConverter {
+        std::vector<double> values;
+        const wchar_t* className() const override { return L"D"; }
+        void writeTo(zv::iDBOStream* os) const override {
+            for (double v : values)
+                os->write(L"d", v, false);
+        }
+        void readFrom(zv::iDBIStream*) override {}
+    } many;
+    std::mt19937_64 rng(11);
+    for (int i = 0; i < 3000; ++i) {
+        const double mantissa = std::uniform_real_distribution<double>(-10, 10)(rng);
+        many.values.push_back(std::ldexp(mantissa, static_cast<int>(rng() % 120) - 60));
+        many.values.push_back(std::round(mantissa * 1e6) / 1e6 * std::pow(10.0, static_cast<int>(rng() % 12)));
+    }
+    {
+        zv::binaryBuffer numbers;
+        zv::xmlDbWriter w(&numbers, zv::directory());
+        w.write(many, false);
+        w.close();
+        zv::xmlDbReader r(&numbers, zv::directory());
+        struct check : zv::iDataConverter {
+            const std::vector<double>* expected;
+            const wchar_t* className() const override { return L"D"; }
+            void writeTo(zv::iDBOStream*) const override {}
+            void readFrom(zv::iDBIStream* is) override {
+                for (unsigned i = 0; i < expected->size(); ++i) {
+                    const double v = (*expected)[i];
+                    zv::string text, fixed;
+                    double back = 0;
+                    is->read(L"d", text, i, false);
+                    zv::dtconvert(fixed, v);
+                    if (zv::dtconvert(back, fixed) && back == v) {
+                        EXPECT_EQ(text, fixed) << v;
+                    } else {
+                        char buf[64];
+                        const std::to_chars_result tc = std::to_chars(buf, buf + sizeof buf, v);
+                        EXPECT_EQ(text, zv::string(buf, tc.ptr)) << v;
+                    }
+                    is->read(L"d", back, i, false);
+                    EXPECT_EQ(back, v);
+                }
+            }
+        } c;
+        c.expected = &many.values;
+        r.read(c, 0);
     }
     // An empty database.
     zv::binaryBuffer mem;
