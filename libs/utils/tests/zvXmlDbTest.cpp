@@ -17,9 +17,9 @@
 #include <climits>
 #include <cmath>
 #include <functional>
-#include <set>
 #include <limits>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -134,7 +134,9 @@ private:
     zv::guid m_id;
 };
 
-node* asNode(iPersistent* p) { return dynamic_cast<node*>(p); }
+node* asNode(iPersistent* p) {
+    return dynamic_cast<node*>(p);
+}
 
 // Read graphs hold cycles; at the end of a test every reference between nodes
 // is dropped, so that the nodes go.
@@ -171,7 +173,9 @@ struct factory : zv::iObjectFactory {
     }
 };
 
-std::string bytesOf(const zv::binaryBuffer& b) { return std::string(b.data(), b.logicalLength()); }
+std::string bytesOf(const zv::binaryBuffer& b) {
+    return std::string(b.data(), b.logicalLength());
+}
 
 zv::binaryBuffer bufferOf(const std::string& xml) {
     zv::binaryBuffer b;
@@ -291,7 +295,8 @@ TEST(xmlDb, StoredTexts) {
     };
     const std::vector<writeCase> cases = {
         {"bool", [](auto* os) { os->write(L"flag", true, false); }, L"<flag>1</flag>"},
-        {"generic form", [](auto* os) { os->write(L"a b", 2.5, true); }, L"<Property name=\"a b\">2.5</Property>"},
+        {"generic form", [](auto* os) { os->write(L"a b", 2.5, true); },
+         L"<Property name=\"a b\">2.5</Property>"},
         {"null reference", [](auto* os) { os->write(L"r", static_cast<const iPersistent*>(nullptr), false); },
          L"<r>0</r>"},
         {"null aggregate", [](auto* os) { os->writeAggregated(L"r", nullptr, false); }, L"<r>0</r>"},
@@ -350,7 +355,8 @@ TEST(xmlDb, StoredTexts) {
     for (int i = 0; i < 3000; ++i) {
         const double mantissa = std::uniform_real_distribution<double>(-10, 10)(rng);
         many.values.push_back(std::ldexp(mantissa, static_cast<int>(rng() % 120) - 60));
-        many.values.push_back(std::round(mantissa * 1e6) / 1e6 * std::pow(10.0, static_cast<int>(rng() % 12)));
+        many.values.push_back(std::round(mantissa * 1e6) / 1e6 *
+                              std::pow(10.0, static_cast<int>(rng() % 12)));
     }
     {
         zv::binaryBuffer numbers;
@@ -387,7 +393,8 @@ TEST(xmlDb, StoredTexts) {
     // An empty database.
     zv::binaryBuffer mem;
     zv::xmlDbWriter(&mem, zv::directory()).flush();
-    EXPECT_EQ(bytesOf(mem), "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<zvDatabase version=\"2\"/>\n");
+    EXPECT_EQ(bytesOf(mem),
+              "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<zvDatabase version=\"2\"/>\n");
 }
 
 TEST(xmlDb, RecursiveFlagAndIdentity) {
@@ -565,7 +572,8 @@ TEST(xmlDb, StreamReadsAndTheirFailures) {
     EXPECT_EQ(thrown<ana>([&] { s.read(L"p", text, 2, true); }), ana(L"p", 2).text());
     EXPECT_EQ(thrown<ana>([&] { s.read(L"name", text, 0, true); }), ana(L"name", 0).text());
     EXPECT_EQ(thrown<ana>([&] { s.readProperty(name, text, 2); }), ana(L"Property", 2).text());
-    EXPECT_EQ(thrown<iat>([&] { s.read(L"p", a, b, 0, false); }), iat(L"p", 0, L"1,2,3", L"double,double").text());
+    EXPECT_EQ(thrown<iat>([&] { s.read(L"p", a, b, 0, false); }),
+              iat(L"p", 0, L"1,2,3", L"double,double").text());
     EXPECT_EQ(thrown<iat>([&] { s.read(L"name", n, 0, false); }), iat(L"name", 0, L"a", L"int").text());
     EXPECT_EQ(thrown<iat>([&] { s.read(L"c", c, 0, false); }), iat(L"c", 0, L"ab", L"char").text());
     EXPECT_EQ(thrown<iat>([&] { s.read(L"t", pt, 0, false); }), iat(L"t", 0, L"Other", L"Point").text());
@@ -616,7 +624,8 @@ TEST(xmlDb, ReaderFailures) {
          L"xmlDbReader::readAllObjects: invalid file format"},
         {"<zvDatabase version='1'><Tool_table><Toolx/></Tool_table></zvDatabase>", L"Tool",
          L"xmlDbReader::readAllObjects: invalid tableentry for tool not found"},
-        {"<zvDatabase version='1'><Tool_table><Tool1><name/><ref type='Tool'>2</ref></Tool1></Tool_table></zvDatabase>",
+        {"<zvDatabase version='1'><Tool_table><Tool1><name/><ref "
+         "type='Tool'>2</ref></Tool1></Tool_table></zvDatabase>",
          L"Tool", L"xmlDbReader::readObject: objectnode for class Tool and object id 2 not found"},
     };
     for (const failCase& c : cases) {
@@ -637,7 +646,8 @@ TEST(xmlDb, ReaderFailures) {
     r.open();
     EXPECT_EQ(thrown<ue>([&] { r.open(); }), ue(L"xmlDbReader::open: database already open").text());
     point pt;
-    EXPECT_EQ(thrown<ue>([&] { r.read(pt, 0); }), ue(L"xmlDbReader::read: tablenode for Point not found").text());
+    EXPECT_EQ(thrown<ue>([&] { r.read(pt, 0); }),
+              ue(L"xmlDbReader::read: tablenode for Point not found").text());
     r.readObject(L"Tool", L"0", &p, nullptr);
     EXPECT_EQ(p, nullptr);
     struct toolValue : point {
@@ -689,9 +699,10 @@ TEST(xmlDb, CorruptReferenceIdIsAnError) {
     r.addObjectFactory(&f);
     r.open();
     iPersistent* p = nullptr;
-    EXPECT_EQ(thrown<zv::unexpectedErrorException>(
-                  [&] { r.readObject(L"Tool", L"33333333-3333-3333-3333-333333333333", &p, nullptr); }),
-              zv::unexpectedErrorException(L"xmlDbReader::readObject: objectnode for not-a-guid not found").text());
+    EXPECT_EQ(
+        thrown<zv::unexpectedErrorException>(
+            [&] { r.readObject(L"Tool", L"33333333-3333-3333-3333-333333333333", &p, nullptr); }),
+        zv::unexpectedErrorException(L"xmlDbReader::readObject: objectnode for not-a-guid not found").text());
 }
 
 TEST(xmlDb, VersionOneDocuments) {
