@@ -98,5 +98,6 @@ std::string formatNumber(double value);
 int cmdXml(context& ctx);
 int cmdCfg(context& ctx);
 int cmdLog(context& ctx);
+int cmdDb(context& ctx);
 
 } // namespace zvcli
