@@ -45,14 +45,12 @@
 #include "zvGenericValue.h"
 #include "zvGuid.h"
 #include "zvString.h"
+#include "zvXmlDb.h"
 
 #include <utility>
 #include <vector>
 
 namespace zv {
-
-class iDBOStream;
-class iDBIStream;
 
 /// Decides whether a tested value satisfies one filter value of a name.
 class ZV_API iFilterValueCompare {
@@ -134,6 +132,49 @@ public:
 private:
     objectList m_objects;
     valueList m_values;
+};
+
+/// The stored form of one filter value, class "fvalue": a "name" text and
+/// a "value" text (the value converted to text; empty when it has none).
+class ZV_API ioFilterValue : public iDataConverter {
+public:
+    /// "fvalue".
+    const wchar_t* className() const override;
+    /// Writes the pair's "name" and "value" texts.
+    void writeTo(iDBOStream* os) const override;
+
+protected:
+    /// Works on `value` (not owned; it must outlive the converter).
+    explicit ioFilterValue(const restrictionFilter::filterValue* value) : m_value(value) {}
+    ~ioFilterValue() override;
+
+    /// The pair written.
+    const restrictionFilter::filterValue* m_value;
+};
+
+/// Writes one filter value; it cannot read.
+class ZV_API writeFilterValue : public ioFilterValue {
+public:
+    /// Writes `value` (not owned; it must outlive the converter).
+    explicit writeFilterValue(const restrictionFilter::filterValue* value) : ioFilterValue(value) {}
+    ~writeFilterValue() override;
+    /// Refuses: throws `unexpectedErrorException`, the pair is not touched.
+    void readFrom(iDBIStream* is) override;
+};
+
+/// Reads one filter value: its name, and its value as a new `zv::string`
+/// (replacing what the pair held).
+class ZV_API readFilterValue : public ioFilterValue {
+public:
+    /// Fills `value` (not owned; it must outlive the converter).
+    explicit readFilterValue(restrictionFilter::filterValue* value) : ioFilterValue(value), m_target(value) {}
+    ~readFilterValue() override;
+    /// Reads "name" and "value"; on an exception (which passes on) the pair
+    /// is unchanged.
+    void readFrom(iDBIStream* is) override;
+
+private:
+    restrictionFilter::filterValue* m_target;
 };
 
 } // namespace zv

@@ -1,5 +1,7 @@
 #include "zvRestrictionFilter.h"
 
+#include "zvException.h"
+
 #include <algorithm>
 
 namespace zv {
@@ -15,6 +17,15 @@ zv::string valueText(const genericValue& value) {
         return text;
     if (!value.get(text))
         throw false;
+    return text;
+}
+
+// The stored text: as `valueText`, but a value that does not convert is
+// stored as the empty text rather than failing the whole write.
+zv::string storedText(const genericValue& value) {
+    zv::string text;
+    if (!value.isEmpty() && !value.isUndefined() && !value.get(text))
+        text.clear();
     return text;
 }
 
@@ -129,6 +140,66 @@ bool restrictionFilter::matchesFilter(const valueList& values, const iFilterValu
 bool restrictionFilter::matchesFilter(const restrictionFilter& other,
                                       const iFilterValueCompare& compare) const {
     return matchesFilter(other.m_objects) && matchesFilter(other.m_values, compare);
+}
+
+void restrictionFilter::writeTo(iDBOStream* os) const {
+    for (const objectInfo& info : m_objects)
+        os->write(L"rfilter", info, false);
+    for (const filterValue& value : m_values)
+        os->write(L"vfilter", writeFilterValue(&value), false);
+}
+
+void restrictionFilter::readFrom(iDBIStream* is) {
+    // Read into fresh lists, so that a stream failure leaves the filter as it was.
+    objectList objects;
+    valueList values;
+    const unsigned int n = is->count(L"rfilter", false);
+    objects.reserve(n);
+    for (unsigned int i = 0; i < n; ++i) {
+        objectInfo info;
+        is->read(L"rfilter", info, i, false);
+        objects.push_back(info);
+    }
+    const unsigned int m = is->count(L"vfilter", false);
+    values.reserve(m);
+    for (unsigned int i = 0; i < m; ++i) {
+        filterValue value;
+        readFilterValue converter(&value);
+        is->read(L"vfilter", converter, i, false);
+        values.push_back(std::move(value));
+    }
+    m_objects.swap(objects);
+    m_values.swap(values);
+}
+
+// ---- stored form of one value ----
+
+ioFilterValue::~ioFilterValue() = default;
+
+const wchar_t* ioFilterValue::className() const {
+    return L"fvalue";
+}
+
+void ioFilterValue::writeTo(iDBOStream* os) const {
+    os->write(L"name", m_value->first, false);
+    os->write(L"value", storedText(m_value->second), false);
+}
+
+writeFilterValue::~writeFilterValue() = default;
+
+void writeFilterValue::readFrom(iDBIStream*) {
+    throw unexpectedErrorException(L"writeFilterValue::readFrom: a filter value written cannot be read into");
+}
+
+readFilterValue::~readFilterValue() = default;
+
+void readFilterValue::readFrom(iDBIStream* is) {
+    zv::string name;
+    zv::string text;
+    is->read(L"name", name, 0, false);
+    is->read(L"value", text, 0, false);
+    m_target->first.swap(name);
+    m_target->second = genericValue(text);
 }
 
 } // namespace zv
