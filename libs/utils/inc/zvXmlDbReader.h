@@ -110,6 +110,7 @@ private:
     struct cursor {
         zv::string name;
         bool asProperty = false;
+        bool generic = false; ///< any generic property (`readProperty`)
         unsigned int index = 0;
         std::size_t position = 0;
     };
@@ -121,6 +122,7 @@ private:
     xmlDbReader* m_reader;
     refPtr<xmlNode> m_element;
     std::vector<cursor> m_cursors;
+    unsigned int m_depth = 0; ///< nesting level of converters and aggregated objects
 };
 
 /// Reads objects from one database document, in a file or a buffer.

@@ -53,6 +53,8 @@ public:
     const zv::guid* find(const iPersistent* object) const;
     /// Enters `object` under `id` (holding a reference to it).
     void insert(const iPersistent* object, const zv::guid& id);
+    /// Forgets `object` (dropping the reference held to it).
+    void erase(const iPersistent* object);
     /// The number of objects entered.
     unsigned int size() const { return static_cast<unsigned int>(m_entries.size()); }
 
