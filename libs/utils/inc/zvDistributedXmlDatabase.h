@@ -34,12 +34,17 @@
 // referenced objects of other classes are stored by guid and must be written
 // to their own class.
 //
-// Two writers. Writing holds the folder's lock file ("$$lock$$", zvFsEntryMutex.h)
-// while it checks and replaces a class file, and refuses to replace a file that
-// has changed since this database last loaded or wrote it: the second of two
-// writers of one class gets `zv::unexpectedErrorException` ("... was changed
-// by another writer ...") instead of silently dropping the first one's
-// objects. It can read the class again and repeat its change.
+// Two writers. Writing holds the folder's lock file ("$$lock$$",
+// zvFsEntryMutex.h) while it checks and replaces a class file, and never
+// replaces a file that has changed since this database last loaded or wrote
+// it. `writeObject` and `removeObject` take the class in again first (a
+// reload when another writer changed it), so two writers changing different
+// objects of one class keep both changes; the same object written by both
+// ends as the later writer's. `writeObjects` replaces the class by exactly
+// what it is given, so it is refused with `zv::unexpectedErrorException`
+// ("... was changed by another writer ...") when the file changed since this
+// database read it: read the class again and repeat. A change between the
+// reload and the lock is refused the same way.
 //
 // Class names must name a file inside the folder: an empty name, one with
 // "\", "/", ":", "..", a control character or a character that Windows does

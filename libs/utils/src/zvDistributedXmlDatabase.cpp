@@ -220,10 +220,10 @@ void distributedXmlDatabaseData::load(classEntry& e, const os::fileStamp& stamp)
 
 void distributedXmlDatabaseData::resolve(const zv::string& className, const zv::string& id,
                                          iPersistent** object) {
+    classEntry& e = entry(className);
     if (id.empty() || id == L"0")
         return;
     const zv::guid g = idOf(id, L"readObject");
-    classEntry& e = entry(className);
     if (e.loading) {
         if (e.loadingIds.count(g))
             e.loading->readObject(e.name, id, object, nullptr);

@@ -1,5 +1,12 @@
 #include "zvRestrictionFilter.h"
 
+#include "zvBinaryBuffer.h"
+#include "zvDirectory.h"
+#include "zvXmlDbReader.h"
+#include "zvXmlDbWriter.h"
+
+#include "zvException.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -180,4 +187,92 @@ TEST(restrictionFilter, CopiesOwnTheirValues) {
     b = a;
     a.removeFilterValue({L"x", genericValue()}, true);
     EXPECT_EQ(names(b), (std::vector<std::wstring>{L"x=1", L"y=2"}));
+}
+
+namespace {
+
+// Stores a filter as a table entry of its own.
+struct filterRecord : zv::iDataConverter {
+    explicit filterRecord(restrictionFilter& f) : filter(f) {}
+    const wchar_t* className() const override { return L"Filter"; }
+    void writeTo(zv::iDBOStream* os) const override { filter.writeTo(os); }
+    void readFrom(zv::iDBIStream* is) override { filter.readFrom(is); }
+    restrictionFilter& filter;
+};
+
+void readInto(restrictionFilter& f, zv::binaryBuffer& bytes) {
+    zv::xmlDbReader reader(&bytes, zv::directory());
+    filterRecord record(f);
+    reader.read(record, 0);
+}
+
+} // namespace
+
+TEST(restrictionFilter, WrittenAndReadBackMatchesTheSame) {
+    restrictionFilter f({objectInfo(L"Tool", g1), objectInfo(L"Holder", g2)}, {{L"x", genericValue(5)},
+                                                                               {L"x", genericValue(L"7")},
+                                                                               {L"d", genericValue(2.5)},
+                                                                               {L"b", genericValue(true)},
+                                                                               {L"e", genericValue()}});
+    zv::binaryBuffer bytes;
+    {
+        zv::xmlDbWriter writer(&bytes, zv::directory());
+        writer.write(filterRecord(f), false);
+        writer.flush();
+    }
+    restrictionFilter back({objectInfo(L"Old", g3)}, {{L"old", genericValue(1)}});
+    readInto(back, bytes);
+
+    std::vector<std::wstring> objects;
+    for (auto it = back.filterObjectsBegin(); it != back.filterObjectsEnd(); ++it)
+        objects.push_back(it->typeName() + L":" + it->objectGuid().toString());
+    EXPECT_EQ(objects, (std::vector<std::wstring>{L"tool:" + g1.toString(), L"holder:" + g2.toString()}));
+    for (auto it = back.filterValuesBegin(); it != back.filterValuesEnd(); ++it)
+        EXPECT_NE(it->second.valueIf<zv::string>(), nullptr) << std::wstring(it->first);
+    ASSERT_EQ(names(back).size(), 5u);
+
+    const zv::filterValueStringCompare cmp;
+    const restrictionFilter::objectList objectCases[] = {{objectInfo(L"Tool", g1)},
+                                                         {objectInfo(L"Tool", g1), objectInfo(L"Holder", g2)},
+                                                         {objectInfo(L"Tool", g2)},
+                                                         {objectInfo(L"Spindle", g1)},
+                                                         {}};
+    for (const auto& given : objectCases)
+        EXPECT_EQ(back.matchesFilter(given), f.matchesFilter(given)) << given.size();
+    const restrictionFilter::valueList valueCases[] = {
+        {{L"x", genericValue(5)}},   {{L"x", genericValue(L"7")}}, {{L"x", genericValue(6)}},
+        {{L"d", genericValue(2.5)}}, {{L"b", genericValue(true)}}, {{L"e", genericValue()}},
+        {{L"e", genericValue(L"")}}, {{L"z", genericValue(1)}}};
+    for (const auto& given : valueCases)
+        EXPECT_EQ(back.matchesFilter(given, cmp), f.matchesFilter(given, cmp))
+            << std::wstring(given[0].first);
+}
+
+TEST(restrictionFilter, FailedReadLeavesTheFilterUnchanged) {
+    const zv::string id = g1.toString();
+    const std::string g(id.begin(), id.end());
+    struct row {
+        const char* what;
+        bool missing;
+        std::string entry;
+    } rows[] = {
+        {"value missing", true,
+         "<rfilter type=\"A\">" + g + "</rfilter><vfilter type=\"fvalue\"><name>x</name></vfilter>"},
+        {"wrong type", false, "<vfilter type=\"other\"><name>x</name><value>1</value></vfilter>"},
+    };
+    for (const row& r : rows) {
+        const std::string text =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><zvDatabase version=\"2\"><Filter_table>"
+            "<Filter>" +
+            r.entry + "</Filter></Filter_table></zvDatabase>";
+        zv::binaryBuffer bytes;
+        bytes.write(text.data(), static_cast<unsigned>(text.size()));
+        restrictionFilter f({objectInfo(L"Old", g3)}, {{L"old", genericValue(1)}});
+        if (r.missing)
+            EXPECT_THROW(readInto(f, bytes), zv::attributeNotFoundException) << r.what;
+        else
+            EXPECT_THROW(readInto(f, bytes), zv::invalidAttributeType) << r.what;
+        EXPECT_TRUE(f.matchesFilter({objectInfo(L"Old", g3)})) << r.what;
+        EXPECT_EQ(names(f), std::vector<std::wstring>{L"old=1"}) << r.what;
+    }
 }
