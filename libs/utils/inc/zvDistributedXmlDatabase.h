@@ -74,6 +74,10 @@ class ZV_API distributedXmlDatabase {
 public:
     /// How long a write waits for the folder's lock file before it gives up.
     static constexpr unsigned int lockTimeoutMs = 30000;
+    /// Loading a class loads the classes its objects refer to, inside it;
+    /// files that lead through more classes than this at once are refused
+    /// with `unexpectedErrorException`, so the call stack stays bounded.
+    static constexpr unsigned int maxClassNesting = 100;
 
     /// A database in `directory` (copied); nothing is read or created yet.
     explicit distributedXmlDatabase(const zv::directory& directory);

@@ -72,6 +72,7 @@ struct distributedXmlDatabaseData {
     zv::directory directory;
     std::map<zv::string, std::unique_ptr<classEntry>> classes; // by folded name
     std::vector<iObjectFactory*> factories;
+    unsigned int loadDepth = 0; // class files being loaded, one inside the other
 
     classEntry& entry(const zv::string& className);
     void makeCurrent(classEntry& e);
@@ -106,11 +107,19 @@ private:
 // Clears the entry's loading state on every way out.
 struct loadingScope {
     classEntry& e;
-    loadingScope(classEntry& entry, classReader* reader) : e(entry) { e.loading = reader; }
+    unsigned int& depth;
+    loadingScope(classEntry& entry, classReader* reader, unsigned int& loadDepth)
+        : e(entry), depth(loadDepth) {
+        e.loading = reader;
+        ++depth;
+    }
     ~loadingScope() {
         e.loading = nullptr;
         e.loadingIds.clear();
+        --depth;
     }
+    loadingScope(const loadingScope&) = delete;
+    loadingScope& operator=(const loadingScope&) = delete;
 };
 
 // The object elements of the class's table and their ids, as the reader
@@ -167,7 +176,11 @@ void distributedXmlDatabaseData::load(classEntry& e, const os::fileStamp& stamp)
         for (iObjectFactory* f : factories)
             reader.addObjectFactory(f);
         reader.open();
-        loadingScope scope(e, &reader);
+        if (loadDepth >= distributedXmlDatabase::maxClassNesting)
+            throw unexpectedErrorException(
+                L"distributedXmlDatabase: references lead through more than %u class files from %s",
+                distributedXmlDatabase::maxClassNesting, e.file.c_str());
+        loadingScope scope(e, &reader, loadDepth);
         if (reader.version() == 1) {
             // Numbered objects without stored ids: the objects' own guids.
             std::vector<refPtr<iPersistent>> all;

@@ -254,3 +254,27 @@ TEST(distributedXmlDatabase, WritesAddAndRemoveSingleObjects) {
     anonymous->id = zv::guid();
     EXPECT_THROW(db->writeObject(anonymous.get()), zv::unexpectedErrorException);
 }
+
+TEST(distributedXmlDatabase, ReferenceChainsThroughTooManyClassFilesAreRefused) {
+    // C0 -> C1 -> ... -> Cn, one object per class file.
+    zvtest::tempFolder folder;
+    const unsigned int n = distributedXmlDatabase::maxClassNesting + 1;
+    std::vector<refPtr<item>> chain;
+    for (unsigned int i = 0; i <= n; ++i)
+        chain.push_back(make((L"C" + std::to_wstring(i)).c_str(), L""));
+    distributedXmlDatabase writer(folder.dir());
+    for (unsigned int i = 0; i <= n; ++i) {
+        if (i < n)
+            chain[i]->ref = chain[i + 1].get();
+        writer.writeObject(chain[i].get());
+    }
+    factory f;
+    distributedXmlDatabase db(folder.dir());
+    db.addObjectFactory(&f);
+    iPersistent* p = nullptr;
+    EXPECT_THROW(db.readObject(L"C0", chain[0]->id.toString(), &p), zv::unexpectedErrorException);
+    // A chain of exactly the limit loads.
+    refPtr<iPersistent> second = read(db, L"C2", chain[2]->id);
+    ASSERT_TRUE(second);
+    EXPECT_TRUE(asItem(second.get())->ref);
+}
