@@ -343,6 +343,23 @@ const std::vector<command> kCommands = {
      "plain text of such a form and exits 1 when TEXT is not one. Texts the ANSI\n"
      "code page cannot hold are kept as UTF-8, so nothing becomes '?'.\n",
      &cmdPassword},
+    {"db", "list, dump and check object databases",
+     "usage: zvutil db tables FILE\n"
+     "       zvutil db dump FILE [--class NAME] [--id GUID]\n"
+     "       zvutil db check FILE\n"
+     "tables prints each class of the database with its count of entries.\n"
+     "dump prints the entries (all, those of one class, or the one with that id)\n"
+     "with their properties, one a line and indented by nesting: 'name = text'\n"
+     "(texts decoded, line breaks shown as \\n), references as\n"
+     "'name -> Class{guid}', nested values and aggregated objects as\n"
+     "'name (Type)' followed by their own properties. Generic properties show\n"
+     "their name in double quotes. It exits 1 when --class or --id select nothing.\n"
+     "check prints each finding: a file that does not load, an unknown version,\n"
+     "invalid or duplicate ids within a class, references to objects the file\n"
+     "does not hold; it exits 1 when there is one, else prints 'FILE: ok'.\n"
+     "No application classes are needed: any database of the stored format is\n"
+     "read, version 1 (numbered entries) and version 2 (guids) alike.\n",
+     &cmdDb},
 };
 
 const command* findCommand(const std::string& name) {

@@ -97,5 +97,6 @@ std::string formatNumber(double value);
 
 int cmdXml(context& ctx);
 int cmdCfg(context& ctx);
+int cmdDb(context& ctx);
 
 } // namespace zvcli

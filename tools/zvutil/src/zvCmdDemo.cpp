@@ -41,6 +41,8 @@
 #include "zvUnitConv.h"
 #include "zvVersion.h"
 #include "zvXml.h"
+#include "zvXmlDbReader.h"
+#include "zvXmlDbWriter.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -595,6 +597,64 @@ int cmdDemo(context& ctx) {
             << "\n";
         out << "immediate run requested : " << (state.queue.immediateExecRequired() ? "yes" : "no") << "\n";
         state.queue.execute();
+    }
+
+    section(out, "Object database");
+    {
+        // Two tools that refer to each other, stored and read back as one graph.
+        struct tool : zv::refObj, zv::iPersistent {
+            zv::string name;
+            zv::refPtr<zv::iPersistent> partner;
+            zv::guid id = zv::guid::create();
+            const wchar_t* className() const override { return L"Tool"; }
+            const zv::guid& guid() const override { return id; }
+            void writeTo(zv::iDBOStream* os) const override {
+                os->write(L"name", name, false);
+                os->write(L"partner", partner.get(), false);
+            }
+            void readFrom(zv::iDBIStream* is) override {
+                is->read(L"name", name, 0, false);
+                zv::iPersistent* p = nullptr;
+                is->read(L"partner", &p, 0, false);
+                partner = p;
+                if (p)
+                    p->release();
+            }
+        };
+        struct factory : zv::iObjectFactory {
+            void createObject(const wchar_t* cls, zv::iPersistent** object) override {
+                if (zv::string(cls).isEqualTo(L"Tool", false)) {
+                    *object = new tool;
+                    (*object)->addRef();
+                }
+            }
+        } make;
+        const zv::directory dir = zv::fsEntryName::fromHostPath(folder.path().wstring(), true);
+        const zv::file dbFile(dir, L"tools.zvdb");
+        zv::refPtr<tool> drill(new tool), mill(new tool);
+        drill->name = L"drill";
+        mill->name = L"mill";
+        drill->partner = mill.get();
+        mill->partner = drill.get();
+        {
+            zv::xmlDbWriter writer(dbFile);
+            writer.writeObject(drill.get(), true);
+            writer.close();
+        }
+        drill->partner = nullptr; // break the cycle before the tools go
+        zv::xmlDbReader reader(dbFile);
+        reader.addObjectFactory(&make);
+        std::vector<zv::refPtr<zv::iPersistent>> tools;
+        reader.readAllObjects(L"Tool", tools);
+        out << "tools stored and read   : " << reader.count(L"Tool") << " / " << tools.size() << "\n";
+        if (tools.size() == 2) {
+            auto* first = dynamic_cast<tool*>(tools[0].get());
+            auto* second = dynamic_cast<tool*>(tools[1].get());
+            out << "partner of the partner  : "
+                << (first->partner.get() == second && second->partner.get() == first ? "itself" : "another")
+                << "\n";
+            first->partner = nullptr;
+        }
     }
 
     section(out, "Distributed database and restriction filters");

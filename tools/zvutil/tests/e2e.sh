@@ -408,5 +408,16 @@ if wait "$sig_pid"; then passed=$((passed + 1)); else failed=$((failed + 1)); ec
 check "signal wait times out" 1 "" signal wait "$sig-unset" --timeout 10
 check "signal usage" 2 "" signal toggle "$sig"
 
+# Object databases, read without the application's classes.
+printf '%s' "<zvDatabase version='2'><Tool_table><Tool id='11111111-1111-1111-1111-111111111111'><name>a&amp;b</name><h type='Holder'>22222222-2222-2222-2222-222222222222</h></Tool></Tool_table><Holder_table><Holder id='22222222-2222-2222-2222-222222222222'/></Holder_table></zvDatabase>" >"$work/tools.zvdb"
+check "db tables" 0 "Tool 1
+Holder 1" db tables "$work/tools.zvdb"
+check "db dump" 0 "Tool{11111111-1111-1111-1111-111111111111}
+  name = a&b
+  h -> Holder{22222222-2222-2222-2222-222222222222}" db dump "$work/tools.zvdb" --class tool
+check "db check ok" 0 "$work/tools.zvdb: ok, version 2, 2 tables, 2 entries" db check "$work/tools.zvdb"
+printf '%s' "<zvDatabase version='2'><Tool_table><Tool id='11111111-1111-1111-1111-111111111111'><h type='Holder'>22222222-2222-2222-2222-222222222222</h></Tool></Tool_table></zvDatabase>" >"$work/dangling.zvdb"
+check "db check dangling" 1 "$work/dangling.zvdb: dangling reference Tool{11111111-1111-1111-1111-111111111111} h -> Holder{22222222-2222-2222-2222-222222222222}" db check "$work/dangling.zvdb"
+
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
