@@ -118,10 +118,12 @@ public:
     /// replaced as it stands.
     void writeObjects(const zv::string& className, const std::vector<refPtr<iPersistent>>& objects);
     /// Puts `object` (with an initialized guid) into its class in place of
-    /// the cached object of its guid and rewrites the class file.
+    /// the cached object of its guid and rewrites the class file. The class
+    /// is read first, so the factories of its objects must be registered.
     void writeObject(const iPersistent* object);
-    /// Drops the object `id` from `className` and rewrites the class file;
-    /// false (nothing written) when the class has no such object.
+    /// Drops the object `id` from `className` and rewrites the class file
+    /// (reading it first, as `writeObject` does); false (nothing written)
+    /// when the class has no such object.
     bool removeObject(const zv::string& className, const zv::string& id);
 
 private:
