@@ -55,6 +55,7 @@ namespace zv {
 /// Decides whether a tested value satisfies one filter value of a name.
 class ZV_API iFilterValueCompare {
 public:
+    /// Destroys the comparison.
     virtual ~iFilterValueCompare();
     /// True when `testedValue` satisfies `filterValue`, both under `name`.
     virtual bool operator()(const zv::string& name, const zv::genericValue& filterValue,
@@ -88,6 +89,7 @@ public:
     restrictionFilter(const restrictionFilter& other);
     /// Copies of both lists; assigning a filter to itself does nothing.
     restrictionFilter& operator=(const restrictionFilter& other);
+    /// Destroys both lists.
     ~restrictionFilter();
 
     /// The first filter object.
@@ -146,6 +148,7 @@ public:
 protected:
     /// Works on `value` (not owned; it must outlive the converter).
     explicit ioFilterValue(const restrictionFilter::filterValue* value) : m_value(value) {}
+    /// Leaves the pair alone.
     ~ioFilterValue() override;
 
     /// The pair written.
@@ -157,6 +160,7 @@ class ZV_API writeFilterValue : public ioFilterValue {
 public:
     /// Writes `value` (not owned; it must outlive the converter).
     explicit writeFilterValue(const restrictionFilter::filterValue* value) : ioFilterValue(value) {}
+    /// Leaves the pair alone.
     ~writeFilterValue() override;
     /// Refuses: throws `unexpectedErrorException`, the pair is not touched.
     void readFrom(iDBIStream* is) override;
@@ -168,6 +172,7 @@ class ZV_API readFilterValue : public ioFilterValue {
 public:
     /// Fills `value` (not owned; it must outlive the converter).
     explicit readFilterValue(restrictionFilter::filterValue* value) : ioFilterValue(value), m_target(value) {}
+    /// Leaves the pair alone.
     ~readFilterValue() override;
     /// Reads "name" and "value"; on an exception (which passes on) the pair
     /// is unchanged.
