@@ -52,6 +52,7 @@ struct classEntry {
     bool taken = false;  // loaded or written at least once
     os::fileStamp stamp; // the file when it was taken in
     std::vector<std::pair<zv::guid, refPtr<iPersistent>>> objects;
+    std::map<zv::guid, iPersistent*> byId; // the same objects, for lookups
 
     // While the file loads: its reader and the ids it holds, so that
     // references back into the class resolve to the instances being made.
@@ -59,10 +60,16 @@ struct classEntry {
     std::set<zv::guid> loadingIds;
 
     iPersistent* find(const zv::guid& id) const {
-        for (const auto& [g, object] : objects)
-            if (g == id)
-                return object.get();
-        return nullptr;
+        const auto it = byId.find(id);
+        return it == byId.end() ? nullptr : it->second;
+    }
+
+    void setObjects(std::vector<std::pair<zv::guid, refPtr<iPersistent>>> list) {
+        std::map<zv::guid, iPersistent*> index;
+        for (const auto& [g, object] : list)
+            index.emplace(g, object.get()); // the first of a repeated id, as the reader takes it
+        objects.swap(list);
+        byId.swap(index);
     }
 };
 
@@ -196,7 +203,7 @@ void distributedXmlDatabaseData::load(classEntry& e, const os::fileStamp& stamp)
             }
             // Relative names read by the objects resolve against the folder,
             // as `readAllObjects` arranges it.
-            std::vector<refPtr<iPersistent>> unused;
+            std::set<zv::guid> seen;
             std::wstring previousDir;
             const bool havePrevious = os::currentDirectory(previousDir);
             const zv::directory previous(zv::string(previousDir.c_str()));
@@ -204,7 +211,8 @@ void distributedXmlDatabaseData::load(classEntry& e, const os::fileStamp& stamp)
             try {
                 for (const zv::string& id : ids) {
                     zv::guid g;
-                    if (!zv::guid::tryFromString(id, g) || !g.isInitialized())
+                    // An id stored twice names one object, listed once.
+                    if (!zv::guid::tryFromString(id, g) || !g.isInitialized() || !seen.insert(g).second)
                         continue;
                     iPersistent* p = nullptr;
                     try {
@@ -226,7 +234,7 @@ void distributedXmlDatabaseData::load(classEntry& e, const os::fileStamp& stamp)
                 previous.makeCurrent();
         }
     }
-    e.objects.swap(objects);
+    e.setObjects(std::move(objects));
     e.stamp = stamp;
     e.taken = true;
 }
@@ -274,7 +282,7 @@ void distributedXmlDatabaseData::writeClass(
         throw writeFileException(e.file);
     e.stamp = stampOf(e.file);
     e.taken = true;
-    e.objects = objects;
+    e.setObjects(objects);
 }
 
 distributedXmlDatabase::distributedXmlDatabase(const zv::directory& directory)
