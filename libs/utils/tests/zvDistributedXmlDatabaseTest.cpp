@@ -142,6 +142,17 @@ TEST(distributedXmlDatabase, MissingClassesObjectsAndIdsReadAsNothing) {
     iPersistent* p = nullptr;
     EXPECT_THROW(db->readObject(L"Tool", L"not-a-guid", &p), zv::unexpectedErrorException);
 
+    // An id stored twice is one object.
+    const zv::string wide = fx.t2->id.toString();
+    const std::string id(wide.begin(), wide.end());
+    const std::string entry =
+        "<Twice id='" + id + "'><uid>" + id + "</uid><name>x</name><ref>0</ref></Twice>";
+    fx.folder.write(L"Twice.zvdb",
+                    "<zvDatabase version='2'><Twice_table>" + entry + entry + "</Twice_table></zvDatabase>");
+    std::vector<refPtr<iPersistent>> twice;
+    db->readAllObjects(L"Twice", twice);
+    EXPECT_EQ(twice.size(), 1u);
+
     // A holder whose tool is gone from the tool file: the reference reads as null.
     db->writeObjects(L"Tool", {});
     auto other = fx.open();
@@ -191,6 +202,13 @@ TEST(distributedXmlDatabase, ReloadsAClassFileReplacedOnDisk) {
     EXPECT_EQ(asItem(after.get())->name, L"reamer");
     EXPECT_EQ(asItem(before.get())->name, L"drill"); // handed out before: kept
     EXPECT_FALSE(read(*reader, L"Tool", fx.t2->id));
+
+    // A file written with a clock set back (its time older than the load) is
+    // taken in too.
+    renamed->name = L"borer";
+    distributedXmlDatabase(fx.folder.dir()).writeObjects(L"Tool", {renamed.get()});
+    ASSERT_TRUE(zv::file(fx.folder.dir(), L"Tool.zvdb").setLastModificationTime(1000000000LL));
+    EXPECT_EQ(asItem(read(*reader, L"Tool", fx.t1->id).get())->name, L"borer");
 
     // A deleted file is an empty class.
     std::filesystem::remove(fx.folder.host() / "Tool.zvdb");
