@@ -90,6 +90,36 @@ struct xmlDbReaderData {
     unsigned int depth = 0;
     std::deque<pendingObject> pending;
 
+    // The class last asked for (exact name), its dictionary and table: a
+    // reader is asked for the same class many times in a row.
+    zv::string lastClass;
+    refPtr<xmlDbReaderClassDictionary> lastDictionary;
+    tableIndex* lastTable = nullptr;
+    bool lastTableKnown = false;
+
+    refPtr<xmlDbReaderClassDictionary> dictionaryFor(const zv::string& className) {
+        if (lastDictionary && className == lastClass)
+            return lastDictionary;
+        refPtr<xmlDbReaderClassDictionary>& dict = dictionaries[className.lower()];
+        if (!dict)
+            dict = xmlDbReaderClassDictionary::create();
+        if (!dict)
+            throw unexpectedErrorException(L"Error creating xmlDbReaderClassDictionary for %s", className.c_str());
+        lastClass = className;
+        lastDictionary = dict;
+        lastTableKnown = false;
+        return dict;
+    }
+
+    // The table of the class `dictionaryFor` was last asked for.
+    tableIndex* tableFor(const zv::string& className) {
+        if (!lastTableKnown || className != lastClass) {
+            lastTable = findTable(className);
+            lastTableKnown = className == lastClass;
+        }
+        return lastTable;
+    }
+
     tableIndex* findTable(const zv::string& className) {
         const zv::string name(className + L"_table");
         auto it = tablesExact.find(name);
@@ -206,6 +236,8 @@ void xmlDbReader::open() {
     m_data->tables.clear();
     m_data->tablesExact.clear();
     m_data->tablesLower.clear();
+    m_data->lastTable = nullptr;
+    m_data->lastTableKnown = false;
     m_data->tables.reserve(doc->childNodes().size());
     for (const refPtr<xmlNode>& child : doc->childNodes()) {
         auto [it, fresh] = m_data->tables.try_emplace(child->name());
@@ -220,6 +252,8 @@ void xmlDbReader::open() {
 }
 
 void xmlDbReader::close() {
+    m_data->lastTable = nullptr;
+    m_data->lastTableKnown = false;
     m_data->tablesExact.clear();
     m_data->tablesLower.clear();
     m_data->tables.clear();
@@ -250,13 +284,7 @@ void xmlDbReader::readObject(const zv::string& className, const zv::string& id, 
     if (!m_data->document)
         assertFailed("m_p != NULL", __FILE__, __LINE__);
 
-    const zv::string key = className.lower();
-    refPtr<xmlDbReaderClassDictionary>& dict = m_data->dictionaries[key];
-    if (!dict)
-        dict = xmlDbReaderClassDictionary::create();
-    if (!dict)
-        throw unexpectedErrorException(L"Error creating xmlDbReaderClassDictionary for %s", className.c_str());
-    const refPtr<xmlDbReaderClassDictionary> dictionary = dict; // the map may rehash while objects read
+    const refPtr<xmlDbReaderClassDictionary> dictionary = m_data->dictionaryFor(className);
 
     zv::guid objectId;
     unsigned long long number = 0;
@@ -279,7 +307,7 @@ void xmlDbReader::readObject(const zv::string& className, const zv::string& id, 
         }
     }
 
-    xmlDbReaderData::tableIndex* table = m_data->findTable(className);
+    xmlDbReaderData::tableIndex* table = m_data->tableFor(className);
     if (!table)
         throw unexpectedErrorException(L"xmlDbReader::readObject: tablenode for %s not found", className.c_str());
     refPtr<xmlNode> node;
@@ -369,10 +397,11 @@ void xmlDbReader::readAllObjects(const zv::string& className, std::vector<refPtr
     const xmlNode::nodeList entries = table->table->childNodes();
     objects.reserve(objects.size() + entries.size());
     const zv::string lowerName = className.lower();
+    zv::string id;
     for (const refPtr<xmlNode>& child : entries) {
-        zv::string id;
-        const zv::string childName = child->name().lower();
+        id.clear();
         if (m_data->version == 1) {
+            const zv::string childName = child->name().lower();
             std::size_t start = 0;
             while (start < childName.size() && lowerName.find(childName[start]) != zv::string::npos)
                 ++start;
@@ -383,7 +412,7 @@ void xmlDbReader::readAllObjects(const zv::string& className, std::vector<refPtr
             if (!parseObjectNumber(id, number))
                 throw unexpectedErrorException(L"xmlDbReader::readAllObjects: invalid tableentry for %s not found",
                                                lowerName.c_str());
-        } else if (childName != lowerName || !child->getAttribute(L"id", id)) {
+        } else if (!child->name().isEqualTo(lowerName, false) || !child->getAttribute(L"id", id)) {
             throw unexpectedErrorException(L"xmlDbReader::readAllObjects: invalid file format");
         }
         iPersistent* object = nullptr;
@@ -470,6 +499,8 @@ xmlNode* xmlDbIStream::find(const wchar_t* name, unsigned int index, bool asProp
         if (!matches(*children[i], name, asProperty, generic))
             continue;
         if (seen++ == index) {
+            if (index == 0 && !slot)
+                return children[i].get(); // the first match needs no cursor
             if (!slot) {
                 if (m_cursors.size() >= 8)
                     m_cursors.erase(m_cursors.begin());

@@ -106,6 +106,7 @@ void xmlDbWriterClassDictionary::erase(const iPersistent* object) { m_entries.er
 
 struct xmlDbWriterData {
     struct classEntry {
+        std::wstring name;
         refPtr<xmlDbWriterClassDictionary> dictionary;
         xmlNode* table = nullptr; // in the open document; made on first append
     };
@@ -124,6 +125,25 @@ struct xmlDbWriterData {
     std::unordered_map<std::wstring, classEntry> classes;
     unsigned int depth = 0;
     std::deque<pendingObject> pending;
+
+    // Applications pass the same few names again and again: the last class
+    // and the property names seen, by address (checked by content, since an
+    // address may be reused for another text).
+    const wchar_t* lastClassName = nullptr;
+    classEntry* lastClass = nullptr;
+    std::unordered_map<const wchar_t*, zv::string> propertyNames;
+    zv::string scratch;
+
+    const zv::string& propertyName(const wchar_t* name) {
+        if (name == nullptr)
+            checkElementName(name, L"property");
+        zv::string& cached = propertyNames[name];
+        if (cached.empty() || cached != name) {
+            checkElementName(name, L"property");
+            cached = name;
+        }
+        return cached;
+    }
 };
 
 namespace {
@@ -135,16 +155,22 @@ struct depthGuard {
 };
 
 xmlDbWriterData::classEntry& classFor(xmlDbWriterData& d, const wchar_t* className) {
+    if (className && className == d.lastClassName && d.lastClass && d.lastClass->name == className)
+        return *d.lastClass;
     const std::wstring key(className ? className : L"");
     auto it = d.classes.find(key);
-    if (it != d.classes.end())
-        return it->second;
-    checkElementName(className, L"class");
-    xmlDbWriterData::classEntry entry;
-    entry.dictionary = xmlDbWriterClassDictionary::create();
-    if (!entry.dictionary)
-        throw unexpectedErrorException(L"Error creating xmlDbWriterClassDictionary for %s", className);
-    return d.classes.emplace(key, std::move(entry)).first->second;
+    if (it == d.classes.end()) {
+        checkElementName(className, L"class");
+        xmlDbWriterData::classEntry entry;
+        entry.name = key;
+        entry.dictionary = xmlDbWriterClassDictionary::create();
+        if (!entry.dictionary)
+            throw unexpectedErrorException(L"Error creating xmlDbWriterClassDictionary for %s", className);
+        it = d.classes.emplace(key, std::move(entry)).first;
+    }
+    d.lastClassName = className;
+    d.lastClass = &it->second;
+    return it->second;
 }
 
 void appendToTable(xmlDbWriterData& d, xmlDbWriterData::classEntry& cls, const wchar_t* className,
@@ -187,6 +213,8 @@ void xmlDbWriter::create() {
         doc->save(m_data->target, xmlDocument::eUTF8);
     // Objects written into an earlier database are written again into this one.
     m_data->classes.clear();
+    m_data->lastClass = nullptr;
+    m_data->lastClassName = nullptr;
     m_data->pending.clear();
     m_data->document = doc;
 }
@@ -240,7 +268,7 @@ zv::guid xmlDbWriter::writeObject(const iPersistent* object, bool recursive) {
                            bool rec) {
         depthGuard guard(m_data->depth);
         const wchar_t* name = obj->className();
-        refPtr<xmlNode> element = xmlNode::createXmlNode(zv::string(name));
+        refPtr<xmlNode> element = xmlNode::createXmlNode(c.name);
         if (objId.isInitialized())
             element->setAttribute(L"id", objId.toString());
         try {
@@ -282,7 +310,7 @@ void xmlDbWriter::write(const iDataConverter& converter, bool recursive) {
         create();
     const wchar_t* className = converter.className();
     xmlDbWriterData::classEntry& cls = classFor(*m_data, className);
-    refPtr<xmlNode> element = xmlNode::createXmlNode(zv::string(className));
+    refPtr<xmlNode> element = xmlNode::createXmlNode(cls.name);
     xmlDbOStream os(this, element, recursive);
     converter.writeTo(&os);
     appendToTable(*m_data, cls, className, element);
@@ -314,19 +342,27 @@ refPtr<xmlNode> xmlDbOStream::addProperty(const wchar_t* name, bool asProperty) 
         child->setAttribute(L"name", name);
         return child;
     }
+    if (m_writer)
+        return m_element->createChildNode(m_writer->m_data->propertyName(name));
     checkElementName(name, L"property");
     return m_element->createChildNode(zv::string(name));
 }
 
-void xmlDbOStream::addText(const wchar_t* name, zv::string&& text, bool asProperty) {
+void xmlDbOStream::addText(const wchar_t* name, const zv::string& text, bool asProperty) {
     addProperty(name, asProperty)->setText(text);
+}
+
+zv::string& xmlDbOStream::scratch() {
+    static thread_local zv::string own;
+    zv::string& s = m_writer ? m_writer->m_data->scratch : own;
+    s.clear();
+    return s;
 }
 
 namespace {
 
 template <class T>
-zv::string numberText(T value) {
-    zv::string text;
+const zv::string& numberText(zv::string& text, T value) {
     dtconvert(text, value);
     return text;
 }
@@ -393,7 +429,7 @@ void xmlDbOStream::writeAggregated(const wchar_t* name, const iPersistent* objec
 }
 
 void xmlDbOStream::write(const wchar_t* name, const zv::string& value, bool asProperty) {
-    addText(name, zv::string(value), asProperty);
+    addText(name, value, asProperty);
 }
 
 void xmlDbOStream::write(const wchar_t* name, double a, double b, double c, double d, bool asProperty) {
@@ -417,34 +453,37 @@ void xmlDbOStream::write(const wchar_t* name, float value, bool asProperty) {
 }
 
 void xmlDbOStream::write(const wchar_t* name, unsigned long value, bool asProperty) {
-    addText(name, numberText(value), asProperty);
+    addText(name, numberText(scratch(), value), asProperty);
 }
 
 void xmlDbOStream::write(const wchar_t* name, long value, bool asProperty) {
-    addText(name, numberText(value), asProperty);
+    addText(name, numberText(scratch(), value), asProperty);
 }
 
 void xmlDbOStream::write(const wchar_t* name, unsigned int a, unsigned int b, bool asProperty) {
-    zv::string text = numberText(a);
+    zv::string& text = scratch();
+    zv::string second;
+    dtconvert(text, a);
+    dtconvert(second, b);
     text += L',';
-    text += numberText(b);
-    addText(name, std::move(text), asProperty);
+    text += second;
+    addText(name, text, asProperty);
 }
 
 void xmlDbOStream::write(const wchar_t* name, unsigned int value, bool asProperty) {
-    addText(name, numberText(value), asProperty);
+    addText(name, numberText(scratch(), value), asProperty);
 }
 
 void xmlDbOStream::write(const wchar_t* name, int value, bool asProperty) {
-    addText(name, numberText(value), asProperty);
+    addText(name, numberText(scratch(), value), asProperty);
 }
 
 void xmlDbOStream::write(const wchar_t* name, unsigned short value, bool asProperty) {
-    addText(name, numberText(value), asProperty);
+    addText(name, numberText(scratch(), value), asProperty);
 }
 
 void xmlDbOStream::write(const wchar_t* name, short value, bool asProperty) {
-    addText(name, numberText(value), asProperty);
+    addText(name, numberText(scratch(), value), asProperty);
 }
 
 // A character is stored as the one code unit of its value; 0 as the empty
