@@ -57,7 +57,7 @@ struct classEntry {
     // While the file loads: its reader and the ids it holds, so that
     // references back into the class resolve to the instances being made.
     classReader* loading = nullptr;
-    std::set<zv::guid> loadingIds;
+    std::map<zv::guid, zv::string> loadingIds; // guid -> the id as stored
 
     iPersistent* find(const zv::guid& id) const {
         const auto it = byId.find(id);
@@ -199,7 +199,7 @@ void distributedXmlDatabaseData::load(classEntry& e, const os::fileStamp& stamp)
             for (const zv::string& id : ids) {
                 zv::guid g;
                 if (zv::guid::tryFromString(id, g) && g.isInitialized())
-                    e.loadingIds.insert(g);
+                    e.loadingIds.emplace(g, id);
             }
             // Relative names read by the objects resolve against the folder,
             // as `readAllObjects` arranges it.
@@ -246,8 +246,10 @@ void distributedXmlDatabaseData::resolve(const zv::string& className, const zv::
         return;
     const zv::guid g = idOf(id, L"readObject");
     if (e.loading) {
-        if (e.loadingIds.count(g))
-            e.loading->readObject(e.name, id, object, nullptr);
+        // By the id as stored: a reference may spell the guid otherwise.
+        const auto stored = e.loadingIds.find(g);
+        if (stored != e.loadingIds.end())
+            e.loading->readObject(e.name, stored->second, object, nullptr);
         return;
     }
     makeCurrent(e);

@@ -299,3 +299,29 @@ TEST(distributedXmlDatabase, ReferenceChainsThroughTooManyClassFilesAreRefused) 
     ASSERT_TRUE(second);
     EXPECT_TRUE(asItem(second.get())->ref);
 }
+
+TEST(distributedXmlDatabase, ReferenceIntoAClassBeingLoadedFindsObjectsNotReadYet) {
+    // a1 -> b -> a2, where a2 comes after a1 in its file and b spells its
+    // guid in capitals.
+    zvtest::tempFolder folder;
+    const std::string a1 = "a1a1a1a1-0001-0001-0000-000000000001",
+                      a2 = "a2a2a2a2-0002-0002-0000-000000000002", b = "bbbbbbbb-0003-0003-0000-000000000003";
+    auto object = [](const std::string& cls, const std::string& id, const std::string& ref) {
+        return "<" + cls + " id='" + id + "'><uid>" + id + "</uid><name>" + id.substr(0, 2) + "</name>" +
+               ref + "</" + cls + ">";
+    };
+    folder.write(L"A.zvdb", "<zvDatabase version='2'><A_table>" +
+                                object("A", a1, "<ref type='B'>" + b + "</ref>") +
+                                object("A", a2, "<ref>0</ref>") + "</A_table></zvDatabase>");
+    folder.write(L"B.zvdb", "<zvDatabase version='2'><B_table>" +
+                                object("B", b, "<ref type='A'>A2A2A2A2-0002-0002-0000-000000000002</ref>") +
+                                "</B_table></zvDatabase>");
+    factory f;
+    distributedXmlDatabase db(folder.dir());
+    db.addObjectFactory(&f);
+    refPtr<iPersistent> first = read(db, L"A", zv::guid::fromString(zv::string(a1.begin(), a1.end())));
+    ASSERT_TRUE(first);
+    iPersistent* viaB = asItem(asItem(first.get())->ref.get())->ref.get();
+    EXPECT_EQ(viaB, read(db, L"A", zv::guid::fromString(zv::string(a2.begin(), a2.end()))).get());
+    EXPECT_NE(viaB, nullptr);
+}
