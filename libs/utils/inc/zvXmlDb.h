@@ -190,7 +190,8 @@ public:
     /// reference for the caller, or null for a null reference.
     virtual void read(const wchar_t* name, iPersistent** object, unsigned int index, bool asProperty) = 0;
     /// A nested value; the stored type must equal `converter.className()`.
-    virtual void read(const wchar_t* name, iDataConverter& converter, unsigned int index, bool asProperty) = 0;
+    virtual void read(const wchar_t* name, iDataConverter& converter, unsigned int index,
+                      bool asProperty) = 0;
     /// A text, unchanged.
     virtual void read(const wchar_t* name, zv::string& value, unsigned int index, bool asProperty) = 0;
     /// A folder; a name starting with "." is taken relative to the reader's relative base path.

@@ -85,13 +85,15 @@ public:
     void read(const wchar_t* name, zv::file& value, unsigned int index, bool asProperty) override;
     void read(const wchar_t* name, double& a, double& b, double& c, double& d, unsigned int index,
               bool asProperty) override;
-    void read(const wchar_t* name, double& a, double& b, double& c, unsigned int index, bool asProperty) override;
+    void read(const wchar_t* name, double& a, double& b, double& c, unsigned int index,
+              bool asProperty) override;
     void read(const wchar_t* name, double& a, double& b, unsigned int index, bool asProperty) override;
     void read(const wchar_t* name, double& value, unsigned int index, bool asProperty) override;
     void read(const wchar_t* name, float& value, unsigned int index, bool asProperty) override;
     void read(const wchar_t* name, unsigned long& value, unsigned int index, bool asProperty) override;
     void read(const wchar_t* name, long& value, unsigned int index, bool asProperty) override;
-    void read(const wchar_t* name, unsigned int& a, unsigned int& b, unsigned int index, bool asProperty) override;
+    void read(const wchar_t* name, unsigned int& a, unsigned int& b, unsigned int index,
+              bool asProperty) override;
     void read(const wchar_t* name, unsigned int& value, unsigned int index, bool asProperty) override;
     void read(const wchar_t* name, int& value, unsigned int index, bool asProperty) override;
     void read(const wchar_t* name, unsigned short& value, unsigned int index, bool asProperty) override;
@@ -99,7 +101,8 @@ public:
     void read(const wchar_t* name, unsigned char& value, unsigned int index, bool asProperty) override;
     void read(const wchar_t* name, char& value, unsigned int index, bool asProperty) override;
     void read(const wchar_t* name, bool& value, unsigned int index, bool asProperty) override;
-    void readAggregated(const wchar_t* name, iPersistent** object, unsigned int index, bool asProperty) override;
+    void readAggregated(const wchar_t* name, iPersistent** object, unsigned int index,
+                        bool asProperty) override;
     unsigned int count(const wchar_t* name, bool asProperty) override;
     unsigned int countProperties() override;
     void readProperty(zv::string& name, zv::string& value, unsigned int index) override;

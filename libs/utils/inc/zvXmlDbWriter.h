@@ -40,8 +40,8 @@ class ZV_API xmlDbWriterClassDictionary : public refObj {
 public:
     /// One written object: its guid and the reference that keeps it alive.
     struct entry {
-        zv::guid id;                    ///< the guid it was written under
-        refPtr<iPersistent> object;     ///< keeps the address taken
+        zv::guid id;                ///< the guid it was written under
+        refPtr<iPersistent> object; ///< keeps the address taken
     };
     /// Entries by object address.
     using map_type = std::map<const iPersistent*, entry>;

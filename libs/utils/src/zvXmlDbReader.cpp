@@ -51,9 +51,13 @@ iPersistent* xmlDbReaderClassDictionary::find(const zv::guid& id) const {
     return it == m_objects.end() ? nullptr : it->second.get();
 }
 
-void xmlDbReaderClassDictionary::insert(const zv::guid& id, iPersistent* object) { m_objects[id] = object; }
+void xmlDbReaderClassDictionary::insert(const zv::guid& id, iPersistent* object) {
+    m_objects[id] = object;
+}
 
-void xmlDbReaderClassDictionary::erase(const zv::guid& id) { m_objects.erase(id); }
+void xmlDbReaderClassDictionary::erase(const zv::guid& id) {
+    m_objects.erase(id);
+}
 
 // ---- reader state ----
 
@@ -80,7 +84,7 @@ struct xmlDbReaderData {
     binaryBuffer* buffer = nullptr;
     std::set<iObjectFactory*> factories;
     std::unordered_map<std::wstring, refPtr<xmlDbReaderClassDictionary>> dictionaries; // by lower-case class
-    std::map<unsigned long long, zv::guid> numberToGuid;                                 // version 1 only
+    std::map<unsigned long long, zv::guid> numberToGuid;                               // version 1 only
 
     // The open document's tables: by exact name and by lower-case name (first wins).
     std::unordered_map<std::wstring, tableIndex> tables;
@@ -104,7 +108,8 @@ struct xmlDbReaderData {
         if (!dict)
             dict = xmlDbReaderClassDictionary::create();
         if (!dict)
-            throw unexpectedErrorException(L"Error creating xmlDbReaderClassDictionary for %s", className.c_str());
+            throw unexpectedErrorException(L"Error creating xmlDbReaderClassDictionary for %s",
+                                           className.c_str());
         lastClass = className;
         lastDictionary = dict;
         lastTableKnown = false;
@@ -203,14 +208,19 @@ void readInto(iPersistent& object, xmlDbReader* reader, const refPtr<xmlNode>& e
 
 // ---- reader ----
 
-xmlDbReader::xmlDbReader(const zv::file& source) : m_data(new xmlDbReaderData) { m_data->source = source; }
+xmlDbReader::xmlDbReader(const zv::file& source) : m_data(new xmlDbReaderData) {
+    m_data->source = source;
+}
 
-xmlDbReader::xmlDbReader(binaryBuffer* buffer, const zv::directory& relBasePath) : m_data(new xmlDbReaderData) {
+xmlDbReader::xmlDbReader(binaryBuffer* buffer, const zv::directory& relBasePath)
+    : m_data(new xmlDbReaderData) {
     m_data->buffer = buffer;
     m_data->relBasePath = relBasePath;
 }
 
-xmlDbReader::~xmlDbReader() { delete m_data; }
+xmlDbReader::~xmlDbReader() {
+    delete m_data;
+}
 
 void xmlDbReader::open() {
     if (m_data->document)
@@ -260,9 +270,13 @@ void xmlDbReader::close() {
     m_data->document = nullptr;
 }
 
-bool xmlDbReader::isOpen() const { return m_data->document != nullptr; }
+bool xmlDbReader::isOpen() const {
+    return m_data->document != nullptr;
+}
 
-unsigned int xmlDbReader::version() const { return m_data->version; }
+unsigned int xmlDbReader::version() const {
+    return m_data->version;
+}
 
 bool xmlDbReader::getAttribute(const zv::string& name, zv::string& value) {
     if (!m_data->document)
@@ -291,8 +305,8 @@ void xmlDbReader::readObject(const zv::string& className, const zv::string& id, 
     if (m_data->version == 1) {
         if (!parseObjectNumber(id, number))
             throw unexpectedErrorException(
-                L"xmlDbReader::readObject: objectnode for class %s and object id %s not found", className.c_str(),
-                id.c_str());
+                L"xmlDbReader::readObject: objectnode for class %s and object id %s not found",
+                className.c_str(), id.c_str());
         auto it = m_data->numberToGuid.find(number);
         if (it != m_data->numberToGuid.end())
             objectId = it->second;
@@ -309,7 +323,8 @@ void xmlDbReader::readObject(const zv::string& className, const zv::string& id, 
 
     xmlDbReaderData::tableIndex* table = m_data->tableFor(className);
     if (!table)
-        throw unexpectedErrorException(L"xmlDbReader::readObject: tablenode for %s not found", className.c_str());
+        throw unexpectedErrorException(L"xmlDbReader::readObject: tablenode for %s not found",
+                                       className.c_str());
     refPtr<xmlNode> node;
     if (element && *element) {
         node = *element;
@@ -317,12 +332,13 @@ void xmlDbReader::readObject(const zv::string& className, const zv::string& id, 
         node = m_data->findElement(*table, zv::string(className + id).lower());
         if (!node)
             throw unexpectedErrorException(
-                L"xmlDbReader::readObject: objectnode for class %s and object id %s not found", className.c_str(),
-                id.c_str());
+                L"xmlDbReader::readObject: objectnode for class %s and object id %s not found",
+                className.c_str(), id.c_str());
     } else {
         node = m_data->findElement(*table, id);
         if (!node)
-            throw unexpectedErrorException(L"xmlDbReader::readObject: objectnode for %s not found", id.c_str());
+            throw unexpectedErrorException(L"xmlDbReader::readObject: objectnode for %s not found",
+                                           id.c_str());
     }
 
     refPtr<iPersistent> made = m_data->createObject(className);
@@ -410,8 +426,8 @@ void xmlDbReader::readAllObjects(const zv::string& className, std::vector<refPtr
             id = childName.substr(start);
             unsigned long long number = 0;
             if (!parseObjectNumber(id, number))
-                throw unexpectedErrorException(L"xmlDbReader::readAllObjects: invalid tableentry for %s not found",
-                                               lowerName.c_str());
+                throw unexpectedErrorException(
+                    L"xmlDbReader::readAllObjects: invalid tableentry for %s not found", lowerName.c_str());
         } else if (!child->name().isEqualTo(lowerName, false) || !child->getAttribute(L"id", id)) {
             throw unexpectedErrorException(L"xmlDbReader::readAllObjects: invalid file format");
         }
@@ -434,13 +450,25 @@ void xmlDbReader::addObjectFactory(iObjectFactory* factory) {
         m_data->factories.insert(factory);
 }
 
-void xmlDbReader::releaseObjectFactory(iObjectFactory* factory) { m_data->factories.erase(factory); }
+void xmlDbReader::releaseObjectFactory(iObjectFactory* factory) {
+    m_data->factories.erase(factory);
+}
 
-const zv::file& xmlDbReader::file() const { return m_data->source; }
-const zv::directory& xmlDbReader::relBasePath() const { return m_data->relBasePath; }
-void xmlDbReader::setRelBasePath(const zv::directory& dir) { m_data->relBasePath = dir; }
-const zv::genericSet& xmlDbReader::readAttributes() const { return m_data->readAttributes; }
-void xmlDbReader::setReadAttributes(const zv::genericSet& attributes) { m_data->readAttributes = attributes; }
+const zv::file& xmlDbReader::file() const {
+    return m_data->source;
+}
+const zv::directory& xmlDbReader::relBasePath() const {
+    return m_data->relBasePath;
+}
+void xmlDbReader::setRelBasePath(const zv::directory& dir) {
+    m_data->relBasePath = dir;
+}
+const zv::genericSet& xmlDbReader::readAttributes() const {
+    return m_data->readAttributes;
+}
+void xmlDbReader::setReadAttributes(const zv::genericSet& attributes) {
+    m_data->readAttributes = attributes;
+}
 
 // ---- input stream ----
 
@@ -530,7 +558,8 @@ xmlNode& xmlDbIStream::get(const wchar_t* name, unsigned int index, bool asPrope
 namespace {
 
 template <class T>
-void convertText(const xmlNode& node, const wchar_t* name, unsigned int index, T& value, const wchar_t* type) {
+void convertText(const xmlNode& node, const wchar_t* name, unsigned int index, T& value,
+                 const wchar_t* type) {
     T converted{};
     if (!dtconvert(converted, node.text()))
         throw invalidAttributeType(name, static_cast<long>(index), node.text(), type);
@@ -591,7 +620,8 @@ void xmlDbIStream::read(const wchar_t* name, iDataConverter& converter, unsigned
     converter.readFrom(&nested);
 }
 
-void xmlDbIStream::readAggregated(const wchar_t* name, iPersistent** object, unsigned int index, bool asProperty) {
+void xmlDbIStream::readAggregated(const wchar_t* name, iPersistent** object, unsigned int index,
+                                  bool asProperty) {
     *object = nullptr;
     xmlNode& node = get(name, index, asProperty);
     xmlDbReader& db = reader();

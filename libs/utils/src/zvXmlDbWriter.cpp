@@ -13,8 +13,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <cwctype>
 #include <deque>
@@ -54,8 +54,8 @@ zv::string dbDoubleText(double value) {
     zv::string text;
     dtconvert(text, value);
     double back = 0;
-    if (dtconvert(back, text) && (back == value ? std::signbit(back) == std::signbit(value)
-                                                : (std::isnan(back) && std::isnan(value))))
+    if (dtconvert(back, text) &&
+        (back == value ? std::signbit(back) == std::signbit(value) : (std::isnan(back) && std::isnan(value))))
         return text;
     std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, value);
     return zv::string(buf, r.ptr);
@@ -100,7 +100,9 @@ void xmlDbWriterClassDictionary::insert(const iPersistent* object, const zv::gui
     m_entries[object] = entry{id, refPtr<iPersistent>(const_cast<iPersistent*>(object))};
 }
 
-void xmlDbWriterClassDictionary::erase(const iPersistent* object) { m_entries.erase(object); }
+void xmlDbWriterClassDictionary::erase(const iPersistent* object) {
+    m_entries.erase(object);
+}
 
 // ---- writer state ----
 
@@ -137,6 +139,8 @@ struct xmlDbWriterData {
     const zv::string& propertyName(const wchar_t* name) {
         if (name == nullptr)
             checkElementName(name, L"property");
+        if (propertyNames.size() > 4096)
+            propertyNames.clear(); // names made on the fly: keep the cache small
         zv::string& cached = propertyNames[name];
         if (cached.empty() || cached != name) {
             checkElementName(name, L"property");
@@ -184,9 +188,12 @@ void appendToTable(xmlDbWriterData& d, xmlDbWriterData::classEntry& cls, const w
 
 // ---- writer ----
 
-xmlDbWriter::xmlDbWriter(const zv::file& target) : m_data(new xmlDbWriterData) { m_data->target = target; }
+xmlDbWriter::xmlDbWriter(const zv::file& target) : m_data(new xmlDbWriterData) {
+    m_data->target = target;
+}
 
-xmlDbWriter::xmlDbWriter(binaryBuffer* buffer, const zv::directory& relBasePath) : m_data(new xmlDbWriterData) {
+xmlDbWriter::xmlDbWriter(binaryBuffer* buffer, const zv::directory& relBasePath)
+    : m_data(new xmlDbWriterData) {
     m_data->buffer = buffer;
     m_data->relBasePath = relBasePath;
 }
@@ -236,13 +243,16 @@ void xmlDbWriter::close() {
         flush();
 }
 
-bool xmlDbWriter::isOpen() const { return m_data->document != nullptr; }
+bool xmlDbWriter::isOpen() const {
+    return m_data->document != nullptr;
+}
 
 void xmlDbWriter::setAttribute(const zv::string& name, const zv::string& value) {
     if (!m_data->document)
         create();
     if (!detail::isValidDbElementName(name.c_str()))
-        throw unexpectedErrorException(L"xmlDbWriter::setAttribute: invalid attribute name \"%s\"", name.c_str());
+        throw unexpectedErrorException(L"xmlDbWriter::setAttribute: invalid attribute name \"%s\"",
+                                       name.c_str());
     m_data->document->setAttribute(name, value);
 }
 
@@ -316,11 +326,21 @@ void xmlDbWriter::write(const iDataConverter& converter, bool recursive) {
     appendToTable(*m_data, cls, className, element);
 }
 
-const zv::file& xmlDbWriter::file() const { return m_data->target; }
-const zv::directory& xmlDbWriter::relBasePath() const { return m_data->relBasePath; }
-void xmlDbWriter::setRelBasePath(const zv::directory& dir) { m_data->relBasePath = dir; }
-const zv::genericSet& xmlDbWriter::writeAttributes() const { return m_data->writeAttributes; }
-void xmlDbWriter::setWriteAttributes(const zv::genericSet& attributes) { m_data->writeAttributes = attributes; }
+const zv::file& xmlDbWriter::file() const {
+    return m_data->target;
+}
+const zv::directory& xmlDbWriter::relBasePath() const {
+    return m_data->relBasePath;
+}
+void xmlDbWriter::setRelBasePath(const zv::directory& dir) {
+    m_data->relBasePath = dir;
+}
+const zv::genericSet& xmlDbWriter::writeAttributes() const {
+    return m_data->writeAttributes;
+}
+void xmlDbWriter::setWriteAttributes(const zv::genericSet& attributes) {
+    m_data->writeAttributes = attributes;
+}
 
 // ---- output stream ----
 

@@ -49,7 +49,8 @@ struct database {
     // The class a table element stands for: its name less "_table" (any case).
     static bool classOf(const xmlNode& n, std::wstring& cls) {
         const std::wstring& name = n.name();
-        if (name.size() <= kTableSuffix.size() || lower(name.substr(name.size() - kTableSuffix.size())) != kTableSuffix)
+        if (name.size() <= kTableSuffix.size() ||
+            lower(name.substr(name.size() - kTableSuffix.size())) != kTableSuffix)
             return false;
         cls = name.substr(0, name.size() - kTableSuffix.size());
         return true;

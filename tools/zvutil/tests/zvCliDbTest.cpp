@@ -11,14 +11,15 @@ using zvclitest::cliResult;
 using zvclitest::run;
 using zvclitest::tempFolder;
 
-const char* const kDb = "<?xml version=\"1.0\"?><zvDatabase version='2'><Tool_table>"
-                        "<Tool id='11111111-1111-1111-1111-111111111111'><name>a&amp;b</name>"
-                        "<holder type='Holder'>22222222-2222-2222-2222-222222222222</holder>"
-                        "<tip type='Point'><xy>1,2</xy></tip><Property name='a key'>2.5</Property>"
-                        "<none type='Holder'>0</none></Tool></Tool_table>"
-                        "<holder_TABLE><Holder id='22222222-2222-2222-2222-222222222222'>"
-                        "<tool type='Tool'>11111111-1111-1111-1111-111111111111</tool></Holder></holder_TABLE>"
-                        "</zvDatabase>";
+const char* const kDb =
+    "<?xml version=\"1.0\"?><zvDatabase version='2'><Tool_table>"
+    "<Tool id='11111111-1111-1111-1111-111111111111'><name>a&amp;b</name>"
+    "<holder type='Holder'>22222222-2222-2222-2222-222222222222</holder>"
+    "<tip type='Point'><xy>1,2</xy></tip><Property name='a key'>2.5</Property>"
+    "<none type='Holder'>0</none></Tool></Tool_table>"
+    "<holder_TABLE><Holder id='22222222-2222-2222-2222-222222222222'>"
+    "<tool type='Tool'>11111111-1111-1111-1111-111111111111</tool></Holder></holder_TABLE>"
+    "</zvDatabase>";
 
 TEST(cliDb, TablesAndDump) {
     tempFolder tmp;
@@ -64,17 +65,21 @@ TEST(cliDb, CheckReportsEachFinding) {
     };
     const std::vector<checkCase> cases = {
         {"sound", kDb, {}},
-        {"dangling", "<zvDatabase><A_table><A id='11111111-1111-1111-1111-111111111111'><r type='B'>"
-                     "22222222-2222-2222-2222-222222222222</r></A></A_table></zvDatabase>",
-         {"dangling reference A{11111111-1111-1111-1111-111111111111} r -> B{22222222-2222-2222-2222-222222222222}"}},
-        {"duplicate", "<zvDatabase><A_table><A id='11111111-1111-1111-1111-111111111111'/>"
-                      "<A id='11111111-1111-1111-1111-111111111111'/></A_table></zvDatabase>",
+        {"dangling",
+         "<zvDatabase><A_table><A id='11111111-1111-1111-1111-111111111111'><r type='B'>"
+         "22222222-2222-2222-2222-222222222222</r></A></A_table></zvDatabase>",
+         {"dangling reference A{11111111-1111-1111-1111-111111111111} r -> "
+          "B{22222222-2222-2222-2222-222222222222}"}},
+        {"duplicate",
+         "<zvDatabase><A_table><A id='11111111-1111-1111-1111-111111111111'/>"
+         "<A id='11111111-1111-1111-1111-111111111111'/></A_table></zvDatabase>",
          {"duplicate id 11111111-1111-1111-1111-111111111111 in A"}},
         {"version", "<zvDatabase version='7'/>", {"unknown version '7'"}},
         {"not a database", "<other/>", {"not an object database (root 'other')"}},
         {"broken", "<zvDatabase><a></zvDatabase>", {"*invalid XML"}},
-        {"version 1", "<zvDatabase version='1'><A_table><A1><r type='A'>2</r></A1><a2><r type='a'>1</r></a2>"
-                      "<A3><r type='A'>4</r></A3></A_table></zvDatabase>",
+        {"version 1",
+         "<zvDatabase version='1'><A_table><A1><r type='A'>2</r></A1><a2><r type='a'>1</r></a2>"
+         "<A3><r type='A'>4</r></A3></A_table></zvDatabase>",
          {"dangling reference A{3} r -> A{4}"}},
     };
     for (const checkCase& c : cases) {
