@@ -379,7 +379,10 @@ const std::vector<command> kCommands = {
      "invalid or duplicate ids within a class, references to objects the file\n"
      "does not hold; it exits 1 when there is one, else prints 'FILE: ok'.\n"
      "No application classes are needed: any database of the stored format is\n"
-     "read, version 1 (numbered entries) and version 2 (guids) alike.\n",
+     "read, version 1 (numbered entries) and version 2 (guids) alike.\n"
+     "FILE may be a distributed database folder, one file N.zvdb per class N:\n"
+     "its class files are taken as one database, so references from one class\n"
+     "file to another are checked too.\n",
      &cmdDb},
 };
 

@@ -3,12 +3,14 @@
 #include "zvCli.h"
 
 #include "zvBinaryBuffer.h"
+#include "zvDistributedXmlDatabase.h"
 #include "zvException.h"
 #include "zvFile.h"
 #include "zvFsEntryName.h"
 #include "zvGuid.h"
 #include "zvXml.h"
 
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <set>
@@ -80,8 +82,14 @@ zv::file libraryFile(const std::string& arg) {
     return zv::file(zv::fsEntryName::fromHostPath(wideFromArgument(arg)));
 }
 
+bool loadFolder(const zv::directory& dir, database& db, std::string& problem);
+
 // Loads a database; the text of what went wrong in `problem` when it cannot.
 bool loadDatabase(const std::string& name, database& db, std::string& problem) {
+    const zv::directory dir(zv::fsEntryName::fromHostPath(wideFromArgument(name), true));
+    std::error_code ec;
+    if (std::filesystem::is_directory(std::filesystem::path(hostOf(dir)), ec))
+        return loadFolder(dir, db, problem);
     const zv::file f = libraryFile(name);
     if (!f.exists()) {
         problem = "file not found";
@@ -109,6 +117,52 @@ bool loadDatabase(const std::string& name, database& db, std::string& problem) {
         db.version = version == L"1" ? 1 : 2;
     }
     db.tables.reserve(db.doc->childNodes().size());
+    for (const refPtr<xmlNode>& child : db.doc->childNodes()) {
+        std::wstring cls;
+        if (database::classOf(*child, cls))
+            db.tables.push_back({cls, child.get()});
+    }
+    for (const database::table& t : db.tables) {
+        db.byExact.emplace(t.className, &t);
+        db.byLower.emplace(lower(t.className), &t);
+    }
+    return true;
+}
+
+// A distributed database: the table of every class file "N.zvdb" in the
+// folder under one root, so that the folder is listed, dumped and checked as
+// one database and references between class files resolve as the library
+// resolves them. Other tables in a class file are not read, as the library
+// does not read them either. All class files must have one format version.
+bool loadFolder(const zv::directory& dir, database& db, std::string& problem) {
+    db.doc = xmlDocument::createXmlDocument();
+    db.doc->setName(L"zvDatabase");
+    const zv::distributedXmlDatabase folder(dir);
+    bool first = true;
+    for (const zv::string& cls : folder.classNames()) {
+        const std::string fileName = hostOf(folder.classFile(cls));
+        database part;
+        std::string why;
+        if (!loadDatabase(fileName, part, why)) {
+            problem = fileName + ": " + why;
+            return false;
+        }
+        if (!first && part.version != db.version) {
+            problem = fileName + ": version " + std::to_string(part.version) +
+                      " among class files of version " + std::to_string(db.version);
+            return false;
+        }
+        first = false;
+        db.version = part.version;
+        db.versionText = part.versionText;
+        const database::table* own = part.find(cls);
+        if (!own)
+            continue; // an empty class
+        refPtr<xmlNode> table(const_cast<xmlNode*>(own->node));
+        part.doc->removeNode(table);
+        table->setName(cls + kTableSuffix);
+        db.doc->addNode(table);
+    }
     for (const refPtr<xmlNode>& child : db.doc->childNodes()) {
         std::wstring cls;
         if (database::classOf(*child, cls))

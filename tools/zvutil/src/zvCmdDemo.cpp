@@ -10,6 +10,7 @@
 #include "zvCrc32.h"
 #include "zvDate.h"
 #include "zvDirectory.h"
+#include "zvDistributedXmlDatabase.h"
 #include "zvDtConvert.h"
 #include "zvException.h"
 #include "zvExecQueue.h"
@@ -27,6 +28,7 @@
 #include "zvObserver.h"
 #include "zvPassword.h"
 #include "zvProcess.h"
+#include "zvRestrictionFilter.h"
 #include "zvRgbColor.h"
 #include "zvRound.h"
 #include "zvScString.h"
@@ -751,6 +753,70 @@ int cmdDemo(context& ctx) {
                 << "\n";
             first->partner = nullptr;
         }
+    }
+
+    section(out, "Distributed database and restriction filters");
+    {
+        // One file per class: a tool refers to its holder in another file.
+        struct part : zv::refObj, zv::iPersistent {
+            explicit part(const wchar_t* cls) : cls(cls) {}
+            const wchar_t* className() const override { return cls.c_str(); }
+            const zv::guid& guid() const override { return id; }
+            void writeTo(zv::iDBOStream* os) const override {
+                os->write(L"uid", id.toString(), false);
+                os->write(L"name", name, false);
+                os->write(L"ref", ref.get(), false);
+            }
+            void readFrom(zv::iDBIStream* is) override {
+                zv::string text;
+                is->read(L"uid", text, 0, false);
+                id = zv::guid::fromString(text);
+                is->read(L"name", name, 0, false);
+                zv::iPersistent* p = nullptr;
+                is->read(L"ref", &p, 0, false);
+                ref.attach(p);
+            }
+            zv::string cls, name;
+            zv::guid id = zv::guid::create();
+            zv::refPtr<zv::iPersistent> ref;
+        };
+        struct partFactory : zv::iObjectFactory {
+            void createObject(const wchar_t* className, zv::iPersistent** object) override {
+                *object = new part(className);
+                (*object)->addRef();
+            }
+        } factory;
+        const zv::directory dir(zv::fsEntryName::fromHostPath((folder.path() / "shop").wstring(), true));
+        zv::refPtr<part> holder(new part(L"Holder")), tool(new part(L"Tool"));
+        holder->name = L"chuck";
+        tool->name = L"drill";
+        tool->ref = holder.get();
+        zv::distributedXmlDatabase writer(dir);
+        writer.writeObject(holder.get());
+        writer.writeObject(tool.get());
+        zv::distributedXmlDatabase reader(dir);
+        reader.addObjectFactory(&factory);
+        zv::iPersistent* p = nullptr;
+        reader.readObject(L"Tool", tool->id.toString(), &p);
+        zv::refPtr<zv::iPersistent> readTool;
+        readTool.attach(p);
+        reader.readObject(L"Holder", holder->id.toString(), &p);
+        zv::refPtr<zv::iPersistent> readHolder;
+        readHolder.attach(p);
+        out << "class files             : " << reader.classNames().size() << "\n";
+        const bool shared =
+            readTool && readHolder && static_cast<part*>(readTool.get())->ref.get() == readHolder.get();
+        out << "tool's holder is shared : " << (shared ? "yes" : "no") << "\n";
+        zv::restrictionFilter filter({zv::objectInfo(L"Tool", tool->id)},
+                                     {{L"diameter", zv::genericValue(6)}});
+        const zv::filterValueStringCompare byText;
+        out << "filter admits the tool  : "
+            << (filter.matchesFilter({zv::objectInfo(L"tool", tool->id)}) ? "yes" : "no") << "\n";
+        out << "diameter 6.0 / 8        : "
+            << (filter.matchesFilter({{L"diameter", zv::genericValue(6.0)}}, byText) ? "admitted" : "refused")
+            << " / "
+            << (filter.matchesFilter({{L"diameter", zv::genericValue(8)}}, byText) ? "admitted" : "refused")
+            << "\n";
     }
 
     out << "\ndemo finished\n";

@@ -432,5 +432,17 @@ check "db check ok" 0 "$work/tools.zvdb: ok, version 2, 2 tables, 2 entries" db 
 printf '%s' "<zvDatabase version='2'><Tool_table><Tool id='11111111-1111-1111-1111-111111111111'><h type='Holder'>22222222-2222-2222-2222-222222222222</h></Tool></Tool_table></zvDatabase>" >"$work/dangling.zvdb"
 check "db check dangling" 1 "$work/dangling.zvdb: dangling reference Tool{11111111-1111-1111-1111-111111111111} h -> Holder{22222222-2222-2222-2222-222222222222}" db check "$work/dangling.zvdb"
 
+# A distributed database folder: one file per class, references across files.
+mkdir -p "$work/shop"
+printf '%s' "<zvDatabase version='2'><Tool_table><Tool id='11111111-1111-1111-1111-111111111111'><h type='Holder'>22222222-2222-2222-2222-222222222222</h></Tool></Tool_table></zvDatabase>" >"$work/shop/Tool.zvdb"
+printf '%s' "<zvDatabase version='2'><Holder_table><Holder id='22222222-2222-2222-2222-222222222222'><t type='Tool'>11111111-1111-1111-1111-111111111111</t></Holder></Holder_table></zvDatabase>" >"$work/shop/Holder.zvdb"
+check "db tables folder" 0 "Holder 1
+Tool 1" db tables "$work/shop"
+check "db dump folder" 0 "Holder{22222222-2222-2222-2222-222222222222}
+  t -> Tool{11111111-1111-1111-1111-111111111111}" db dump "$work/shop" --class holder
+check "db check folder" 0 "$work/shop: ok, version 2, 2 tables, 2 entries" db check "$work/shop"
+printf '%s' "<zvDatabase version='2'><Holder_table/></zvDatabase>" >"$work/shop/Holder.zvdb"
+check "db check folder dangling" 1 "$work/shop: dangling reference Tool{11111111-1111-1111-1111-111111111111} h -> Holder{22222222-2222-2222-2222-222222222222}" db check "$work/shop"
+
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

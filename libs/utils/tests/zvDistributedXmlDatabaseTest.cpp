@@ -1,0 +1,327 @@
+#include "zvDistributedXmlDatabase.h"
+
+#include "zvException.h"
+#include "zvGuid.h"
+#include "zvRefObj.h"
+
+#include "zvFsTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+using zv::distributedXmlDatabase;
+using zv::iPersistent;
+using zv::refPtr;
+
+namespace {
+
+// A stored object of any class: a name and a reference to another object.
+class item : public zv::refObj, public iPersistent {
+public:
+    explicit item(const zv::string& cls, const zv::string& n = zv::string()) : m_class(cls), name(n) {}
+
+    const wchar_t* className() const override { return m_class.c_str(); }
+    const zv::guid& guid() const override { return id; }
+    void writeTo(zv::iDBOStream* os) const override {
+        os->write(L"uid", id.toString(), false);
+        os->write(L"name", name, false);
+        os->write(L"ref", ref.get(), false);
+    }
+    void readFrom(zv::iDBIStream* is) override {
+        zv::string text;
+        is->read(L"uid", text, 0, false);
+        id = zv::guid::fromString(text);
+        is->read(L"name", name, 0, false);
+        iPersistent* p = nullptr;
+        is->read(L"ref", &p, 0, false);
+        ref.attach(p);
+    }
+
+    zv::string m_class;
+    zv::string name;
+    zv::guid id = zv::guid::create();
+    refPtr<iPersistent> ref;
+};
+
+item* asItem(iPersistent* p) {
+    return dynamic_cast<item*>(p);
+}
+
+class factory : public zv::iObjectFactory {
+public:
+    void createObject(const wchar_t* className, iPersistent** object) override {
+        *object = new item(className);
+        (*object)->addRef();
+    }
+};
+
+refPtr<item> make(const wchar_t* cls, const wchar_t* name) {
+    return refPtr<item>(new item(cls, name));
+}
+
+refPtr<iPersistent> read(distributedXmlDatabase& db, const zv::string& cls, const zv::guid& id) {
+    iPersistent* p = nullptr;
+    db.readObject(cls, id.toString(), &p);
+    refPtr<iPersistent> out;
+    out.attach(p);
+    return out;
+}
+
+struct fixture {
+    zvtest::tempFolder folder;
+    factory f;
+    refPtr<item> t1 = make(L"Tool", L"drill");
+    refPtr<item> t2 = make(L"Tool", L"mill");
+    refPtr<item> h = make(L"Holder", L"chuck");
+
+    // Two tools in one holder.
+    fixture() {
+        t1->ref = h.get();
+        t2->ref = h.get();
+        distributedXmlDatabase db(folder.dir());
+        db.writeObjects(L"Tool", {t1.get(), t2.get()});
+        db.writeObjects(L"Holder", {h.get()});
+    }
+    std::unique_ptr<distributedXmlDatabase> open() {
+        auto db = std::make_unique<distributedXmlDatabase>(folder.dir());
+        db->addObjectFactory(&f);
+        return db;
+    }
+};
+
+} // namespace
+
+TEST(distributedXmlDatabase, ReadsReferencesAcrossClassFilesAsSharedInstances) {
+    fixture fx;
+    fx.h->ref = fx.t1.get(); // the holder refers back to the first tool
+    fx.open()->writeObject(fx.h.get());
+    fx.h->ref = nullptr;
+    EXPECT_TRUE(std::filesystem::exists(fx.folder.host() / "Tool.zvdb"));
+    EXPECT_TRUE(std::filesystem::exists(fx.folder.host() / "Holder.zvdb"));
+
+    auto db = fx.open();
+    EXPECT_EQ(db->classNames(), (std::vector<zv::string>{L"Holder", L"Tool"}));
+    refPtr<iPersistent> tool = read(*db, L"Tool", fx.t1->id);
+    ASSERT_TRUE(tool);
+    EXPECT_NE(tool.get(), static_cast<iPersistent*>(fx.t1.get())); // read, not the writer's
+    EXPECT_EQ(asItem(tool.get())->name, L"drill");
+    refPtr<iPersistent> holder = read(*db, L"Holder", fx.h->id);
+    ASSERT_TRUE(holder);
+    EXPECT_EQ(asItem(tool.get())->ref.get(), holder.get());
+    EXPECT_EQ(asItem(holder.get())->ref.get(), tool.get()); // the cycle closes on the same instance
+    // Class names ignore case, like the files' names.
+    EXPECT_EQ(read(*db, L"tool", fx.t1->id).get(), tool.get());
+
+    std::vector<refPtr<iPersistent>> all{nullptr};
+    db->readAllObjects(L"Tool", all);
+    ASSERT_EQ(all.size(), 3u); // appended
+    EXPECT_EQ(all[1].get(), tool.get());
+    EXPECT_EQ(asItem(all[2].get())->name, L"mill");
+    EXPECT_EQ(asItem(all[2].get())->ref.get(), holder.get());
+    asItem(holder.get())->ref = nullptr; // the objects' own cycle
+}
+
+TEST(distributedXmlDatabase, MissingClassesObjectsAndIdsReadAsNothing) {
+    fixture fx;
+    auto db = fx.open();
+    EXPECT_FALSE(read(*db, L"Spindle", zv::guid::create()));
+    EXPECT_FALSE(read(*db, L"Tool", zv::guid::create()));
+    std::vector<refPtr<iPersistent>> all;
+    db->readAllObjects(L"Spindle", all);
+    EXPECT_TRUE(all.empty());
+    EXPECT_FALSE(std::filesystem::exists(fx.folder.host() / "Spindle.zvdb"));
+    EXPECT_EQ(db->classFile(L"Spindle"), zv::file(fx.folder.dir(), L"Spindle.zvdb"));
+
+    for (const wchar_t* id : {L"", L"0"}) {
+        iPersistent* p = reinterpret_cast<iPersistent*>(1);
+        db->readObject(L"Tool", id, &p);
+        EXPECT_EQ(p, nullptr);
+    }
+    iPersistent* p = nullptr;
+    EXPECT_THROW(db->readObject(L"Tool", L"not-a-guid", &p), zv::unexpectedErrorException);
+
+    // An id stored twice is one object.
+    const zv::string wide = fx.t2->id.toString();
+    const std::string id(wide.begin(), wide.end());
+    const std::string entry =
+        "<Twice id='" + id + "'><uid>" + id + "</uid><name>x</name><ref>0</ref></Twice>";
+    fx.folder.write(L"Twice.zvdb",
+                    "<zvDatabase version='2'><Twice_table>" + entry + entry + "</Twice_table></zvDatabase>");
+    std::vector<refPtr<iPersistent>> twice;
+    db->readAllObjects(L"Twice", twice);
+    EXPECT_EQ(twice.size(), 1u);
+
+    // A holder whose tool is gone from the tool file: the reference reads as null.
+    db->writeObjects(L"Tool", {});
+    auto other = fx.open();
+    refPtr<iPersistent> holder = read(*other, L"Holder", fx.h->id);
+    ASSERT_TRUE(holder);
+    EXPECT_FALSE(asItem(holder.get())->ref);
+}
+
+TEST(distributedXmlDatabase, RefusesClassNamesOutsideTheFolder) {
+    struct row {
+        const wchar_t* name;
+        bool valid;
+    } rows[] = {
+        {L"Tool", true},    {L"my tool", true},   {L"a.b", true},  {L"", false},
+        {L"..", false},     {L"..\\Tool", false}, {L"a/b", false}, {L"a\\b", false},
+        {L"C:Tool", false}, {L"a..b", false},     {L"a*", false},  {L"tab\there", false},
+    };
+    zvtest::tempFolder folder;
+    distributedXmlDatabase db(folder.dir());
+    for (const row& r : rows) {
+        EXPECT_EQ(distributedXmlDatabase::isValidClassName(r.name), r.valid) << std::wstring(r.name);
+        if (r.valid)
+            continue;
+        iPersistent* p = nullptr;
+        EXPECT_THROW(db.readObject(r.name, L"0", &p), zv::unexpectedErrorException) << std::wstring(r.name);
+        EXPECT_THROW(db.classFile(r.name), zv::unexpectedErrorException) << std::wstring(r.name);
+        EXPECT_THROW(db.writeObjects(r.name, {}), zv::unexpectedErrorException) << std::wstring(r.name);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(folder.host()));
+}
+
+TEST(distributedXmlDatabase, ReloadsAClassFileReplacedOnDisk) {
+    fixture fx;
+    auto reader = fx.open();
+    refPtr<iPersistent> before = read(*reader, L"Tool", fx.t1->id);
+    ASSERT_TRUE(before);
+    EXPECT_EQ(read(*reader, L"Tool", fx.t1->id).get(), before.get()); // cached
+
+    // Another process replaces the file at once (well within one second).
+    refPtr<item> renamed = make(L"Tool", L"reamer");
+    renamed->id = fx.t1->id;
+    distributedXmlDatabase(fx.folder.dir()).writeObjects(L"Tool", {renamed.get()});
+
+    refPtr<iPersistent> after = read(*reader, L"Tool", fx.t1->id);
+    ASSERT_TRUE(after);
+    EXPECT_NE(after.get(), before.get());
+    EXPECT_EQ(asItem(after.get())->name, L"reamer");
+    EXPECT_EQ(asItem(before.get())->name, L"drill"); // handed out before: kept
+    EXPECT_FALSE(read(*reader, L"Tool", fx.t2->id));
+
+    // A file written with a clock set back (its time older than the load) is
+    // taken in too.
+    renamed->name = L"borer";
+    distributedXmlDatabase(fx.folder.dir()).writeObjects(L"Tool", {renamed.get()});
+    ASSERT_TRUE(zv::file(fx.folder.dir(), L"Tool.zvdb").setLastModificationTime(1000000000LL));
+    EXPECT_EQ(asItem(read(*reader, L"Tool", fx.t1->id).get())->name, L"borer");
+
+    // A deleted file is an empty class.
+    std::filesystem::remove(fx.folder.host() / "Tool.zvdb");
+    EXPECT_FALSE(read(*reader, L"Tool", fx.t1->id));
+}
+
+TEST(distributedXmlDatabase, TwoWritersOfAClassNeverLoseEachOthersObjects) {
+    fixture fx;
+    auto a = fx.open();
+    auto b = fx.open();
+    refPtr<iPersistent> ta = read(*a, L"Tool", fx.t1->id);
+    refPtr<iPersistent> tb = read(*b, L"Tool", fx.t2->id);
+    ASSERT_TRUE(ta && tb);
+
+    // One object at a time: the second writer takes the first one's file in
+    // before it puts its own object in.
+    asItem(ta.get())->name = L"drill 2";
+    a->writeObject(ta.get());
+    asItem(tb.get())->name = L"mill 2";
+    b->writeObject(tb.get());
+    auto check = fx.open();
+    EXPECT_EQ(asItem(read(*check, L"Tool", fx.t1->id).get())->name, L"drill 2");
+    EXPECT_EQ(asItem(read(*check, L"Tool", fx.t2->id).get())->name, L"mill 2");
+
+    // A whole class written from what was read before the other's change is
+    // refused, and the file keeps that change.
+    std::vector<refPtr<iPersistent>> stale;
+    a->readAllObjects(L"Tool", stale);
+    refPtr<item> t3 = make(L"Tool", L"tap");
+    b->writeObject(t3.get());
+    stale.push_back(make(L"Tool", L"reamer").get());
+    EXPECT_THROW(a->writeObjects(L"Tool", stale), zv::unexpectedErrorException);
+    auto last = fx.open();
+    EXPECT_TRUE(read(*last, L"Tool", t3->id));
+    std::vector<refPtr<iPersistent>> all;
+    last->readAllObjects(L"Tool", all);
+    EXPECT_EQ(all.size(), 3u);
+
+    // No lock file stays behind.
+    for (const auto& entry : std::filesystem::directory_iterator(fx.folder.host()))
+        EXPECT_EQ(entry.path().extension(), ".zvdb") << entry.path();
+}
+
+TEST(distributedXmlDatabase, WritesAddAndRemoveSingleObjects) {
+    fixture fx;
+    auto db = fx.open();
+    refPtr<item> t3 = make(L"Tool", L"tap");
+    db->writeObject(t3.get());
+    EXPECT_EQ(read(*db, L"Tool", t3->id).get(), static_cast<iPersistent*>(t3.get())); // the cache holds it
+    EXPECT_TRUE(db->removeObject(L"Tool", fx.t1->id.toString()));
+    EXPECT_FALSE(db->removeObject(L"Tool", fx.t1->id.toString()));
+
+    auto other = fx.open();
+    std::vector<refPtr<iPersistent>> all;
+    other->readAllObjects(L"Tool", all);
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(asItem(all[0].get())->name, L"mill");
+    EXPECT_EQ(asItem(all[1].get())->name, L"tap");
+
+    // Objects of another class or without identity are refused.
+    refPtr<item> stray = make(L"Holder", L"x");
+    EXPECT_THROW(db->writeObjects(L"Tool", {stray.get()}), zv::unexpectedErrorException);
+    refPtr<item> anonymous = make(L"Tool", L"y");
+    anonymous->id = zv::guid();
+    EXPECT_THROW(db->writeObject(anonymous.get()), zv::unexpectedErrorException);
+}
+
+TEST(distributedXmlDatabase, ReferenceChainsThroughTooManyClassFilesAreRefused) {
+    // C0 -> C1 -> ... -> Cn, one object per class file.
+    zvtest::tempFolder folder;
+    const unsigned int n = distributedXmlDatabase::maxClassNesting + 1;
+    std::vector<refPtr<item>> chain;
+    for (unsigned int i = 0; i <= n; ++i)
+        chain.push_back(make((L"C" + std::to_wstring(i)).c_str(), L""));
+    distributedXmlDatabase writer(folder.dir());
+    for (unsigned int i = 0; i <= n; ++i) {
+        if (i < n)
+            chain[i]->ref = chain[i + 1].get();
+        writer.writeObject(chain[i].get());
+    }
+    factory f;
+    distributedXmlDatabase db(folder.dir());
+    db.addObjectFactory(&f);
+    iPersistent* p = nullptr;
+    EXPECT_THROW(db.readObject(L"C0", chain[0]->id.toString(), &p), zv::unexpectedErrorException);
+    // A chain of exactly the limit loads.
+    refPtr<iPersistent> second = read(db, L"C2", chain[2]->id);
+    ASSERT_TRUE(second);
+    EXPECT_TRUE(asItem(second.get())->ref);
+}
+
+TEST(distributedXmlDatabase, ReferenceIntoAClassBeingLoadedFindsObjectsNotReadYet) {
+    // a1 -> b -> a2, where a2 comes after a1 in its file and b spells its
+    // guid in capitals.
+    zvtest::tempFolder folder;
+    const std::string a1 = "a1a1a1a1-0001-0001-0000-000000000001",
+                      a2 = "a2a2a2a2-0002-0002-0000-000000000002", b = "bbbbbbbb-0003-0003-0000-000000000003";
+    auto object = [](const std::string& cls, const std::string& id, const std::string& ref) {
+        return "<" + cls + " id='" + id + "'><uid>" + id + "</uid><name>" + id.substr(0, 2) + "</name>" +
+               ref + "</" + cls + ">";
+    };
+    folder.write(L"A.zvdb", "<zvDatabase version='2'><A_table>" +
+                                object("A", a1, "<ref type='B'>" + b + "</ref>") +
+                                object("A", a2, "<ref>0</ref>") + "</A_table></zvDatabase>");
+    folder.write(L"B.zvdb", "<zvDatabase version='2'><B_table>" +
+                                object("B", b, "<ref type='A'>A2A2A2A2-0002-0002-0000-000000000002</ref>") +
+                                "</B_table></zvDatabase>");
+    factory f;
+    distributedXmlDatabase db(folder.dir());
+    db.addObjectFactory(&f);
+    refPtr<iPersistent> first = read(db, L"A", zv::guid::fromString(zv::string(a1.begin(), a1.end())));
+    ASSERT_TRUE(first);
+    iPersistent* viaB = asItem(asItem(first.get())->ref.get())->ref.get();
+    EXPECT_EQ(viaB, read(db, L"A", zv::guid::fromString(zv::string(a2.begin(), a2.end()))).get());
+    EXPECT_NE(viaB, nullptr);
+}

@@ -1,0 +1,278 @@
+#include "zvRestrictionFilter.h"
+
+#include "zvBinaryBuffer.h"
+#include "zvDirectory.h"
+#include "zvXmlDbReader.h"
+#include "zvXmlDbWriter.h"
+
+#include "zvException.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using zv::genericValue;
+using zv::guid;
+using zv::objectInfo;
+using zv::restrictionFilter;
+
+namespace {
+
+const guid g1 = guid::fromString(L"11111111-1111-1111-1111-111111111111");
+const guid g2 = guid::fromString(L"22222222-2222-2222-2222-222222222222");
+const guid g3 = guid::fromString(L"33333333-3333-3333-3333-333333333333");
+
+std::vector<std::wstring> names(const restrictionFilter& f) {
+    std::vector<std::wstring> out;
+    for (auto it = f.filterValuesBegin(); it != f.filterValuesEnd(); ++it) {
+        zv::string text;
+        it->second.get(text);
+        out.push_back(it->first + L"=" + text);
+    }
+    return out;
+}
+
+// Accepts nothing, and counts how often it was asked.
+struct countingCompare : zv::iFilterValueCompare {
+    mutable int calls = 0;
+    bool operator()(const zv::string&, const genericValue&, const genericValue&) const override {
+        ++calls;
+        return false;
+    }
+};
+
+} // namespace
+
+TEST(restrictionFilter, MatchesObjectsByTypeIgnoringCaseAndGuid) {
+    const restrictionFilter f({objectInfo(L"A", g1), objectInfo(L"B", g2)}, {});
+    const restrictionFilter empty;
+    struct row {
+        restrictionFilter::objectList given;
+        bool expected;
+        bool expectedByEmpty;
+    } rows[] = {
+        {{}, true, true},
+        {{objectInfo(L"A", g1)}, true, false},
+        {{objectInfo(L"a", g1), objectInfo(L"B", g2)}, true, false}, // read back lower-cased
+        {{objectInfo(L"A", g1), objectInfo(L"C", g3)}, false, false},
+        {{objectInfo(L"A", g2)}, false, false},
+        {{objectInfo(L"AB", g1)}, false, false},
+    };
+    for (const row& r : rows) {
+        EXPECT_EQ(f.matchesFilter(r.given), r.expected) << r.given.size();
+        EXPECT_EQ(empty.matchesFilter(r.given), r.expectedByEmpty) << r.given.size();
+    }
+}
+
+TEST(restrictionFilter, MatchesValuesByNameThroughTheirTexts) {
+    const restrictionFilter f({},
+                              {{L"x", genericValue(5)}, {L"x", genericValue(L"7")}, {L"e", genericValue()}});
+    const zv::filterValueStringCompare cmp;
+    struct row {
+        const wchar_t* name;
+        genericValue value;
+        bool expected;
+    } rows[] = {
+        {L"x", genericValue(L"7"), true},  {L"x", genericValue(5.0), true},    // "5" == "5"
+        {L"x", genericValue(5.5), false},  {L"x", genericValue(L"07"), false}, // texts, not numbers
+        {L"X", genericValue(L"7"), false},                                     // names are exact
+        {L"y", genericValue(L"5"), false}, {L"x", genericValue(zv::Undef{}), false},
+        {L"e", genericValue(L""), true}, // an empty value has the empty text, as stored
+        {L"e", genericValue(), true},      {L"x", genericValue(), false},
+    };
+    for (const row& r : rows)
+        EXPECT_EQ(f.matchesFilter({{r.name, r.value}}, cmp), r.expected) << std::wstring(r.name);
+
+    EXPECT_TRUE(f.matchesFilter(restrictionFilter::valueList{}, cmp));
+    EXPECT_TRUE(restrictionFilter().matchesFilter(restrictionFilter::valueList{}, cmp));
+    // Every given pair must match.
+    EXPECT_TRUE(f.matchesFilter({{L"x", genericValue(L"7")}, {L"x", genericValue(5)}}, cmp));
+    EXPECT_FALSE(f.matchesFilter({{L"x", genericValue(L"7")}, {L"x", genericValue(6)}}, cmp));
+}
+
+TEST(restrictionFilter, UndefinedValueEndsTheSearchWithoutAskingTheComparison) {
+    const restrictionFilter f({}, {{L"x", genericValue(1)}, {L"x", genericValue(2)}});
+    countingCompare cmp;
+    EXPECT_FALSE(f.matchesFilter({{L"x", genericValue(zv::Undef{})}}, cmp));
+    EXPECT_EQ(cmp.calls, 0);
+    EXPECT_FALSE(f.matchesFilter({{L"x", genericValue(3)}}, cmp));
+    EXPECT_EQ(cmp.calls, 2);
+}
+
+TEST(restrictionFilter, MatchesAnotherFilterOnObjectsThenValues) {
+    const restrictionFilter f({objectInfo(L"A", g1)}, {{L"x", genericValue(5)}});
+    const zv::filterValueStringCompare cmp;
+    EXPECT_TRUE(
+        f.matchesFilter(restrictionFilter({objectInfo(L"A", g1)}, {{L"x", genericValue(L"5")}}), cmp));
+    EXPECT_FALSE(
+        f.matchesFilter(restrictionFilter({objectInfo(L"A", g2)}, {{L"x", genericValue(L"5")}}), cmp));
+    EXPECT_FALSE(f.matchesFilter(restrictionFilter({}, {{L"x", genericValue(L"6")}}), cmp));
+    // Objects decide first: a mismatch there never reaches the comparison.
+    countingCompare counting;
+    EXPECT_FALSE(
+        f.matchesFilter(restrictionFilter({objectInfo(L"B", g1)}, {{L"x", genericValue(5)}}), counting));
+    EXPECT_EQ(counting.calls, 0);
+}
+
+TEST(restrictionFilter, AddsAndRemovesValues) {
+    struct row {
+        const char* what;
+        restrictionFilter::filterValue value;
+        bool nameOnly;
+        bool add;
+        std::vector<std::wstring> expected;
+    } rows[] = {
+        {"undefined add removes by name", {L"x", genericValue(zv::Undef{})}, false, true, {L"y=5"}},
+        {"add appends", {L"x", genericValue(L"5")}, false, true, {L"x=5", L"y=5", L"x=7", L"x=5"}},
+        {"remove by text", {L"x", genericValue(5.0)}, false, false, {L"y=5", L"x=7"}},
+        {"remove by name", {L"x", genericValue(L"9")}, true, false, {L"y=5"}},
+        {"remove undefined by name", {L"x", genericValue(zv::Undef{})}, false, false, {L"y=5"}},
+        {"remove no match", {L"x", genericValue(L"9")}, false, false, {L"x=5", L"y=5", L"x=7"}},
+        {"names are exact", {L"X", genericValue(5)}, true, false, {L"x=5", L"y=5", L"x=7"}},
+    };
+    for (const row& r : rows) {
+        restrictionFilter f({},
+                            {{L"x", genericValue(5)}, {L"y", genericValue(5)}, {L"x", genericValue(L"7")}});
+        if (r.add)
+            f.addFilterValue(r.value);
+        else
+            f.removeFilterValue(r.value, r.nameOnly);
+        EXPECT_EQ(names(f), r.expected) << r.what;
+    }
+    restrictionFilter f;
+    EXPECT_FALSE(f.containsAnyFilterValue(L"x"));
+    f.addFilterValue({L"x", genericValue(1)});
+    EXPECT_TRUE(f.containsAnyFilterValue(L"x"));
+    EXPECT_FALSE(f.containsAnyFilterValue(L"X"));
+}
+
+TEST(restrictionFilter, FailedComparisonLeavesTheFilterUnchanged) {
+    // A value bound to nothing has a type but no text: comparing it throws.
+    genericValue unreadable(static_cast<int*>(nullptr));
+    restrictionFilter f({}, {{L"x", genericValue(5)}, {L"x", unreadable}, {L"x", genericValue(5)}});
+    EXPECT_THROW(f.removeFilterValue({L"x", genericValue(5)}, false), bool);
+    EXPECT_EQ(std::distance(f.filterValuesBegin(), f.filterValuesEnd()), 3);
+    EXPECT_THROW(zv::filterValueStringCompare()(L"x", unreadable, genericValue(5)), bool);
+    // By name no text is needed.
+    f.removeFilterValue({L"x", genericValue(5)}, true);
+    EXPECT_EQ(f.filterValuesBegin(), f.filterValuesEnd());
+}
+
+TEST(restrictionFilter, RemovesObjectsByTypeOrByTypeAndGuid) {
+    const restrictionFilter start({objectInfo(L"A", g1), objectInfo(L"B", g2), objectInfo(L"A", g2)}, {});
+    struct row {
+        objectInfo info;
+        bool typeOnly;
+        size_t left;
+    } rows[] = {
+        {objectInfo(L"A", g3), true, 1},
+        {objectInfo(L"a", g2), false, 2},
+        {objectInfo(L"A", g3), false, 3},
+        {objectInfo(L"C", g1), true, 3},
+    };
+    for (const row& r : rows) {
+        restrictionFilter f(start);
+        f.removeFilterObject(r.info, r.typeOnly);
+        EXPECT_EQ(static_cast<size_t>(std::distance(f.filterObjectsBegin(), f.filterObjectsEnd())), r.left);
+    }
+}
+
+TEST(restrictionFilter, CopiesOwnTheirValues) {
+    restrictionFilter a({objectInfo(L"A", g1)}, {{L"x", genericValue(1)}});
+    restrictionFilter b(a);
+    a.addFilterValue({L"y", genericValue(2)});
+    a = a;
+    EXPECT_EQ(names(a), (std::vector<std::wstring>{L"x=1", L"y=2"}));
+    EXPECT_EQ(names(b), (std::vector<std::wstring>{L"x=1"}));
+    b = a;
+    a.removeFilterValue({L"x", genericValue()}, true);
+    EXPECT_EQ(names(b), (std::vector<std::wstring>{L"x=1", L"y=2"}));
+}
+
+namespace {
+
+// Stores a filter as a table entry of its own.
+struct filterRecord : zv::iDataConverter {
+    explicit filterRecord(restrictionFilter& f) : filter(f) {}
+    const wchar_t* className() const override { return L"Filter"; }
+    void writeTo(zv::iDBOStream* os) const override { filter.writeTo(os); }
+    void readFrom(zv::iDBIStream* is) override { filter.readFrom(is); }
+    restrictionFilter& filter;
+};
+
+void readInto(restrictionFilter& f, zv::binaryBuffer& bytes) {
+    zv::xmlDbReader reader(&bytes, zv::directory());
+    filterRecord record(f);
+    reader.read(record, 0);
+}
+
+} // namespace
+
+TEST(restrictionFilter, WrittenAndReadBackMatchesTheSame) {
+    restrictionFilter f({objectInfo(L"Tool", g1), objectInfo(L"Holder", g2)}, {{L"x", genericValue(5)},
+                                                                               {L"x", genericValue(L"7")},
+                                                                               {L"d", genericValue(2.5)},
+                                                                               {L"b", genericValue(true)},
+                                                                               {L"e", genericValue()}});
+    zv::binaryBuffer bytes;
+    {
+        zv::xmlDbWriter writer(&bytes, zv::directory());
+        writer.write(filterRecord(f), false);
+        writer.flush();
+    }
+    restrictionFilter back({objectInfo(L"Old", g3)}, {{L"old", genericValue(1)}});
+    readInto(back, bytes);
+
+    std::vector<std::wstring> objects;
+    for (auto it = back.filterObjectsBegin(); it != back.filterObjectsEnd(); ++it)
+        objects.push_back(it->typeName() + L":" + it->objectGuid().toString());
+    EXPECT_EQ(objects, (std::vector<std::wstring>{L"tool:" + g1.toString(), L"holder:" + g2.toString()}));
+    for (auto it = back.filterValuesBegin(); it != back.filterValuesEnd(); ++it)
+        EXPECT_NE(it->second.valueIf<zv::string>(), nullptr) << std::wstring(it->first);
+    ASSERT_EQ(names(back).size(), 5u);
+
+    const zv::filterValueStringCompare cmp;
+    const restrictionFilter::objectList objectCases[] = {{objectInfo(L"Tool", g1)},
+                                                         {objectInfo(L"Tool", g1), objectInfo(L"Holder", g2)},
+                                                         {objectInfo(L"Tool", g2)},
+                                                         {objectInfo(L"Spindle", g1)},
+                                                         {}};
+    for (const auto& given : objectCases)
+        EXPECT_EQ(back.matchesFilter(given), f.matchesFilter(given)) << given.size();
+    const restrictionFilter::valueList valueCases[] = {
+        {{L"x", genericValue(5)}},   {{L"x", genericValue(L"7")}}, {{L"x", genericValue(6)}},
+        {{L"d", genericValue(2.5)}}, {{L"b", genericValue(true)}}, {{L"e", genericValue()}},
+        {{L"e", genericValue(L"")}}, {{L"z", genericValue(1)}}};
+    for (const auto& given : valueCases)
+        EXPECT_EQ(back.matchesFilter(given, cmp), f.matchesFilter(given, cmp))
+            << std::wstring(given[0].first);
+}
+
+TEST(restrictionFilter, FailedReadLeavesTheFilterUnchanged) {
+    const zv::string id = g1.toString();
+    const std::string g(id.begin(), id.end());
+    struct row {
+        const char* what;
+        bool missing;
+        std::string entry;
+    } rows[] = {
+        {"value missing", true,
+         "<rfilter type=\"A\">" + g + "</rfilter><vfilter type=\"fvalue\"><name>x</name></vfilter>"},
+        {"wrong type", false, "<vfilter type=\"other\"><name>x</name><value>1</value></vfilter>"},
+    };
+    for (const row& r : rows) {
+        const std::string text =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><zvDatabase version=\"2\"><Filter_table>"
+            "<Filter>" +
+            r.entry + "</Filter></Filter_table></zvDatabase>";
+        zv::binaryBuffer bytes;
+        bytes.write(text.data(), static_cast<unsigned>(text.size()));
+        restrictionFilter f({objectInfo(L"Old", g3)}, {{L"old", genericValue(1)}});
+        if (r.missing)
+            EXPECT_THROW(readInto(f, bytes), zv::attributeNotFoundException) << r.what;
+        else
+            EXPECT_THROW(readInto(f, bytes), zv::invalidAttributeType) << r.what;
+        EXPECT_TRUE(f.matchesFilter({objectInfo(L"Old", g3)})) << r.what;
+        EXPECT_EQ(names(f), std::vector<std::wstring>{L"old=1"}) << r.what;
+    }
+}
