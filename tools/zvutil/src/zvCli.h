@@ -97,5 +97,8 @@ std::string formatNumber(double value);
 
 int cmdXml(context& ctx);
 int cmdCfg(context& ctx);
+int cmdReg(context& ctx);
+int cmdPipe(context& ctx);
+int cmdStart(context& ctx);
 
 } // namespace zvcli
