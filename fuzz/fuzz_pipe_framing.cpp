@@ -22,9 +22,9 @@ parsed reference(const std::uint8_t* p, std::size_t n) {
     parsed out;
     std::size_t at = 0;
     while (n - at >= 4) {
-        const std::uint32_t length = static_cast<std::uint32_t>(p[at]) | static_cast<std::uint32_t>(p[at + 1]) << 8 |
-                                     static_cast<std::uint32_t>(p[at + 2]) << 16 |
-                                     static_cast<std::uint32_t>(p[at + 3]) << 24;
+        const std::uint32_t length =
+            static_cast<std::uint32_t>(p[at]) | static_cast<std::uint32_t>(p[at + 1]) << 8 |
+            static_cast<std::uint32_t>(p[at + 2]) << 16 | static_cast<std::uint32_t>(p[at + 3]) << 24;
         at += 4;
         if (length > maxLength) {
             ++out.dropped;

@@ -92,18 +92,18 @@ ZV_API bool getModulePath(const zv::string& module, zv::directory& dir);
 /// Flags of `startProcess`; one priority at most (the first of the list
 /// wins), one window state at most.
 enum eStartFlags : int {
-    startOneInstance = 0x1,    ///< when the program runs already, raise it instead
-    startWait = 0x2,           ///< wait until the process has ended
-    startNoInputIdle = 0x4,    ///< do not wait until it is ready for input
-    startRealTime = 0x10,      ///< real-time class, time-critical main thread
-    startHigh = 0x20,          ///< high class, highest main thread
-    startAboveNormal = 0x40,   ///< above-normal class and main thread
-    startNormal = 0x80,        ///< normal class and main thread
-    startBelowNormal = 0x100,  ///< below-normal class and main thread
-    startLowest = 0x200,       ///< below-normal class, lowest main thread
-    startIdle = 0x400,         ///< idle class and main thread
-    startMinimized = 0x1000,   ///< minimised window (Windows only)
-    startHidden = 0x2000       ///< hidden window (Windows only)
+    startOneInstance = 0x1,   ///< when the program runs already, raise it instead
+    startWait = 0x2,          ///< wait until the process has ended
+    startNoInputIdle = 0x4,   ///< do not wait until it is ready for input
+    startRealTime = 0x10,     ///< real-time class, time-critical main thread
+    startHigh = 0x20,         ///< high class, highest main thread
+    startAboveNormal = 0x40,  ///< above-normal class and main thread
+    startNormal = 0x80,       ///< normal class and main thread
+    startBelowNormal = 0x100, ///< below-normal class and main thread
+    startLowest = 0x200,      ///< below-normal class, lowest main thread
+    startIdle = 0x400,        ///< idle class and main thread
+    startMinimized = 0x1000,  ///< minimised window (Windows only)
+    startHidden = 0x2000      ///< hidden window (Windows only)
 };
 
 /// The longest wait, in milliseconds, for a started program to become ready
@@ -125,8 +125,9 @@ constexpr unsigned int startInputIdleTimeout = 10000;
 /// nice values (raising one needs privileges, so it may stay unchanged),
 /// the window flags are ignored, there is no console of its own and no
 /// main-thread handle (`thread` is null). False when it cannot be started.
-ZV_API bool startProcess(const zv::string& executable, const zv::string& arguments, const zv::configSet& environment,
-                         int flags, unsigned long* pid = nullptr, void** process = nullptr, void** thread = nullptr);
+ZV_API bool startProcess(const zv::string& executable, const zv::string& arguments,
+                         const zv::configSet& environment, int flags, unsigned long* pid = nullptr,
+                         void** process = nullptr, void** thread = nullptr);
 /// `startProcess` with the caller's environment.
 ZV_API bool startProcess(const zv::string& executable, const zv::string& arguments, int flags,
                          unsigned long* pid = nullptr, void** process = nullptr, void** thread = nullptr);

@@ -2,7 +2,8 @@
 //
 //     zv::regSetValue(L"HKEY_CURRENT_USER\\Software\\Shop\\Cell\\Speed", 1500ul);
 //     zv::string speed = zv::regGetValue(L"HKEY_CURRENT_USER\\Software\\Shop\\Cell\\Speed"); // "1500"
-//     zv::string dflt = zv::regGetValue(L"HKEY_CURRENT_USER\\Software\\Shop\\Cell\\@");       // default value
+//     zv::string dflt = zv::regGetValue(L"HKEY_CURRENT_USER\\Software\\Shop\\Cell\\@");       // default
+//     value
 //
 // A path is a root, the keys below it and, for a value, the value's name, all
 // separated by backslashes; "@" names a key's default value. The root is one

@@ -106,7 +106,7 @@ unsigned int msUntil(clock::time_point deadline) {
     if (left <= 0)
         return 0;
     return left >= static_cast<long long>(os::waitForever) ? os::waitForever - 1
-                                                            : static_cast<unsigned int>(left);
+                                                           : static_cast<unsigned int>(left);
 }
 
 } // namespace
@@ -218,7 +218,8 @@ bool namedPipe::isBroken() const {
 
 bool namedPipe::send(const void* data, unsigned int length) {
     impl& m = *m_impl;
-    if (m.connection == nullptr || m.writeGone || length > maxMessageLength || (data == nullptr && length > 0))
+    if (m.connection == nullptr || m.writeGone || length > maxMessageLength ||
+        (data == nullptr && length > 0))
         return false;
     std::lock_guard<std::mutex> lock(m.sendLock);
     const auto deadline = clock::now() + std::chrono::milliseconds(m.sendTimeout.load());

@@ -138,9 +138,12 @@ os::spawnRequest::ePriority priorityOf(int flags) {
     static const struct {
         int flag;
         os::spawnRequest::ePriority priority;
-    } rows[] = {{startRealTime, os::spawnRequest::realTime},       {startHigh, os::spawnRequest::high},
-                {startAboveNormal, os::spawnRequest::aboveNormal}, {startNormal, os::spawnRequest::normal},
-                {startBelowNormal, os::spawnRequest::belowNormal}, {startLowest, os::spawnRequest::lowest},
+    } rows[] = {{startRealTime, os::spawnRequest::realTime},
+                {startHigh, os::spawnRequest::high},
+                {startAboveNormal, os::spawnRequest::aboveNormal},
+                {startNormal, os::spawnRequest::normal},
+                {startBelowNormal, os::spawnRequest::belowNormal},
+                {startLowest, os::spawnRequest::lowest},
                 {startIdle, os::spawnRequest::idle}};
     for (const auto& row : rows)
         if ((flags & row.flag) != 0)
@@ -148,8 +151,8 @@ os::spawnRequest::ePriority priorityOf(int flags) {
     return os::spawnRequest::priorityUnchanged;
 }
 
-bool start(const zv::string& executable, const zv::string& arguments, const zv::configSet* environment, int flags,
-           unsigned long* pid, void** process, void** thread) {
+bool start(const zv::string& executable, const zv::string& arguments, const zv::configSet* environment,
+           int flags, unsigned long* pid, void** process, void** thread) {
     zv::file exe;
     if (!findExecutable(executable, exe))
         return false;

@@ -130,8 +130,8 @@ TEST(messageFramer, DropsOverlongMessagesAndKeepsTheNext) {
     const std::string big = prefixed(std::string(20, 'x'));
     const std::vector<caseRow> rows = {
         {{big + prefixed("ok")}, {"ok"}, 1},
-        {{big.substr(0, 6), big.substr(6), prefixed("ok")}, {"ok"}, 1},    // the body arrives later
-        {{big.substr(0, 2), big.substr(2) + big + prefixed("")}, {""}, 2},  // prefix cut, two in a row
+        {{big.substr(0, 6), big.substr(6), prefixed("ok")}, {"ok"}, 1},         // the body arrives later
+        {{big.substr(0, 2), big.substr(2) + big + prefixed("")}, {""}, 2},      // prefix cut, two in a row
         {{prefixed("0123456789"), big, prefixed("z")}, {"0123456789", "z"}, 1}, // exactly the limit passes
     };
     for (const auto& row : rows) {

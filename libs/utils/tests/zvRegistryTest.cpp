@@ -42,7 +42,9 @@ protected:
         ::unsetenv("ZV_REGISTRY_DIR");
 #endif
     }
-    std::wstring path(const std::wstring& rest) const { return base + L"\\" + rest; }
+    std::wstring path(const std::wstring& rest) const {
+        return base + L"\\" + rest;
+    }
 
     std::wstring base;
 
@@ -153,8 +155,10 @@ TEST(registryChild, WritesManyValues) {
     const std::wstring me(text.begin() + static_cast<std::ptrdiff_t>(bar) + 1, text.end());
     for (int i = 0; i < 100; ++i) {
         const std::wstring n = std::to_wstring(i);
-        ASSERT_TRUE(zv::regSetValue((base + L"\\Own" + me + L"\\v" + n).c_str(), static_cast<unsigned long>(i)));
-        ASSERT_TRUE(zv::regSetValue((base + L"\\Shared\\p" + me + L"v" + n).c_str(), (me + L":" + n).c_str()));
+        ASSERT_TRUE(
+            zv::regSetValue((base + L"\\Own" + me + L"\\v" + n).c_str(), static_cast<unsigned long>(i)));
+        ASSERT_TRUE(
+            zv::regSetValue((base + L"\\Shared\\p" + me + L"v" + n).c_str(), (me + L":" + n).c_str()));
         ASSERT_EQ(zv::regGetValue((base + L"\\Own" + me + L"\\v" + n).c_str()), zv::string(n));
     }
 }
@@ -162,8 +166,8 @@ TEST(registryChild, WritesManyValues) {
 TEST_F(registry, ConcurrentProcessesLoseNothing) {
     std::vector<std::unique_ptr<zvtest::childTest>> children;
     for (int c = 0; c < 4; ++c) {
-        children.push_back(std::make_unique<zvtest::childTest>("registryChild.WritesManyValues", "ZV_TEST_REGISTRY",
-                                                               narrow(base) + "|" + std::to_string(c)));
+        children.push_back(std::make_unique<zvtest::childTest>(
+            "registryChild.WritesManyValues", "ZV_TEST_REGISTRY", narrow(base) + "|" + std::to_string(c)));
         ASSERT_TRUE(children.back()->started());
     }
     for (auto& child : children)

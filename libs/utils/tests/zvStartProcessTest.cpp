@@ -57,14 +57,15 @@ TEST(startProcess, ArgumentsSplitAsTheWindowsRuntimeDoes) {
         {L"\"a b\" c", {L"a b", L"c"}},
         {L"a\"b c\"d", {L"ab cd"}},
         {L"\\\\server\\share \"C:\\dir\\\\\"", {L"\\\\server\\share", L"C:\\dir\\"}},
-        {L"a\\\"b", {L"a\"b"}},          // odd backslashes before a quote: a literal quote
-        {L"a\\\\\"b c\"", {L"a\\b c"}},  // even: half of them, and the quote groups
+        {L"a\\\"b", {L"a\"b"}},         // odd backslashes before a quote: a literal quote
+        {L"a\\\\\"b c\"", {L"a\\b c"}}, // even: half of them, and the quote groups
         {L"\"say \"\"hi\"\"\"", {L"say \"hi\""}},
         {L"\"\" x", {L"", L"x"}},
         {L"\"open", {L"open"}},
     };
     for (const row& r : rows)
-        EXPECT_EQ(zv::detail::splitArguments(r.text), r.expected) << std::string(r.text, r.text + wcslen(r.text));
+        EXPECT_EQ(zv::detail::splitArguments(r.text), r.expected)
+            << std::string(r.text, r.text + wcslen(r.text));
 
     // Quoting gives every argument back unchanged.
     for (const wchar_t* arg : {L"", L"plain", L"two words", L"C:\\dir\\", L"say \"hi\"", L"tab\there",
@@ -81,8 +82,8 @@ TEST(startChild, Report) {
     if (report == nullptr)
         GTEST_SKIP() << "runs only as a program started by the startProcess tests";
     std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the caller must wait for this
-    std::ofstream(report) << env("ZV_A") << "|" << env("ZV_TEST_INHERITED") << "|" << env("ZV_B")
-                          << "|" << std::filesystem::current_path().string();
+    std::ofstream(report) << env("ZV_A") << "|" << env("ZV_TEST_INHERITED") << "|" << env("ZV_B") << "|"
+                          << std::filesystem::current_path().string();
     std::exit(std::atoi(env("ZV_TEST_EXIT").c_str()));
 }
 
@@ -120,7 +121,9 @@ TEST(startProcess, WaitsForTheEndWithAnExplicitEnvironment) {
         EXPECT_TRUE(zv::closeHandle(thread));
     }
 
-    const std::string folder = std::filesystem::canonical(zv::fsEntryName(exe.path(zv::fsEntryName::withDrive)).hostPath().c_str()).string();
+    const std::string folder =
+        std::filesystem::canonical(zv::fsEntryName(exe.path(zv::fsEntryName::withDrive)).hostPath().c_str())
+            .string();
     EXPECT_EQ(zvtest::readAll(report), "last|<unset>|<unset>|" + folder);
 
     // The second form inherits the caller's environment.
@@ -128,8 +131,8 @@ TEST(startProcess, WaitsForTheEndWithAnExplicitEnvironment) {
     zv::setEnvironmentVariable(L"ZV_TEST_EXIT", L"0");
     zv::setEnvironmentVariable(L"ZV_A", L"inherited");
     process = nullptr;
-    const bool started = zv::startProcess(exe, L"--gtest_filter=startChild.Report", zv::startWait, nullptr,
-                                          &process);
+    const bool started =
+        zv::startProcess(exe, L"--gtest_filter=startChild.Report", zv::startWait, nullptr, &process);
     for (const wchar_t* name : {L"ZV_TEST_REPORT", L"ZV_TEST_EXIT", L"ZV_A", L"ZV_TEST_INHERITED"})
         zv::setEnvironmentVariable(name, L"");
     ASSERT_TRUE(started);
@@ -222,7 +225,8 @@ TEST(startProcess, LinuxEditorForNotepad) {
 #else
 TEST(startProcess, WindowsExitCode259IsNotRunning) {
     void* process = nullptr;
-    ASSERT_TRUE(zv::startProcess(L"cmd.exe", L"/c exit 259", zv::startWait | zv::startHidden, nullptr, &process));
+    ASSERT_TRUE(
+        zv::startProcess(L"cmd.exe", L"/c exit 259", zv::startWait | zv::startHidden, nullptr, &process));
     long code = 0;
     ASSERT_TRUE(zv::getExitCodeProcess(process, &code));
     EXPECT_EQ(code, 259);

@@ -86,7 +86,8 @@ int cmdReg(context& ctx) {
     }
     if (action == "keys" || action == "values") {
         std::vector<zv::string> names;
-        const bool ok = action == "keys" ? zv::regGetKeys(path.c_str(), names) : zv::regGetValues(path.c_str(), names);
+        const bool ok =
+            action == "keys" ? zv::regGetKeys(path.c_str(), names) : zv::regGetValues(path.c_str(), names);
         if (!ok) {
             ctx.err << "zvutil reg: no key '" << args[1] << "'\n";
             return exitFailure;
@@ -132,8 +133,8 @@ int pipeServe(context& ctx, const zv::string& name, unsigned long long count, bo
     }
 }
 
-int pipeSend(context& ctx, const zv::string& name, const std::vector<std::string>& texts, unsigned long long timeout,
-             bool reply) {
+int pipeSend(context& ctx, const zv::string& name, const std::vector<std::string>& texts,
+             unsigned long long timeout, bool reply) {
     zv::namedPipe pipe;
     pipe.setPipeName(name, L".");
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
@@ -194,8 +195,8 @@ int cmdPipe(context& ctx) {
     if (args.size() == 2 && args[0] == "serve")
         return pipeServe(ctx, wideFromArgument(args[1]), count, echo);
     if (args.size() >= 3 && args[0] == "send")
-        return pipeSend(ctx, wideFromArgument(args[1]), std::vector<std::string>(args.begin() + 2, args.end()),
-                        timeout, reply);
+        return pipeSend(ctx, wideFromArgument(args[1]),
+                        std::vector<std::string>(args.begin() + 2, args.end()), timeout, reply);
     ctx.err << "zvutil pipe: expected 'serve NAME' or 'send NAME TEXT...' (see 'zvutil pipe --help')\n";
     return exitUsage;
 }
@@ -260,7 +261,8 @@ int cmdStart(context& ctx) {
     }
     unsigned long pid = 0;
     void* process = nullptr;
-    if (!zv::startProcess(exe, arguments, environment, priority | (wait ? zv::startWait : 0), &pid, &process)) {
+    if (!zv::startProcess(exe, arguments, environment, priority | (wait ? zv::startWait : 0), &pid,
+                          &process)) {
         ctx.err << "zvutil start: cannot start '" << ctx.args[i] << "'\n";
         return exitFailure;
     }

@@ -18,15 +18,23 @@ using environmentList = std::vector<std::pair<std::wstring, std::wstring>>;
 
 /// How a process is to be started.
 struct spawnRequest {
-    std::wstring executable;          ///< full name, the library's form
-    std::wstring commandLine;         ///< Windows: the whole command line
-    std::vector<std::wstring> argv;   ///< Linux: the arguments after the program
-    std::wstring workingFolder;       ///< the library's form
-    bool inheritEnvironment = true;   ///< else exactly `environment`
-    environmentList environment;      ///< valid names, each once
+    std::wstring executable;        ///< full name, the library's form
+    std::wstring commandLine;       ///< Windows: the whole command line
+    std::vector<std::wstring> argv; ///< Linux: the arguments after the program
+    std::wstring workingFolder;     ///< the library's form
+    bool inheritEnvironment = true; ///< else exactly `environment`
+    environmentList environment;    ///< valid names, each once
     enum eWindow { windowDefault, windowMinimized, windowHidden } window = windowDefault;
-    enum ePriority { priorityUnchanged, realTime, high, aboveNormal, normal, belowNormal, lowest, idle } priority =
-        priorityUnchanged;
+    enum ePriority {
+        priorityUnchanged,
+        realTime,
+        high,
+        aboveNormal,
+        normal,
+        belowNormal,
+        lowest,
+        idle
+    } priority = priorityUnchanged;
     unsigned int inputIdleTimeoutMs = 0; ///< 0: do not wait until the program is ready for input
 };
 

@@ -1,7 +1,7 @@
 // Named pipes on Linux: two FIFOs per pipe pair in a private folder of the
 // user, locks against a second server or client, poll() for every wait.
-#include "../zvOs.h"
 #include "../zvOsPipe.h"
+#include "../zvOs.h"
 #include "zvOsPosixPath.h"
 
 #include <cerrno>
@@ -96,7 +96,8 @@ int takeLock(const std::string& path) {
             ::close(fd);
             return -1;
         }
-        struct stat held {}, named {};
+        struct stat held {
+        }, named{};
         if (::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
             held.st_ino == named.st_ino)
             return fd;

@@ -18,10 +18,10 @@
 #include <mutex>
 #include <poll.h>
 #include <set>
-#include <system_error>
 #include <signal.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 

@@ -131,7 +131,8 @@ public:
     int step() { return sqlite3_step(m_stmt); }
     std::string text(int column) const {
         const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
-        return p == nullptr ? std::string() : std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(m_stmt, column)));
+        return p == nullptr ? std::string()
+                            : std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(m_stmt, column)));
     }
     long long number(int column) const { return sqlite3_column_int64(m_stmt, column); }
 
@@ -207,7 +208,8 @@ bool regRead(const std::wstring& root, const std::vector<std::wstring>& keys, co
     if (db == nullptr)
         return false;
     statement q(db, "SELECT type, text, number FROM regvalue WHERE key = ?1 AND name = ?2");
-    if (!q.ok() || q.bind(1, keyPath(root, keys, keys.size())).bind(2, posix::toUtf8(name)).step() != SQLITE_ROW)
+    if (!q.ok() ||
+        q.bind(1, keyPath(root, keys, keys.size())).bind(2, posix::toUtf8(name)).step() != SQLITE_ROW)
         return false;
     if (q.number(0) == typeNumber)
         text = std::to_wstring(static_cast<unsigned int>(q.number(2)));
@@ -235,7 +237,8 @@ bool regRemove(const std::wstring& root, const std::vector<std::wstring>& keys, 
     if (db == nullptr)
         return false;
     statement del(db, "DELETE FROM regvalue WHERE key = ?1 AND name = ?2");
-    return del.ok() && del.bind(1, keyPath(root, keys, keys.size())).bind(2, posix::toUtf8(name)).step() == SQLITE_DONE &&
+    return del.ok() &&
+           del.bind(1, keyPath(root, keys, keys.size())).bind(2, posix::toUtf8(name)).step() == SQLITE_DONE &&
            sqlite3_changes(db) > 0;
 }
 
@@ -250,7 +253,8 @@ bool regList(const std::wstring& root, const std::vector<std::wstring>& keys, bo
     const std::string path = keyPath(root, keys, keys.size());
     if (!keyExists(db, path, keys.empty()))
         return false;
-    statement q(db, values ? "SELECT name FROM regvalue WHERE key = ?1" : "SELECT name FROM regkey WHERE parent = ?1");
+    statement q(db, values ? "SELECT name FROM regvalue WHERE key = ?1"
+                           : "SELECT name FROM regkey WHERE parent = ?1");
     if (!q.ok())
         return false;
     q.bind(1, path);

@@ -1,7 +1,7 @@
 // Starting processes on Linux: posix_spawn with the argument list, the
 // working folder and the environment; priorities as nice values.
-#include "../zvOs.h"
 #include "../zvOsSpawn.h"
+#include "../zvOs.h"
 #include "zvOsPosixPath.h"
 #include "zvOsPosixProcess.h"
 
@@ -101,7 +101,8 @@ bool spawnProcess(const spawnRequest& request, unsigned long& pid, void*& proces
                     request.inheritEnvironment ? environ : envp.data()) != 0)
         return false;
     if (request.priority != spawnRequest::priorityUnchanged)
-        ::setpriority(PRIO_PROCESS, static_cast<id_t>(child), niceValue(request.priority)); // as far as allowed
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(child),
+                      niceValue(request.priority)); // as far as allowed
     pid = static_cast<unsigned long>(child);
     process = posix::adoptChild(child);
     return process != nullptr;

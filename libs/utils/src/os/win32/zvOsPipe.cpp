@@ -1,8 +1,8 @@
 // Named pipes on Windows: overlapped I/O on byte-mode pipes, so that every
 // wait is a wait on the handle (and on the connection's wake-up event) with a
 // time-out, and a broken pipe ends it at once.
-#include "../zvOs.h"
 #include "../zvOsPipe.h"
+#include "../zvOs.h"
 
 #include <windows.h>
 

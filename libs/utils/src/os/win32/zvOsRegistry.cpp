@@ -31,9 +31,10 @@ public:
             return;
         for (const std::wstring& name : keys) {
             HKEY next = nullptr;
-            const LONG rc = create ? ::RegCreateKeyExW(current, name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                                      access, nullptr, &next, nullptr)
-                                   : ::RegOpenKeyExW(current, name.c_str(), 0, access, &next);
+            const LONG rc = create
+                                ? ::RegCreateKeyExW(current, name.c_str(), 0, nullptr,
+                                                    REG_OPTION_NON_VOLATILE, access, nullptr, &next, nullptr)
+                                : ::RegOpenKeyExW(current, name.c_str(), 0, access, &next);
             if (rc != ERROR_SUCCESS)
                 return;
             m_opened.push_back(next);
@@ -69,8 +70,8 @@ bool regRead(const std::wstring& root, const std::vector<std::wstring>& keys, co
         if (type == REG_DWORD || type == REG_QWORD) {
             unsigned long long number = 0;
             DWORD numberSize = sizeof number;
-            if (::RegQueryValueExW(chain.key(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&number),
-                                   &numberSize) != ERROR_SUCCESS)
+            if (::RegQueryValueExW(chain.key(), name.c_str(), nullptr, &type,
+                                   reinterpret_cast<BYTE*>(&number), &numberSize) != ERROR_SUCCESS)
                 return false;
             text = std::to_wstring(type == REG_DWORD ? static_cast<unsigned int>(number) : number);
             return true;
@@ -110,9 +111,9 @@ bool regWriteNumber(const std::wstring& root, const std::vector<std::wstring>& k
                     unsigned int number) {
     keyChain chain(root, keys, KEY_SET_VALUE, true);
     const DWORD value = number;
-    return chain.key() != nullptr && ::RegSetValueExW(chain.key(), name.c_str(), 0, REG_DWORD,
-                                                      reinterpret_cast<const BYTE*>(&value), sizeof value) ==
-                                         ERROR_SUCCESS;
+    return chain.key() != nullptr &&
+           ::RegSetValueExW(chain.key(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                            sizeof value) == ERROR_SUCCESS;
 }
 
 bool regRemove(const std::wstring& root, const std::vector<std::wstring>& keys, const std::wstring& name) {

@@ -1,7 +1,7 @@
 // Starting processes on Windows: CreateProcessW, suspended with a new
 // console, then the priority, then the main thread resumes.
-#include "../zvOs.h"
 #include "../zvOsSpawn.h"
+#include "../zvOs.h"
 
 #include <windows.h>
 
@@ -56,7 +56,8 @@ bool spawnProcess(const spawnRequest& request, unsigned long& pid, void*& proces
     }
     std::wstring commandLine = request.commandLine;
     PROCESS_INFORMATION pi{};
-    const DWORD flags = CREATE_SUSPENDED | CREATE_NEW_CONSOLE | CREATE_DEFAULT_ERROR_MODE | CREATE_UNICODE_ENVIRONMENT;
+    const DWORD flags =
+        CREATE_SUSPENDED | CREATE_NEW_CONSOLE | CREATE_DEFAULT_ERROR_MODE | CREATE_UNICODE_ENVIRONMENT;
     if (!::CreateProcessW(request.executable.c_str(), commandLine.data(), nullptr, nullptr, FALSE, flags,
                           request.inheritEnvironment ? nullptr : block.data(),
                           request.workingFolder.empty() ? nullptr : request.workingFolder.c_str(), &si, &pi))
