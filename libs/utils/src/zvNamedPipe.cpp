@@ -148,7 +148,6 @@ struct namedPipe::impl {
     }
 
     void listen(pipeCallback callback, void* user) {
-        std::vector<char> ownChunk;
         while (!stopListen) {
             char* data = nullptr;
             unsigned int length = 0;

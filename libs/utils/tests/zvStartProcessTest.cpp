@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -65,7 +66,7 @@ TEST(startProcess, ArgumentsSplitAsTheWindowsRuntimeDoes) {
     };
     for (const row& r : rows)
         EXPECT_EQ(zv::detail::splitArguments(r.text), r.expected)
-            << std::string(r.text, r.text + wcslen(r.text));
+            << std::string(r.text, r.text + std::wcslen(r.text));
 
     // Quoting gives every argument back unchanged.
     for (const wchar_t* arg : {L"", L"plain", L"two words", L"C:\\dir\\", L"say \"hi\"", L"tab\there",
