@@ -42,6 +42,7 @@ namespace zv {
 /// The callback of a listener: a whole message, its length and the user pointer.
 using pipeCallback = void (*)(char* data, unsigned int length, void* user);
 
+/// One end of a named pipe pair, as server or client; see the file comment.
 class ZV_API namedPipe {
 public:
     /// The longest message delivered (16 MiB); longer ones are dropped.
@@ -49,6 +50,7 @@ public:
     /// How long `send` waits by default for the reader to make room.
     static constexpr unsigned int defaultSendTimeout = 120000;
 
+    /// A pipe with the empty name on this machine, not open.
     namedPipe();
     /// Calls `deinit`.
     ~namedPipe();

@@ -331,6 +331,23 @@ TEST(namedPipe, ConcurrentSendersNeverInterleave) {
     }
 }
 
+TEST(namedPipe, ServerGoingAwayEndsTheClientsRead) {
+    // The server never wrote: the client still learns at once that it is gone.
+    pipePair p("gone");
+    ASSERT_TRUE(p.open());
+    std::thread closer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        p.server.deinit();
+    });
+    const auto start = clock_type::now();
+    std::string got;
+    EXPECT_EQ(readText(p.client, got, 30000), 1);
+    closer.join();
+    EXPECT_LT(clock_type::now() - start, std::chrono::seconds(10));
+    EXPECT_TRUE(p.client.isBroken());
+    EXPECT_FALSE(sendText(p.client, "anyone?"));
+}
+
 // The other side of the tests below, run in a child process: a client that
 // echoes every message back with "echo:" before it, until "quit"; "die"
 // makes it exit without closing anything first.
