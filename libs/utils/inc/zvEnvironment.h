@@ -15,6 +15,8 @@
 
 namespace zv {
 
+class configSet;
+
 /// Empties `value`, then reads the variable; true only when the value is not
 /// empty (a missing variable and an empty one both give false).
 ZV_API bool getEnvironmentVariable(const wchar_t* name, zv::string& value);
@@ -28,5 +30,9 @@ ZV_API bool getUserName(zv::string& name);
 
 /// The computer's network name; true when not empty.
 ZV_API bool getComputerName(zv::string& name);
+
+/// Enters every variable of the process environment into `variables` as
+/// name and value (replacing the value of a name already there).
+ZV_API void getEnvironmentVariables(zv::configSet& variables);
 
 } // namespace zv

@@ -24,10 +24,13 @@
 #include "zvDefs.h"
 #include "zvString.h"
 
+#include <vector>
+
 namespace zv {
 
 class file;
 class directory;
+class configSet;
 
 /// Suspends the calling thread for `milliseconds`.
 ZV_API void sleep(unsigned int milliseconds);
@@ -83,5 +86,65 @@ ZV_API bool getModuleFileName(const zv::string& module, zv::file& file);
 /// The folder of a loaded module (null: the executable).
 ZV_API bool getModulePath(void* module, zv::directory& dir);
 ZV_API bool getModulePath(const zv::string& module, zv::directory& dir);
+
+// ---- starting processes ---------------------------------------------------
+
+/// Flags of `startProcess`; one priority at most (the first of the list
+/// wins), one window state at most.
+enum eStartFlags : int {
+    startOneInstance = 0x1,   ///< when the program runs already, raise it instead
+    startWait = 0x2,          ///< wait until the process has ended
+    startNoInputIdle = 0x4,   ///< do not wait until it is ready for input
+    startRealTime = 0x10,     ///< real-time class, time-critical main thread
+    startHigh = 0x20,         ///< high class, highest main thread
+    startAboveNormal = 0x40,  ///< above-normal class and main thread
+    startNormal = 0x80,       ///< normal class and main thread
+    startBelowNormal = 0x100, ///< below-normal class and main thread
+    startLowest = 0x200,      ///< below-normal class, lowest main thread
+    startIdle = 0x400,        ///< idle class and main thread
+    startMinimized = 0x1000,  ///< minimised window (Windows only)
+    startHidden = 0x2000      ///< hidden window (Windows only)
+};
+
+/// The longest wait, in milliseconds, for a started program to become ready
+/// for input.
+constexpr unsigned int startInputIdleTimeout = 10000;
+
+/// Starts `executable` (used as named when that file exists, else searched
+/// along PATH, also with ".exe") with the argument text `arguments` (split
+/// into arguments by the Windows runtime's rules on Linux), in the
+/// executable's folder, with exactly the variables of `environment` (the
+/// caller's when the set is empty; a name given twice takes its last value,
+/// empty names and names holding "=" are left out), as `flags` say.
+/// `pid` receives the id of the process started (or of the running one with
+/// `startOneInstance`); `process` and `thread` receive its handles for
+/// `getExitCodeProcess` and `closeHandle`; a handle nobody asked for is
+/// closed (and the child reaped on Linux when it ends). With
+/// `startOneInstance` and the program already running, the answer is that
+/// of `processToTop` (always false on Linux). On Linux priorities become
+/// nice values (raising one needs privileges, so it may stay unchanged),
+/// the window flags are ignored, there is no console of its own and no
+/// main-thread handle (`thread` is null). False when it cannot be started.
+ZV_API bool startProcess(const zv::string& executable, const zv::string& arguments,
+                         const zv::configSet& environment, int flags, unsigned long* pid = nullptr,
+                         void** process = nullptr, void** thread = nullptr);
+/// `startProcess` with the caller's environment.
+ZV_API bool startProcess(const zv::string& executable, const zv::string& arguments, int flags,
+                         unsigned long* pid = nullptr, void** process = nullptr, void** thread = nullptr);
+/// Opens `file` in "notepad.exe"; on Linux in the editor named by $VISUAL,
+/// else $EDITOR, else with xdg-open (false when none can be found). With
+/// `wait` the call returns when the program has ended.
+ZV_API bool startNotepad(const zv::string& file, bool wait);
+/// Opens `file` in "write.exe"; on Linux as `startNotepad` does.
+ZV_API bool startWrite(const zv::string& file, bool wait);
+
+namespace detail {
+/// Splits an argument text as the Windows runtime splits a command line
+/// after the program name (blanks separate, double quotes group, backslashes
+/// escape only before a double quote, "" inside quotes is one quote).
+ZV_API std::vector<zv::string> splitArguments(const zv::string& text);
+/// One argument quoted so that `splitArguments` gives it back unchanged.
+ZV_API zv::string quoteArgument(const zv::string& argument);
+} // namespace detail
 
 } // namespace zv

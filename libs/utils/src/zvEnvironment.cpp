@@ -1,6 +1,9 @@
 #include "zvEnvironment.h"
 
+#include "zvConfigSet.h"
+
 #include "os/zvOs.h"
+#include "os/zvOsSpawn.h"
 
 namespace zv {
 
@@ -29,6 +32,11 @@ bool getComputerName(zv::string& name) {
     os::computerName(text);
     name = std::move(text);
     return !name.empty();
+}
+
+void getEnvironmentVariables(zv::configSet& variables) {
+    for (const auto& [name, value] : os::environmentVariables())
+        variables.setValue(zv::string(name), zv::string(value));
 }
 
 } // namespace zv

@@ -384,6 +384,40 @@ const std::vector<command> kCommands = {
      "its class files are taken as one database, so references from one class\n"
      "file to another are checked too.\n",
      &cmdDb},
+    {"reg", "read and write registry values",
+     "usage: zvutil reg get|del PATH\n"
+     "       zvutil reg set PATH VALUE [--number]\n"
+     "       zvutil reg keys|values PATH\n"
+     "PATH is a root (HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT,\n"
+     "HKEY_USERS or HKEY_CURRENT_CONFIG, spelled so), keys and, except for keys and\n"
+     "values, a value name, separated by backslashes; '@' is a key's default value.\n"
+     "get prints the value (numbers in decimal), set writes a text (a 32-bit number\n"
+     "with --number) creating missing keys, del removes a value, keys and values\n"
+     "list the sub-keys or value names of a key, ignoring case in their order.\n"
+     "Names ignore case. On Linux the registry is a SQLite store: $ZV_REGISTRY_DIR,\n"
+     "else $XDG_CONFIG_HOME/zvutils, else ~/.config/zvutils (registry.db). Exits 1\n"
+     "when the value or key is missing or cannot be written.\n",
+     &cmdReg},
+    {"pipe", "serve or send messages on a named pipe",
+     "usage: zvutil pipe serve NAME [--count N] [--echo]\n"
+     "       zvutil pipe send NAME TEXT... [--timeout MS] [--reply]\n"
+     "serve creates the pipe NAME on this machine and prints each message it\n"
+     "receives, one a line, serving one client after the other; --count ends it\n"
+     "after N messages, --echo sends each message back. send connects to the\n"
+     "server (waiting up to MS milliseconds, default 5000, for it), sends each\n"
+     "TEXT as one message and, with --reply, prints the answer to each. Exits 1\n"
+     "when there is no server or a message cannot be sent.\n",
+     &cmdPipe},
+    {"start", "start a program",
+     "usage: zvutil start [--wait] [--env K=V]... [--priority idle|below|normal|above|high] EXE [ARGS...]\n"
+     "Starts EXE (a path, or a name looked up along PATH, also with '.exe') in\n"
+     "its own folder with ARGS, each passed as one argument. --env adds K=V to\n"
+     "the environment the program gets. Without --wait prints the process id;\n"
+     "with --wait waits for the end and exits with the program's exit code. On\n"
+     "Linux priorities are nice values (raising one needs privileges); on\n"
+     "Windows the program gets a console of its own. Exits 1 when EXE cannot be\n"
+     "started.\n",
+     &cmdStart},
 };
 
 const command* findCommand(const std::string& name) {

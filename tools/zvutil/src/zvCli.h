@@ -99,5 +99,8 @@ int cmdXml(context& ctx);
 int cmdCfg(context& ctx);
 int cmdLog(context& ctx);
 int cmdDb(context& ctx);
+int cmdReg(context& ctx);
+int cmdPipe(context& ctx);
+int cmdStart(context& ctx);
 
 } // namespace zvcli

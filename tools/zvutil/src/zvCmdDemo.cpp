@@ -12,6 +12,7 @@
 #include "zvDirectory.h"
 #include "zvDistributedXmlDatabase.h"
 #include "zvDtConvert.h"
+#include "zvEnvironment.h"
 #include "zvException.h"
 #include "zvExecQueue.h"
 #include "zvExpression.h"
@@ -25,10 +26,12 @@
 #include "zvLocString.h"
 #include "zvLog.h"
 #include "zvMutex.h"
+#include "zvNamedPipe.h"
 #include "zvObserver.h"
 #include "zvPassword.h"
 #include "zvProcess.h"
 #include "zvRestrictionFilter.h"
+#include "zvRegistry.h"
 #include "zvRgbColor.h"
 #include "zvRound.h"
 #include "zvScString.h"
@@ -817,6 +820,45 @@ int cmdDemo(context& ctx) {
             << " / "
             << (filter.matchesFilter({{L"diameter", zv::genericValue(8)}}, byText) ? "admitted" : "refused")
             << "\n";
+    }
+
+    section(out, "Named pipes, environment and the registry");
+    {
+        // A server and a client in one process, one message each way.
+        zv::namedPipe server, client;
+        const zv::string name = L"zvdemo-" + std::to_wstring(zv::getCurrentProcessId());
+        server.setPipeName(name, L".");
+        client.setPipeName(name, L".");
+        const bool open = server.initialize(true, nullptr, nullptr, 0) && client.initialize(false, nullptr, nullptr, 0);
+        out << "pipe                    : " << narrowForOutput(server.getPipeName()) << (open ? "" : " (not opened)")
+            << "\n";
+        char buffer[64];
+        unsigned int size = sizeof buffer;
+        if (open && client.send("part 17 done", 12) && server.read(buffer, size, 5000) == 0)
+            out << "server received         : " << std::string(buffer, size) << "\n";
+        size = sizeof buffer;
+        if (open && server.send("", 0) && client.read(buffer, size, 5000) == 0)
+            out << "client received         : a message of " << size << " bytes\n";
+
+        zv::configSet variables;
+        zv::getEnvironmentVariables(variables);
+        out << "environment variables   : " << (variables.keyCount() > 0 ? "listed" : "none") << "\n";
+
+#ifdef _WIN32
+        const zv::string product =
+            zv::regGetValue(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProductName");
+        out << "Windows product name    : " << (product.empty() ? "(unknown)" : narrowForOutput(product)) << "\n";
+#else
+        // The demo's own store in its folder, not the user's.
+        zv::string previous;
+        zv::getEnvironmentVariable(L"ZV_REGISTRY_DIR", previous);
+        zv::setEnvironmentVariable(L"ZV_REGISTRY_DIR", folder.path().wstring().c_str());
+        const wchar_t* speed = L"HKEY_CURRENT_USER\\Software\\zvDemo\\Cell\\Speed";
+        zv::regSetValue(speed, 1500ul);
+        out << "registry Cell\\Speed     : " << narrowForOutput(zv::regGetValue(L"HKEY_CURRENT_USER\\software\\ZVDEMO\\cell\\speed"))
+            << "\n";
+        zv::setEnvironmentVariable(L"ZV_REGISTRY_DIR", previous.c_str());
+#endif
     }
 
     out << "\ndemo finished\n";

@@ -443,6 +443,39 @@ check "db dump folder" 0 "Holder{22222222-2222-2222-2222-222222222222}
 check "db check folder" 0 "$work/shop: ok, version 2, 2 tables, 2 entries" db check "$work/shop"
 printf '%s' "<zvDatabase version='2'><Holder_table/></zvDatabase>" >"$work/shop/Holder.zvdb"
 check "db check folder dangling" 1 "$work/shop: dangling reference Tool{11111111-1111-1111-1111-111111111111} h -> Holder{22222222-2222-2222-2222-222222222222}" db check "$work/shop"
+# Registry (on Linux a store in the work folder; on Windows the values are
+# removed again), named pipes between processes, starting programs.
+export ZV_REGISTRY_DIR="$work/registry"
+regkey='HKEY_CURRENT_USER\Software\zvutil-e2e'
+check "reg set number" 0 "" reg set "$regkey\Cell\Speed" 1500 --number
+check "reg set text" 0 "" reg set "$regkey\Cell\@" "default text"
+check "reg get ignoring case" 0 "1500" reg get 'HKEY_CURRENT_USER\software\ZVUTIL-E2E\cell\speed'
+check "reg values" 0 "@
+Speed" reg values "$regkey\Cell"
+check "reg del" 0 "" reg del "$regkey\Cell\Speed"
+check "reg del default" 0 "" reg del "$regkey\Cell\@"
+check "reg get missing" 1 "" reg get "$regkey\Cell\Speed"
+check "reg root spelled otherwise" 1 "" reg get 'hkey_current_user\Software\x'
+
+pipe="zv-e2e-pipe-$$"
+"${zvutil[@]}" pipe serve "$pipe" --count 2 --echo >"$work/served.txt" 2>"$work/serve-err.txt" &
+serve_pid=$!
+check "pipe send with reply" 0 "hello" pipe send "$pipe" hello --reply --timeout 30000
+check "pipe send, next client" 0 "" pipe send "$pipe" "second one" --timeout 30000
+if wait "$serve_pid" && [ "$(tr -d '\r' <"$work/served.txt")" = $'hello\nsecond one' ]; then
+    passed=$((passed + 1))
+else
+    failed=$((failed + 1))
+    echo "FAIL pipe serve printed: $(cat "$work/served.txt" "$work/serve-err.txt")"
+fi
+check "pipe without server" 1 "" pipe send "zv-e2e-none-$$" x --timeout 100
+
+if "${zvutil[@]}" version 2>/dev/null | grep -q Windows; then
+    check "start waits for the exit code" 7 "" start --wait cmd.exe /c exit 7
+else
+    check "start waits for the exit code" 7 "" start --wait --env ZV_E2E=7 sh -c 'exit $ZV_E2E'
+fi
+check "start missing program" 1 "" start zv-no-such-program
 
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

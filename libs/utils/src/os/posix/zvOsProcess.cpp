@@ -2,6 +2,7 @@
 // states, signals for termination, the dynamic linker for modules.
 #include "../zvOs.h"
 #include "zvOsPosixPath.h"
+#include "zvOsPosixProcess.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,6 +21,7 @@
 #include <signal.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -107,6 +109,7 @@ struct processHandle {
     pid_t pid = 0;
     int pidfd = -1;
     bool reaped = false;
+    bool child = false; // started by us: reaped when the handle goes first
     long exitCode = 0;
 };
 
@@ -236,6 +239,18 @@ bool closeHandle(void* handle) {
         if (handle == nullptr || handles().erase(h) == 0)
             return false;
     }
+    if (h->child && !h->reaped && !reapChild(*h)) {
+        // Nobody will ask for its code any more; wait for it aside.
+        const pid_t pid = h->pid;
+        try {
+            std::thread([pid] {
+                int status = 0;
+                while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+                }
+            }).detach();
+        } catch (const std::system_error&) {
+        }
+    }
     if (h->pidfd >= 0)
         ::close(h->pidfd);
     delete h;
@@ -255,6 +270,45 @@ bool processExitCode(void* handle, long& exitCode) {
         return false; // someone else's process: its code is not ours to learn
     exitCode = stillActive;
     return true;
+}
+
+void* posix::adoptChild(int pid) {
+    if (pid <= 0)
+        return nullptr;
+    auto* h = new processHandle;
+    h->pid = pid;
+    h->pidfd = openPidfd(pid);
+    h->child = true;
+    std::lock_guard<std::mutex> lock(handlesMutex());
+    handles().insert(h);
+    return h;
+}
+
+bool posix::waitEnded(void* handle, unsigned int timeoutMs) {
+    int pidfd = -1;
+    {
+        std::lock_guard<std::mutex> lock(handlesMutex());
+        auto* h = static_cast<processHandle*>(handle);
+        if (handle == nullptr || handles().count(h) == 0)
+            return false;
+        if (h->reaped || reapChild(*h))
+            return true;
+        pidfd = h->pidfd;
+    }
+    // Wait on the pidfd where there is one, else look every 20 ms.
+    if (pidfd >= 0) {
+        pollfd p{pidfd, POLLIN, 0};
+        ::poll(&p, 1, timeoutMs > INT_MAX ? INT_MAX : static_cast<int>(timeoutMs));
+    } else {
+        ::usleep(1000u * (timeoutMs < 20 ? timeoutMs : 20));
+    }
+    std::lock_guard<std::mutex> lock(handlesMutex());
+    auto* h = static_cast<processHandle*>(handle);
+    if (handles().count(h) == 0)
+        return false;
+    if (h->reaped || reapChild(*h))
+        return true;
+    return !h->child && hasEnded(*h);
 }
 
 bool processIsRunning(unsigned long pid) {
