@@ -3,6 +3,8 @@
 
 #include "zvDefs.h"
 
+#include <gtest/gtest.h>
+
 #include <mutex>
 #include <string>
 #include <vector>
@@ -41,5 +43,16 @@ private:
     }
     zv::assertHandler m_previous;
 };
+
+/// Checks a call that answers a bool and leaves a value behind, for tables of
+/// cases: `EXPECT_TRUE(zvtest::gives(zv::dtconvert(n, text), n, true, 42))`.
+template <typename T, typename U>
+testing::AssertionResult gives(bool result, const T& value, bool wantResult, const U& want) {
+    if (result == wantResult && value == want)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "answered " << result << " leaving "
+                                       << testing::PrintToString(value) << ", expected " << wantResult
+                                       << " leaving " << testing::PrintToString(want);
+}
 
 } // namespace zvtest
