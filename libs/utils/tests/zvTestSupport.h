@@ -50,9 +50,9 @@ template <typename T, typename U>
 testing::AssertionResult gives(bool result, const T& value, bool wantResult, const U& want) {
     if (result == wantResult && value == want)
         return testing::AssertionSuccess();
-    return testing::AssertionFailure() << "answered " << result << " leaving "
-                                       << testing::PrintToString(value) << ", expected " << wantResult
-                                       << " leaving " << testing::PrintToString(want);
+    return testing::AssertionFailure()
+           << "answered " << result << " leaving " << testing::PrintToString(value) << ", expected "
+           << wantResult << " leaving " << testing::PrintToString(want);
 }
 
 } // namespace zvtest
