@@ -1,4 +1,5 @@
 #include "zvTypeConvert.h"
+#include "zvTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -97,22 +98,19 @@ bool sameColour(const colour& a, const colour& b) {
 
 TEST(typeConversionManager, ConvertsRegisteredPairsDirectlyWithFlags) {
     string text;
-    EXPECT_TRUE(registry().convert(text, 255, zv::dtFormat, dtArgs{zv::dtHexUpper, 0}));
-    EXPECT_EQ(text, L"FF");
+    EXPECT_TRUE(zvtest::gives(registry().convert(text, 255, zv::dtFormat, dtArgs{zv::dtHexUpper, 0}), text,
+                              true, L"FF"));
     const double half = 1.5;
-    EXPECT_TRUE(registry().convert(typeid(string), &text, typeid(double), &half, zv::dtCount, dtArgs{0, 3}));
-    EXPECT_EQ(text, L"1.500");
+    EXPECT_TRUE(zvtest::gives(
+        registry().convert(typeid(string), &text, typeid(double), &half, zv::dtCount, dtArgs{0, 3}), text,
+        true, L"1.500"));
     short s = 0;
-    EXPECT_FALSE(registry().convert(s, string(L"40000")));
-    EXPECT_EQ(s, 0);
+    EXPECT_TRUE(zvtest::gives(registry().convert(s, string(L"40000")), s, false, 0));
     std::string narrow;
-    EXPECT_TRUE(registry().convert(narrow, string(L"abc")));
-    EXPECT_EQ(narrow, "abc");
+    EXPECT_TRUE(zvtest::gives(registry().convert(narrow, string(L"abc")), narrow, true, "abc"));
     const char* bytes = "xyz";
-    EXPECT_TRUE(registry().convert(text, bytes));
-    EXPECT_EQ(text, L"xyz");
-    EXPECT_TRUE(registry().convert(text, 'q'));
-    EXPECT_EQ(text, L"q");
+    EXPECT_TRUE(zvtest::gives(registry().convert(text, bytes), text, true, L"xyz"));
+    EXPECT_TRUE(zvtest::gives(registry().convert(text, 'q'), text, true, L"q"));
 }
 
 TEST(typeConversionManager, FallsBackThroughTextAndFailsWhenAHalfIsMissing) {
@@ -128,8 +126,8 @@ TEST(typeConversionManager, FallsBackThroughTextAndFailsWhenAHalfIsMissing) {
         const colour red{200, 0, 0};
         EXPECT_FALSE(registry().convert(value, red)) << "no converter from the test type";
         registerConversion<colour, string> toText(&colourToText);
-        EXPECT_TRUE(registry().convert(value, red)); // colour -> "200,0,0" -> int reads 200
-        EXPECT_EQ(value, 200);
+        EXPECT_TRUE(zvtest::gives(registry().convert(value, red), value, true,
+                                  200)); // colour -> "200,0,0" -> int reads 200
         value = 5;
         EXPECT_FALSE(registry().convert(value, colour{})) << "the first step fails";
         EXPECT_EQ(value, 5);
@@ -179,19 +177,18 @@ TEST(typeConversionManager, SameNameSameTargetComesBeforeTheDetour) {
 TEST(typeConversionManager, AConverterMayCallTheRegistry) {
     registerConversion<zvtest::nested, string> toText(&nestedToText);
     string text;
-    EXPECT_TRUE(registry().convert(text, zvtest::nested{255}, zv::dtFormat, dtArgs{zv::dtHexLower, 0}));
-    EXPECT_EQ(text, L"ff");
+    EXPECT_TRUE(
+        zvtest::gives(registry().convert(text, zvtest::nested{255}, zv::dtFormat, dtArgs{zv::dtHexLower, 0}),
+                      text, true, L"ff"));
     // Two steps, each of which nests: nested -> text -> double.
     double d = 0;
-    EXPECT_TRUE(registry().convert(d, zvtest::nested{12}));
-    EXPECT_EQ(d, 12.0);
+    EXPECT_TRUE(zvtest::gives(registry().convert(d, zvtest::nested{12}), d, true, 12.0));
 }
 
 TEST(typeConversionManager, UnknownTypesAndNullPointersGiveFalse) {
     struct unknown {};
     string text = L"kept";
-    EXPECT_FALSE(registry().convert(text, unknown{}));
-    EXPECT_EQ(text, L"kept");
+    EXPECT_TRUE(zvtest::gives(registry().convert(text, unknown{}), text, false, L"kept"));
     int value = 1;
     EXPECT_FALSE(registry().convert(typeid(string), nullptr, typeid(int), &value, 0, dtArgs{}));
     EXPECT_FALSE(registry().convert(typeid(string), &text, typeid(int), nullptr, 0, dtArgs{}));
