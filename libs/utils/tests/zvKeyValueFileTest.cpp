@@ -289,8 +289,8 @@ TEST(keyValueFileWriter, ScramblesWithTheVersionKey) {
     zv::binaryBuffer plain;
     plain.write(text.data(), static_cast<unsigned>(text.size()));
     const zv::binaryBuffer before = plain;
-    ASSERT_TRUE(zvtest::gives(zv::encryptWithVersionKey(plain, f), plain, true,
-                              before)); // the caller's buffer is left alone
+    // The caller's buffer is left alone.
+    ASSERT_TRUE(zvtest::gives(zv::encryptWithVersionKey(plain, f), plain, true, before));
     const std::string stored = slurp(f);
     ASSERT_EQ(stored.size(), text.size());
     EXPECT_NE(stored, text);

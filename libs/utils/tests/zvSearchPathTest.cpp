@@ -110,8 +110,9 @@ TEST(searchPath, FindFileTakesTheFirstEntryAndSubfoldersOnlyWhenRecursive) {
     path.appendDirectory(b);
 
     zv::file found(L"C:\\untouched");
-    EXPECT_TRUE(zvtest::gives(path.findFile(L"x.cfg", found, true), found, false,
-                              zv::string(L"C:\\untouched"))); // left alone on failure
+    // Left alone on failure.
+    EXPECT_TRUE(
+        zvtest::gives(path.findFile(L"x.cfg", found, true), found, false, zv::string(L"C:\\untouched")));
 
     tmp.write(L"a/sub/x.cfg");
     EXPECT_FALSE(path.findFile(L"x.cfg", found, false));
