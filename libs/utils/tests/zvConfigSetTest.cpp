@@ -66,12 +66,10 @@ TEST(configSet, SetsValuesByModeAndCase) {
     zv::configSet set = setOf({{L"a", L"1"}, {L"a", L"2"}});
     zv::string value = L"untouched";
     EXPECT_EQ(set.keyCount(), 2u);
-    EXPECT_TRUE(set.getValue(L"A", value, false));
-    EXPECT_EQ(value, L"2");
+    EXPECT_TRUE(zvtest::gives(set.getValue(L"A", value, false), value, true, L"2"));
     EXPECT_EQ(set.keyIdx(L"a", true), 1u);
     value = L"untouched";
-    EXPECT_FALSE(set.getValue(L"A", value, true));
-    EXPECT_EQ(value, L"untouched");
+    EXPECT_TRUE(zvtest::gives(set.getValue(L"A", value, true), value, false, L"untouched"));
     EXPECT_EQ(set.keyIdx(L"z", false), zv::configSet::npos);
     zv::string key;
     EXPECT_FALSE(set.getKeyAndValue(2, key, value));
@@ -109,11 +107,9 @@ TEST(configSet, StoresNumbersAsTextThatReadsBack) {
         zv::configSet set;
         ASSERT_TRUE(set.setValue(L"k", c.value, true, 3));
         zv::string text;
-        ASSERT_TRUE(set.getValue(L"k", text, true));
-        EXPECT_EQ(text, c.text);
+        ASSERT_TRUE(zvtest::gives(set.getValue(L"k", text, true), text, true, c.text));
         double back = -1;
-        EXPECT_TRUE(zv::dtconvert(back, text));
-        EXPECT_EQ(back, c.value) << text.getMBCS();
+        EXPECT_TRUE(zvtest::gives(zv::dtconvert(back, text), back, true, c.value) << text.getMBCS());
     }
 }
 
@@ -165,8 +161,7 @@ TEST(configSet, LargeSetsFindTheLastKeyAfterEveryChange) {
         set.setValue(L"Key" + std::to_wstring(i % 50000), std::to_wstring(i), false, i < 50000 ? 3 : 1);
     EXPECT_EQ(set.keyCount(), 100000u);
     zv::string value;
-    ASSERT_TRUE(set.getValue(L"KEY7", value, false));
-    EXPECT_EQ(value, L"50007");
+    ASSERT_TRUE(zvtest::gives(set.getValue(L"KEY7", value, false), value, true, L"50007"));
     EXPECT_FALSE(set.getValue(L"KEY7", value, true));
     EXPECT_EQ(set.keyIdx(L"Key7", true), 50007u);
 
@@ -176,8 +171,7 @@ TEST(configSet, LargeSetsFindTheLastKeyAfterEveryChange) {
     EXPECT_EQ(set.keyIdx(L"Key7", true), 50005u);
     EXPECT_EQ(set.keyIdx(L"Key0", true), 49998u);
     set.setValue(L"key0", zv::string(L"last"), false, 2);
-    ASSERT_TRUE(set.getValue(L"Key0", value, true));
-    EXPECT_EQ(value, L"last");
+    ASSERT_TRUE(zvtest::gives(set.getValue(L"Key0", value, true), value, true, L"last"));
 
     const zv::configSet copy = set;
     EXPECT_EQ(copy.keyIdx(L"KEY0", false), 49998u);

@@ -1,5 +1,6 @@
 #include "zvDtConvert.h"
 #include "zvCodePage.h"
+#include "zvTestSupport.h"
 #include "zvTypeConvert.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +23,7 @@ using zv::dtArgs;
 using zv::dtconvert;
 using zv::string;
 using zv::typeconvert::typeConversionManager;
+using zvtest::gives;
 
 string wide(const std::string& ascii) {
     return string(ascii.begin(), ascii.end());
@@ -163,52 +165,46 @@ TEST(dtconvertNumbers, EveryPairSaturatesAtTheTargetsRealBounds) {
 
 TEST(dtconvertNumbers, KnownSaturationCases) {
     short s = 0;
-    EXPECT_FALSE(dtconvert(s, static_cast<unsigned short>(65535)));
-    EXPECT_EQ(s, 32767);
     unsigned short us = 9;
-    EXPECT_FALSE(dtconvert(us, static_cast<short>(-5)));
-    EXPECT_EQ(us, 0);
-    EXPECT_FALSE(dtconvert(s, 32767.5));
-    EXPECT_EQ(s, 32767);
     int i = 0;
-    EXPECT_TRUE(dtconvert(i, -3.99));
-    EXPECT_EQ(i, -3);
-    EXPECT_FALSE(dtconvert(i, 2147483648.0f));
-    EXPECT_EQ(i, 2147483647);
     float f = 0;
-    EXPECT_FALSE(dtconvert(f, 1e40));
-    EXPECT_EQ(f, FLT_MAX);
     unsigned int u = 5;
-    EXPECT_FALSE(dtconvert(u, std::nan("")));
-    EXPECT_EQ(u, 0u);
     long l = 0;
-    EXPECT_EQ(dtconvert(l, 4294967295u), sizeof(long) == 8);
-    if (sizeof(long) == 4)
-        EXPECT_EQ(l, 2147483647L) << "32-bit long saturates";
-    else
-        EXPECT_EQ(l, 4294967295L) << "64-bit long holds it";
+    EXPECT_TRUE(gives(dtconvert(s, static_cast<unsigned short>(65535)), s, false, 32767));
+    EXPECT_TRUE(gives(dtconvert(us, static_cast<short>(-5)), us, false, 0));
+    EXPECT_TRUE(gives(dtconvert(s, 32767.5), s, false, 32767));
+    EXPECT_TRUE(gives(dtconvert(i, -3.99), i, true, -3));
+    EXPECT_TRUE(gives(dtconvert(i, 2147483648.0f), i, false, 2147483647));
+    EXPECT_TRUE(gives(dtconvert(f, 1e40), f, false, FLT_MAX));
+    EXPECT_TRUE(gives(dtconvert(u, std::nan("")), u, false, 0u));
+    // A 32-bit long saturates, a 64-bit one holds it.
+    EXPECT_TRUE(gives(dtconvert(l, 4294967295u), l, sizeof(long) == 8,
+                      sizeof(long) == 4 ? 2147483647L : static_cast<long>(4294967295u)));
 }
 
 // ---- numbers to text -----------------------------------------------------
+
+// Converts `v` into text with the given flags and their values (either form).
+template <typename T, typename... Args>
+string text(T v, Args... args) {
+    string s = L"old";
+    EXPECT_TRUE(dtconvert(s, v, args...));
+    return s;
+}
 
 template <typename T>
 void checkIntegerText() {
     using U = std::make_unsigned_t<T>;
     for (T v : {std::numeric_limits<T>::min(), std::numeric_limits<T>::max(), T(0), T(7), T(-1)}) {
-        string s;
-        EXPECT_TRUE(dtconvert(s, v));
-        EXPECT_EQ(s, wide(std::to_string(v)));
+        const auto bits = static_cast<unsigned long long>(static_cast<U>(v));
         char hex[40];
-        std::snprintf(hex, sizeof hex, "%llX", static_cast<unsigned long long>(static_cast<U>(v)));
-        EXPECT_TRUE(dtconvert(s, v, zv::dtFormat, zv::dtHexUpper));
-        EXPECT_EQ(s, wide(hex));
-        std::snprintf(hex, sizeof hex, "%llx", static_cast<unsigned long long>(static_cast<U>(v)));
-        EXPECT_TRUE(dtconvert(s, v, zv::dtFormat | zv::dtCount, zv::dtHexLower, 30)); // count not consulted
-        EXPECT_EQ(s, wide(hex));
-        // Round trip through text.
+        EXPECT_EQ(text(v), wide(std::to_string(v)));
+        std::snprintf(hex, sizeof hex, "%llX", bits);
+        EXPECT_EQ(text(v, zv::dtFormat, zv::dtHexUpper), wide(hex));
+        std::snprintf(hex, sizeof hex, "%llx", bits);
+        EXPECT_EQ(text(v, zv::dtFormat | zv::dtCount, zv::dtHexLower, 30), wide(hex)); // count not consulted
         T back = T(1);
-        EXPECT_TRUE(dtconvert(back, string(wide(std::to_string(v)))));
-        EXPECT_EQ(back, v);
+        EXPECT_TRUE(gives(dtconvert(back, wide(std::to_string(v))), back, true, v));
     }
 }
 
@@ -220,42 +216,28 @@ TEST(dtconvertText, IntegersInDecimalAndHexadecimal) {
     checkIntegerText<long>();
     checkIntegerText<unsigned long>();
 
-    string s = L"old";
-    EXPECT_TRUE(dtconvert(s, 255, zv::dtFormat, zv::dtHexUpper));
-    EXPECT_EQ(s, L"FF");
-    EXPECT_TRUE(dtconvert(s, 0, zv::dtFormat, zv::dtHexLower));
-    EXPECT_EQ(s, L"0");
-    EXPECT_TRUE(dtconvert(s, static_cast<short>(-1), zv::dtFormat, zv::dtHexUpper));
-    EXPECT_EQ(s, L"FFFF");
-    EXPECT_TRUE(dtconvert(s, 255, zv::dtFormat, 5)); // other kinds: decimal
-    EXPECT_EQ(s, L"255");
-    EXPECT_TRUE(dtconvert(s, true));
-    EXPECT_EQ(s, L"1");
-    EXPECT_TRUE(dtconvert(s, false));
-    EXPECT_EQ(s, L"0");
+    EXPECT_EQ(text(255, zv::dtFormat, zv::dtHexUpper), L"FF");
+    EXPECT_EQ(text(0, zv::dtFormat, zv::dtHexLower), L"0");
+    EXPECT_EQ(text(static_cast<short>(-1), zv::dtFormat, zv::dtHexUpper), L"FFFF");
+    EXPECT_EQ(text(255, zv::dtFormat, 5), L"255"); // other kinds: decimal
+    EXPECT_EQ(text(true), L"1");
+    EXPECT_EQ(text(false), L"0");
 }
 
 TEST(dtconvertText, MinimumLengthFillsWithZerosAfterTheSign) {
-    string s;
-    dtconvert(s, 7, zv::dtCount, 3);
-    EXPECT_EQ(s, L"007");
-    dtconvert(s, -7, zv::dtCount, 3);
-    EXPECT_EQ(s, L"-07");
-    dtconvert(s, 12345, zv::dtCount, 3);
-    EXPECT_EQ(s, L"12345");
-    dtconvert(s, 7, zv::dtCount, -4);
-    EXPECT_EQ(s, L"7");
-    dtconvert(s, 7, zv::dtFormat | zv::dtCount, 0, 4); // kind first, then count
-    EXPECT_EQ(s, L"0007");
-    dtconvert(s, 7u, zv::dtCount, dtArgs{0, 2});
-    EXPECT_EQ(s, L"07");
-    dtconvert(s, 1L, zv::dtCount, 1 << 30); // capped instead of a gigantic text
-    EXPECT_EQ(s.size(), 1023u);
-    EXPECT_EQ(s.back(), L'1');
+    EXPECT_EQ(text(7, zv::dtCount, 3), L"007");
+    EXPECT_EQ(text(-7, zv::dtCount, 3), L"-07");
+    EXPECT_EQ(text(12345, zv::dtCount, 3), L"12345");
+    EXPECT_EQ(text(7, zv::dtCount, -4), L"7");
+    EXPECT_EQ(text(7, zv::dtFormat | zv::dtCount, 0, 4), L"0007"); // kind first, then count
+    EXPECT_EQ(text(7u, zv::dtCount, dtArgs{0, 2}), L"07");
+    const string capped = text(1L, zv::dtCount, 1 << 30); // capped instead of a gigantic text
+    EXPECT_EQ(capped.size(), 1023u);
+    EXPECT_EQ(capped.back(), L'1');
 }
 
 TEST(dtconvertText, FloatingPointTrimsLikeFixedFormat) {
-    const std::pair<double, const wchar_t*> cases[] = {
+    const std::pair<double, const wchar_t*> plain[] = {
         {0.1, L"0.1"},
         {100.0, L"100"},
         {1.23456789123, L"1.23456789"},
@@ -265,30 +247,19 @@ TEST(dtconvertText, FloatingPointTrimsLikeFixedFormat) {
         {1e-9, L"0"},
         {0.000000005, L"0.00000001"},
         {-0.0, L"-0"},
+        {NAN, L"nan"},
+        {-INFINITY, L"-inf"},
         {1e20, L"100000000000000000000"},
     };
-    for (const auto& [value, text] : cases) {
-        string s;
-        EXPECT_TRUE(dtconvert(s, value));
-        EXPECT_EQ(s, text) << value;
-    }
-    string s;
-    dtconvert(s, 1.5, zv::dtCount, 2);
-    EXPECT_EQ(s, L"1.50");
-    dtconvert(s, 0.1, zv::dtCount, 12); // at most 10 decimals
-    EXPECT_EQ(s, L"0.1000000000");
-    dtconvert(s, 2.5, zv::dtCount, 0);
-    EXPECT_EQ(s, L"2");
-    dtconvert(s, 2.75, zv::dtCount, -1);
-    EXPECT_EQ(s, L"3");
-    dtconvert(s, 0.1f);
-    EXPECT_EQ(s, L"0.1");
-    dtconvert(s, std::nan(""));
-    EXPECT_EQ(s, L"nan");
-    dtconvert(s, -std::numeric_limits<double>::infinity());
-    EXPECT_EQ(s, L"-inf");
-    dtconvert(s, DBL_MAX, zv::dtCount, 10);
-    EXPECT_EQ(s.size(), 309u + 11u);
+    for (const auto& [value, expected] : plain)
+        EXPECT_EQ(text(value), expected) << value;
+    // With a count of decimals: at most 10, negative counts as none.
+    const std::tuple<double, int, const wchar_t*> counted[] = {
+        {1.5, 2, L"1.50"}, {0.1, 12, L"0.1000000000"}, {2.5, 0, L"2"}, {2.75, -1, L"3"}};
+    for (const auto& [value, decimals, expected] : counted)
+        EXPECT_EQ(text(value, zv::dtCount, decimals), expected) << value;
+    EXPECT_EQ(text(0.1f), L"0.1");
+    EXPECT_EQ(text(DBL_MAX, zv::dtCount, 10).size(), 309u + 11u);
 }
 
 TEST(dtconvertText, FloatingPointDigitsMatchCorrectlyRoundedPrintf) {
@@ -315,15 +286,10 @@ TEST(dtconvertText, FloatingPointDigitsMatchCorrectlyRoundedPrintf) {
 TEST(dtconvertText, UserLocaleUsesTheUsersSeparator) {
     const string separator = zv::userDecimalSeparator();
     ASSERT_FALSE(separator.empty());
-    string s;
-    dtconvert(s, 1.5, zv::dtUserLocale);
-    EXPECT_EQ(s, L"1" + separator + L"5");
-    dtconvert(s, 2.0, zv::dtUserLocale);
-    EXPECT_EQ(s, L"2");
-    dtconvert(s, -0.25, zv::dtUserLocale | zv::dtCount, 3);
-    EXPECT_EQ(s, L"-0" + separator + L"250");
-    dtconvert(s, 1234, zv::dtUserLocale); // integers ignore it
-    EXPECT_EQ(s, L"1234");
+    EXPECT_EQ(text(1.5, zv::dtUserLocale), L"1" + separator + L"5");
+    EXPECT_EQ(text(2.0, zv::dtUserLocale), L"2");
+    EXPECT_EQ(text(-0.25, zv::dtUserLocale | zv::dtCount, 3), L"-0" + separator + L"250");
+    EXPECT_EQ(text(1234, zv::dtUserLocale), L"1234"); // integers ignore it
 }
 
 // ---- text to numbers -----------------------------------------------------
@@ -337,41 +303,45 @@ static_assert(!convertible<short, wchar_t[3]> && !convertible<double, const wcha
 static_assert(!convertible<bool, char[5]> && !convertible<int, const char*>);
 static_assert(convertible<string, wchar_t[3]> && convertible<string, char[3]> && convertible<short, string>);
 
+// Reads `source` into a target that starts as `start`.
+template <typename T>
+testing::AssertionResult scans(const string& source, T start, bool ok, T want) {
+    T target = start;
+    return gives(dtconvert(target, source), target, ok, want);
+}
+
 TEST(dtconvertScan, IntegersSkipBlanksAndIgnoreTrailingText) {
-    long l = 5;
-    EXPECT_TRUE(dtconvert(l, string(L"  42xyz")));
-    EXPECT_EQ(l, 42);
-    EXPECT_TRUE(dtconvert(l, string(L"\t\n+17")));
-    EXPECT_EQ(l, 17);
-    for (const wchar_t* bad : {L"", L"   ", L"-", L"+ 5", L"x1", L"\x0661", L"--1"}) {
-        l = 5;
-        EXPECT_FALSE(dtconvert(l, string(bad))) << bad;
-        EXPECT_EQ(l, 5);
-    }
-    string embedded(L"12");
-    embedded.push_back(L'\0');
-    embedded += L"34";
-    EXPECT_TRUE(dtconvert(l, embedded));
-    EXPECT_EQ(l, 12);
+    EXPECT_TRUE(scans(L"  42xyz", 5L, true, 42L));
+    EXPECT_TRUE(scans(L"\t\n+17", 5L, true, 17L));
+    for (const wchar_t* bad : {L"", L"   ", L"-", L"+ 5", L"x1", L"\x0661", L"--1"})
+        EXPECT_TRUE(scans(bad, 5L, false, 5L)) << bad;
+    EXPECT_TRUE(scans(string(L"12") + L'\0' + L"34", 5L, true, 12L));
+}
+
+// The decimal digits of one more than `digits`.
+std::string plusOne(std::string digits) {
+    auto i = digits.size();
+    for (; i > 0 && digits[i - 1] == '9'; --i)
+        digits[i - 1] = '0';
+    if (i == 0)
+        digits.insert(0, "1");
+    else
+        ++digits[i - 1];
+    return digits;
 }
 
 template <typename T>
 void checkOutOfRangeText() {
     using L = std::numeric_limits<T>;
-    T v = T(3);
     // One beyond each bound, written out in full.
-    const string above = wide(std::to_string(static_cast<unsigned long long>(L::max()) + 1ull));
-    EXPECT_FALSE(dtconvert(v, above)) << above.size();
-    EXPECT_EQ(v, T(3));
+    const std::string above = plusOne(std::to_string(L::max()));
+    EXPECT_TRUE(scans(wide(above), T(3), false, T(3))) << above;
     if constexpr (L::is_signed) {
-        const string below = L"-" + wide(std::to_string(static_cast<unsigned long long>(L::max()) + 2ull));
-        EXPECT_FALSE(dtconvert(v, below));
-        EXPECT_EQ(v, T(3));
-        EXPECT_TRUE(dtconvert(v, wide(std::to_string(L::min()))));
-        EXPECT_EQ(v, L::min());
+        const string below = L"-" + wide(plusOne(above));
+        EXPECT_TRUE(scans(below, T(3), false, T(3)));
+        EXPECT_TRUE(scans(wide(std::to_string(L::min())), T(3), true, L::min()));
     }
-    EXPECT_FALSE(dtconvert(v, string(L"123456789012345678901234567890")));
-    EXPECT_EQ(v, L::is_signed ? L::min() : T(3));
+    EXPECT_TRUE(scans(L"123456789012345678901234567890", T(3), false, T(3)));
 }
 
 TEST(dtconvertScan, IntegersOutOfRangeFailAndKeepTheTarget) {
@@ -379,70 +349,38 @@ TEST(dtconvertScan, IntegersOutOfRangeFailAndKeepTheTarget) {
     checkOutOfRangeText<int>();
     checkOutOfRangeText<unsigned short>();
     checkOutOfRangeText<unsigned int>();
-    if (sizeof(long) == 4) {
-        checkOutOfRangeText<long>();
-        checkOutOfRangeText<unsigned long>();
-    } else {
-        long l = 3;
-        EXPECT_FALSE(dtconvert(l, string(L"9223372036854775808")));
-        EXPECT_TRUE(dtconvert(l, string(L"-9223372036854775808")));
-        EXPECT_EQ(l, std::numeric_limits<long>::min());
-        unsigned long ul = 3;
-        EXPECT_FALSE(dtconvert(ul, string(L"18446744073709551616")));
-        EXPECT_EQ(ul, 3u);
-    }
-    short s = 1;
-    EXPECT_FALSE(dtconvert(s, string(L"40000")));
-    EXPECT_EQ(s, 1);
+    checkOutOfRangeText<long>();
+    checkOutOfRangeText<unsigned long>();
 }
 
 TEST(dtconvertScan, MinusOnUnsignedWrapsLikeTheRuntime) {
-    unsigned long ul = 0;
-    EXPECT_TRUE(dtconvert(ul, string(L"-1")));
-    EXPECT_EQ(ul, std::numeric_limits<unsigned long>::max()) << "width of unsigned long: " << sizeof(long);
-    unsigned int ui = 0;
-    EXPECT_TRUE(dtconvert(ui, string(L"-1")));
-    EXPECT_EQ(ui, 4294967295u);
-    EXPECT_TRUE(dtconvert(ui, string(L"-4294967295")));
-    EXPECT_EQ(ui, 1u);
-    unsigned short us = 9;
-    EXPECT_FALSE(dtconvert(us, string(L"-1"))); // the wrapped value lies above 65535
-    EXPECT_EQ(us, 9);
-    EXPECT_TRUE(dtconvert(us, string(L"-0")));
-    EXPECT_EQ(us, 0);
-    EXPECT_TRUE(dtconvert(us, string(L"65535")));
-    EXPECT_EQ(us, 65535);
+    EXPECT_TRUE(scans(L"-1", 0ul, true, std::numeric_limits<unsigned long>::max())) << sizeof(long);
+    EXPECT_TRUE(scans(L"-1", 0u, true, 4294967295u));
+    EXPECT_TRUE(scans(L"-4294967295", 0u, true, 1u));
+    using us = unsigned short;
+    EXPECT_TRUE(scans(L"-1", us(9), false, us(9))); // the wrapped value lies above 65535
+    EXPECT_TRUE(scans(L"-0", us(9), true, us(0)));
+    EXPECT_TRUE(scans(L"65535", us(9), true, us(65535)));
 }
 
 TEST(dtconvertScan, DoublesAcceptPointAndComma) {
-    const std::pair<const wchar_t*, double> cases[] = {
-        {L"1,5", 1.5},    {L"1.5", 1.5},         {L"1,000.5", 1.0}, {L"12abc", 12.0}, {L" -2.5e3", -2500.0},
+    const std::pair<string, double> cases[] = {
+        {L"1,5", 1.5},    {L"1.5", 1.5},         {L"1,000.5", 1.0}, {L"12abc", 12.0}, {L" -2.5e3", -2500},
         {L".5", 0.5},     {L"5.", 5.0},          {L"1e", 1.0},      {L"1e+", 1.0},    {L"+0.125E-1x", 0.0125},
-        {L"1e-400", 0.0}, {L"0e99999999999", 0}, {L"007", 7.0},     {L"1.2.3", 1.2},  {L"1,2,3", 1.2},
-    };
-    for (const auto& [text, value] : cases) {
-        double d = -99;
-        EXPECT_TRUE(dtconvert(d, string(text))) << text;
-        EXPECT_EQ(d, value) << text;
-    }
-    for (const wchar_t* bad : {L"", L".", L"abc", L"-", L"e5", L",e1"}) {
-        double d = -99;
-        EXPECT_FALSE(dtconvert(d, string(bad))) << bad;
-        EXPECT_EQ(d, -99);
-    }
+        {L"1e-400", 0.0}, {L"0e99999999999", 0}, {L"007", 7.0},     {L"1.2.3", 1.2},  {L"1,2,3", 1.2}};
+    for (const auto& [source, value] : cases)
+        EXPECT_TRUE(scans(source, -99.0, true, value)) << source.c_str();
+    for (const wchar_t* bad : {L"", L".", L"abc", L"-", L"e5", L",e1"})
+        EXPECT_TRUE(scans(bad, -99.0, false, -99.0)) << bad;
+    EXPECT_TRUE(scans(L"0." + string(400, L'0') + L"1", -99.0, true, 0.0));
+    EXPECT_TRUE(scans(L"1" + string(300, L'0') + L"e-300", -99.0, true, 1.0));
+    EXPECT_TRUE(scans(L"1e400", 0.0, false, DBL_MAX));
+    EXPECT_TRUE(scans(L"-" + string(400, L'9'), 0.0, false, -DBL_MAX));
     double d = 0;
     EXPECT_TRUE(dtconvert(d, string(L"-Infinity")));
     EXPECT_TRUE(std::isinf(d) && d < 0);
     EXPECT_TRUE(dtconvert(d, string(L"NaN")));
     EXPECT_TRUE(std::isnan(d));
-    EXPECT_FALSE(dtconvert(d, string(L"1e400")));
-    EXPECT_EQ(d, DBL_MAX);
-    EXPECT_FALSE(dtconvert(d, L"-" + string(400, L'9')));
-    EXPECT_EQ(d, -DBL_MAX);
-    EXPECT_TRUE(dtconvert(d, L"0." + string(400, L'0') + L"1"));
-    EXPECT_EQ(d, 0.0);
-    EXPECT_TRUE(dtconvert(d, L"1" + string(300, L'0') + L"e-300"));
-    EXPECT_EQ(d, 1.0);
 }
 
 TEST(dtconvertScan, DoublesRoundTripExactly) {
@@ -494,124 +432,81 @@ TEST(dtconvertScan, ShortNumbersOfModerateSizeReadExactly) {
 }
 
 TEST(dtconvertScan, FloatsSaturateAndRoundOnce) {
-    float f = 1;
-    EXPECT_FALSE(dtconvert(f, string(L"1e40")));
-    EXPECT_EQ(f, FLT_MAX);
-    EXPECT_FALSE(dtconvert(f, string(L"-3.4028235e38"))); // just beyond, though it would round to the bound
-    EXPECT_EQ(f, -FLT_MAX);
-    EXPECT_TRUE(dtconvert(f, string(L"0,1")));
-    EXPECT_EQ(f, 0.1f);
+    EXPECT_TRUE(scans(L"1e40", 1.0f, false, FLT_MAX));
+    // Just beyond the bound, though it would round to it.
+    EXPECT_TRUE(scans(L"-3.4028235e38", 1.0f, false, -FLT_MAX));
+    EXPECT_TRUE(scans(L"0,1", 1.0f, true, 0.1f));
     // Halfway between two floats, but the double nearest to it is not:
     // rounding twice would go the other way.
-    EXPECT_TRUE(dtconvert(f, string(L"1.00000005960464477539062500000000001")));
-    EXPECT_EQ(f, std::nextafter(1.0f, 2.0f));
-    f = 4;
-    EXPECT_FALSE(dtconvert(f, string(L"x")));
-    EXPECT_EQ(f, 4);
+    EXPECT_TRUE(scans(L"1.00000005960464477539062500000000001", 1.0f, true, std::nextafter(1.0f, 2.0f)));
+    EXPECT_TRUE(scans(L"x", 4.0f, false, 4.0f));
 }
 
 TEST(dtconvertScan, BoolFromNumbersAndWords) {
-    bool b = false;
-    EXPECT_TRUE(dtconvert(b, string(L"TRUE")));
-    EXPECT_TRUE(b);
-    EXPECT_TRUE(dtconvert(b, string(L"False")));
-    EXPECT_FALSE(b);
-    EXPECT_TRUE(dtconvert(b, string(L"2")));
-    EXPECT_TRUE(b);
-    EXPECT_TRUE(dtconvert(b, string(L"0")));
-    EXPECT_FALSE(b);
-    EXPECT_TRUE(dtconvert(b, string(L"-00")));
-    EXPECT_FALSE(b);
-    EXPECT_TRUE(dtconvert(b, string(L"123456789012345678901234567890")));
-    EXPECT_TRUE(b);
-    b = true;
-    for (const wchar_t* bad : {L"yes", L" true", L"true ", L"falsey", L"", L"t"}) {
-        EXPECT_FALSE(dtconvert(b, string(bad))) << bad;
-        EXPECT_TRUE(b);
-    }
+    const std::pair<const wchar_t*, bool> cases[] = {
+        {L"TRUE", true}, {L"False", false}, {L"2", true},
+        {L"0", false},   {L"-00", false},   {L"123456789012345678901234567890", true}};
+    for (const auto& [source, value] : cases)
+        EXPECT_TRUE(scans(source, !value, true, value)) << source;
+    for (const wchar_t* bad : {L"yes", L" true", L"true ", L"falsey", L"", L"t"})
+        EXPECT_TRUE(scans(bad, true, false, true)) << bad;
 }
 
 // ---- characters and narrow text ------------------------------------------
 
 TEST(dtconvertCharacters, NarrowTextUsesTheAnsiCodePage) {
-    string s;
-    EXPECT_TRUE(dtconvert(s, 'A'));
-    EXPECT_EQ(s, L"A");
     const wchar_t* null = nullptr;
-    s = L"x";
-    EXPECT_TRUE(dtconvert(s, null));
-    EXPECT_EQ(s, L"");
-    EXPECT_TRUE(dtconvert(s, std::wstring(L"wide")));
-    EXPECT_EQ(s, L"wide");
-    std::wstring w;
-    EXPECT_TRUE(dtconvert(w, string(L"back")));
-    EXPECT_EQ(w, L"back");
     const char* narrow = "plain";
-    EXPECT_TRUE(dtconvert(s, narrow));
-    EXPECT_EQ(s, L"plain");
+    EXPECT_EQ(text('A'), L"A");
+    EXPECT_EQ(text(null), L"");
+    EXPECT_EQ(text(std::wstring(L"wide")), L"wide");
+    EXPECT_EQ(text(narrow), L"plain");
+    std::wstring w;
+    EXPECT_TRUE(gives(dtconvert(w, string(L"back")), w, true, L"back"));
     std::string bytes;
-    EXPECT_TRUE(dtconvert(bytes, string(L"abc")));
-    EXPECT_EQ(bytes, "abc");
+    EXPECT_TRUE(gives(dtconvert(bytes, string(L"abc")), bytes, true, "abc"));
 
     if (zv::ansiCodePage() != 1252)
         GTEST_SKIP() << "the remaining checks assume code page 1252";
-    EXPECT_TRUE(dtconvert(s, static_cast<char>(0xE9)));
-    EXPECT_EQ(s, L"\u00e9") << "a byte of 128 or more is an ANSI character, not a sign-extended unit";
-    EXPECT_TRUE(dtconvert(s, static_cast<char>(0x80)));
-    EXPECT_EQ(s, L"\u20ac");
-    EXPECT_TRUE(dtconvert(bytes, string(L"caf\u00e9")));
-    EXPECT_EQ(bytes, "caf\xE9");
-    EXPECT_TRUE(dtconvert(s, bytes));
-    EXPECT_EQ(s, L"caf\u00e9");
+    // A byte of 128 or more is an ANSI character, not a sign-extended unit.
+    EXPECT_EQ(text(static_cast<char>(0xE9)), L"\u00e9");
+    EXPECT_EQ(text(static_cast<char>(0x80)), L"\u20ac");
+    EXPECT_TRUE(gives(dtconvert(bytes, string(L"caf\u00e9")), bytes, true, "caf\xE9"));
+    EXPECT_EQ(text(bytes), L"caf\u00e9");
 }
 
 // ---- numbers typed by a user ----------------------------------------------
 
 TEST(uiNumbers, ParseExpressionsWithEitherSeparator) {
     double d = -1;
-    EXPECT_TRUE(zv::uiStringToDouble(d, L"2*1,5"));
-    EXPECT_EQ(d, 3.0);
-    EXPECT_TRUE(zv::uiStringToDouble(d, L" (1.25+0,75)/4"));
-    EXPECT_EQ(d, 0.5);
-    d = -1;
-    for (const wchar_t* bad : {L"", L"abc", L"1/0", L"(2"}) {
-        EXPECT_FALSE(zv::uiStringToDouble(d, bad)) << bad;
-        EXPECT_EQ(d, -1);
-    }
+    EXPECT_TRUE(gives(zv::uiStringToDouble(d, L"2*1,5"), d, true, 3.0));
+    EXPECT_TRUE(gives(zv::uiStringToDouble(d, L" (1.25+0,75)/4"), d, true, 0.5));
+    for (const wchar_t* bad : {L"", L"abc", L"1/0", L"(2"})
+        EXPECT_TRUE(gives(zv::uiStringToDouble(d, bad), d, false, 0.5)) << bad;
     long l = 9;
-    EXPECT_TRUE(zv::uiStringToInt(l, L"2,5"));
-    EXPECT_EQ(l, 3);
-    EXPECT_TRUE(zv::uiStringToInt(l, L"0-2.5"));
-    EXPECT_EQ(l, -3);
-    EXPECT_FALSE(zv::uiStringToInt(l, L"1e30")) << "beyond long";
-    EXPECT_EQ(l, -3);
-    EXPECT_FALSE(zv::uiStringToInt(l, L"x"));
-    EXPECT_EQ(l, -3);
+    EXPECT_TRUE(gives(zv::uiStringToInt(l, L"2,5"), l, true, 3));
+    EXPECT_TRUE(gives(zv::uiStringToInt(l, L"0-2.5"), l, true, -3));
+    EXPECT_TRUE(gives(zv::uiStringToInt(l, L"1e30"), l, false, -3)) << "beyond long";
+    EXPECT_TRUE(gives(zv::uiStringToInt(l, L"x"), l, false, -3));
 }
 
 TEST(uiNumbers, FormatInTheUsersLocale) {
     const string sep = zv::userDecimalSeparator();
-    string text = L"1,5+1";
-    EXPECT_TRUE(zv::formatUiDoubleString(text, 2));
-    EXPECT_EQ(text, L"2" + sep + L"50");
-    text = L"3/4";
-    EXPECT_TRUE(zv::formatUiDoubleString(text, -1));
-    EXPECT_EQ(text, L"0" + sep + L"75");
-    text = L"11/4";
-    EXPECT_TRUE(zv::formatUiDoubleString(text, 0));
-    EXPECT_EQ(text, L"3");
-    text = L"2/3";
-    EXPECT_TRUE(zv::formatUiDoubleString(text, 30));
-    EXPECT_EQ(text, L"0" + sep + L"6666666667");
-    text = L"1/0";
-    EXPECT_FALSE(zv::formatUiDoubleString(text, 2));
-    EXPECT_EQ(text, L"1/0");
-    text = L"7/2";
-    EXPECT_TRUE(zv::formatUiIntString(text));
-    EXPECT_EQ(text, L"4");
-    text = L"seven";
-    EXPECT_FALSE(zv::formatUiIntString(text));
-    EXPECT_EQ(text, L"seven");
+    const std::tuple<const wchar_t*, int, bool, string> doubles[] = {
+        {L"1,5+1", 2, true, L"2" + sep + L"50"},
+        {L"3/4", -1, true, L"0" + sep + L"75"},
+        {L"11/4", 0, true, L"3"},
+        {L"2/3", 30, true, L"0" + sep + L"6666666667"},
+        {L"1/0", 2, false, L"1/0"},
+    };
+    for (const auto& [source, decimals, ok, expected] : doubles) {
+        string t = source;
+        EXPECT_TRUE(gives(zv::formatUiDoubleString(t, decimals), t, ok, expected)) << source;
+    }
+    for (const auto& [source, ok, expected] : {std::tuple{L"7/2", true, L"4"}, {L"seven", false, L"seven"}}) {
+        string t = source;
+        EXPECT_TRUE(gives(zv::formatUiIntString(t), t, ok, expected)) << source;
+    }
 }
 
 } // namespace

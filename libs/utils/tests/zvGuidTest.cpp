@@ -1,4 +1,5 @@
 #include "zvGuid.h"
+#include "zvTestSupport.h"
 
 #include "zvTypeConvert.h"
 
@@ -109,8 +110,7 @@ TEST(guid, MalformedTextIsRejected) {
     for (const zv::string& text : malformedTexts()) {
         EXPECT_THROW(guid::fromString(text), bool) << std::wstring(text.c_str());
         guid out = sample();
-        EXPECT_FALSE(guid::tryFromString(text, out));
-        EXPECT_EQ(out, sample());
+        EXPECT_TRUE(zvtest::gives(guid::tryFromString(text, out), out, false, sample()));
     }
 }
 
@@ -154,24 +154,20 @@ TEST(guid, CreatedIdentitiesAreDistinctTimeBasedAndIncreasing) {
 TEST(guid, ConvertsToAndFromTextThroughTheRegistry) {
     auto& registry = zv::typeconvert::typeConversionManager::instance();
     zv::string text;
-    EXPECT_TRUE(registry.convert(text, sample()));
-    EXPECT_EQ(text, kSample);
+    EXPECT_TRUE(zvtest::gives(registry.convert(text, sample()), text, true, kSample));
     guid back;
-    EXPECT_TRUE(registry.convert(back, text));
-    EXPECT_EQ(back, sample());
-    EXPECT_TRUE(registry.convert(text, guid()));
-    EXPECT_EQ(text, L"0");
+    EXPECT_TRUE(zvtest::gives(registry.convert(back, text), back, true, sample()));
+    EXPECT_TRUE(zvtest::gives(registry.convert(text, guid()), text, true, L"0"));
 
     guid untouched = sample();
-    EXPECT_FALSE(registry.convert(untouched, zv::string(L"not a guid")));
-    EXPECT_EQ(untouched, sample());
+    EXPECT_TRUE(
+        zvtest::gives(registry.convert(untouched, zv::string(L"not a guid")), untouched, false, sample()));
 
     // No number is a guid, but the request is served through text and fails cleanly.
     EXPECT_FALSE(registry.convert(untouched, 42));
 
     zv::string direct;
-    EXPECT_TRUE(zv::dtconvert(direct, sample()));
-    EXPECT_EQ(direct, kSample);
+    EXPECT_TRUE(zvtest::gives(zv::dtconvert(direct, sample()), direct, true, kSample));
 }
 
 TEST(objectInfo, EqualWhenTypeNameAndGuidAreEqual) {

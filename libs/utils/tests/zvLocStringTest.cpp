@@ -1,4 +1,5 @@
 #include "zvLocString.h"
+#include "zvTestSupport.h"
 
 #include "zvGenericValue.h"
 #include "zvLocStringTestSupport.h"
@@ -155,8 +156,8 @@ TEST(locString, PersistentStringReadsBackTheSameText) {
     EXPECT_STREQ(back.string(), L"C:\\data\\t.txt has 12 rows of -3 at 2.3, False, inner q");
 
     // Without parameters the form is the identifier's.
-    EXPECT_TRUE(locString(L"Msg_Q", L"q", nullptr).getPersistentString(form));
-    EXPECT_EQ(form, L"Msg_Q|q|");
+    EXPECT_TRUE(
+        zvtest::gives(locString(L"Msg_Q", L"q", nullptr).getPersistentString(form), form, true, L"Msg_Q|q|"));
 }
 
 TEST(locString, PersistentStringLeavesOutWhatCannotReadBack) {
@@ -171,8 +172,8 @@ TEST(locString, PersistentStringLeavesOutWhatCannotReadBack) {
     msg.params().set(L" padded", L"D");
     msg.params().set(L"fine", L"E");
     zv::string form;
-    EXPECT_FALSE(msg.getPersistentString(form));
-    EXPECT_EQ(form, L"Msg_R|[A] [B] [C] [D] [E]||E:=fine");
+    EXPECT_TRUE(
+        zvtest::gives(msg.getPersistentString(form), form, false, L"Msg_R|[A] [B] [C] [D] [E]||E:=fine"));
     EXPECT_STREQ(locString(form.c_str()).string(), L"[A] [B] [C] [D] fine");
 
     // "/" and ":=" only matter among the parameters; "|", blanks at the ends
@@ -197,15 +198,13 @@ TEST(locString, PersistentStringLeavesOutWhatCannotReadBack) {
     }
     locString slashed(L"Msg/P", L"p/q [A]", nullptr);
     slashed.params().set(L"v", L"A");
-    EXPECT_TRUE(slashed.getPersistentString(form));
-    EXPECT_EQ(form, L"Msg/P|p/q [A]||A:=v");
+    EXPECT_TRUE(zvtest::gives(slashed.getPersistentString(form), form, true, L"Msg/P|p/q [A]||A:=v"));
     EXPECT_STREQ(locString(form.c_str()).string(), L"p/q v");
 
     // An empty id still writes all four fields so the parameters survive.
     locString anonymous(L"", L"Hi [W]", nullptr);
     anonymous.params().set(L"you", L"W");
-    EXPECT_TRUE(anonymous.getPersistentString(form));
-    EXPECT_EQ(form, L"|Hi [W]||W:=you");
+    EXPECT_TRUE(zvtest::gives(anonymous.getPersistentString(form), form, true, L"|Hi [W]||W:=you"));
     EXPECT_STREQ(locString(form.c_str()).string(), L"Hi you");
 }
 
@@ -329,8 +328,7 @@ TEST(locString, GenericValueHoldsALocString) {
     const zv::genericValue value(msg);
     ASSERT_NE(value.valueIf<locString>(), nullptr);
     zv::string text;
-    EXPECT_TRUE(value.get(text));
-    EXPECT_EQ(text, L"Hello there");
+    EXPECT_TRUE(zvtest::gives(value.get(text), text, true, L"Hello there"));
 
     // Text converts into a locString through its persistent form.
     const zv::genericValue form(zv::string(L"Msg_G|Hi [Who]||Who:=all"));

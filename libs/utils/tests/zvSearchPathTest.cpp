@@ -1,4 +1,5 @@
 #include "zvSearchPath.h"
+#include "zvTestSupport.h"
 
 #include "zvEnvironment.h"
 #include "zvFsTestSupport.h"
@@ -109,25 +110,24 @@ TEST(searchPath, FindFileTakesTheFirstEntryAndSubfoldersOnlyWhenRecursive) {
     path.appendDirectory(b);
 
     zv::file found(L"C:\\untouched");
-    EXPECT_FALSE(path.findFile(L"x.cfg", found, true));
-    EXPECT_EQ(found, zv::string(L"C:\\untouched")); // left alone on failure
+    // Left alone on failure.
+    EXPECT_TRUE(
+        zvtest::gives(path.findFile(L"x.cfg", found, true), found, false, zv::string(L"C:\\untouched")));
 
     tmp.write(L"a/sub/x.cfg");
     EXPECT_FALSE(path.findFile(L"x.cfg", found, false));
-    ASSERT_TRUE(path.findFile(L"x.cfg", found, true));
-    EXPECT_EQ(found, zv::file(tmp.dir(), L"a\\sub\\x.cfg"));
+    ASSERT_TRUE(zvtest::gives(path.findFile(L"x.cfg", found, true), found, true,
+                              zv::file(tmp.dir(), L"a\\sub\\x.cfg")));
 
     tmp.write(L"b/x.cfg");
-    ASSERT_TRUE(path.findFile(L"x.cfg", found, false));
-    EXPECT_EQ(found, zv::file(b, L"x.cfg"));
+    ASSERT_TRUE(zvtest::gives(path.findFile(L"x.cfg", found, false), found, true, zv::file(b, L"x.cfg")));
     // Recursive: the first entry's subfolders come before the second entry.
     ASSERT_TRUE(path.findFile(L"X.CFG", found, true));
     EXPECT_TRUE(found.isEqualTo(zv::file(tmp.dir(), L"a\\sub\\x.cfg"), false));
 
     tmp.write(L"a/x.cfg");
     zv::directory holder;
-    ASSERT_TRUE(path.findContainingDir(L"x.cfg", holder, true));
-    EXPECT_EQ(holder, a);
+    ASSERT_TRUE(zvtest::gives(path.findContainingDir(L"x.cfg", holder, true), holder, true, a));
 
     // A folder of that name is not a file.
     tmp.mkdir(L"a/y.cfg");
@@ -154,8 +154,8 @@ TEST(searchPath, RecursiveSearchIsDepthFirst) {
     zv::searchPath path;
     path.appendDirectory(top);
     zv::directory holder;
-    ASSERT_TRUE(path.findContainingDir(L"x.cfg", holder, true));
-    EXPECT_EQ(holder, zv::directory(order[0], L"deep"));
+    ASSERT_TRUE(zvtest::gives(path.findContainingDir(L"x.cfg", holder, true), holder, true,
+                              zv::directory(order[0], L"deep")));
 }
 
 TEST(searchPath, RecursiveSearchSkipsHiddenFoldersAndLinks) {
@@ -245,10 +245,10 @@ TEST(searchPath, FromDollarPathReadsHostNamesWithThePlatformSeparator) {
     zv::searchPath::fromDollarPath(path);
     ASSERT_EQ(path.size(), 2u);
     zv::file found;
-    ASSERT_TRUE(path.findFile(L"tool.bin", found, false));
-    EXPECT_EQ(found, zv::file(zv::directory(tmp.dir(), L"one"), L"tool.bin"));
-    ASSERT_TRUE(path.findFile(L"other.bin", found, false));
-    EXPECT_EQ(found, zv::file(zv::directory(tmp.dir(), L"two"), L"other.bin"));
+    ASSERT_TRUE(zvtest::gives(path.findFile(L"tool.bin", found, false), found, true,
+                              zv::file(zv::directory(tmp.dir(), L"one"), L"tool.bin")));
+    ASSERT_TRUE(zvtest::gives(path.findFile(L"other.bin", found, false), found, true,
+                              zv::file(zv::directory(tmp.dir(), L"two"), L"other.bin")));
 }
 
 TEST(searchPath, FromDollarPathFindsHostFoldersWhenTheWorkingDirectoryIsOnAnotherDrive) {

@@ -1,6 +1,7 @@
 #include "zvThread.h"
 
 #include "zvProcess.h"
+#include "zvTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -24,15 +25,7 @@ extern char** environ;
 
 namespace {
 
-bool eventually(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
+using zvtest::eventually;
 
 // A name no other test run uses.
 std::wstring uniqueName(const wchar_t* what) {

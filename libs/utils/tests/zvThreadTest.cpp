@@ -2,6 +2,7 @@
 
 #include "zvException.h"
 #include "zvMutex.h"
+#include "zvTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -15,26 +16,8 @@
 
 namespace {
 
-// Waits up to twenty seconds (Wine on a loaded machine is slow) for `condition`.
-bool eventually(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
-// The text of the library exception `action` throws, or "no exception".
-std::wstring errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const zv::exception& e) {
-        return e.text();
-    }
-    return L"no exception";
-}
+using zvtest::errorText;
+using zvtest::eventually;
 
 std::wstring unexpected(const std::wstring& details) {
     return L"Unexpected error occurred (" + details + L")";
@@ -143,7 +126,7 @@ TEST(thread, StartedSuspendedRunsOnlyWhenResumed) {
     ASSERT_TRUE(t->wait(20000));
     EXPECT_EQ(log.get(), std::vector<std::string>{"work"});
     // A thread that is not suspended cannot be resumed "immediately".
-    EXPECT_EQ(errorOf([&] {
+    EXPECT_EQ(errorText([&] {
                   t->immediateResume();
               }).rfind(L"Unexpected error occurred (Unable to resume thread (", 0),
               0u);
@@ -178,20 +161,25 @@ TEST(thread, WorkThatThrowsEndsWithExitCodeOneAndRunsEndHandlers) {
 TEST(thread, ErrorsCarryTheirTexts) {
     auto fresh = zv::thread::create(false);
     const std::wstring notStarted = unexpected(L"thread not yet started");
-    EXPECT_EQ(errorOf([&] { fresh->priority(); }), notStarted);
-    EXPECT_EQ(errorOf([&] { fresh->resume(); }), notStarted);
-    EXPECT_EQ(errorOf([&] { fresh->immediateResume(); }), notStarted);
-    EXPECT_EQ(errorOf([&] { fresh->terminate(1); }), notStarted);
-    EXPECT_EQ(errorOf([&] { fresh->exitCode(); }), unexpected(L"Error retrieving thread's exitCode"));
-    EXPECT_EQ(
-        errorOf([&] { fresh->suspend(); }).rfind(L"Unexpected error occurred (Unable to suspend thread (", 0),
-        0u);
+    const std::pair<std::function<void()>, std::wstring> cases[] = {
+        {[&] { fresh->priority(); }, notStarted},
+        {[&] { fresh->resume(); }, notStarted},
+        {[&] { fresh->immediateResume(); }, notStarted},
+        {[&] { fresh->terminate(1); }, notStarted},
+        {[&] { fresh->exitCode(); }, unexpected(L"Error retrieving thread's exitCode")},
+    };
+    for (const auto& [call, text] : cases)
+        EXPECT_EQ(errorText(call), text);
+    EXPECT_EQ(errorText([&] {
+                  fresh->suspend();
+              }).rfind(L"Unexpected error occurred (Unable to suspend thread (", 0),
+              0u);
     EXPECT_FALSE(fresh->hasFinished());
     EXPECT_FALSE(fresh->wait(0));
     EXPECT_EQ(fresh->threadId(), 0u);
 
     auto t = zv::thread::create(true, zv::thread::ePriorityNormal, true, [](void*) { return 0; });
-    EXPECT_EQ(errorOf([&] { t->start(); }), unexpected(L"Cannot start thread twice"));
+    EXPECT_EQ(errorText([&] { t->start(); }), unexpected(L"Cannot start thread twice"));
     EXPECT_NE(t->threadId(), 0u);
     t->resume();
     ASSERT_TRUE(t->wait(20000));
@@ -275,7 +263,7 @@ TEST(thread, TerminateARunningThreadOnlyWhileItHoldsNoLibraryLock) {
         EXPECT_TRUE(c.shared.lock(0)); // released by its owner, not abandoned
         c.shared.release();
     } else {
-        EXPECT_EQ(errorOf([&] { t->terminate(3); }), unexpected(L"Error terminating thread"));
+        EXPECT_EQ(errorText([&] { t->terminate(3); }), unexpected(L"Error terminating thread"));
         EXPECT_FALSE(t->hasFinished());
         c.first.open->setSignal();
         c.second.open->setSignal();
@@ -294,7 +282,7 @@ TEST(thread, SuspendingARunningThread) {
         EXPECT_EQ(t->resume(), 1);
         EXPECT_FALSE(t->isSuspended());
     } else {
-        EXPECT_EQ(errorOf([&] { t->suspend(); }), unexpected(L"Unable to suspend thread (95)"));
+        EXPECT_EQ(errorText([&] { t->suspend(); }), unexpected(L"Unable to suspend thread (95)"));
     }
     g.open->setSignal();
     ASSERT_TRUE(t->wait(20000));

@@ -1,4 +1,5 @@
 #include "zvTypeConvert.h"
+#include "zvTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@ namespace zvtest {
 /// A value type known only to these tests, converted to and from "r,g,b".
 struct colour {
     int r = -1, g = -1, b = -1;
+    bool operator==(const colour&) const = default;
 };
 
 /// Two distinct types that share one stable name, as one type seen through
@@ -91,28 +93,21 @@ bool nestedToText(string& target, const zvtest::nested& source, int flags, const
     return registry().convert(target, source.v, flags, args); // takes the lock again
 }
 
-bool sameColour(const colour& a, const colour& b) {
-    return a.r == b.r && a.g == b.g && a.b == b.b;
-}
-
 TEST(typeConversionManager, ConvertsRegisteredPairsDirectlyWithFlags) {
     string text;
-    EXPECT_TRUE(registry().convert(text, 255, zv::dtFormat, dtArgs{zv::dtHexUpper, 0}));
-    EXPECT_EQ(text, L"FF");
+    EXPECT_TRUE(zvtest::gives(registry().convert(text, 255, zv::dtFormat, dtArgs{zv::dtHexUpper, 0}), text,
+                              true, L"FF"));
     const double half = 1.5;
-    EXPECT_TRUE(registry().convert(typeid(string), &text, typeid(double), &half, zv::dtCount, dtArgs{0, 3}));
-    EXPECT_EQ(text, L"1.500");
+    EXPECT_TRUE(zvtest::gives(
+        registry().convert(typeid(string), &text, typeid(double), &half, zv::dtCount, dtArgs{0, 3}), text,
+        true, L"1.500"));
     short s = 0;
-    EXPECT_FALSE(registry().convert(s, string(L"40000")));
-    EXPECT_EQ(s, 0);
+    EXPECT_TRUE(zvtest::gives(registry().convert(s, string(L"40000")), s, false, 0));
     std::string narrow;
-    EXPECT_TRUE(registry().convert(narrow, string(L"abc")));
-    EXPECT_EQ(narrow, "abc");
+    EXPECT_TRUE(zvtest::gives(registry().convert(narrow, string(L"abc")), narrow, true, "abc"));
     const char* bytes = "xyz";
-    EXPECT_TRUE(registry().convert(text, bytes));
-    EXPECT_EQ(text, L"xyz");
-    EXPECT_TRUE(registry().convert(text, 'q'));
-    EXPECT_EQ(text, L"q");
+    EXPECT_TRUE(zvtest::gives(registry().convert(text, bytes), text, true, L"xyz"));
+    EXPECT_TRUE(zvtest::gives(registry().convert(text, 'q'), text, true, L"q"));
 }
 
 TEST(typeConversionManager, FallsBackThroughTextAndFailsWhenAHalfIsMissing) {
@@ -121,32 +116,30 @@ TEST(typeConversionManager, FallsBackThroughTextAndFailsWhenAHalfIsMissing) {
     EXPECT_FALSE(registry().convert(c, grey)) << "no converter to the test type yet";
     {
         registerConversion<string, colour> fromText(&textToColour);
-        EXPECT_TRUE(registry().convert(c, grey)); // short -> "7" -> colour
-        EXPECT_TRUE(sameColour(c, {7, 7, 7}));
+        // short -> "7" -> colour
+        EXPECT_TRUE(zvtest::gives(registry().convert(c, grey), c, true, colour{7, 7, 7}));
 
         int value = 0;
         const colour red{200, 0, 0};
         EXPECT_FALSE(registry().convert(value, red)) << "no converter from the test type";
         registerConversion<colour, string> toText(&colourToText);
-        EXPECT_TRUE(registry().convert(value, red)); // colour -> "200,0,0" -> int reads 200
-        EXPECT_EQ(value, 200);
+        // colour -> "200,0,0" -> int reads 200
+        EXPECT_TRUE(zvtest::gives(registry().convert(value, red), value, true, 200));
         value = 5;
-        EXPECT_FALSE(registry().convert(value, colour{})) << "the first step fails";
-        EXPECT_EQ(value, 5);
+        EXPECT_TRUE(zvtest::gives(registry().convert(value, colour{}), value, false, 5))
+            << "the first step fails";
 
         // A direct converter takes precedence; of two for one pair, the first.
         registerConversion<short, colour> direct(&shortToColourDirect);
         {
             registerConversion<short, colour> second(&shortToColourSecond);
-            EXPECT_TRUE(registry().convert(c, grey));
-            EXPECT_TRUE(sameColour(c, {1, 2, 3}));
+            EXPECT_TRUE(zvtest::gives(registry().convert(c, grey), c, true, colour{1, 2, 3}));
         }
-        EXPECT_TRUE(registry().convert(c, grey));
-        EXPECT_TRUE(sameColour(c, {1, 2, 3}));
+        EXPECT_TRUE(zvtest::gives(registry().convert(c, grey), c, true, colour{1, 2, 3}));
     }
     c = {9, 9, 9};
-    EXPECT_FALSE(registry().convert(c, grey)) << "unregistered again";
-    EXPECT_TRUE(sameColour(c, {9, 9, 9}));
+    EXPECT_TRUE(zvtest::gives(registry().convert(c, grey), c, false, colour{9, 9, 9}))
+        << "unregistered again";
 }
 
 TEST(typeConversionManager, RemovingTheFirstOfTwoLeavesTheSecond) {
@@ -156,12 +149,10 @@ TEST(typeConversionManager, RemovingTheFirstOfTwoLeavesTheSecond) {
     registerConversion<short, colour> second(&shortToColourSecond);
     colour c;
     const short one = 1;
-    EXPECT_TRUE(registry().convert(c, one));
-    EXPECT_TRUE(sameColour(c, {1, 2, 3}));
+    EXPECT_TRUE(zvtest::gives(registry().convert(c, one), c, true, colour{1, 2, 3}));
     registry().remove(&first);
     registry().remove(&first); // a second removal finds nothing
-    EXPECT_TRUE(registry().convert(c, one));
-    EXPECT_TRUE(sameColour(c, {4, 5, 6}));
+    EXPECT_TRUE(zvtest::gives(registry().convert(c, one), c, true, colour{4, 5, 6}));
 }
 
 TEST(typeConversionManager, SameNameSameTargetComesBeforeTheDetour) {
@@ -172,26 +163,24 @@ TEST(typeConversionManager, SameNameSameTargetComesBeforeTheDetour) {
     const zvtest::aliasB b{42};
     // No aliasB -> colour; aliasA -> colour shares the key and the target and
     // is used before the two steps through text (which would give 142).
-    EXPECT_TRUE(registry().convert(c, b));
-    EXPECT_TRUE(sameColour(c, {42, 0, 0})) << c.r;
+    EXPECT_TRUE(zvtest::gives(registry().convert(c, b), c, true, colour{42, 0, 0}));
 }
 
 TEST(typeConversionManager, AConverterMayCallTheRegistry) {
     registerConversion<zvtest::nested, string> toText(&nestedToText);
     string text;
-    EXPECT_TRUE(registry().convert(text, zvtest::nested{255}, zv::dtFormat, dtArgs{zv::dtHexLower, 0}));
-    EXPECT_EQ(text, L"ff");
+    EXPECT_TRUE(
+        zvtest::gives(registry().convert(text, zvtest::nested{255}, zv::dtFormat, dtArgs{zv::dtHexLower, 0}),
+                      text, true, L"ff"));
     // Two steps, each of which nests: nested -> text -> double.
     double d = 0;
-    EXPECT_TRUE(registry().convert(d, zvtest::nested{12}));
-    EXPECT_EQ(d, 12.0);
+    EXPECT_TRUE(zvtest::gives(registry().convert(d, zvtest::nested{12}), d, true, 12.0));
 }
 
 TEST(typeConversionManager, UnknownTypesAndNullPointersGiveFalse) {
     struct unknown {};
     string text = L"kept";
-    EXPECT_FALSE(registry().convert(text, unknown{}));
-    EXPECT_EQ(text, L"kept");
+    EXPECT_TRUE(zvtest::gives(registry().convert(text, unknown{}), text, false, L"kept"));
     int value = 1;
     EXPECT_FALSE(registry().convert(typeid(string), nullptr, typeid(int), &value, 0, dtArgs{}));
     EXPECT_FALSE(registry().convert(typeid(string), &text, typeid(int), nullptr, 0, dtArgs{}));

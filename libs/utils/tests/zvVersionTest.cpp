@@ -41,10 +41,10 @@ TEST(version, PartOutOfRangeAsserts) {
 TEST(version, ConvertsThroughTheRegistry) {
     using zv::typeconvert::typeConversionManager;
     zv::version v;
-    EXPECT_TRUE(typeConversionManager::instance().convert(v, zv::string(L"3.4.5")));
-    EXPECT_EQ(v, zv::version(3, 4, 5, 0));
+    EXPECT_TRUE(zvtest::gives(typeConversionManager::instance().convert(v, zv::string(L"3.4.5")), v, true,
+                              zv::version(3, 4, 5, 0)));
     zv::string text;
-    EXPECT_TRUE(typeConversionManager::instance().convert(text, zv::version(1, 0, 2, 3)));
-    EXPECT_EQ(text, L"1.0.2.3");
+    EXPECT_TRUE(zvtest::gives(typeConversionManager::instance().convert(text, zv::version(1, 0, 2, 3)), text,
+                              true, L"1.0.2.3"));
     EXPECT_FALSE(typeConversionManager::instance().convert(v, zv::string(L"a.b")));
 }

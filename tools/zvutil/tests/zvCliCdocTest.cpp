@@ -90,9 +90,9 @@ TEST(cliLock, RunsTheCommandUnderTheLockAndPassesItsExitCode) {
 
     // A held lock: the command does not run and the tool says why.
     tmp.write("job.dat$$lock$$", "");
-    const cliResult busy = run(args = {"lock", target.string(), "--timeout", "150", "--", exit3[0]});
-    EXPECT_EQ(busy.rc, 1);
-    EXPECT_NE(busy.err.find("is locked by another holder"), std::string::npos) << busy.err;
+    EXPECT_TRUE(
+        zvclitest::failsWith(run(args = {"lock", target.string(), "--timeout", "150", "--", exit3[0]}), 1,
+                             "is locked by another holder"));
     EXPECT_TRUE(fs::exists(lockFile));
     fs::remove(lockFile);
 

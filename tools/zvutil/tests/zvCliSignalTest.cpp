@@ -37,9 +37,8 @@ TEST(cliSignal, WaitEndsWhenAnotherSetsTheSignal) {
 
 TEST(cliSignal, TimeOutsAndUsage) {
     const std::string name = uniqueName();
-    const auto timedOut = run({"signal", "wait", name, "--timeout", "20"});
-    EXPECT_EQ(timedOut.rc, 1);
-    EXPECT_NE(timedOut.err.find("was not set in time"), std::string::npos);
+    EXPECT_TRUE(
+        zvclitest::failsWith(run({"signal", "wait", name, "--timeout", "20"}), 1, "was not set in time"));
 
     // A manual-reset signal held here stays set for every waiter until reset.
     const std::wstring wide(name.begin(), name.end());

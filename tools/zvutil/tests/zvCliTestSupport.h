@@ -4,6 +4,8 @@
 
 #include "zvCli.h"
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -26,6 +28,13 @@ inline cliResult run(const std::vector<std::string>& args, const std::string& in
     std::ostringstream err;
     const int rc = zvcli::runCli(args, in, out, err);
     return {rc, out.str(), err.str()};
+}
+
+/// Checks that a run ended with exit code `rc` and said `fragment` on standard error.
+inline testing::AssertionResult failsWith(const cliResult& r, int rc, const std::string& fragment) {
+    if (r.rc == rc && r.err.find(fragment) != std::string::npos)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "exit code " << r.rc << ", error output: " << r.err;
 }
 
 /// The whole content of a file ("" when it cannot be read).
