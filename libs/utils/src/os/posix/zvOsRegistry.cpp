@@ -142,8 +142,10 @@ private:
 
 std::string keyPath(const std::wstring& root, const std::vector<std::wstring>& keys, std::size_t count) {
     std::string path = posix::toUtf8(root);
-    for (std::size_t i = 0; i < count; ++i)
-        path += "\\" + posix::toUtf8(keys[i]);
+    for (std::size_t i = 0; i < count; ++i) {
+        path += '\\';
+        path += posix::toUtf8(keys[i]);
+    }
     return path;
 }
 
