@@ -40,9 +40,9 @@ int main() {
     const char plain[] = "consumer";
     zv::binaryBuffer buffer;
     buffer.write(plain, sizeof plain);
-    buffer.xor("key");
+    buffer.xor ("key");
     const bool scrambled = std::memcmp(buffer.data(), plain, sizeof plain) != 0;
-    buffer.xor("key");
+    buffer.xor ("key");
     check("scrambling", scrambled && std::memcmp(buffer.data(), plain, sizeof plain) == 0);
 
     zv::zlibGuard zlib;

@@ -129,7 +129,8 @@ public:
 /// The subfolders of a folder ("." and ".." never among them).
 class ZV_API directoryIterator {
 public:
-    /// The subfolders of `dir` matching `pattern`, without those having attribute bits of `excludeMask`; positioned on the first.
+    /// The subfolders of `dir` matching `pattern`, without those having attribute bits of `excludeMask`;
+    /// positioned on the first.
     directoryIterator(const directory& dir, const wchar_t* pattern = L"*.*", int excludeMask = 0);
     ~directoryIterator();
     directoryIterator(const directoryIterator&) = delete;
@@ -159,7 +160,8 @@ private:
 /// The files of a folder (folders are never returned).
 class ZV_API fileIterator {
 public:
-    /// The files of `dir` matching `pattern`, without those having attribute bits of `excludeMask`; positioned on the first.
+    /// The files of `dir` matching `pattern`, without those having attribute bits of `excludeMask`;
+    /// positioned on the first.
     fileIterator(const directory& dir, const zv::string& pattern = L"*.*", int excludeMask = 0);
     ~fileIterator();
     fileIterator(const fileIterator&) = delete;
@@ -187,7 +189,8 @@ private:
 /// come before the files of the folder itself.
 class ZV_API recursiveFileIterator {
 public:
-    /// The files of the tree under `dir` matching `filePattern` in the folders matching `dirPattern`, each without the attribute bits of its exclude mask.
+    /// The files of the tree under `dir` matching `filePattern` in the folders matching `dirPattern`, each
+    /// without the attribute bits of its exclude mask.
     recursiveFileIterator(const directory& dir, const zv::string& filePattern = L"*.*",
                           int fileExcludeMask = 0, const zv::string& dirPattern = L"*.*",
                           int dirExcludeMask = 0);

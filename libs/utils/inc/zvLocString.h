@@ -121,7 +121,8 @@ private:
 /// identifiers declared at file scope. Nothing is copied.
 class ZV_API localLocStringId final : public iLocStringId {
 public:
-    /// Id, default text, then alternative file names ended by a null pointer; the texts must outlive the object.
+    /// Id, default text, then alternative file names ended by a null pointer; the texts must outlive the
+    /// object.
     localLocStringId(const wchar_t* id, const wchar_t* defaultText, const wchar_t* firstFile, ...);
     /// The same with the further file names already gathered.
     localLocStringId(const wchar_t* id, const wchar_t* defaultText, const wchar_t* firstFile,

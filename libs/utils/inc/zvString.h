@@ -26,7 +26,8 @@ namespace zv {
 
 class testEnv;
 
-/// Wide text: a `std::wstring` with case conversion, matching, deletion, splitting, formatting and code-page conversion.
+/// Wide text: a `std::wstring` with case conversion, matching, deletion, splitting, formatting and code-page
+/// conversion.
 class ZV_API string : public std::wstring {
 public:
     /// A constant empty text, for operations that return a text by reference.
