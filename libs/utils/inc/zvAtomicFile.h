@@ -25,6 +25,7 @@ namespace os {
 struct replaceHandle;
 }
 
+/// Writes a file through a temporary file in the same folder and replaces the target in one step on commit.
 class ZV_API atomicFileWriter {
 public:
     /// Prepares to replace `target`, normalised as a file name; nothing is
@@ -38,6 +39,7 @@ public:
     /// Creates the temporary file (dropping one opened before); false when
     /// the target is read-only or a folder, or its folder cannot take a file.
     bool open();
+    /// True while the temporary file is open.
     bool isOpen() const { return m_handle != nullptr; }
     /// Appends bytes to the temporary file; false when it is not open or the
     /// system refuses them (the writer stays open, so `discard` or the

@@ -23,6 +23,7 @@ namespace zv {
 
 class file;
 
+/// A byte array with a logical length in use, read from and written to files whole.
 class ZV_API binaryBuffer {
 public:
     /// An array of `size` bytes (none for 0) with nothing in use.
@@ -32,6 +33,7 @@ public:
     binaryBuffer(char* data, unsigned size);
     /// A copy of exactly the bytes in use.
     binaryBuffer(const binaryBuffer& other);
+    /// Copies exactly the bytes in use of `other`.
     binaryBuffer& operator=(const binaryBuffer& other);
     ~binaryBuffer();
 
@@ -43,6 +45,7 @@ public:
     unsigned physicalLength() const { return m_physicalLength; }
     /// The array (null when there is none).
     char* data() { return m_data; }
+    /// The array (null when there is none), read-only.
     const char* data() const { return m_data; }
     /// Sets the bytes in use (for filling the array directly); false when
     /// `length` exceeds the array.
@@ -53,6 +56,7 @@ public:
 
     /// Same bytes in use.
     bool operator==(const binaryBuffer& other) const;
+    /// Not `operator==`.
     bool operator!=(const binaryBuffer& other) const { return !(*this == other); }
 
     /// Appends `size` bytes (which may lie in this buffer).

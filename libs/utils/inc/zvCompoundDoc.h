@@ -78,6 +78,7 @@ public:
     /// Whether a document is being written.
     bool isOpen() const;
 
+    /// The document's file.
     const zv::file& file() const;
 
 private:
@@ -87,8 +88,11 @@ private:
 
 /// One block of a compound document: its name and its bytes' offsets.
 struct compoundDocBlock {
+    /// The block's name.
     std::string name;
+    /// Offset of the block's first byte.
     unsigned long long start = 0;
+    /// Offset just past the block's last byte.
     unsigned long long end = 0;
 };
 
@@ -125,6 +129,7 @@ public:
     /// Closes the file; the loaded directory is kept.
     void close();
 
+    /// The document's file.
     const zv::file& file() const;
 
 private:

@@ -99,12 +99,16 @@ public:
 
 protected:
     condition() = default;
+    /// A copy.
     condition(const condition&) = default;
+    /// Assignment.
     condition& operator=(const condition&) = default;
 };
 
 /// Writing operands and datatypes in the normal form.
 namespace detail {
+/// Appends `v` as an operand in the normal form.
+///@{
 ZV_API void appendOperand(zv::string& out, bool v);
 ZV_API void appendOperand(zv::string& out, short v);
 ZV_API void appendOperand(zv::string& out, int v);
@@ -115,6 +119,7 @@ ZV_API void appendOperand(zv::string& out, unsigned long v);
 ZV_API void appendOperand(zv::string& out, float v);
 ZV_API void appendOperand(zv::string& out, double v);
 ZV_API void appendOperand(zv::string& out, const zv::string& v);
+///@}
 
 template <typename T>
 struct datatype;
@@ -150,6 +155,7 @@ void appendTyped(zv::string& out, const wchar_t* name, It first, It last) {
     out += L')';
 }
 
+/// True for a floating-point NaN; false for every other type.
 template <typename T>
 constexpr bool isNan(const T& v) {
     if constexpr (std::is_floating_point_v<T>)
@@ -205,6 +211,7 @@ ZV_CONDITION_COMPARISON(notequal, L"isnotequal", !(v == m_operand))
 template <typename T>
 class in final : public typedCondition<T> {
 public:
+    /// A set holding `first`.
     explicit in(const T& first) { insert(first); }
     /// Adds an operand; false (nothing added) for NaN.
     bool insert(const T& operand) {
@@ -218,6 +225,7 @@ public:
     void appendText(zv::string& out) const override {
         detail::appendTyped<T>(out, L"isin", m_operands.begin(), m_operands.end());
     }
+    /// The operands, ordered.
     const std::set<T>& operands() const { return m_operands; }
 
 private:
@@ -229,6 +237,7 @@ class ZV_API logicalCondition : public condition {
 public:
     /// Clones of `a` and `b`, in that order.
     logicalCondition(const condition& a, const condition& b);
+    /// Clones of `other`'s sub-conditions.
     logicalCondition(const logicalCondition& other);
     /// Clones the other's list first, then replaces the own one (so a failed
     /// clone leaves this unchanged).
@@ -240,13 +249,16 @@ public:
     /// Appends `c` itself, taking ownership; null changes nothing.
     logicalCondition& appendCondition(std::unique_ptr<condition> c);
 
+    /// The number of sub-conditions.
     std::size_t count() const { return m_list.size(); }
+    /// The sub-condition at `index`.
     const condition& at(std::size_t index) const { return *m_list.at(index); }
 
 protected:
     logicalCondition() = default;
     /// `name(a,b,...)`.
     void appendList(zv::string& out, const wchar_t* name) const;
+    /// The sub-conditions, owned.
     const std::vector<condition*>& list() const { return m_list; }
 
 private:
@@ -298,13 +310,16 @@ public:
     explicit not(const condition& c);
     /// Stores `c` itself (which must not be null).
     explicit not(std::unique_ptr<condition> c);
+    /// Clones `other`'s sub-condition.
     not(const not &other);
+    /// Replaces the sub-condition by a clone of `other`'s.
     not &operator=(const not &other);
     ~not() override;
 
     bool isTrueGeneric(const genericValue& value) const override;
     condition* clone() const override;
     void appendText(zv::string & out) const override;
+    /// The negated sub-condition.
     const condition& inner() const {
         return *m_condition;
     }

@@ -34,9 +34,13 @@ class keyValueFileReader;
 /// Text keys with text values, by index and by key.
 class ZV_API iConfigSet {
 public:
+    /// The number of keys.
     virtual unsigned int keyCount() const = 0;
+    /// Key and value at index `i`; false when `i` is out of range.
     virtual bool getKeyAndValue(unsigned int i, string& key, string& value) const = 0;
+    /// The value of `key`; false when it is absent.
     virtual bool getValue(const string& key, string& value, bool caseSensitive) const = 0;
+    /// Sets the value of `key`, appending it when absent.
     virtual bool setValue(const string& key, const string& value) = 0;
     virtual ~iConfigSet();
 };
@@ -49,12 +53,17 @@ public:
     enum : unsigned int { npos = 0xFFFFFFFFu };
 
     configSet();
+    /// A copy of the pairs.
     configSet(const configSet& other);
+    /// Takes over `other`'s pairs.
     configSet(configSet&& other) noexcept;
+    /// Replaces the pairs by a copy of `other`'s.
     configSet& operator=(const configSet& other);
+    /// Takes over `other`'s pairs.
     configSet& operator=(configSet&& other) noexcept;
     ~configSet() override;
 
+    /// The number of pairs.
     unsigned int keyCount() const override;
     /// The index of the last pair whose key equals `key`; `npos` when none.
     unsigned int keyIdx(const string& key, bool caseSensitive) const;
@@ -81,6 +90,7 @@ public:
     void removeKey(const string& key, bool caseSensitive, bool onlyFirst);
     /// Removes the pair at `i`, which must be below `keyCount()`.
     void removeKey(unsigned int i);
+    /// Removes every pair.
     void clear();
     /// Every pair of `other`, in order, through `setValue(key, value,
     /// caseSensitive, overwrite ? 3 : 1)`. `other` may be this set.
@@ -99,15 +109,21 @@ private:
 class ZV_API configSection : public configSet {
 public:
     configSection() = default;
+    /// An empty section named `name`.
     explicit configSection(const string& name) : m_name(name) {}
+    /// A copy of pairs and name.
     configSection(const configSection&) = default;
+    /// Takes over pairs and name.
     configSection(configSection&&) noexcept = default;
     /// Copies the pairs and the name.
     configSection& operator=(const configSection& other);
+    /// Takes over pairs and name.
     configSection& operator=(configSection&&) noexcept = default;
     ~configSection() override;
 
+    /// The section's name.
     const string& name() const { return m_name; }
+    /// Renames the section.
     void setName(const string& name) { m_name = name; }
 
 private:
@@ -121,14 +137,18 @@ public:
     enum : unsigned int { npos = 0xFFFFFFFFu };
 
     configStructure();
+    /// A copy of every section.
     configStructure(const configStructure& other);
+    /// Replaces the sections by copies of `other`'s.
     configStructure& operator=(const configStructure& other);
     ~configStructure();
 
+    /// The number of sections.
     unsigned int sectionCount() const;
     /// The i-th section; an index not below `sectionCount()` is an
     /// assertion failure (throws `false`).
     configSection& section(unsigned int i);
+    /// The i-th section (read-only); see above.
     const configSection& section(unsigned int i) const;
     /// The index of the last section with that name; `npos` when none.
     unsigned int sectionIdx(const string& name, bool caseSensitive) const;
@@ -148,6 +168,7 @@ public:
     void removeSection(const string& name, bool caseSensitive);
     /// Removes the section at `i`, which must be below `sectionCount()`.
     void removeSection(unsigned int i);
+    /// Removes every section.
     void clear();
 
 private:
@@ -160,6 +181,7 @@ private:
 /// section); pairs with an empty key are left out.
 class ZV_API configStructureFileWriter {
 public:
+    /// A writer for `structure`, which must outlive it.
     explicit configStructureFileWriter(const configStructure& structure) : m_structure(structure) {}
 
     /// Replaces `f` in one step (or, without `overwrite`, appends to it).
@@ -175,6 +197,7 @@ private:
 /// Enters keys handed over with their section's name into a structure.
 class ZV_API configStructureAdaptor {
 public:
+    /// Enters into `structure`, comparing names with `caseSensitive`.
     configStructureAdaptor(configStructure& structure, bool caseSensitive)
         : m_caseSensitive(caseSensitive), m_structure(structure) {}
 
@@ -192,11 +215,13 @@ private:
 /// quotes off a key or a non-empty value enclosed in them.
 class ZV_API pcfConfigSetAdaptor {
 public:
+    /// Enters into `set`, comparing keys with `caseSensitive`.
     pcfConfigSetAdaptor(configSet& set, bool caseSensitive) : m_caseSensitive(caseSensitive), m_set(set) {}
 
     /// Keys with an empty section name and a non-empty key: unquoted and
     /// set with mode 3, the result that of `setValue`. Others: nothing, true.
     bool load(const string& section, const string& key, const string& value);
+    /// Nothing; true.
     bool endsection(const string& section);
 
 private:

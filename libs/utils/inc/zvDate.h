@@ -49,15 +49,20 @@ class timeduration;
 /// (UTC), the millisecond, minutes west of UTC and a daylight-saving flag.
 /// Only `time` and `millitm` are read by the conversions.
 struct timeb64 {
+    /// Seconds since 1970-01-01 00:00 UTC.
     long long time = 0;
+    /// The millisecond, 0 to 999.
     unsigned short millitm = 0;
+    /// Minutes west of UTC.
     short timezone = 0;
+    /// Non-zero during daylight-saving time.
     short dstflag = 0;
 };
 
 /// A calendar date.
 class ZV_API date {
 public:
+    /// The months, January = 1.
     enum eMonth {
         january = 1,
         february,
@@ -72,14 +77,18 @@ public:
         november,
         december
     };
+    /// The weekdays, Monday = 0.
     enum eWeekday { monday = 0, tuesday, wednesday, thursday, friday, saturday, sunday };
 
     /// Builds a date with clamping (see the file comment); by default
     /// 1 January of the current year.
     date(unsigned int year = thisYear(), unsigned int month = 1, unsigned int day = 1);
 
+    /// The year, 0 to 65535.
     unsigned int year() const { return (m_value >> 12) & 0xFFFFu; }
+    /// The month.
     eMonth month() const { return static_cast<eMonth>((m_value >> 8) & 0xFu); }
+    /// The day of the month, from 1.
     unsigned int dayOfMonth() const { return m_value & 0xFFu; }
     /// 1 to 366.
     unsigned int dayOfYear() const;
@@ -90,12 +99,19 @@ public:
     /// The packed word.
     unsigned int packed() const { return m_value; }
 
+    /// Whether `year` is a Gregorian leap year.
     static bool isLeapYear(unsigned int year);
+    /// The number of days of `month` in `year`.
     static unsigned int daysInMonth(eMonth month, unsigned int year);
+    /// 365 or 366.
     static unsigned int daysInYear(unsigned int year);
+    /// 65535, the last year a date holds.
     static unsigned int maxYear() { return 65535; }
+    /// 1583/01/01, the first full year of the Gregorian calendar.
     static date minDate() { return date(1583, 1, 1); }
+    /// 65535/12/31, the last date.
     static date maxDate() { return date(65535, 12, 31); }
+    /// 1900/01/01.
     static date tessmarIniDate() { return date(1900, 1, 1); }
     /// The weekday of 1 January; years above 65535 count as 65535.
     static eWeekday firstWeekdayInYear(unsigned int year);
@@ -107,10 +123,15 @@ public:
 
     /// From the system clock, in local time.
     static date today();
+    /// The current year (local time).
     static unsigned int thisYear();
+    /// The current month (local time).
     static eMonth thisMonth();
+    /// The current day of the month (local time).
     static unsigned int thisDayOfMonth();
+    /// The current weekday (local time).
     static eWeekday thisDayOfWeek();
+    /// The current day of the year (local time).
     static unsigned int thisDayOfYear();
 
     /// The local date of `seconds` since 1970.
@@ -132,31 +153,47 @@ public:
     /// Days since 1970-01-01 (negative before), and back; a day number
     /// outside the range of dates gives 65535/01/01.
     int dayNumber() const;
+    /// The date of day number `dayNumber`.
     static date fromDayNumber(long long dayNumber);
 
+    /// 31 December of this date's year.
     date nextYearEnd() const;
+    /// 1 January of the next year (from year 65535 on, 65535/01/01).
     date nextYearStart() const;
+    /// 31 December of the previous year (from year 0, 65535/01/01).
     date prevYearEnd() const;
+    /// 1 January of this date's year.
     date prevYearStart() const;
     /// The nearest date on or after (on or before) this one that is a `weekday`.
     date nextWeekday(eWeekday weekday) const;
+    /// See `nextWeekday`.
     date prevWeekday(eWeekday weekday) const;
 
+    /// Moves forward by `duration`.
     date& operator+=(const date_duration& duration);
+    /// Moves back by `duration`.
     date& operator-=(const date_duration& duration);
+    /// This date moved forward by `duration`.
     date operator+(const date_duration& duration) const;
+    /// This date moved back by `duration`.
     date operator-(const date_duration& duration) const;
     /// Whole days from `other` to this date; sign +1 when this date is later,
     /// -1 otherwise (equal dates give zero days with sign -1).
     timeduration operator-(const date& other) const;
 
+    /// Same day.
     bool operator==(const date& other) const { return m_value == other.m_value; }
+    /// Not the same day.
     bool operator!=(const date& other) const { return m_value != other.m_value; }
+    /// Earlier.
     bool operator<(const date& other) const {
         return static_cast<int>(m_value) < static_cast<int>(other.m_value);
     }
+    /// Later.
     bool operator>(const date& other) const { return other < *this; }
+    /// Not later.
     bool operator<=(const date& other) const { return !(other < *this); }
+    /// Not earlier.
     bool operator>=(const date& other) const { return !(*this < other); }
 
 private:
@@ -167,6 +204,7 @@ private:
 class ZV_API calendar {
 public:
     virtual ~calendar();
+    /// True for Monday to Friday.
     virtual bool isWorkday(const date& day) const;
 };
 
@@ -183,14 +221,20 @@ class ZV_API configurableCalendar : public calendar {
 public:
     configurableCalendar();
 
+    /// Every `weekday` is a holiday.
     void setWeeklyHoliday(date::eWeekday weekday);
+    /// `day` of `month` is a holiday every year.
     void setYearlyHoliday(date::eMonth month, unsigned int day);
+    /// `day` of `month` is a work day every year.
     void setYearlyWorkday(date::eMonth month, unsigned int day);
+    /// The one date `day` is a holiday.
     void setHoliday(const date& day);
+    /// The one date `day` is a work day.
     void setWorkday(const date& day);
     /// Forgets every declaration.
     void reInitialize();
 
+    /// Decides by the rules above.
     bool isWorkday(const date& day) const override;
 
 private:
@@ -205,16 +249,22 @@ private:
 class ZV_API date_duration {
 public:
     virtual ~date_duration();
+    /// Moves `d` forward.
     virtual void addToDate(date& d) const = 0;
+    /// Moves `d` back.
     virtual void subtractFromDate(date& d) const = 0;
 };
 
 /// Calendar days, in constant time.
 class ZV_API days : public date_duration {
 public:
+    /// `count` calendar days.
     explicit days(unsigned int count) : m_count(count) {}
+    /// The number of days.
     unsigned int count() const { return m_count; }
+    /// Moves `d` forward by the days.
     void addToDate(date& d) const override;
+    /// Moves `d` back by the days.
     void subtractFromDate(date& d) const override;
 
 private:
@@ -224,9 +274,13 @@ private:
 /// Seven days each.
 class ZV_API weeks : public date_duration {
 public:
+    /// `count` weeks.
     explicit weeks(unsigned int count) : m_count(count) {}
+    /// The number of weeks.
     unsigned int count() const { return m_count; }
+    /// Moves `d` forward by the weeks.
     void addToDate(date& d) const override;
+    /// Moves `d` back by the weeks.
     void subtractFromDate(date& d) const override;
 
 private:
@@ -237,9 +291,13 @@ private:
 /// month is the last day of February).
 class ZV_API months : public date_duration {
 public:
+    /// `count` months; the day is clamped to the target month.
     explicit months(unsigned int count) : m_count(count) {}
+    /// The number of months.
     unsigned int count() const { return m_count; }
+    /// Moves `d` forward by the months.
     void addToDate(date& d) const override;
+    /// Moves `d` back by the months.
     void subtractFromDate(date& d) const override;
 
 private:
@@ -249,9 +307,13 @@ private:
 /// Calendar years; 29 February becomes 28 February in a common year.
 class ZV_API years : public date_duration {
 public:
+    /// `count` years; 29 February is clamped in other years.
     explicit years(unsigned int count) : m_count(count) {}
+    /// The number of years.
     unsigned int count() const { return m_count; }
+    /// Moves `d` forward by the years.
     void addToDate(date& d) const override;
+    /// Moves `d` back by the years.
     void subtractFromDate(date& d) const override;
 
 private:
@@ -270,11 +332,15 @@ private:
 /// cannot hang the caller.
 class ZV_API workdays : public date_duration {
 public:
+    /// `count` work days of `cal` (null: Monday to Friday).
     explicit workdays(unsigned int count, const calendar* cal = nullptr) : m_count(count), m_calendar(cal) {}
+    /// The number of work days.
     unsigned int count() const { return m_count; }
     /// Stores the calendar; true when it is not null.
     virtual bool setCalendar(const calendar* cal);
+    /// Moves `d` forward by the work days.
     void addToDate(date& d) const override;
+    /// Moves `d` back by the work days.
     void subtractFromDate(date& d) const override;
 
     /// The most days one step looks ahead with a calendar other than the plain one.

@@ -34,18 +34,24 @@ class fileIterator;
 class testEnv;
 class directoryIterator;
 
+/// A folder: creation, clearing, removal, listing, disk space and the well-known folders.
 class ZV_API directory : public fsEntry {
 public:
+    /// The disk-space quantities of `getDiskSpace`.
     enum eDSType : int { dsAvailable = 0, dsTotal = 1, dsFree = 2 };
+    /// The units of `getDiskSpace`.
     enum eDSBaseSize : int { dsBytes = 0, dsKBytes = 1, dsMBytes = 2, dsGBytes = 3 };
 
     directory() : fsEntry(true) {}
     /// The normalisation of `fullName`, with one trailing backslash.
     directory(const zv::string& fullName) : fsEntry(fullName, zv::string(), true) {}
+    /// The normalisation of `fullName`, with one trailing backslash.
     directory(const wchar_t* fullName) : fsEntry(zv::string(fullName), zv::string(), true) {}
     /// The folder `name` inside `parent`.
     directory(const directory& parent, const zv::string& name) : fsEntry(parent, name, true) {}
+    /// A copy.
     directory(const directory&) = default;
+    /// Assignment.
     directory& operator=(const directory&) = default;
     using fsEntry::operator=;
 
@@ -70,7 +76,9 @@ public:
     bool isEmpty() const;
     /// The folder exists and its entries can be read.
     bool canList() const;
+    /// True for the root folder of a drive or share.
     bool isRoot() const;
+    /// True when this is the working directory.
     bool isCurrent() const;
     /// Makes this folder the working directory (and its drive current).
     bool makeCurrent() const;
@@ -81,8 +89,11 @@ public:
     /// The same in 64 bits, without the cap.
     bool getDiskSpace(eDSType type, eDSBaseSize base, unsigned long long* value) const;
 
+    /// The files matching `pattern`, without those having attribute bits of `excludeMask`.
     fileIterator fileIt(const wchar_t* pattern = L"*.*", int excludeMask = 0) const;
+    /// The subfolders matching `pattern`, without those having attribute bits of `excludeMask`.
     directoryIterator dirIt(const wchar_t* pattern = L"*.*", int excludeMask = 0) const;
+    /// The number of files `fileIt` would return.
     unsigned long numberOfFiles(const wchar_t* pattern = L"*.*", int excludeMask = 0) const;
 
     /// The temporary folder: the override, else TMP, TEMP (and on Linux
@@ -91,12 +102,19 @@ public:
     /// Replaces the process-wide override of `systemTempDir` (set it once at
     /// start-up; an empty name removes it).
     static void overwriteSystemTempDir(const directory& dir);
+    /// The user's home folder.
     static directory userHomeDir();
+    /// The user's roaming application data folder, or its subfolder `sub` (created with `create`).
     static directory userAppdataDir(const wchar_t* sub = nullptr, bool create = false);
+    /// The user's local application data folder, or its subfolder `sub` (created with `create`).
     static directory userLocalAppdataDir(const wchar_t* sub = nullptr, bool create = false);
+    /// The application data folder shared by all users, or its subfolder `sub` (created with `create`).
     static directory allUserAppdataDir(const wchar_t* sub = nullptr, bool create = false);
+    /// The documents folder shared by all users (created with `create`).
     static directory commonDocumentsDir(bool create = false);
+    /// The user's documents folder (created with `create`).
     static directory userDocumentsDir(bool create = false);
+    /// The user's desktop folder (created with `create`).
     static directory desktopDir(bool create = false);
     /// Creates a new folder inside `base` (the temporary folder when empty)
     /// named by a counter started at the current time.
@@ -111,13 +129,18 @@ public:
 /// The subfolders of a folder ("." and ".." never among them).
 class ZV_API directoryIterator {
 public:
+    /// The subfolders of `dir` matching `pattern`, without those having attribute bits of `excludeMask`;
+    /// positioned on the first.
     directoryIterator(const directory& dir, const wchar_t* pattern = L"*.*", int excludeMask = 0);
     ~directoryIterator();
     directoryIterator(const directoryIterator&) = delete;
     directoryIterator& operator=(const directoryIterator&) = delete;
 
+    /// Moves to the next folder.
     void next();
+    /// Moves to the next folder.
     void operator++() { next(); }
+    /// Moves to the next folder.
     void operator++(int) { next(); }
     /// False once the last entry has been passed.
     bool positioned() const { return !m_current.empty(); }
@@ -137,14 +160,20 @@ private:
 /// The files of a folder (folders are never returned).
 class ZV_API fileIterator {
 public:
+    /// The files of `dir` matching `pattern`, without those having attribute bits of `excludeMask`;
+    /// positioned on the first.
     fileIterator(const directory& dir, const zv::string& pattern = L"*.*", int excludeMask = 0);
     ~fileIterator();
     fileIterator(const fileIterator&) = delete;
     fileIterator& operator=(const fileIterator&) = delete;
 
+    /// Moves to the next file.
     void next();
+    /// Moves to the next file.
     void operator++() { next(); }
+    /// Moves to the next file.
     void operator++(int) { next(); }
+    /// False once the last entry has been passed.
     bool positioned() const { return !m_current.empty(); }
 
     file m_current; ///< the current file; an empty name when finished
@@ -160,6 +189,8 @@ private:
 /// come before the files of the folder itself.
 class ZV_API recursiveFileIterator {
 public:
+    /// The files of the tree under `dir` matching `filePattern` in the folders matching `dirPattern`, each
+    /// without the attribute bits of its exclude mask.
     recursiveFileIterator(const directory& dir, const zv::string& filePattern = L"*.*",
                           int fileExcludeMask = 0, const zv::string& dirPattern = L"*.*",
                           int dirExcludeMask = 0);
@@ -167,8 +198,11 @@ public:
     recursiveFileIterator(const recursiveFileIterator&) = delete;
     recursiveFileIterator& operator=(const recursiveFileIterator&) = delete;
 
+    /// Moves to the next file.
     void next();
+    /// Moves to the next file.
     void operator++() { next(); }
+    /// Moves to the next file.
     void operator++(int) { next(); }
     /// True when no file is left.
     bool finished() const;

@@ -85,7 +85,9 @@ enum eDtFormatKind : int { dtHexUpper = 3, dtHexLower = 4 };
 /// list: `formatKind` for `dtFormat`, `count` for `dtCount`. Values of bits
 /// that are not set are ignored.
 struct dtArgs {
+    /// The kind of format the arguments were prepared for.
     int formatKind = 0;
+    /// The number of arguments.
     int count = 0;
 };
 

@@ -37,10 +37,13 @@ public:
     /// Copies `message`; with `inner`, the causes are the inner exception's
     /// message followed by its own causes.
     explicit exception(const locString& message, const exception* inner = nullptr);
+    /// A copy with the same message and causes.
     exception(const exception&) = default;
+    /// Takes the message and causes of `other`.
     exception& operator=(const exception&) = default;
     virtual ~exception();
 
+    /// The exception's own message.
     const locString& message() const { return m_message; }
     /// The causes' messages, from the nearest to the deepest.
     const std::vector<locString>& causes() const { return m_causes; }
@@ -64,41 +67,56 @@ private:
 /// is the file's full name.
 class ZV_API fileException : public exception {
 public:
+    /// A file exception with `message`, caused by `inner` when given.
     explicit fileException(const locString& message, const exception* inner = nullptr);
 };
 
+/// Writing a file failed.
 class ZV_API writeFileException : public fileException {
 public:
+    /// Writing `f` failed, caused by `inner` when given.
     explicit writeFileException(const file& f, const exception* inner = nullptr);
 };
 
+/// Reading a file failed.
 class ZV_API readFileException : public fileException {
 public:
+    /// Reading `f` failed, caused by `inner` when given.
     explicit readFileException(const file& f, const exception* inner = nullptr);
 };
 
+/// A file is write-protected.
 class ZV_API fileWriteProtectedException : public fileException {
 public:
+    /// `f` is write-protected.
     explicit fileWriteProtectedException(const file& f, const exception* inner = nullptr);
 };
 
+/// A file does not exist.
 class ZV_API fileNotFoundException : public fileException {
 public:
+    /// `f` does not exist.
     explicit fileNotFoundException(const file& f);
 };
 
+/// A file is not in the expected format.
 class ZV_API invalidFileFormatException : public fileException {
 public:
+    /// `f` is not in the expected format.
     explicit invalidFileFormatException(const file& f);
 };
 
+/// A file is not well-formed XML.
 class ZV_API invalidXmlException : public fileException {
 public:
+    /// `f` is not well-formed XML.
     explicit invalidXmlException(const file& f);
 };
 
+/// A module could not be loaded.
 class ZV_API moduleLoadException : public fileException {
 public:
+    /// Module `f` could not be loaded, caused by `inner` when given.
     explicit moduleLoadException(const file& f, const exception* inner = nullptr);
 };
 
@@ -108,6 +126,7 @@ public:
     divisionByZeryException();
 };
 
+/// Memory ran out.
 class ZV_API outOfMemoryException : public exception {
 public:
     outOfMemoryException();
@@ -118,7 +137,9 @@ public:
 /// 511 characters (never inside a surrogate pair).
 class ZV_API unexpectedErrorException : public exception {
 public:
+    /// Formats `format` with the arguments into "Details".
     explicit unexpectedErrorException(const wchar_t* format, ...);
+    /// The same, caused by `inner`.
     unexpectedErrorException(const exception* inner, const wchar_t* format, ...);
 
     /// The longest "Details" text kept.
@@ -131,6 +152,7 @@ private:
 /// An attribute missing from an object database record; translated in "zvDb.loc".
 class ZV_API attributeNotFoundException : public exception {
 public:
+    /// Attribute `attribute` (its `nth` occurrence) is missing.
     attributeNotFoundException(const wchar_t* attribute, long nth, const exception* inner = nullptr);
 };
 
@@ -138,6 +160,7 @@ public:
 /// in "zvDb.loc".
 class ZV_API invalidAttributeType : public exception {
 public:
+    /// Attribute `attribute` (its `nth` occurrence) has `value`, which is no `type`.
     invalidAttributeType(const wchar_t* attribute, long nth, const zv::string& value, const zv::string& type,
                          const exception* inner = nullptr);
 };
@@ -149,19 +172,29 @@ struct ZV_API returnNullRefException {};
 /// last error code. The values 2 and 10 are taken and not to be reused.
 class ZV_API exitCode {
 public:
+    /// 0: success.
     static int EC_OK() { return 0; }
+    /// 1: a software error.
     static int EC_SOFTWARE() { return 1; }
+    /// 3: process context.
     static int EC_PCONTEXT() { return 3; }
+    /// 4: version.
     static int EC_VERSION() { return 4; }
+    /// 5: configuration folder.
     static int EC_CONFIGDIR() { return 5; }
+    /// 6: global settings.
     static int EC_GSETTINGS() { return 6; }
+    /// 7: command line.
     static int EC_CMDLINE() { return 7; }
+    /// 8: module.
     static int EC_MODULE() { return 8; }
+    /// 9: instance running.
     static int EC_INSTRUN() { return 9; }
 
     /// The last error code set in this process (initially 0); any thread may
     /// read and set it.
     static int lastErrorCode();
+    /// Sets the process-wide last error code.
     static void setLastErrorCode(int code);
 };
 

@@ -33,9 +33,11 @@ public:
     execItem() = default;
     /// A copy has not run.
     execItem(const execItem&) : m_executed(false) {}
+    /// Assignment leaves the executed flag alone.
     execItem& operator=(const execItem&) { return *this; }
     virtual ~execItem();
 
+    /// The work; called once by the queue that runs the item.
     virtual void execute() = 0;
     /// True once `execute()` has returned (without throwing) in a queue.
     bool executed() const { return m_executed.load(); }
@@ -57,6 +59,7 @@ public:
     /// Appends `item` to the main list; `immediate` sets the flag of
     /// `immediateExecRequired` (which then stays set).
     void add(execItem* item, bool immediate = false, bool deleteAfterExecution = true);
+    /// True once an item was added with `immediate`.
     bool immediateExecRequired() const;
     /// The number of entries in the main list.
     std::size_t nrOfEntries() const;
@@ -68,11 +71,15 @@ public:
     /// Puts `item` under `name` (compared exactly): an item already there is
     /// replaced and deleted; the same item again changes nothing.
     void putAtExecutionStart(const wchar_t* name, execItem* item);
+    /// The same for the list run by `executeEnd`.
     void putAtExecutionEnd(const wchar_t* name, execItem* item);
+    /// Whether an item waits under `name` in the start list.
     bool atExecutionStart(const wchar_t* name) const;
+    /// Whether an item waits under `name` in the end list.
     bool atExecutionEnd(const wchar_t* name) const;
     /// Run the named lists in insertion order, deleting each item after it ran.
     void executeStart();
+    /// Runs the end list the same way.
     void executeEnd();
 
     /// Deletes every queued item, whatever its flag, and empties all lists.

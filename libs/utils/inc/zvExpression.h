@@ -54,6 +54,7 @@
 
 namespace zv {
 
+/// An arithmetic expression parsed from text and evaluated to a double.
 class ZV_API expression {
 public:
     /// The error codes.
@@ -75,7 +76,9 @@ public:
 
     /// Stores `text` and evaluates it; null counts as the empty text.
     expression(const wchar_t* text);
+    /// A copy with the same text and result.
     expression(const expression& other);
+    /// Takes the text and result of `other`.
     expression& operator=(const expression& other);
     /// Stores `text` and evaluates it again; null counts as the empty text.
     expression& operator=(const wchar_t* text);
@@ -85,6 +88,7 @@ public:
     bool isValid() const noexcept { return m_error == eNone; }
     /// The value; 0.0 unless the last evaluation succeeded.
     double result() const noexcept { return m_result; }
+    /// The result of the last evaluation.
     operator double() const noexcept { return m_result; }
     /// The formula as given.
     const zv::string& expressionString() const noexcept { return m_text; }

@@ -24,6 +24,7 @@ namespace zv {
 class directory;
 class timestamp;
 
+/// A file: existence, access, copying, moving, times, attributes, CRC-32, gzip and version resources.
 class ZV_API file : public fsEntry {
 public:
     /// Access-test modes (combinable); `accessMissing` is what `accessMode`
@@ -39,10 +40,13 @@ public:
     file() : fsEntry(false) {}
     /// The normalisation of `fullName`.
     file(const zv::string& fullName) : fsEntry(fullName, zv::string(), false) {}
+    /// The normalisation of `fullName`.
     file(const wchar_t* fullName) : fsEntry(zv::string(fullName), zv::string(), false) {}
     /// `name` inside `dir`.
     file(const directory& dir, const zv::string& name);
+    /// A copy.
     file(const file&) = default;
+    /// Assignment.
     file& operator=(const file&) = default;
     using fsEntry::operator=;
 
@@ -51,7 +55,9 @@ public:
     /// Renames within the folder; fails when `newName` exists.
     bool rename(const zv::string& newName) override;
 
+    /// True when the file passes the access test `mode`.
     bool check(eAccessMode mode) const;
+    /// True when the file can be read.
     bool isReadable() const { return check(accessRead); }
     /// Can be written: an existing file by the access test; a missing one by
     /// creating and deleting it (nothing is left behind).
@@ -63,7 +69,9 @@ public:
     bool create(eAccessMode mode = accessReadWrite) const;
     /// Makes the file writable or read-only after `mode`.
     bool change(eAccessMode mode) const;
+    /// Grants (or withdraws) read access.
     bool allowRead(bool allow) const;
+    /// Makes the file writable (or read-only).
     bool allowWrite(bool allow) const;
 
     /// Copies to `target`; fails when it exists and `overwrite` is false,
@@ -72,6 +80,7 @@ public:
     bool copy(const file& target, bool overwrite) const;
     /// Moves to `target`, also to another volume; fails when it exists.
     bool move(const file& target) const;
+    /// Deletes the file; false when it cannot.
     bool remove() const;
     /// Renames to the name without its extension (the last one with
     /// `lastDotOnly`, else everything from the first dot) plus "." + `ext`.
@@ -82,9 +91,13 @@ public:
     unsigned long size() const;
     /// The size in bytes in 64 bits; 0 when it cannot be read.
     unsigned long long size64() const;
+    /// The creation time in seconds since 1970 (the modification time where the file system keeps none).
     long long creationTime() const;
+    /// The last modification time in seconds since 1970.
     long long lastModificationTime() const;
+    /// Sets the last modification time to `seconds` since 1970.
     bool setLastModificationTime(const long long& seconds) const;
+    /// Sets the last modification time to the local `time`.
     bool setLastModificationTime(const timestamp& time) const;
     /// Copies the times and attribute bits of `other` onto this file; false
     /// when a part could not be copied.
@@ -130,17 +143,23 @@ public:
     /// keeps its content. On Windows both names
     /// must be representable in the ANSI code page.
     bool gzUncompressTo(const file& target, progressCallback progress = nullptr, void* user = nullptr) const;
+    /// The CRC-32 of the file's bytes; false when it cannot be read.
     bool getCrc32(unsigned long& crc) const;
     /// Same name (ignoring case) or the same file on disk, or both CRC-32
     /// values known and equal.
     bool isIdenticalTo(const file& other) const;
 
+    /// The file version of the version resource as four numbers; false without one.
     bool getFixedFileVersion(unsigned& a, unsigned& b, unsigned& c, unsigned& d) const;
+    /// The file version of the version resource; false without one.
     bool getFixedFileVersion(version& v) const;
+    /// The product version of the version resource as four numbers; false without one.
     bool getFixedProductVersion(unsigned& a, unsigned& b, unsigned& c, unsigned& d) const;
+    /// The product version of the version resource; false without one.
     bool getFixedProductVersion(version& v) const;
     /// "a.b.c.d", each number padded with "0" to `minDigits`.
     bool getFixedFileVersionString(zv::string& text, unsigned minDigits = 1) const;
+    /// The same for the product version.
     bool getFixedProductVersionString(zv::string& text, unsigned minDigits = 1) const;
 
     /// Creates a new empty file in `dir` (the temporary folder when its name

@@ -12,6 +12,7 @@
 
 namespace zv {
 
+/// A path name that knows whether it names a file or a folder.
 class ZV_API fsEntry : public fsEntryName {
 public:
     virtual ~fsEntry();
@@ -31,10 +32,15 @@ public:
     bool isDirectory() const { return m_isDirectory; }
 
 protected:
+    /// An empty name for a folder (`isDirectory`) or a file.
     explicit fsEntry(bool isDirectory) : m_isDirectory(isDirectory) {}
+    /// The entry `name` in `directory`.
     fsEntry(const zv::string& directory, const zv::string& name, bool isDirectory);
+    /// The entry `name` in `directory`.
     fsEntry(const fsEntryName& directory, const zv::string& name, bool isDirectory);
+    /// A copy.
     fsEntry(const fsEntry&) = default;
+    /// Takes the name and kind of the other entry.
     fsEntry& operator=(const fsEntry&) = default;
 
 private:

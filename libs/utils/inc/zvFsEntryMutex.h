@@ -29,12 +29,14 @@ namespace zv {
 class file;
 class directory;
 
+/// Mutual exclusion between processes through a lock file beside a file or inside a folder.
 class ZV_API fsEntryMutex {
 public:
     /// No entry: `lock` fails until one is set.
     fsEntryMutex();
     /// `setFsEntry` with the entry.
     explicit fsEntryMutex(const file& entry);
+    /// `setFsEntry` with the folder.
     explicit fsEntryMutex(const directory& entry);
     /// Releases a held lock; a failure is logged, never thrown.
     ~fsEntryMutex();
@@ -45,6 +47,7 @@ public:
     /// (`unexpectedErrorException` "mutex on a not-existing file is not
     /// possible!" or "... directory ...").
     void setFsEntry(const file& entry);
+    /// The same for a folder, whose lock file lies inside it.
     void setFsEntry(const directory& entry);
 
     /// Waits without limit until the lock is held; true. A lock that the

@@ -27,6 +27,7 @@
 
 namespace zv {
 
+/// A normalised Windows-style path name (backslashes, drive or UNC prefix, folders end with a backslash).
 class ZV_API fsEntryName : public zv::string {
 public:
     /// Component flags of `path`, `name`, `extension` and `removeExtension`.
@@ -42,6 +43,7 @@ public:
     fsEntryName() = default;
     /// The normalisation of `text`.
     fsEntryName(const zv::string& text) { setName(text, false); }
+    /// A path name from a NUL-terminated text (null is the empty name).
     fsEntryName(const wchar_t* text) { setName(zv::string(text), false); }
     /// The normalisation of `text`, with one trailing backslash when
     /// `appendDelimiter` is true (a folder). Only a real `bool` selects this
@@ -63,12 +65,15 @@ public:
     void getComponents(zv::string& drive, zv::string& path, zv::string& name, zv::string& extension,
                        bool lastDot = true) const;
 
+    /// The drive, such as "C:", or the UNC prefix.
     zv::string drive() const;
     /// The drive letter of a "X:" drive, otherwise a blank.
     wchar_t driveLetter() const;
     /// Composed components; see `eComponentFlags`.
     zv::string path(int flags = 0) const;
+    /// The last component's name, with its extension unless `noExtension`; see `eComponentFlags`.
     zv::string name(int flags = 0) const;
+    /// The last component's extension; see `eComponentFlags`.
     zv::string extension(int flags = 0) const;
 
     /// Deletes trailing backslashes and, on a non-empty name, appends "." + `ext`.

@@ -28,9 +28,12 @@
 
 namespace zv {
 
+/// Named values of run-time chosen types, keyed by interned names and ordered by `lessScString`.
 class ZV_API genericSet {
 public:
+    /// An entry: the key and its value.
     using value_type = std::pair<const scString, zv::genericValue>;
+    /// The map behind the set.
     using map_type = std::map<scString, zv::genericValue, lessScString>;
 
     class const_iterator;
@@ -38,33 +41,43 @@ public:
     /// A bidirectional iterator over the entries; null when default-constructed.
     class iterator {
     public:
+        /// Standard iterator traits.
+        ///@{
         using iterator_category = std::bidirectional_iterator_tag;
         using value_type = genericSet::value_type;
         using difference_type = std::ptrdiff_t;
         using pointer = value_type*;
         using reference = value_type&;
+        ///@}
 
         iterator() = default;
+        /// The entry.
         reference operator*() const { return *m_it; }
+        /// The entry's members.
         pointer operator->() const { return &*m_it; }
+        /// Moves to the next entry.
         iterator& operator++() {
             ++m_it;
             return *this;
         }
+        /// Moves to the next entry; answers the old position.
         iterator operator++(int) {
             iterator old = *this;
             ++m_it;
             return old;
         }
+        /// Moves to the previous entry.
         iterator& operator--() {
             --m_it;
             return *this;
         }
+        /// Moves to the previous entry; answers the old position.
         iterator operator--(int) {
             iterator old = *this;
             --m_it;
             return old;
         }
+        /// Same position.
         bool operator==(const iterator& other) const { return m_it == other.m_it; }
 
     private:
@@ -77,34 +90,45 @@ public:
     /// The same for reading; constructible from a plain iterator.
     class const_iterator {
     public:
+        /// Standard iterator traits.
+        ///@{
         using iterator_category = std::bidirectional_iterator_tag;
         using value_type = genericSet::value_type;
         using difference_type = std::ptrdiff_t;
         using pointer = const value_type*;
         using reference = const value_type&;
+        ///@}
 
         const_iterator() = default;
+        /// The position of `it`.
         const_iterator(const iterator& it) : m_it(it.m_it) {}
+        /// The entry.
         reference operator*() const { return *m_it; }
+        /// The entry's members.
         pointer operator->() const { return &*m_it; }
+        /// Moves to the next entry.
         const_iterator& operator++() {
             ++m_it;
             return *this;
         }
+        /// Moves to the next entry; answers the old position.
         const_iterator operator++(int) {
             const_iterator old = *this;
             ++m_it;
             return old;
         }
+        /// Moves to the previous entry.
         const_iterator& operator--() {
             --m_it;
             return *this;
         }
+        /// Moves to the previous entry; answers the old position.
         const_iterator operator--(int) {
             const_iterator old = *this;
             --m_it;
             return old;
         }
+        /// Same position.
         bool operator==(const const_iterator& other) const { return m_it == other.m_it; }
 
     private:
@@ -117,24 +141,31 @@ public:
     genericSet();
     /// A deep copy: holders are cloned, bound entries stay bound.
     genericSet(const genericSet& other);
+    /// A deep copy of `other`, replacing the entries.
     genericSet& operator=(const genericSet& other);
     ~genericSet();
 
     /// The number of entries.
     unsigned int size() const;
 
+    /// The first entry.
     iterator begin();
+    /// Past the last entry.
     iterator end();
+    /// The first entry (read-only).
     const_iterator begin() const;
+    /// Past the last entry (read-only).
     const_iterator end() const;
 
     /// The i-th entry in iteration order; an index not below `size()` is an
     /// assertion failure (`bool` false thrown).
     value_type& at(unsigned int i);
+    /// The i-th entry (read-only); see above.
     const value_type& at(unsigned int i) const;
 
     /// The value stored under `key`, or null when the key is absent.
     zv::genericValue* genericValue(const scString& key);
+    /// The value under `key`, or null (read-only).
     const zv::genericValue* genericValue(const scString& key) const;
 
     /// Stores `v` under `key`:

@@ -53,6 +53,7 @@ namespace zv {
 
 /// The undefined value: a generic value holding it means "no value given".
 struct Undef {
+    /// Every undefined value equals every other.
     bool operator==(const Undef&) const noexcept { return true; }
 };
 
@@ -111,6 +112,7 @@ namespace zv {
 template <typename T>
 concept genericValueType = isGenericValueType<T>::value;
 
+/// A value whose type is chosen at run time: empty, an owned copy, or bound to a variable.
 class genericValue {
 public:
     /// The abstract root of all holders. Its destructor, the allocation
@@ -129,19 +131,25 @@ public:
         virtual const std::type_info& type() const = 0;
         /// The held value's address (null for a holder bound to nothing).
         virtual void* data() = 0;
+        /// The held value's address, read-only.
         virtual const void* constData() const = 0;
         /// True when bound to a variable outside the value.
         virtual bool isReference() const = 0;
 
         /// The only allocation path for holders.
         static void* allocate(unsigned int size);
+        /// Frees memory from `allocate`.
         static void deallocate(void* p);
+        /// Allocates through `allocate`.
         static void* operator new(std::size_t size) { return allocate(static_cast<unsigned int>(size)); }
+        /// Frees through `deallocate`.
         static void operator delete(void* p) { deallocate(p); }
 
     protected:
         holderbase() = default;
+        /// A copy.
         holderbase(const holderbase&) = default;
+        /// Assignment.
         holderbase& operator=(const holderbase&) = default;
 
         /// Converts through the registry; false for a null side or an
@@ -180,10 +188,12 @@ public:
         }
         const std::type_info& type() const override { return typeid(T); }
         void* data() override { return value(); }
+        /// The held value's address, read-only.
         const void* constData() const override { return constValue(); }
 
         /// The held value (null for a holder bound to nothing).
         virtual T* value() = 0;
+        /// The held value, read-only.
         virtual const T* constValue() const = 0;
         /// Replaces the value; a holder bound to nothing ignores it.
         virtual void set(const T& v) = 0;
@@ -193,10 +203,12 @@ public:
     template <typename T>
     class valueholder final : public holder<T> {
     public:
+        /// Holds a copy of `v`.
         explicit valueholder(const T& v) : m_value(v) {}
         holderbase* clone() const override { return new valueholder<T>(m_value); }
         bool isReference() const override { return false; }
         T* value() override { return &m_value; }
+        /// The held value, read-only.
         const T* constValue() const override { return &m_value; }
         void set(const T& v) override { m_value = v; }
 
@@ -208,10 +220,12 @@ public:
     template <typename T>
     class ptrholder final : public holder<T> {
     public:
+        /// Bound to `variable` (may be null).
         explicit ptrholder(T* variable) : m_variable(variable) {}
         holderbase* clone() const override { return new ptrholder<T>(m_variable); }
         bool isReference() const override { return true; }
         T* value() override { return m_variable; }
+        /// The bound variable, read-only.
         const T* constValue() const override { return m_variable; }
         void set(const T& v) override {
             if (m_variable)
@@ -223,15 +237,20 @@ public:
     };
 
     genericValue() noexcept = default;
+    /// Holds a copy of `v`.
     template <genericValueType T>
     genericValue(const T& v) : m_holder(new valueholder<T>(v)) {}
     /// Wide text literals are held as `zv::string`; null gives the empty text.
     genericValue(const wchar_t* text) : m_holder(new valueholder<zv::string>(zv::string(text))) {}
+    /// Bound to `variable`, which must outlive the value.
     template <genericValueType T>
     explicit genericValue(T* variable) : m_holder(new ptrholder<T>(variable)) {}
 
+    /// A copy: an owned value is copied, a bound one stays bound to the same variable.
     genericValue(const genericValue& other) : m_holder(other.m_holder ? other.m_holder->clone() : nullptr) {}
+    /// Takes over `other`'s holder; `other` becomes empty.
     genericValue(genericValue&& other) noexcept : m_holder(std::exchange(other.m_holder, nullptr)) {}
+    /// Copies `other` as the copy constructor does.
     genericValue& operator=(const genericValue& other) {
         if (this != &other) {
             holderbase* copy = other.m_holder ? other.m_holder->clone() : nullptr;
@@ -240,6 +259,7 @@ public:
         }
         return *this;
     }
+    /// Takes over `other`'s holder; `other` becomes empty.
     genericValue& operator=(genericValue&& other) noexcept {
         if (this != &other) {
             delete m_holder;
@@ -277,6 +297,7 @@ public:
         const ptrholder<T> source(const_cast<T*>(&v));
         return m_holder->assignFrom(source);
     }
+    /// Sets a wide text (null: the empty text), held as `zv::string`.
     bool set(const wchar_t* text) { return set(zv::string(text)); }
 
     /// True when the held value is `zv::Undef`.
@@ -292,6 +313,7 @@ public:
         return m_holder && m_holder->type() == typeid(T) ? static_cast<holder<T>*>(m_holder)->value()
                                                          : nullptr;
     }
+    /// The held T, read-only; see above.
     template <genericValueType T>
     const T* valueIf() const {
         return m_holder && m_holder->type() == typeid(T)
@@ -304,6 +326,7 @@ public:
         delete m_holder;
         m_holder = nullptr;
     }
+    /// Exchanges the holders.
     void swap(genericValue& other) noexcept { std::swap(m_holder, other.m_holder); }
     /// Moves `other`'s holder in (destroying the own one); `other` becomes empty.
     void takeOver(genericValue& other) noexcept {
@@ -312,6 +335,7 @@ public:
     }
     /// The holder, or null when empty.
     holderbase* holderPtr() noexcept { return m_holder; }
+    /// The holder, or null when empty (read-only).
     const holderbase* holderPtr() const noexcept { return m_holder; }
 
 private:

@@ -30,17 +30,24 @@
 
 namespace zv {
 
+/// A globally unique identifier in the Windows field layout.
 class ZV_API guid {
 public:
+    /// The first 32 bits.
     std::uint32_t Data1;
+    /// The next 16 bits.
     std::uint16_t Data2;
+    /// The next 16 bits.
     std::uint16_t Data3;
+    /// The last 64 bits, byte by byte.
     std::uint8_t Data4[8];
 
     /// The all-zero guid.
     guid();
     // Plain copies: the type stays trivially copyable, like the system's.
+    /// A copy.
     guid(const guid& other) = default;
+    /// Takes the value of `other`.
     guid& operator=(const guid& other) = default;
 
     /// True when `Data1`, `Data2` and `Data3` are all non-zero.
@@ -57,6 +64,7 @@ public:
 
     /// The 36-character lower-case text of an initialized guid, else "0".
     static zv::string toString(const guid& id);
+    /// `toString(*this)`.
     zv::string toString() const;
 
     /// The guid of `text` (see the header comment); "0" and "" give the
@@ -71,11 +79,16 @@ public:
 class ZV_API objectInfo {
 public:
     objectInfo();
+    /// Refers to object `id` of class `typeName`.
     objectInfo(const zv::string& typeName, const guid& id);
 
+    /// The class (table) name.
     const zv::string& typeName() const { return m_typeName; }
+    /// The object's identity.
     const guid& objectGuid() const { return m_guid; }
+    /// Sets the class (table) name.
     void setTypeName(const zv::string& typeName) { m_typeName = typeName; }
+    /// Sets the object's identity.
     void setObjectGuid(const guid& id) { m_guid = id; }
 
     /// Both type names equal (exact, case-sensitive) and both guids equal.

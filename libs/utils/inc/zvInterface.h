@@ -29,6 +29,7 @@ namespace intrface {
 /// object's other interfaces by name.
 class ZV_API unknown {
 public:
+    /// The name `queryInterface` answers to.
     static constexpr const wchar_t* interfaceName = L"zv::intrface::unknown";
 
     /// Takes one reference; returns the new count.
@@ -47,6 +48,7 @@ protected:
 /// each; an item may be null where the collection holds a null entry.
 class ZV_API forwardIterator : public unknown {
 public:
+    /// The name `queryInterface` answers to.
     static constexpr const wchar_t* interfaceName = L"zv::intrface::forwardIterator";
 
     /// Starts over: stores the first item and answers true, or false when empty.
@@ -68,7 +70,9 @@ public:
 
 protected:
     interfaceptrbase() = default;
+    /// A copy.
     interfaceptrbase(const interfaceptrbase&) = default;
+    /// Assignment.
     interfaceptrbase& operator=(const interfaceptrbase&) = default;
     virtual ~interfaceptrbase();
 };
@@ -81,7 +85,9 @@ public:
 
 protected:
     const_interfaceptrbase() = default;
+    /// A copy.
     const_interfaceptrbase(const const_interfaceptrbase&) = default;
+    /// Assignment.
     const_interfaceptrbase& operator=(const const_interfaceptrbase&) = default;
     virtual ~const_interfaceptrbase();
 };
@@ -112,16 +118,19 @@ template <class T>
 class interfaceptr : public interfaceptrbase {
 public:
     interfaceptr() noexcept : m_p(nullptr) {}
+    /// Holds nothing.
     interfaceptr(std::nullptr_t) noexcept : m_p(nullptr) {}
     /// Takes a new reference to `p`.
     interfaceptr(T* p) : m_p(p) {
         if (m_p)
             m_p->addRef();
     }
+    /// Another reference to `other`'s interface.
     interfaceptr(const interfaceptr& other) : interfaceptrbase(), m_p(other.m_p) {
         if (m_p)
             m_p->addRef();
     }
+    /// Takes over `other`'s reference; `other` is left null.
     interfaceptr(interfaceptr&& other) noexcept
         : interfaceptrbase(), m_p(std::exchange(other.m_p, nullptr)) {}
     /// From another interface of the same object: a base interface directly,
@@ -132,18 +141,22 @@ public:
 
     ~interfaceptr() override { reset(); }
 
+    /// Refers to `other`'s interface, dropping the current reference.
     interfaceptr& operator=(const interfaceptr& other) {
         interfaceptr(other).swap(*this);
         return *this;
     }
+    /// Takes over `other`'s reference, dropping the current one.
     interfaceptr& operator=(interfaceptr&& other) noexcept {
         interfaceptr(std::move(other)).swap(*this);
         return *this;
     }
+    /// Refers to `p` (taking a new reference), dropping the current one.
     interfaceptr& operator=(T* p) {
         interfaceptr(p).swap(*this);
         return *this;
     }
+    /// Drops the current reference.
     interfaceptr& operator=(std::nullptr_t) {
         reset();
         return *this;
@@ -167,17 +180,22 @@ public:
         reset();
         return &m_p;
     }
+    /// Exchanges the interfaces of both pointers.
     void swap(interfaceptr& other) noexcept { std::swap(m_p, other.m_p); }
 
+    /// The interface, or null.
     T* get() const noexcept { return m_p; }
+    /// The interface; a null pointer is an assertion.
     T* operator->() const {
         ZV_ASSERT(m_p != NULL);
         return m_p;
     }
+    /// The interface; a null pointer is an assertion.
     T& operator*() const {
         ZV_ASSERT(m_p != NULL);
         return *m_p;
     }
+    /// True when an interface is referenced.
     explicit operator bool() const noexcept { return m_p != nullptr; }
 
 private:
@@ -189,33 +207,42 @@ template <class T>
 class const_interfaceptr : public const_interfaceptrbase {
 public:
     const_interfaceptr() noexcept : m_p(nullptr) {}
+    /// Holds nothing.
     const_interfaceptr(std::nullptr_t) noexcept : m_p(nullptr) {}
+    /// Takes a new reference to `p`.
     const_interfaceptr(const T* p) : m_p(p) {
         if (m_p)
             const_cast<T*>(m_p)->addRef();
     }
+    /// Another reference to `other`'s interface.
     const_interfaceptr(const const_interfaceptr& other) : const_interfaceptrbase(), m_p(other.m_p) {
         if (m_p)
             const_cast<T*>(m_p)->addRef();
     }
+    /// Takes over `other`'s reference; `other` is left null.
     const_interfaceptr(const_interfaceptr&& other) noexcept
         : const_interfaceptrbase(), m_p(std::exchange(other.m_p, nullptr)) {}
+    /// The interface `T` of `other`'s object, looked up by name (null when it has none).
     template <class U>
     const_interfaceptr(const interfaceptr<U>& other) : m_p(detail::queryAs<T>(other.get())) {}
+    /// The interface `T` of `other`'s object, looked up by name (null when it has none).
     template <class U>
     requires(!std::is_same_v<U, T>) const_interfaceptr(const const_interfaceptr<U>& other)
         : m_p(detail::queryAs<T>(const_cast<U*>(other.get()))) {}
 
     ~const_interfaceptr() override { reset(); }
 
+    /// Refers to `other`'s interface, dropping the current reference.
     const_interfaceptr& operator=(const const_interfaceptr& other) {
         const_interfaceptr(other).swap(*this);
         return *this;
     }
+    /// Takes over `other`'s reference, dropping the current one.
     const_interfaceptr& operator=(const_interfaceptr&& other) noexcept {
         const_interfaceptr(std::move(other)).swap(*this);
         return *this;
     }
+    /// Drops the current reference.
     const_interfaceptr& operator=(std::nullptr_t) {
         reset();
         return *this;
@@ -223,21 +250,27 @@ public:
 
     bool isValid() const override { return m_p != nullptr; }
 
+    /// Drops the current reference; the pointer is null afterwards.
     void reset() {
         if (const T* p = std::exchange(m_p, nullptr))
             const_cast<T*>(p)->release();
     }
+    /// Exchanges the interfaces of both pointers.
     void swap(const_interfaceptr& other) noexcept { std::swap(m_p, other.m_p); }
 
+    /// The interface, or null.
     const T* get() const noexcept { return m_p; }
+    /// The interface; a null pointer is an assertion.
     const T* operator->() const {
         ZV_ASSERT(m_p != NULL);
         return m_p;
     }
+    /// The interface; a null pointer is an assertion.
     const T& operator*() const {
         ZV_ASSERT(m_p != NULL);
         return *m_p;
     }
+    /// True when an interface is referenced.
     explicit operator bool() const noexcept { return m_p != nullptr; }
 
 private:

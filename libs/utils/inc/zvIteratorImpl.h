@@ -33,10 +33,13 @@ public:
 template <class T>
 class intrfaceImpl final : public T {
 public:
+    /// Constructs `T` from `args`.
     template <class... Args>
     explicit intrfaceImpl(Args&&... args) : T(std::forward<Args>(args)...), m_count(0) {}
 
+    /// Adds a reference; answers the new count.
     long addRef() override { return interlockedIncrement(&m_count); }
+    /// Drops a reference, deleting the object at 0; answers the new count.
     long release() override {
         const long count = interlockedDecrement(&m_count);
         if (count == 0)
@@ -63,9 +66,11 @@ public:
     bool done() override;
     /// Walking backwards is not offered: both always answer false.
     bool getLast(intrface::unknown** item);
+    /// Always false, as `getLast`.
     bool getPrev(intrface::unknown** item);
 
 protected:
+    /// Iterates over a copy of `items`; use `createObject`.
     explicit vectorIteratorImpl(const std::vector<unknownPtr>& items);
     ~vectorIteratorImpl() override;
 
@@ -92,6 +97,7 @@ public:
     bool done() override;
 
 protected:
+    /// Iterates over a copy of `items`; use `createObject`.
     explicit compoundIteratorImpl(const std::vector<unknownPtr>& items);
     ~compoundIteratorImpl() override;
 

@@ -66,7 +66,9 @@ public:
     /// byte-order mark is skipped, an odd last byte ignored). Open at once.
     keyValueFileReader(const binaryBuffer& text, const string& separator, const string& commentMarker,
                        const string& continuationMarker);
+    /// A copy, cursor included.
     keyValueFileReader(const keyValueFileReader&) = default;
+    /// Assignment, cursor included.
     keyValueFileReader& operator=(const keyValueFileReader&) = default;
     virtual ~keyValueFileReader();
 
@@ -108,8 +110,11 @@ protected:
     /// position outside the text puts it at the end.
     void rewind(long position);
 
+    /// The key-value separator.
     const string& separator() const { return m_separator; }
+    /// The comment marker (empty: no comments).
     const string& commentMarker() const { return m_commentMarker; }
+    /// The continuation marker (empty: no continued values).
     const string& continuationMarker() const { return m_continuationMarker; }
 
 private:
@@ -129,6 +134,7 @@ private:
 /// its value by the first blank or tab. The separator is not used.
 class ZV_API cfgFileReader : public keyValueFileReader {
 public:
+    /// The constructors of `keyValueFileReader`.
     using keyValueFileReader::keyValueFileReader;
 
     bool readSection(string& name) override;
@@ -148,6 +154,7 @@ public:
 
     /// Closes (keeping what was written) and takes `f`.
     void setFile(const file& f);
+    /// The file written.
     const file& getFile() const { return m_file; }
     /// Closes, then starts a new content for the file: empty with
     /// `overwrite`, else the file's present bytes (nothing when it is
@@ -155,9 +162,12 @@ public:
     /// cannot be written (read-only, a folder, no such folder) or, for
     /// appending, read.
     bool open(bool overwrite);
+    /// True between `open` and `close` (or `discard`).
     bool isOpen() const { return m_out != nullptr; }
 
+    /// The line "[name]", with the comment when given.
     virtual bool writeSection(const string& name, const string& comment);
+    /// The line of `key` and `value`, aligned, with the comment when given.
     virtual bool writeKey(const string& key, const string& value, const string& comment);
     /// The line `commentMarker + text`.
     virtual bool writeCommentLine(const string& text);
@@ -170,9 +180,11 @@ public:
 
     /// Keys are padded with blanks to this many characters (initially 0).
     void setKeyWidth(unsigned width) { m_keyWidth = width; }
+    /// The key width.
     unsigned keyWidth() const { return m_keyWidth; }
     /// Values followed by a comment are padded to this many characters.
     void setValueWidth(unsigned width) { m_valueWidth = width; }
+    /// The value width.
     unsigned valueWidth() const { return m_valueWidth; }
     /// When not empty, a line written before every section that does not
     /// start the file.
@@ -184,7 +196,9 @@ protected:
     /// Writes `line` and CR LF; false when no file is open, the line holds
     /// CR or LF, or the write fails.
     bool writeLine(const string& line);
+    /// The key-value separator.
     const string& separator() const { return m_separator; }
+    /// The comment marker.
     const string& commentMarker() const { return m_commentMarker; }
     /// Bytes in the new content so far.
     std::uint64_t position() const { return m_position; }
@@ -207,6 +221,7 @@ private:
 /// The bracket dialect with "=" and ";": Windows INI files.
 class ZV_API iniFileWriter : public keyValueFileWriter {
 public:
+    /// An INI writer of `f`.
     explicit iniFileWriter(const file& f) : keyValueFileWriter(f, L"=", L";") {}
 };
 
@@ -217,6 +232,7 @@ public:
     using keyValueFileWriter::keyValueFileWriter;
     ~cfgFileWriter() override;
 
+    /// The line "**name", closing the open section first.
     bool writeSection(const string& name, const string& comment) override;
     bool close() override;
 
@@ -230,6 +246,7 @@ class ZV_API pcfFileWriter : public keyValueFileWriter {
 public:
     using keyValueFileWriter::keyValueFileWriter;
 
+    /// Both in double quotes (see above).
     bool writeKey(const string& key, const string& value, const string& comment) override;
     /// Writes `path` with every backslash turned into "/".
     virtual bool writeDirOrFile(const string& key, const string& path, const string& comment);

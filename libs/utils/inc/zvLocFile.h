@@ -51,8 +51,11 @@ namespace zv {
 /// One problem found by `locFile::check`: the file, the line (from 1; 0 for
 /// the file as a whole) and what is wrong.
 struct locFileIssue {
+    /// The file the problem is in.
     zv::file file;
+    /// The line, from 1; 0 for the file as a whole.
     unsigned line = 0;
+    /// What is wrong.
     zv::string text;
 };
 
@@ -64,6 +67,7 @@ struct locFileCounts {
     unsigned aliases = 0;  ///< entries whose text is "$$" and an id
 };
 
+/// A localization file: message texts by id, with includes, aliases and an overlay.
 class ZV_API locFile : public zv::file {
 public:
     /// How many levels of includes below the main file are read; an include
@@ -75,10 +79,15 @@ public:
     explicit locFile(const wchar_t* path);
     /// The main file and its overlay.
     locFile(const wchar_t* path, const wchar_t* overlayPath);
+    /// The localization file `file`; its includes are scanned now.
     explicit locFile(const zv::file& file);
+    /// A copy.
     locFile(const locFile&) = default;
+    /// Moves `other`'s state here.
     locFile(locFile&&) noexcept = default;
+    /// Takes a copy of `other`.
     locFile& operator=(const locFile&) = default;
+    /// Takes `other`'s state.
     locFile& operator=(locFile&&) noexcept = default;
     /// Makes this a localization file for `file` (includes scanned anew).
     locFile& operator=(const zv::file& file);
@@ -93,6 +102,7 @@ public:
 
     /// The files named by include directives, in file order.
     const std::vector<locFile>& includedFiles() const { return m_included; }
+    /// The overlay file (empty when there is none).
     const zv::file& overlay() const { return m_overlay; }
 
     /// Reads `file` and the files it includes and reports, with line

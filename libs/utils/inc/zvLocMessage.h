@@ -55,8 +55,11 @@ namespace zv {
 /// are referred to, not copied, and must outlive the insertion; a text ends
 /// at its first NUL.
 struct ZV_API locParameter {
+    /// The kind of value held.
     enum eType { tText, tBool, tWchar, tShort, tInt, tLong, tDouble };
 
+    /// A value of the given type for placeholder `name`.
+    ///@{
     locParameter(const wchar_t* value, const wchar_t* name) : name(name), text(value ? value : L"") {}
     locParameter(const std::wstring& value, const wchar_t* name) : name(name), text(value.c_str()) {}
     locParameter(wchar_t value, const wchar_t* name) : name(name), type(tWchar), integer(value) {}
@@ -65,34 +68,47 @@ struct ZV_API locParameter {
     locParameter(int value, const wchar_t* name) : name(name), type(tInt), integer(value) {}
     locParameter(long value, const wchar_t* name) : name(name), type(tLong), integer(value) {}
     locParameter(double value, const wchar_t* name) : name(name), type(tDouble), number(value) {}
+    ///@}
     /// Narrow text would otherwise be taken as a bool.
     locParameter(const char* value, const wchar_t* name) = delete;
 
+    /// The placeholder's name; null for the next positional one.
     const wchar_t* name = nullptr;
+    /// The kind of value.
     eType type = tText;
+    /// The text value.
     const wchar_t* text = L"";
+    /// The integer, character or bool value.
     long long integer = 0;
+    /// The floating-point value.
     double number = 0.0;
 };
 
+/// A message text with placeholders for named and positional parameters, and its state mark.
 class ZV_API locMessage : public zv::string {
 public:
+    /// The state recorded from the text's mark.
     enum eMsgState : int { msNone = 0, msInformation = 1, msWarning = 2, msError = 3 };
 
     locMessage() = default;
     /// Sets the text as `setMessage` does; null gives the empty text.
     locMessage(const wchar_t* text);
+    /// A copy.
     locMessage(const locMessage&) = default;
+    /// Assignment.
     locMessage& operator=(const locMessage&) = default;
 
     /// Resets the counter, strips and records an "E:", "W:" or "I:" mark (any
     /// other "x:" is stripped without a state), then leading blanks.
     void setMessage(const wchar_t* text);
+    /// The state recorded by `setMessage`.
     eMsgState msgState() const { return m_state; }
 
     /// Each inserts the value at the placeholder `name` (null: the next
     /// positional one); true when a place was found and replaced.
     bool insertParameter(const wchar_t* value, const wchar_t* name);
+    /// The same for a value of another type.
+    ///@{
     bool insertParameter(wchar_t value, const wchar_t* name);
     bool insertParameter(bool value, const wchar_t* name);
     bool insertParameter(short value, const wchar_t* name);
@@ -100,11 +116,13 @@ public:
     bool insertParameter(long value, const wchar_t* name);
     bool insertParameter(double value, const wchar_t* name);
     bool insertParameter(const locMessage& value, const wchar_t* name);
+    ///@}
 
     /// Inserts every value in one pass over the text as it stands (see the
     /// top of this file); a value is never searched for placeholders. Answers
     /// how many values found a place.
     std::size_t insertParameters(std::span<const locParameter> parameters);
+    /// The same over an initializer list.
     std::size_t insertParameters(std::initializer_list<locParameter> parameters) {
         return insertParameters(std::span<const locParameter>(parameters.begin(), parameters.size()));
     }
@@ -114,6 +132,7 @@ public:
     /// Puts a line feed in front; true.
     bool prependEndline();
 
+    /// The text as a C string.
     operator const wchar_t*() const { return c_str(); }
 
 private:

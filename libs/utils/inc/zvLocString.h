@@ -51,6 +51,7 @@ class locString;
 /// The file names of a null-ended argument list, gathered: the prepared form
 /// of the variadic constructors, as `dtArgs` is for `dtconvert`.
 struct locFileArgs {
+    /// The file names, in order.
     std::vector<const wchar_t*> files;
 };
 
@@ -73,7 +74,9 @@ protected:
     // Not deleted through the interface: the slots are exactly the four above.
     ~iLocStringId() = default;
     iLocStringId() = default;
+    /// A copy.
     iLocStringId(const iLocStringId&) = default;
+    /// Assignment.
     iLocStringId& operator=(const iLocStringId&) = default;
 };
 
@@ -88,15 +91,19 @@ public:
     /// The same with the further file names already gathered.
     locStringId(const wchar_t* id, const wchar_t* defaultText, const wchar_t* firstFile,
                 const locFileArgs& moreFiles);
+    /// Id, default text and alternative file names.
     locStringId(const wchar_t* id, const wchar_t* defaultText, const std::vector<const wchar_t*>& files);
     /// Parses a persistent form; a fourth field (parameters) is ignored.
     explicit locStringId(const wchar_t* persistentForm);
+    /// A copy.
     locStringId(const locStringId&) = default;
+    /// Takes the texts and files of `other`.
     locStringId& operator=(const locStringId&) = default;
     ~locStringId();
 
     /// Appends a file name (null or empty is ignored).
     void addAlternativeFile(const wchar_t* name);
+    /// The alternative file names, in order.
     const std::vector<scString>& alternativeFiles() const { return m_files; }
 
     const wchar_t* defaultString() const override;
@@ -114,7 +121,10 @@ private:
 /// identifiers declared at file scope. Nothing is copied.
 class ZV_API localLocStringId final : public iLocStringId {
 public:
+    /// Id, default text, then alternative file names ended by a null pointer; the texts must outlive the
+    /// object.
     localLocStringId(const wchar_t* id, const wchar_t* defaultText, const wchar_t* firstFile, ...);
+    /// The same with the further file names already gathered.
     localLocStringId(const wchar_t* id, const wchar_t* defaultText, const wchar_t* firstFile,
                      const locFileArgs& moreFiles);
     ~localLocStringId();
@@ -140,8 +150,11 @@ class iLocString;
 /// Setting a name again replaces its value in place.
 class ZV_API locStringParams {
 public:
+    /// A parameter: its name and value.
     using entry = std::pair<zv::string, genericValue>;
 
+    /// Sets parameter `name` to `value`.
+    ///@{
     void set(const zv::string& value, const wchar_t* name);
     void set(const wchar_t* value, const wchar_t* name);
     void set(wchar_t value, const wchar_t* name);
@@ -150,6 +163,7 @@ public:
     void set(int value, const wchar_t* name);
     void set(long value, const wchar_t* name);
     void set(double value, const wchar_t* name);
+    ///@}
     /// A nested localized string; a copy is stored (null is ignored).
     void set(const iLocString* value, const wchar_t* name);
     /// Narrow text would otherwise be taken as a bool.
@@ -162,11 +176,15 @@ public:
     /// place ("$1", "$2", ...).
     void insertInto(locMessage& message, const wchar_t* language, const searchPath& path) const;
 
+    /// The number of parameters.
     std::size_t size() const { return m_entries.size(); }
+    /// True without parameters.
     bool empty() const { return m_entries.empty(); }
+    /// The parameters in the order first set.
     const std::vector<entry>& entries() const { return m_entries; }
     /// The value of `name`, or null.
     const genericValue* find(const wchar_t* name) const;
+    /// Removes every parameter.
     void clear() { m_entries.clear(); }
 
 private:
@@ -178,10 +196,12 @@ private:
 /// A localized string: produces its text in a language with its parameters.
 class ZV_API iLocString {
 public:
+    /// The identifier.
     virtual const iLocStringId& stringId() const = 0;
     /// The text in `language` (null: the default language) with the
     /// parameters inserted; valid until the next call on this object.
     virtual const wchar_t* string(const wchar_t* language, const searchPath& path) const = 0;
+    /// An owning copy with identifier and parameters.
     virtual locString copy() const = 0;
 
     /// `string(language, path)` with the manager's default search path as it
@@ -191,7 +211,9 @@ public:
 protected:
     ~iLocString() = default;
     iLocString() = default;
+    /// A copy.
     iLocString(const iLocString&) = default;
+    /// Assignment.
     iLocString& operator=(const iLocString&) = default;
 };
 
@@ -202,24 +224,31 @@ public:
     locString();
     /// Id, default text and a null-ended file list, as for `locStringId`.
     locString(const wchar_t* id, const wchar_t* defaultText, const wchar_t* firstFile, ...);
+    /// The same with the further file names already gathered.
     locString(const wchar_t* id, const wchar_t* defaultText, const wchar_t* firstFile,
               const locFileArgs& moreFiles);
     /// The identifier's `copy()`, no parameters.
     explicit locString(const iLocStringId& id);
     /// Parses a persistent form with optional parameters.
     explicit locString(const wchar_t* persistentForm);
+    /// A copy with identifier and parameters.
     locString(const locString& other);
+    /// Takes identifier and parameters of `other`.
     locString& operator=(const locString& other);
     ~locString();
 
+    /// The identifier.
     const iLocStringId& stringId() const override { return m_id; }
     using iLocString::string;
     const wchar_t* string(const wchar_t* language, const searchPath& path) const override;
     /// True when the manager finds a translation of the id.
     virtual bool stringIdExists(const wchar_t* language, const searchPath& path) const;
+    /// An owning copy with identifier and parameters.
     locString copy() const override;
 
+    /// The parameters, to set.
     locStringParams& params() { return m_params; }
+    /// The parameters.
     const locStringParams& params() const { return m_params; }
 
     /// The persistent form with the parameters (see the top of this file);
@@ -235,17 +264,23 @@ private:
 /// A localized string over a `localLocStringId`; `copy()` gives an owning one.
 class ZV_API localLocString final : public iLocString {
 public:
+    /// Id, default text and a null-ended file list, as for `localLocStringId`.
     localLocString(const wchar_t* id, const wchar_t* defaultText, const wchar_t* firstFile, ...);
+    /// The same with the further file names already gathered.
     localLocString(const wchar_t* id, const wchar_t* defaultText, const wchar_t* firstFile,
                    const locFileArgs& moreFiles);
     ~localLocString();
 
+    /// The identifier.
     const iLocStringId& stringId() const override { return m_id; }
     using iLocString::string;
     const wchar_t* string(const wchar_t* language, const searchPath& path) const override;
+    /// An owning copy with identifier and parameters.
     locString copy() const override;
 
+    /// The parameters, to set.
     locStringParams& params() { return m_params; }
+    /// The parameters.
     const locStringParams& params() const { return m_params; }
 
 private:
@@ -264,11 +299,14 @@ public:
     /// library's module and "../config/Language" relative to it.
     static locManager& instance();
 
+    /// Sets the language used when none is given.
     void setDefaultLanguage(const wchar_t* language);
+    /// Sets the localization file looked in by default.
     void setDefaultLocFile(const wchar_t* name);
     /// Overlays are files named overlay id + "_" + the file's name (with its
     /// extension) beside each localization file loaded from now on.
     void setOverlayId(const wchar_t* id);
+    /// Replaces the default search path.
     void setDefaultSearchPath(const searchPath& path);
 
     /// The search path itself; do not hold it across `setDefaultSearchPath`
@@ -276,8 +314,11 @@ public:
     const searchPath& defaultSearchPath() const;
     /// A copy of the default search path, taken under the lock.
     searchPath currentSearchPath() const;
+    /// The default language.
     zv::string defaultLanguage() const;
+    /// The default localization file.
     zv::string defaultLocFile() const;
+    /// The overlay id.
     zv::string overlayId() const;
 
     /// Looks `id` up in `language` (null: the default language) on the

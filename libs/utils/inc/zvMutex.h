@@ -42,6 +42,7 @@ private:
 /// Holds a `zv::mutex` for the lifetime of the guard.
 class mutexGuard {
 public:
+    /// Locks `m` for the guard's lifetime.
     explicit mutexGuard(mutex& m) : m_mutex(m), m_locked(m.lock()) {}
     ~mutexGuard() {
         if (m_locked)

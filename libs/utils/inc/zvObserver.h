@@ -58,7 +58,9 @@ public:
     virtual void addObserver(iObserver* observer) = 0;
     /// Removes `observer`; one that is not listed is ignored.
     virtual void removeObserver(iObserver* observer) = 0;
+    /// Removes every observer.
     virtual void removeAllObservers() = 0;
+    /// The number of listed observers.
     virtual unsigned int countObservers() const = 0;
 
 protected:
@@ -83,6 +85,7 @@ using EV_HANDLER = void (observer::*)(iRefObj* source, const wchar_t* name, iEve
 /// One line of a message map. The member function pointer carries the
 /// adjustment of `this` from `observer` to the handler's class.
 struct EV_MSGMAP_ENTRY {
+    /// The event the line handles.
     int eventId;
     const wchar_t* name; ///< null: any name
     EV_HANDLER handler;  ///< null ends the table
@@ -91,6 +94,7 @@ struct EV_MSGMAP_ENTRY {
 /// The message map of one class: its table and the map of its base class.
 struct EV_MSGMAP {
     const EV_MSGMAP* (*baseMap)(); ///< null, or answers null, at the root
+    /// The table, ended by a line with a null handler.
     const EV_MSGMAP_ENTRY* entries;
 };
 
@@ -100,7 +104,9 @@ class ZV_API observable : public virtual iObservable {
 public:
     void addObserver(iObserver* observer) override;
     void removeObserver(iObserver* observer) override;
+    /// Removes every observer.
     void removeAllObservers() override;
+    /// The number of listed observers.
     unsigned int countObservers() const override;
 
     /// Calls `handleEvent` on each observer, in list order, over a copy of

@@ -27,6 +27,7 @@
 
 namespace zv {
 
+/// A password kept in scrambled printable form.
 class ZV_API password : public binaryBuffer {
 public:
     /// Not set.
@@ -44,6 +45,7 @@ public:
     bool isSet() const { return logicalLength() != 0; }
     /// The scrambled contents are the same bytes.
     bool operator==(const password& other) const;
+    /// Not `operator==`.
     bool operator!=(const password& other) const { return !(*this == other); }
 
     /// The scrambled text, one character per byte.

@@ -49,7 +49,9 @@ public:
 
 protected:
     refObj() noexcept : m_count(0) {}
+    /// A copy starts with a reference count of 0.
     refObj(const refObj&) noexcept : iRefObj(), m_count(0) {}
+    /// Assignment leaves the reference count alone.
     refObj& operator=(const refObj&) noexcept { return *this; }
     void destroyObject() override;
     ~refObj() override;

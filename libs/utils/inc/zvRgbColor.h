@@ -22,6 +22,7 @@
 
 namespace zv {
 
+/// A colour of 8-bit red, green and blue components.
 class ZV_API rgbColor {
 public:
     /// White.
@@ -35,15 +36,21 @@ public:
     unsigned int colorValue() const {
         return static_cast<unsigned>(m_blue) << 16 | static_cast<unsigned>(m_green) << 8 | m_red;
     }
+    /// The red component.
     unsigned char red() const { return m_red; }
+    /// The green component.
     unsigned char green() const { return m_green; }
+    /// The blue component.
     unsigned char blue() const { return m_blue; }
 
+    /// Same components.
     bool operator==(const rgbColor& other) const {
         return m_red == other.m_red && m_green == other.m_green && m_blue == other.m_blue;
     }
+    /// Not `operator==`.
     bool operator!=(const rgbColor& other) const { return !(*this == other); }
 
+    /// Sets all three components.
     void setRGB(unsigned char r, unsigned char g, unsigned char b) {
         m_red = r;
         m_green = g;

@@ -54,6 +54,7 @@ private:
 /// (equal texts are equal keys), not an alphabetical one. The order of two
 /// different keys depends on when and where their texts were interned.
 struct ZV_API lessScString {
+    /// Orders by the address of the interned text.
     bool operator()(const scString& a, const scString& b) const noexcept;
 };
 

@@ -20,6 +20,7 @@
 
 namespace zv {
 
+/// An ordered list of folders searched for files.
 class ZV_API searchPath {
 public:
     /// The separator of the PATH variable on this platform.
@@ -36,6 +37,7 @@ public:
     /// Removes the first entry of that name (ignoring case); the rest keep
     /// their order.
     void removeDirectory(const zv::directory& dir);
+    /// True when `dir` is one of the folders.
     bool containsDirectory(const zv::directory& dir) const;
 
     /// The first entry holding `name`; with `recursive` an entry's subfolders
@@ -55,9 +57,11 @@ public:
     const std::vector<zv::directory>& directories() const {
         return m_dirs;
     }
+    /// The number of folders.
     std::size_t size() const {
         return m_dirs.size();
     }
+    /// True without folders.
     bool empty() const {
         return m_dirs.empty();
     }

@@ -32,9 +32,11 @@ public:
 template <class T>
 class sharedPtr {
 public:
+    /// The type of the owned object.
     using element_type = T;
 
     sharedPtr() noexcept : m_p(nullptr), m_count(nullptr) {}
+    /// Owns nothing.
     sharedPtr(std::nullptr_t) noexcept : sharedPtr() {}
     /// Takes ownership of `p`; should the counter not be allocated, `p` is
     /// deleted before the failure passes on, so nothing leaks.
@@ -49,10 +51,12 @@ public:
         }
         *m_count = 1;
     }
+    /// Another owner of the same object.
     sharedPtr(const sharedPtr& other) noexcept : m_p(other.m_p), m_count(other.m_count) {
         if (m_count)
             ++*m_count;
     }
+    /// Takes over `other`'s ownership; `other` is left null.
     sharedPtr(sharedPtr&& other) noexcept
         : m_p(std::exchange(other.m_p, nullptr)), m_count(std::exchange(other.m_count, nullptr)) {}
     /// From a pointer to a derived class; both share one counter.
@@ -65,14 +69,17 @@ public:
 
     ~sharedPtr() { reset(); }
 
+    /// Shares `other`'s object, giving up the current one.
     sharedPtr& operator=(const sharedPtr& other) noexcept {
         sharedPtr(other).swap(*this);
         return *this;
     }
+    /// Takes over `other`'s ownership, giving up the current one.
     sharedPtr& operator=(sharedPtr&& other) noexcept {
         sharedPtr(std::move(other)).swap(*this);
         return *this;
     }
+    /// Gives up ownership, as `reset`.
     sharedPtr& operator=(std::nullptr_t) noexcept {
         reset();
         return *this;
@@ -87,21 +94,27 @@ public:
             delete p;
         }
     }
+    /// Exchanges the objects of both pointers.
     void swap(sharedPtr& other) noexcept {
         std::swap(m_p, other.m_p);
         std::swap(m_count, other.m_count);
     }
 
+    /// The object, or null.
     T* get() const noexcept { return m_p; }
+    /// The object; a null pointer is an assertion.
     T* operator->() const {
         ZV_ASSERT(m_p != NULL);
         return m_p;
     }
+    /// The object; a null pointer is an assertion.
     T& operator*() const {
         ZV_ASSERT(m_p != NULL);
         return *m_p;
     }
+    /// True when an object is owned.
     explicit operator bool() const noexcept { return m_p != nullptr; }
+    /// True when nothing is owned.
     bool isNull() const noexcept { return m_p == nullptr; }
     /// The number of owners (0 for a null pointer).
     unsigned int useCount() const noexcept { return m_count ? *m_count : 0; }

@@ -20,6 +20,7 @@
 
 namespace zv {
 
+/// Accumulated time on the processor clock; a restarted watch goes on from where it stopped.
 class ZV_API stopwatch {
 public:
     /// Stopped, at zero.
@@ -31,6 +32,7 @@ public:
     void start();
     /// Stops counting and keeps the value; no effect while stopped.
     void stop();
+    /// True between start and stop.
     bool isRunning() const { return m_running; }
     /// The accumulated time in seconds.
     double value() const;

@@ -26,31 +26,44 @@ namespace zv {
 
 class testEnv;
 
+/// Wide text: a `std::wstring` with case conversion, matching, deletion, splitting, formatting and code-page
+/// conversion.
 class ZV_API string : public std::wstring {
 public:
     /// A constant empty text, for operations that return a text by reference.
     static const string emptyString;
 
     string() = default;
+    /// A copy.
     string(const string&) = default;
+    /// Takes over `other`'s text.
     string(string&&) noexcept = default;
+    /// A copy of `text`.
     string(const std::wstring& text) : std::wstring(text) {}
+    /// Takes over `text`.
     string(std::wstring&& text) noexcept : std::wstring(std::move(text)) {}
     /// The text of the one given character.
     string(wchar_t c) : std::wstring(1, c) {}
     /// A NUL-terminated text; a null pointer gives the empty text.
     string(const wchar_t* text) : std::wstring(text ? text : L"") {}
+    /// The first `count` characters at `text`.
     string(const wchar_t* text, size_type count) : std::wstring(text, count) {}
+    /// `count` times `c`.
     string(size_type count, wchar_t c) : std::wstring(count, c) {}
+    /// The characters of the range [`first`, `last`).
     template <typename It>
     string(It first, It last) : std::wstring(first, last) {}
 
+    /// Copies `other`'s text.
     string& operator=(const string&) = default;
+    /// Takes over `other`'s text.
     string& operator=(string&&) noexcept = default;
+    /// Copies `text`.
     string& operator=(const std::wstring& text) {
         std::wstring::operator=(text);
         return *this;
     }
+    /// Takes over `text`.
     string& operator=(std::wstring&& text) noexcept {
         std::wstring::operator=(std::move(text));
         return *this;
@@ -60,6 +73,7 @@ public:
         std::wstring::operator=(text ? text : L"");
         return *this;
     }
+    /// The one character `c`.
     string& operator=(wchar_t c) {
         std::wstring::operator=(c);
         return *this;
@@ -67,10 +81,15 @@ public:
 
     // ---- case: every code unit through the C runtime's towlower/towupper ----
 
+    /// Lower-cases in place; answers this text.
     string& toLower();
+    /// Upper-cases in place; answers this text.
     string& toUpper();
+    /// A lower-cased copy.
     string lower() const;
+    /// An upper-cased copy.
     string upper() const;
+    /// Lower-cases `text` in place.
     static void lowercase(string& text);
 
     // ---- comparison and matching ----
@@ -104,6 +123,7 @@ public:
     /// Replaces every occurrence of `what`, left to right; inserted text is
     /// never searched again. An empty `what` changes nothing.
     string& replace(const string& what, const string& with);
+    /// Replaces every character `what` by `with`.
     string& replace(wchar_t what, wchar_t with);
     using std::wstring::replace;
     /// Field `index` (from 0) of the text split at `separator`; empty when
@@ -138,6 +158,7 @@ public:
         static_assert((std::is_scalar_v<Args> && ...), "format arguments are scalars: pass texts as c_str()");
         return sformatArgs(fmt, args...);
     }
+    /// The same with a prepared argument list.
     static string sformat(const wchar_t* fmt, va_list args);
 
     // ---- ANSI code page ----
@@ -145,6 +166,7 @@ public:
     /// This text in the ANSI code page; unrepresentable characters become
     /// the page's default character.
     std::string getMBCS() const;
+    /// `text` in the ANSI code page, as `getMBCS()`.
     static std::string getMBCS(const string& text);
     /// Narrow text to wide by the C runtime's current multibyte locale (in
     /// the "C" locale every byte becomes the code unit of the same value).
@@ -161,6 +183,7 @@ public:
     /// Scrambles in place with a cyclic XOR of `key`; lengths count modulo
     /// 65536. Scrambling twice with the same key restores the text.
     void xor (const string& key);
+    /// A scrambled copy of `text`, as `xor(key)` does in place.
     static string xor (const std::wstring& text, const std::wstring& key);
 
     /// Checks formatting, comparison, matching and the ANSI code page on the

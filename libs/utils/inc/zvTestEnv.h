@@ -30,6 +30,7 @@
 
 namespace zv {
 
+/// The environment the self-tests report to: counts errors and writes one protocol line per event.
 class ZV_API testEnv {
 public:
     /// What a line reports; any other value writes 18 blanks as the prefix.
@@ -60,6 +61,7 @@ public:
                   ...);
     /// How many warnings and errors this environment reported so far.
     unsigned warnings() const;
+    /// The number of errors reported so far.
     unsigned errors() const;
 
 private:

@@ -64,7 +64,9 @@ public:
     static refPtr<signal> create(bool manualReset = false, bool initiallySet = false,
                                  const wchar_t* name = nullptr);
 
+    /// Sets the signal, releasing waiters (one waiter for an automatic-reset signal).
     void setSignal();
+    /// Clears the signal.
     void resetSignal();
     /// Waits at most `timeoutMs` for the signal; true when it was set. A wait
     /// that sees an automatic-reset signal set clears it.
@@ -85,6 +87,7 @@ private:
 class ZV_API startThreadHandler {
 public:
     virtual ~startThreadHandler();
+    /// Called in the new thread `t` before its work.
     virtual void threadStarted(thread& t) const = 0;
 };
 
@@ -93,6 +96,7 @@ public:
 class ZV_API endThreadHandler {
 public:
     virtual ~endThreadHandler();
+    /// Called in thread `t` after its work, with its result.
     virtual void threadEnded(thread& t, int exitCode) const = 0;
 };
 
@@ -112,7 +116,9 @@ public:
         ePriorityIdle = 6,
         ePriorityOther = 7
     };
+    /// The work of a thread: takes the start argument, answers the exit code.
     using workFunction = int (*)(void*);
+    /// Waits without limit.
     static constexpr unsigned int infinite = 0xFFFFFFFFu;
 
     /// A new thread object; with `startNow`, `start(work, argument,
@@ -127,6 +133,7 @@ public:
     void start(workFunction work = nullptr, void* argument = nullptr, bool startSuspended = false,
                ePriority priority = ePriorityNormal);
 
+    /// Whether `start` was called.
     bool isStarted() const;
     /// The suspended flag: set by a suspended start and by `suspend`, cleared
     /// by the `resume` that lets the thread run.
@@ -143,11 +150,14 @@ public:
     /// The system's id of the thread; 0 until it is started.
     unsigned long threadId() const;
 
+    /// Sets the priority (recorded; followed as far as the system allows).
     void setPriority(ePriority priority);
+    /// The priority last set.
     ePriority priority() const;
 
     /// Both return the previous suspend count.
     long suspend();
+    /// Lowers the suspend count; the thread runs at 0.
     long resume();
     /// Resumes until the thread runs (a previous count below 2); returns the
     /// last previous count. Throws when the thread was not suspended.
@@ -158,6 +168,7 @@ public:
 
     /// The handler must live as long as the thread may call it.
     void attachStartHandler(const startThreadHandler* handler);
+    /// The same for an end handler.
     void attachEndHandler(const endThreadHandler* handler);
 
 protected:
@@ -185,17 +196,22 @@ private:
 /// and detach; whatever they throw is dropped.
 class ZV_API signalPool {
 public:
+    /// Called when an attached signal is set.
     using signalCallback = void (*)(signal*, void*);
+    /// Called when an attached thread ends.
     using threadCallback = void (*)(thread*, void*);
 
+    /// The process-wide pool, created on first use.
     static signalPool& singleton();
 
     /// The same callback and user pointer may be attached more than once;
     /// each attachment is called.
     void attach(signal* s, signalCallback callback, void* user);
+    /// The same for a thread.
     void attach(thread* t, threadCallback callback, void* user);
     /// Removes one attachment of exactly this callback and user pointer.
     void detach(signal* s, signalCallback callback, void* user);
+    /// The same for a thread.
     void detach(thread* t, threadCallback callback, void* user);
 
     signalPool(const signalPool&) = delete;

@@ -54,22 +54,32 @@ public:
 
     /// 0 to 24 (24 only for 24:00:00).
     unsigned int hour() const { return secondOfDay() / 3600; }
+    /// 0 to 59.
     unsigned int minute() const { return secondOfDay() / 60 % 60; }
+    /// 0 to 59.
     unsigned int second() const { return secondOfDay() % 60; }
+    /// 0 to 999.
     unsigned int msecond() const { return m_value & 0x3FFu; }
+    /// Minutes since the start of the day.
     unsigned int minuteOfDay() const { return secondOfDay() / 60; }
+    /// Seconds since the start of the day.
     unsigned int secondOfDay() const { return m_value >> 10; }
+    /// Seconds since the start of the hour.
     unsigned int secondOfHour() const { return secondOfDay() % 3600; }
     /// Milliseconds since the start of the day (86,400,000 for 24:00:00).
     unsigned int msecondOfDay() const { return secondOfDay() * 1000 + msecond(); }
     /// The packed word.
     unsigned int packed() const { return m_value; }
 
+    /// 00:00:00.
     static time daystart() { return time(0, 0, 0, 0); }
+    /// 24:00:00, the end of the day.
     static time midnight() { return time(24, 0, 0, 0); }
+    /// 12:00:00.
     static time lunchtime() { return time(12, 0, 0, 0); }
     /// The local time of day, with its millisecond.
     static time now();
+    /// The time of day of `fields` (tm_hour, tm_min, tm_sec) with `msecond`.
     static time fromTm(const std::tm* fields, unsigned int msecond);
     /// The local time of day of `seconds` since 1970.
     static time fromTimer(long long seconds);
@@ -86,17 +96,26 @@ public:
 
     /// Moves the time without a day carry.
     time& operator+=(const time_duration& duration);
+    /// Moves the time back without a day carry.
     time& operator-=(const time_duration& duration);
+    /// This time moved forward without a day carry.
     time operator+(const time_duration& duration) const;
+    /// This time moved back without a day carry.
     time operator-(const time_duration& duration) const;
     /// The exact difference; sign +1 when this time is later, -1 otherwise.
     timeduration operator-(const time& other) const;
 
+    /// Same time.
     bool operator==(const time& other) const { return m_value == other.m_value; }
+    /// Not the same time.
     bool operator!=(const time& other) const { return m_value != other.m_value; }
+    /// Earlier.
     bool operator<(const time& other) const { return m_value < other.m_value; }
+    /// Later.
     bool operator>(const time& other) const { return other < *this; }
+    /// Not later.
     bool operator<=(const time& other) const { return !(other < *this); }
+    /// Not earlier.
     bool operator>=(const time& other) const { return !(*this < other); }
 
 private:
@@ -108,11 +127,17 @@ private:
 class ZV_API time_duration {
 public:
     virtual ~time_duration();
+    /// +1 or -1.
     virtual int sign() const;
+    /// Whole days.
     virtual unsigned int days() const;
+    /// Hours, 0 to 23.
     virtual unsigned int hours() const;
+    /// Minutes, 0 to 59.
     virtual unsigned int minutes() const;
+    /// Seconds, 0 to 59.
     virtual unsigned int seconds() const;
+    /// Milliseconds, 0 to 999.
     virtual unsigned int mseconds() const;
     /// Moves `t` forward; `dayCarry` (may be null) counts the days crossed.
     virtual void addToTime(time& t, unsigned int* dayCarry) const = 0;
@@ -154,34 +179,51 @@ ZV_TIME_UNIT(mseconds)
 class ZV_API timeduration : public time_duration {
 public:
     timeduration();
+    /// The span of the given parts (normalised), positive unless `positive` is false.
     timeduration(unsigned int days, unsigned int hours, unsigned int minutes, unsigned int seconds,
                  unsigned int mseconds, bool positive = true);
     /// The span of `milliseconds` (negative gives sign -1).
     static timeduration fromMseconds(long long milliseconds);
 
+    /// +1 for a positive or zero span, -1 for a negative one.
     int sign() const override { return m_positive ? 1 : -1; }
+    /// Whole days.
     unsigned int days() const override { return m_days; }
+    /// Hours, 0 to 23.
     unsigned int hours() const override { return m_hours; }
+    /// Minutes, 0 to 59.
     unsigned int minutes() const override { return m_minutes; }
+    /// Seconds, 0 to 59.
     unsigned int seconds() const override { return m_seconds; }
+    /// Milliseconds, 0 to 999.
     unsigned int mseconds() const override { return m_mseconds; }
 
     /// All whole hours (days x 24 + hours), minutes, seconds, milliseconds.
     unsigned long long nallhours() const;
+    /// All whole minutes.
     unsigned long long nallminutes() const;
+    /// All whole seconds.
     unsigned long long nallseconds() const;
+    /// All milliseconds.
     unsigned long long nallmseconds() const;
     /// The span in milliseconds with its sign.
     long long signedMseconds() const;
 
+    /// Adds `other`, signs included.
     timeduration& operator+=(const timeduration& other);
+    /// Subtracts `other`, signs included.
     timeduration& operator-=(const timeduration& other);
+    /// Multiplies the span by `factor`.
     timeduration& operator*=(double factor);
+    /// The span multiplied by `factor`.
     timeduration operator*(double factor) const;
+    /// The sum, signs included.
     timeduration operator+(const timeduration& other) const;
+    /// The difference, signs included.
     timeduration operator-(const timeduration& other) const;
     /// Equal spans (a zero span equals itself whatever its sign).
     bool operator==(const timeduration& other) const { return signedMseconds() == other.signedMseconds(); }
+    /// Not `operator==`.
     bool operator!=(const timeduration& other) const { return !(*this == other); }
 
     void addToTime(time& t, unsigned int* dayCarry) const override;

@@ -47,12 +47,16 @@ class ZV_API timestamp {
 public:
     /// 1 January of the current year, 00:00:00.
     timestamp();
+    /// Date `d` at time `t`.
     timestamp(const date& d, const time& t);
+    /// A copy.
     timestamp(const timestamp& other) = default;
     /// Copies; a time of 24:00:00 becomes 00:00:00 of the next day.
     timestamp& operator=(const timestamp& other);
 
+    /// The date.
     const date& getDate() const { return m_date; }
+    /// The time of day.
     const time& getTime() const { return m_time; }
 
     /// Date and time of one reading of the clock, in local time.
@@ -84,23 +88,38 @@ public:
     /// The same for the current moment.
     static timeduration currentOffsetLocalToUTC();
 
+    /// Moves the date forward by `duration`.
     timestamp& operator+=(const date_duration& duration);
+    /// Moves the date back by `duration`.
     timestamp& operator-=(const date_duration& duration);
+    /// Moves forward by `duration`, carrying whole days into the date.
     timestamp& operator+=(const time_duration& duration);
+    /// Moves back by `duration`, carrying whole days into the date.
     timestamp& operator-=(const time_duration& duration);
+    /// This moment with the date moved forward.
     timestamp operator+(const date_duration& duration) const;
+    /// This moment with the date moved back.
     timestamp operator-(const date_duration& duration) const;
+    /// This moment moved forward by `duration`.
     timestamp operator+(const time_duration& duration) const;
+    /// This moment moved back by `duration`.
     timestamp operator-(const time_duration& duration) const;
+    /// The exact difference; negative when `other` is later.
     timeduration operator-(const timestamp& other) const;
 
+    /// Same date and time.
     bool operator==(const timestamp& other) const { return m_date == other.m_date && m_time == other.m_time; }
+    /// Not the same moment.
     bool operator!=(const timestamp& other) const { return !(*this == other); }
+    /// Earlier.
     bool operator<(const timestamp& other) const {
         return m_date < other.m_date || (m_date == other.m_date && m_time < other.m_time);
     }
+    /// Later.
     bool operator>(const timestamp& other) const { return other < *this; }
+    /// Not later.
     bool operator<=(const timestamp& other) const { return !(other < *this); }
+    /// Not earlier.
     bool operator>=(const timestamp& other) const { return !(*this < other); }
 
 private:

@@ -27,8 +27,10 @@
 
 namespace zv {
 
+/// Periodic callbacks on the creating thread, run from its message loop.
 class ZV_API timer {
 public:
+    /// The function called on each tick, with the user's pointer.
     using callback = void (*)(void* user);
 
     /// Starts a periodic timer for the calling thread; `intervalMs` of 0 counts as 1.

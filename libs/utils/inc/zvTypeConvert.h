@@ -86,6 +86,7 @@ public:
 
     /// The stable names of both types; the source's gives the key.
     virtual const char* sourceName() const = 0;
+    /// The stable name of the target type.
     virtual const char* targetName() const = 0;
 };
 
@@ -94,8 +95,10 @@ public:
 template <typename From, typename To>
 class typeConverter : public typeConverterBase {
 public:
+    /// The conversion function: target, source, flags and their values; false when it fails.
     using function = bool (*)(To&, const From&, int, const dtArgs&);
 
+    /// A converter calling `fn`.
     explicit typeConverter(function fn) : m_function(fn) {}
 
     const std::type_info& sourceType() const override { return typeid(From); }
@@ -106,6 +109,7 @@ public:
         return m_function(*static_cast<To*>(target), *static_cast<const From*>(source), flags, args);
     }
     const char* sourceName() const override { return typeName<From>::value; }
+    /// The stable name of `To`.
     const char* targetName() const override { return typeName<To>::value; }
 
 private:
@@ -117,6 +121,7 @@ private:
 /// `add`/`remove` do nothing.
 class ZV_API typeConversionManager {
 public:
+    /// The process-wide registry, created on first use.
     static typeConversionManager& instance();
 
     /// Registers `converter` (not owned) behind those already under its key.
@@ -156,6 +161,7 @@ private:
 template <typename From, typename To>
 class registerConversion {
 public:
+    /// Registers a converter calling `fn` (nothing for a null function).
     explicit registerConversion(typename typeConverter<From, To>::function fn) : m_converter(fn) {
         if (fn)
             typeConversionManager::instance().add(&m_converter);
@@ -164,6 +170,7 @@ public:
     registerConversion(const registerConversion&) = delete;
     registerConversion& operator=(const registerConversion&) = delete;
 
+    /// The registered converter.
     const typeConverterBase& converter() const { return m_converter; }
 
 private:

@@ -20,8 +20,10 @@ enum eUnitSystem : int { mm = 0, inch = 1, meter = 2 };
 /// into another. The same system, or a value outside the enumeration, gives 1.
 class ZV_API unitconv {
 public:
+    /// Converts from unit system `from` to `to`.
     unitconv(eUnitSystem from, eUnitSystem to);
 
+    /// The factor that converts a length.
     double lengthFactor() const { return m_length; }
     /// The length factor squared.
     double areaFactor() const { return m_area; }

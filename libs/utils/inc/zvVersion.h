@@ -17,17 +17,21 @@
 
 namespace zv {
 
+/// A four-part version number, as in the version resources of files.
 class ZV_API version {
 public:
     version() = default;
+    /// The version a.b.c.d.
     version(unsigned a, unsigned b, unsigned c, unsigned d) : m_parts{a, b, c, d} {}
 
-    /// 0.0.0.0 and 999999.999999.999999.999999.
+    /// 0.0.0.0, the least version.
     static version minVersion();
+    /// 999999.999999.999999.999999, the greatest version.
     static version maxVersion();
 
     /// Part 0 (most significant) to 3.
     unsigned part(unsigned index) const;
+    /// Sets part `index` (0 to 3) to `value`.
     void setPart(unsigned index, unsigned value);
 
     /// The four numbers in decimal, separated by ".".
@@ -37,11 +41,17 @@ public:
     /// version is unchanged.
     bool parse(const wchar_t* text);
 
+    /// All four parts equal.
     bool operator==(const version& other) const;
+    /// Not `operator==`.
     bool operator!=(const version& other) const { return !(*this == other); }
+    /// Compares part by part, the first part first.
     bool operator<(const version& other) const;
+    /// Ordering by `operator<`.
     bool operator>(const version& other) const { return other < *this; }
+    /// Ordering by `operator<`.
     bool operator<=(const version& other) const { return !(other < *this); }
+    /// Ordering by `operator<`.
     bool operator>=(const version& other) const { return !(*this < other); }
 
 private:

@@ -38,10 +38,14 @@ class binaryBuffer;
 class file;
 class xmlNodeBlock;
 
+/// An element of an XML tree: name, text, attributes and child nodes; reference counted.
 class ZV_API xmlNode : public refObj {
 public:
+    /// A name and its value.
     using attribute = std::pair<zv::string, zv::string>;
+    /// Attributes in document order.
     using attributeList = std::vector<attribute>;
+    /// Child nodes in document order.
     using nodeList = std::vector<refPtr<xmlNode>>;
 
     // ---- creation ----
@@ -65,16 +69,20 @@ public:
 
     // ---- child lookup (by name; `caseSensitive` false folds A-Z only) ----
 
+    /// Whether a child of that name exists.
     bool hasChildNode(const zv::string& name, bool caseSensitive) const;
     /// The first child of that name, or null.
     refPtr<xmlNode> getFirstChildNode(const zv::string& name, bool caseSensitive);
+    /// The first child of that name, or null (read-only).
     const_refPtr<xmlNode> getFirstChildNode(const zv::string& name, bool caseSensitive) const;
     /// The last child of that name, or null.
     refPtr<xmlNode> getLastChildNode(const zv::string& name, bool caseSensitive);
+    /// The last child of that name, or null (read-only).
     const_refPtr<xmlNode> getLastChildNode(const zv::string& name, bool caseSensitive) const;
 
     // ---- attributes (names compared case-sensitively) ----
 
+    /// Whether an attribute of that name exists.
     bool hasAttribute(const zv::string& name) const;
     /// Copies the value and answers true; false, `value` untouched, when absent.
     bool getAttribute(const zv::string& name, zv::string& value) const;
@@ -85,15 +93,21 @@ public:
 
     // ---- fields ----
 
+    /// The element's name.
     const zv::string& name() const { return m_name; }
+    /// Renames the element.
     void setName(const zv::string& name) { m_name = name; }
     /// The character content, entities decoded.
     const zv::string& text() const { return m_text; }
+    /// Replaces the character content.
     void setText(const zv::string& text) { m_text = text; }
+    /// The children in order.
     const nodeList& childNodes() const { return m_children; }
+    /// The attributes in order.
     const attributeList& attributes() const { return m_attributes; }
     /// The node whose children hold this one; null for a root or detached node.
     xmlNode* parentNode() { return m_parent; }
+    /// The parent, or null (read-only).
     const xmlNode* parentNode() const { return m_parent; }
 
     // ---- text form ----
@@ -113,6 +127,7 @@ public:
     const wchar_t* parseText(const wchar_t* text, bool keepBlanks);
 
 protected:
+    /// A detached node named `name`; use `createXmlNode`.
     explicit xmlNode(const zv::string& name = zv::string());
     xmlNode(const xmlNode&) = delete;
     xmlNode& operator=(const xmlNode&) = delete;

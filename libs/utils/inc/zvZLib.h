@@ -46,6 +46,7 @@ public:
     zlibGuard(const zlibGuard&) = delete;
     zlibGuard& operator=(const zlibGuard&) = delete;
 
+    /// True when the module is loaded and the zlib lock held.
     bool acquired() const { return m_acquired; }
 
 private:
