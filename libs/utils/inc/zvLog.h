@@ -117,6 +117,7 @@ public:
                const zv::string& function, const zv::refPtr<iLogObj>& obj);
 
 protected:
+    /// A logger named `id` writing at `level` and above while enabled; made by the manager.
     logger(const zv::string& id, bool enabled, logLevel level);
     ~logger() override;
     logger(const logger&) = delete;
@@ -374,6 +375,7 @@ public:
     zv::file* currentTarget() const { return m_target; }
 
 protected:
+    /// An object written to `relPath` below the log's output folder.
     explicit logObj(const zv::string& relPath);
     ~logObj() override;
 
@@ -394,6 +396,7 @@ public:
     const zv::string& text() const { return m_text; }
 
 protected:
+    /// A text written as it stands to `relPath` below the log's output folder.
     logStringToTxt(const zv::string& relPath, const zv::string& text);
     ~logStringToTxt() override;
 
