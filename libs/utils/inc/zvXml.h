@@ -114,7 +114,9 @@ public:
 
     /// Appends the XML text of this node and its subtree to `out`, each line
     /// starting with `indent` plus three blanks per level. The text of a node
-    /// with children is not written.
+    /// with children is not written; spaces and tabs at the ends of a text
+    /// are written as "&#x20;" and "&#x9;", so that they survive the trimming
+    /// of a reader that does not keep blanks.
     void getText(zv::string& out, const zv::string& indent) const;
 
     /// Parses one element (and everything in it) from `text` into this node,

@@ -688,6 +688,37 @@ constexpr struct plainAscii {
     }
 } kPlainAscii;
 
+// Writes the text of a leaf. Its leading and trailing spaces and tabs go out
+// as character references: a reader trims those two characters off a text as
+// it stands, but not off what references decode to, so the text reads back
+// unchanged, also by readers that trim.
+template <class Sink>
+void writeLeafText(Sink& sink, const zv::string& text) {
+    const auto trimmed = [](wchar_t c) { return c == L' ' || c == L'\t'; };
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    while (first < last && trimmed(text[first]))
+        ++first;
+    while (last > first && trimmed(text[last - 1]))
+        --last;
+    if (first == 0 && last == text.size()) {
+        sink.encoded(text);
+        return;
+    }
+    const auto references = [&sink, &text](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            if (text[i] == L' ')
+                sink.ascii("&#x20;", 6);
+            else
+                sink.ascii("&#x9;", 5);
+        }
+    };
+    references(0, first);
+    if (last > first)
+        sink.encoded(zv::string(text.substr(first, last - first)));
+    references(last, text.size());
+}
+
 // Writes `node` and its subtree through `sink`, which takes ASCII literals
 // (`ascii`), names as they are (`raw`), texts with entities (`encoded`) and
 // the indentation of a depth (`indent`).
@@ -717,7 +748,7 @@ void writeTree(const xmlNode& top, Sink& sink) {
             sink.ascii("/>\n", 3);
         } else {
             sink.ascii(">", 1);
-            sink.encoded(n.text());
+            writeLeafText(sink, n.text());
             sink.ascii("</", 2);
             sink.raw(n.name());
             sink.ascii(">\n", 2);
