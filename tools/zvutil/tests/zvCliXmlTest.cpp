@@ -25,7 +25,10 @@ TEST(cliXml, FormatsToStandardOutputOrAFile) {
     const cliResult printed = run({"xml", "fmt", in.string()});
     ASSERT_EQ(printed.rc, 0) << printed.err;
     EXPECT_EQ(printed.out, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<a x=\"1\">\n   <b>t</b>\n</a>\n");
-    EXPECT_NE(run({"xml", "fmt", in.string(), "--keep-blanks"}).out.find("<b>  t </b>"), std::string::npos);
+    // Kept blanks at the ends of a text are written as references, so that
+    // they also survive a reader that trims.
+    EXPECT_NE(run({"xml", "fmt", in.string(), "--keep-blanks"}).out.find("<b>&#x20;&#x20;t&#x20;</b>"),
+              std::string::npos);
 
     const fs::path out = tmp.path() / "out.xml";
     ASSERT_EQ(run({"xml", "fmt", in.string(), "-o", out.string(), "--utf16"}).rc, 0);
