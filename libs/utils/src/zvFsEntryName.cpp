@@ -104,8 +104,10 @@ std::wstring normalise(std::wstring t) {
     // ".." before ".": a "." component counts as the one ".." removes.
     for (std::size_t p = t.find(L"\\..\\"); p != std::wstring::npos; p = t.find(L"\\..\\")) {
         std::size_t q = p == 0 ? std::wstring::npos : t.rfind(L'\\', p - 1);
-        if (unc && q != std::wstring::npos && q < 2)
-            q = std::wstring::npos; // ".." never climbs above "\\server"
+        // ".." never climbs above "\\server" nor above a drive, whatever
+        // character stands before its colon.
+        if ((unc || t[1] == L':') && q != std::wstring::npos && q < 2)
+            q = std::wstring::npos;
         if (q != std::wstring::npos)
             t.erase(q + 1, p + 3 - q);
         else

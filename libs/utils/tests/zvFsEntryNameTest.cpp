@@ -23,6 +23,7 @@ TEST(fsEntryName, NormalisesDelimitersDotsAndDoubledBackslashes) {
     EXPECT_EQ(zv::fsEntryName(L"c:/Data//x/./y/../z.txt"), L"c:\\Data\\x\\z.txt");
     EXPECT_EQ(zv::fsEntryName(L"C:\\..\\x"), L"C:\\x");
     EXPECT_EQ(zv::fsEntryName(L"C:\\a\\..\\..\\b"), L"C:\\b");
+    EXPECT_EQ(zv::fsEntryName(L"/:\\..\\x"), L"\\:\\x"); // whatever stands before the colon
     EXPECT_EQ(zv::fsEntryName(L"C:\\dir\\\\\\"), L"C:\\dir");
     EXPECT_EQ(zv::fsEntryName(L"C:\\"), L"C:");
     // ".." runs before ".", so a "." component is the one ".." removes.
