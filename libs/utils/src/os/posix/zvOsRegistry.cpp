@@ -19,6 +19,21 @@ namespace {
 
 constexpr int busyTimeoutMs = 30000;
 
+// Runs `sql`, trying again while another process holds the store. SQLite
+// answers "busy" without waiting in a few cases (changing the journal mode
+// or creating the tables while another connection does the same, recovering
+// a write-ahead log), so the busy time-out alone does not cover them.
+int execWaiting(sqlite3* db, const char* sql) {
+    int rc = SQLITE_OK;
+    for (int waited = 0;; waited += 5) {
+        rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+        const int primary = rc & 0xFF;
+        if ((primary != SQLITE_BUSY && primary != SQLITE_LOCKED) || waited >= busyTimeoutMs)
+            return rc;
+        ::usleep(5000);
+    }
+}
+
 std::string databasePath(std::string& folder) {
     const char* dir = std::getenv("ZV_REGISTRY_DIR");
     if (dir != nullptr && *dir != '\0') {
@@ -97,8 +112,7 @@ sqlite3* connection(store& s, bool create) {
         return nullptr;
     }
     sqlite3_busy_timeout(db, busyTimeoutMs);
-    if (sqlite3_exec(db, "PRAGMA journal_mode=WAL;", nullptr, nullptr, nullptr) != SQLITE_OK ||
-        sqlite3_exec(db, schema, nullptr, nullptr, nullptr) != SQLITE_OK) {
+    if (execWaiting(db, "PRAGMA journal_mode=WAL;") != SQLITE_OK || execWaiting(db, schema) != SQLITE_OK) {
         sqlite3_close(db);
         return nullptr;
     }
@@ -160,7 +174,7 @@ bool keyExists(sqlite3* db, const std::string& path, bool isRoot) {
 // step fails.
 template <typename F>
 bool inTransaction(sqlite3* db, F body) {
-    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+    if (execWaiting(db, "BEGIN IMMEDIATE") != SQLITE_OK)
         return false;
     if (body() && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
         return true;
