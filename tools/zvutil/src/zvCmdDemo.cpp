@@ -30,8 +30,8 @@
 #include "zvObserver.h"
 #include "zvPassword.h"
 #include "zvProcess.h"
-#include "zvRestrictionFilter.h"
 #include "zvRegistry.h"
+#include "zvRestrictionFilter.h"
 #include "zvRgbColor.h"
 #include "zvRound.h"
 #include "zvScString.h"
@@ -829,9 +829,10 @@ int cmdDemo(context& ctx) {
         const zv::string name = L"zvdemo-" + std::to_wstring(zv::getCurrentProcessId());
         server.setPipeName(name, L".");
         client.setPipeName(name, L".");
-        const bool open = server.initialize(true, nullptr, nullptr, 0) && client.initialize(false, nullptr, nullptr, 0);
-        out << "pipe                    : " << narrowForOutput(server.getPipeName()) << (open ? "" : " (not opened)")
-            << "\n";
+        const bool open =
+            server.initialize(true, nullptr, nullptr, 0) && client.initialize(false, nullptr, nullptr, 0);
+        out << "pipe                    : " << narrowForOutput(server.getPipeName())
+            << (open ? "" : " (not opened)") << "\n";
         char buffer[64];
         unsigned int size = sizeof buffer;
         if (open && client.send("part 17 done", 12) && server.read(buffer, size, 5000) == 0)
@@ -845,9 +846,10 @@ int cmdDemo(context& ctx) {
         out << "environment variables   : " << (variables.keyCount() > 0 ? "listed" : "none") << "\n";
 
 #ifdef _WIN32
-        const zv::string product =
-            zv::regGetValue(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProductName");
-        out << "Windows product name    : " << (product.empty() ? "(unknown)" : narrowForOutput(product)) << "\n";
+        const zv::string product = zv::regGetValue(
+            L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProductName");
+        out << "Windows product name    : " << (product.empty() ? "(unknown)" : narrowForOutput(product))
+            << "\n";
 #else
         // The demo's own store in its folder, not the user's.
         zv::string previous;
@@ -855,8 +857,8 @@ int cmdDemo(context& ctx) {
         zv::setEnvironmentVariable(L"ZV_REGISTRY_DIR", folder.path().wstring().c_str());
         const wchar_t* speed = L"HKEY_CURRENT_USER\\Software\\zvDemo\\Cell\\Speed";
         zv::regSetValue(speed, 1500ul);
-        out << "registry Cell\\Speed     : " << narrowForOutput(zv::regGetValue(L"HKEY_CURRENT_USER\\software\\ZVDEMO\\cell\\speed"))
-            << "\n";
+        out << "registry Cell\\Speed     : "
+            << narrowForOutput(zv::regGetValue(L"HKEY_CURRENT_USER\\software\\ZVDEMO\\cell\\speed")) << "\n";
         zv::setEnvironmentVariable(L"ZV_REGISTRY_DIR", previous.c_str());
 #endif
     }
