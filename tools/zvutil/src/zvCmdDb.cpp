@@ -199,7 +199,7 @@ bool isReference(const xmlNode& p, zv::string& type) {
 std::string propertyName(const xmlNode& p) {
     zv::string name;
     if (p.name() == L"Property" && p.getAttribute(L"name", name))
-        return "\"" + oneLine(name) + "\"";
+        return '"' + oneLine(name) + '"';
     return narrowForOutput(p.name());
 }
 
