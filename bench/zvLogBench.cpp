@@ -40,19 +40,23 @@ public:
         zvlog::logManager::getInstance().reloadConfig();
         zvlog::logSettings::getInstance().initOutputFile();
     }
+    // Logging goes off again, so that the benchmarks run after these do not
+    // write their trace lines.
+    ~logSetup() {
+        zvlog::logUtils::overwriteLogRootDir(zv::directory());
+        zvlog::logManager::getInstance().reloadConfig();
+        zvlog::logSettings::getInstance().initOutputFile();
+    }
+    logSetup(const logSetup&) = delete;
+    logSetup& operator=(const logSetup&) = delete;
     const std::filesystem::path& folder() const { return m_folder.path(); }
 
 private:
     zvbench::benchFolder m_folder;
 };
 
-logSetup& setup() {
-    static logSetup s;
-    return s;
-}
-
 void logOff_zv(benchmark::State& state) {
-    setup();
+    const logSetup setup;
     const zv::refPtr<zvlog::logger> l = zvlog::logger::create(L"bench.off", true, zvlog::eInfo);
     for (auto _ : state)
         ZVLOG_DEBUG(l, L"not written");
@@ -60,7 +64,7 @@ void logOff_zv(benchmark::State& state) {
 }
 
 void logOff_zv_call(benchmark::State& state) {
-    setup();
+    const logSetup setup;
     const zv::refPtr<zvlog::logger> l = zvlog::logger::create(L"bench.off", true, zvlog::eInfo);
     const zv::string message(L"not written");
     for (auto _ : state)
@@ -68,7 +72,7 @@ void logOff_zv_call(benchmark::State& state) {
 }
 
 void logLine_zv(benchmark::State& state) {
-    setup();
+    const logSetup setup;
     const zv::refPtr<zvlog::logger> l = zvlog::logManager::getLogger("zv::thread::start");
     const zv::string message(L"thread started");
     for (auto _ : state)
@@ -77,7 +81,8 @@ void logLine_zv(benchmark::State& state) {
 }
 
 void logLine_fopen(benchmark::State& state) {
-    const std::string path = (setup().folder() / "fopen.log").string();
+    const logSetup setup;
+    const std::string path = (setup.folder() / "fopen.log").string();
     for (auto _ : state) {
         std::FILE* f = std::fopen(path.c_str(), "a");
         std::fputs(lineText, f);
@@ -90,7 +95,8 @@ void logLine_fopen(benchmark::State& state) {
 
 #if defined(ZV_BENCH_HAVE_SPDLOG)
 void logOff_spdlog(benchmark::State& state) {
-    auto l = spdlog::basic_logger_mt("off", (setup().folder() / "spdlog-off.log").string());
+    const logSetup setup;
+    auto l = spdlog::basic_logger_mt("off", (setup.folder() / "spdlog-off.log").string());
     l->set_level(spdlog::level::info);
     for (auto _ : state)
         l->debug("not written");
@@ -98,7 +104,8 @@ void logOff_spdlog(benchmark::State& state) {
 }
 
 void logLine_spdlogflush(benchmark::State& state) {
-    auto l = spdlog::basic_logger_mt("lines", (setup().folder() / "spdlog.log").string());
+    const logSetup setup;
+    auto l = spdlog::basic_logger_mt("lines", (setup.folder() / "spdlog.log").string());
     l->set_level(spdlog::level::trace);
     l->flush_on(spdlog::level::trace);
     for (auto _ : state)
