@@ -398,32 +398,11 @@ long long readFile(fileHandle* handle, void* buffer, std::size_t size) {
 }
 
 bool readFileAt(fileHandle* handle, std::uint64_t offset, void* buffer, std::size_t size) {
-    auto* p = static_cast<char*>(buffer);
-    while (size > 0) {
-        const ssize_t got = ::pread(handle->fd, p, size, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        p += got;
-        size -= static_cast<std::size_t>(got);
-        offset += static_cast<std::uint64_t>(got);
-    }
-    return true;
+    return posix::readAllAt(handle->fd, offset, buffer, size);
 }
 
 bool writeFile(fileHandle* handle, const void* data, std::size_t size) {
-    const auto* p = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t put = ::write(handle->fd, p, size);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        p += put;
-        size -= static_cast<std::size_t>(put);
-    }
-    return true;
+    return posix::writeAll(handle->fd, data, size);
 }
 
 bool fileSizeOf(fileHandle* handle, std::uint64_t& size) {

@@ -23,19 +23,6 @@ namespace {
 
 constexpr std::size_t kMaxRecord = 4096;
 
-bool writeAll(int fd, const std::string& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t put = ::write(fd, data.data() + done, data.size() - done);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
 bool lockDescriptor(int fd, int how) {
     for (;;) {
         if (::flock(fd, how) == 0)
@@ -73,7 +60,7 @@ lockAttempt createLockFile(const wchar_t* name, const std::string& record, lockF
     }
     // A waiter that looks at the new file before the record is written
     // finds no record and leaves it alone.
-    if (!lockDescriptor(fd, LOCK_EX) || !writeAll(fd, record)) {
+    if (!lockDescriptor(fd, LOCK_EX) || !posix::writeAll(fd, record.data(), record.size())) {
         error = static_cast<unsigned long>(errno);
         ::unlink(path.c_str());
         ::close(fd);

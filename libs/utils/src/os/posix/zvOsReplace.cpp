@@ -36,27 +36,6 @@ void closeAndRemove(replaceHandle* handle) {
     ::unlink(handle->temp.c_str());
 }
 
-// The owner and "user.DOSATTRIB" are copied as far as the system allows: a
-// file system without extended attributes or a caller who may not give the
-// file away still gets its content replaced.
-void copyOwnerAndAttributes(const replaceHandle& handle) {
-    if (::fchown(handle.fd, handle.targetStatus.st_uid, handle.targetStatus.st_gid) != 0) {
-        // not the owner: the file keeps ours, as any editor's copy would
-    }
-    char value[64];
-    const ssize_t n = ::getxattr(handle.target.c_str(), "user.DOSATTRIB", value, sizeof value);
-    if (n > 0)
-        ::fsetxattr(handle.fd, "user.DOSATTRIB", value, static_cast<std::size_t>(n), 0);
-}
-
-void syncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
 } // namespace
 
 replaceHandle* beginReplace(const wchar_t* target) {
@@ -68,14 +47,7 @@ replaceHandle* beginReplace(const wchar_t* target) {
         delete handle;
         return nullptr;
     }
-    if (::stat(handle->target.c_str(), &handle->targetStatus) == 0) {
-        // A folder cannot be replaced by a file; a read-only file is write-protected.
-        if (!S_ISREG(handle->targetStatus.st_mode) || (handle->targetStatus.st_mode & S_IWUSR) == 0) {
-            delete handle;
-            return nullptr;
-        }
-        handle->existed = true;
-    } else if (errno != ENOENT) {
+    if (!posix::replaceableTarget(handle->target, handle->targetStatus, handle->existed)) {
         delete handle;
         return nullptr;
     }
@@ -87,29 +59,15 @@ replaceHandle* beginReplace(const wchar_t* target) {
 }
 
 bool writeReplace(replaceHandle* handle, const void* data, std::size_t size) {
-    if (handle == nullptr || handle->fd < 0)
-        return false;
-    const auto* p = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t put = ::write(handle->fd, p, size);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        p += put;
-        size -= static_cast<std::size_t>(put);
-    }
-    return true;
+    return handle != nullptr && handle->fd >= 0 && posix::writeAll(handle->fd, data, size);
 }
 
 bool commitReplace(replaceHandle* handle) {
     if (handle == nullptr)
         return false;
     bool ok = handle->fd >= 0;
-    if (ok && handle->existed) {
-        copyOwnerAndAttributes(*handle);
-        ok = ::fchmod(handle->fd, handle->targetStatus.st_mode & 07777) == 0;
-    }
+    if (ok && handle->existed)
+        ok = posix::takeOverStatus(handle->fd, handle->target, handle->targetStatus);
     ok = ok && ::fsync(handle->fd) == 0;
     if (handle->fd >= 0) {
         ok = ::close(handle->fd) == 0 && ok;
@@ -120,7 +78,7 @@ bool commitReplace(replaceHandle* handle) {
     if (!ok)
         closeAndRemove(handle);
     else
-        syncFolder(posix::folderOf(handle->target));
+        posix::syncFolder(posix::folderOf(handle->target));
 
     delete handle;
     return ok;
@@ -162,6 +120,80 @@ bool resolveLink(const std::string& path, std::string& resolved) {
         return false; // a dangling link names no file to replace
     resolved = real;
     std::free(real);
+    return true;
+}
+
+bool replaceableTarget(const std::string& target, struct stat& status, bool& existed) {
+    existed = ::stat(target.c_str(), &status) == 0;
+    if (!existed)
+        return errno == ENOENT;
+    return S_ISREG(status.st_mode) && (status.st_mode & S_IWUSR) != 0;
+}
+
+bool takeOverStatus(int fd, const std::string& target, const struct stat& status) {
+    if (::fchown(fd, status.st_uid, status.st_gid) != 0) {
+        // not the owner: the file keeps ours, as any editor's copy would
+    }
+    char value[64];
+    const ssize_t n = ::getxattr(target.c_str(), "user.DOSATTRIB", value, sizeof value);
+    if (n > 0)
+        ::fsetxattr(fd, "user.DOSATTRIB", value, static_cast<std::size_t>(n), 0);
+    return ::fchmod(fd, status.st_mode & 07777) == 0;
+}
+
+void syncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+bool writeAll(int fd, const void* data, std::size_t size) {
+    const auto* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t put = ::write(fd, p, size);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        p += put;
+        size -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+bool writeAllAt(int fd, std::uint64_t offset, const void* data, std::size_t size) {
+    const auto* p = static_cast<const char*>(data);
+    while (size > 0) {
+        if (offset > static_cast<std::uint64_t>(LLONG_MAX) - size)
+            return false;
+        const ssize_t put = ::pwrite(fd, p, size, static_cast<off_t>(offset));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        p += put;
+        size -= static_cast<std::size_t>(put);
+        offset += static_cast<std::uint64_t>(put);
+    }
+    return true;
+}
+
+bool readAllAt(int fd, std::uint64_t offset, void* buffer, std::size_t size) {
+    auto* p = static_cast<char*>(buffer);
+    while (size > 0) {
+        if (offset > static_cast<std::uint64_t>(LLONG_MAX) - size)
+            return false;
+        const ssize_t got = ::pread(fd, p, size, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        p += got;
+        size -= static_cast<std::size_t>(got);
+        offset += static_cast<std::uint64_t>(got);
+    }
     return true;
 }
 

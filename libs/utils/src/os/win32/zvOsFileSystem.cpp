@@ -1,5 +1,6 @@
 // Files, folders, attributes and volumes through the Win32 API.
 #include "../zvOs.h"
+#include "zvOsWin32File.h"
 
 #include <windows.h>
 
@@ -201,16 +202,7 @@ bool readFileAt(fileHandle* handle, std::uint64_t offset, void* buffer, std::siz
 }
 
 bool writeFile(fileHandle* handle, const void* data, std::size_t size) {
-    const auto* p = static_cast<const char*>(data);
-    while (size > 0) {
-        const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
-        DWORD put = 0;
-        if (!::WriteFile(handle->h, p, chunk, &put, nullptr) || put == 0)
-            return false;
-        p += put;
-        size -= put;
-    }
-    return true;
+    return win32::writeAll(handle->h, data, size);
 }
 
 bool fileSizeOf(fileHandle* handle, std::uint64_t& size) {
