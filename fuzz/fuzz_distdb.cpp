@@ -11,33 +11,19 @@
 #include "zvRefObj.h"
 #include "zvRestrictionFilter.h"
 
+#include "zvFuzzScratch.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
 namespace {
 
-struct scratch {
-    std::filesystem::path dir;
-    scratch() {
-        std::random_device rd;
-        dir = std::filesystem::temp_directory_path() / ("zv-fuzz-distdb-" + std::to_string(rd()));
-        std::filesystem::create_directories(dir);
-    }
-    ~scratch() {
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
-};
-
 const std::filesystem::path& folder() {
-    static const scratch s;
-    return s.dir;
+    return zvfuzz::scratchFolder("distdb");
 }
 
 // Reads a filter and up to eight references; it keeps none of them, so no
@@ -105,8 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::size_t end = start;
         while (end < size && data[end] != 0)
             ++end;
-        std::ofstream out(host, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data + start), static_cast<std::streamsize>(end - start));
+        zvfuzz::writeFile(host, data + start, end - start);
         start = end + 1;
     }
     anyFactory factory;

@@ -4,34 +4,20 @@
 #include "zvFsEntryName.h"
 #include "zvLocFile.h"
 
+#include "zvFuzzScratch.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
 namespace {
 
-// The fuzzer's own folder, removed when the process ends.
-struct scratch {
-    std::filesystem::path dir;
-    scratch() {
-        std::random_device rd;
-        dir = std::filesystem::temp_directory_path() / ("zv-fuzz-locfile-" + std::to_string(rd()));
-        std::filesystem::create_directories(dir);
-    }
-    ~scratch() {
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
-};
-
 const std::filesystem::path& folder() {
-    static const scratch s;
-    return s.dir;
+    return zvfuzz::scratchFolder("locfile");
 }
 
 } // namespace
@@ -40,10 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size > 65536)
         return 0;
     const std::filesystem::path host = folder() / "fuzz.loc";
-    {
-        std::ofstream out(host, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    zvfuzz::writeFile(host, data, size);
     // A second file the input may include ("#include b.loc") or use as overlay.
     {
         std::ofstream out(folder() / "b.loc", std::ios::binary | std::ios::trunc);
