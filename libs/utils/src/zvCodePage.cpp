@@ -96,52 +96,12 @@ void wideToUtf8(const wchar_t* text, std::size_t length, std::string& out) {
 void utf8ToWide(const char* text, std::size_t length, std::wstring& out) {
     out.reserve(out.size() + length);
     const auto* s = reinterpret_cast<const unsigned char*>(text);
-    std::size_t i = 0;
-    while (i < length) {
-        const unsigned char b = s[i];
-        if (b < 0x80) {
-            out.push_back(static_cast<wchar_t>(b));
-            ++i;
-            continue;
-        }
-        int need;
-        unsigned char lo = 0x80, hi = 0xBF;
-        char32_t c;
-        if (b >= 0xC2 && b <= 0xDF) {
-            need = 1;
-            c = b & 0x1F;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            need = 2;
-            c = b & 0x0F;
-            if (b == 0xE0)
-                lo = 0xA0;
-            else if (b == 0xED)
-                hi = 0x9F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            need = 3;
-            c = b & 0x07;
-            if (b == 0xF0)
-                lo = 0x90;
-            else if (b == 0xF4)
-                hi = 0x8F;
-        } else {
-            out.push_back(static_cast<wchar_t>(replacement));
-            ++i;
-            continue;
-        }
-        ++i;
-        bool ok = true;
-        for (int k = 0; k < need; ++k) {
-            if (i >= length || s[i] < lo || s[i] > hi) {
-                ok = false;
-                break;
-            }
-            c = (c << 6) | (s[i] & 0x3F);
-            ++i;
-            lo = 0x80;
-            hi = 0xBF;
-        }
-        appendCodePoint(out, ok ? c : replacement);
+    const auto* end = s + length;
+    while (s < end) {
+        if (*s < 0x80)
+            out.push_back(static_cast<wchar_t>(*s++));
+        else
+            appendCodePoint(out, decodeUtf8Sequence(s, end));
     }
 }
 

@@ -29,6 +29,44 @@ inline void appendCodePoint(std::wstring& out, char32_t c) {
     out.push_back(static_cast<wchar_t>(c));
 }
 
+/// Decodes the UTF-8 sequence that starts at `s` (a byte >= 0x80) and moves
+/// `s` behind it. Each maximal ill-formed part gives one U+FFFD, as Windows
+/// decodes, and decoding goes on at the byte that broke the sequence.
+inline char32_t decodeUtf8Sequence(const unsigned char*& s, const unsigned char* end) {
+    const unsigned b = *s++;
+    int need;
+    unsigned lo = 0x80, hi = 0xBF;
+    char32_t c;
+    if (b >= 0xC2 && b <= 0xDF) {
+        need = 1;
+        c = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        need = 2;
+        c = b & 0x0F;
+        if (b == 0xE0)
+            lo = 0xA0;
+        else if (b == 0xED)
+            hi = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        need = 3;
+        c = b & 0x07;
+        if (b == 0xF0)
+            lo = 0x90;
+        else if (b == 0xF4)
+            hi = 0x8F;
+    } else {
+        return 0xFFFD;
+    }
+    for (int k = 0; k < need; ++k) {
+        if (s >= end || *s < lo || *s > hi)
+            return 0xFFFD;
+        c = (c << 6) | (*s++ & 0x3F);
+        lo = 0x80;
+        hi = 0xBF;
+    }
+    return c;
+}
+
 /// True when the C runtime's LC_CTYPE is the plain "C" locale, in which every
 /// byte stands for the code unit of the same value on every target (the
 /// Windows runtime does so; glibc would reject bytes >= 0x80).

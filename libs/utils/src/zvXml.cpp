@@ -3,6 +3,7 @@
 #include "zvAtomicFile.h"
 #include "zvBinaryBuffer.h"
 #include "zvCodePage.h"
+#include "zvCodePageDetail.h"
 #include "zvException.h"
 #include "zvFile.h"
 
@@ -265,8 +266,6 @@ std::size_t matchEntity(const C* p, const C* end, wchar_t& out) {
     }
 }
 
-constexpr wchar_t kReplacement = 0xFFFD;
-
 inline void putCodePoint(wchar_t*& o, char32_t c) {
     if constexpr (sizeof(wchar_t) == 2) {
         if (c >= 0x10000) {
@@ -279,44 +278,9 @@ inline void putCodePoint(wchar_t*& o, char32_t c) {
     *o++ = static_cast<wchar_t>(c);
 }
 
-// Decodes the UTF-8 sequence at `s` (a byte >= 0x80) into `o`; each maximal
-// ill-formed part becomes one U+FFFD, as the code-page layer decodes.
+// Decodes the UTF-8 sequence at `s` (a byte >= 0x80) into `o`.
 inline const unsigned char* decodeUtf8(const unsigned char* s, const unsigned char* end, wchar_t*& o) {
-    const unsigned b = *s++;
-    int need;
-    unsigned lo = 0x80, hi = 0xBF;
-    char32_t c;
-    if (b >= 0xC2 && b <= 0xDF) {
-        need = 1;
-        c = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-        need = 2;
-        c = b & 0x0F;
-        if (b == 0xE0)
-            lo = 0xA0;
-        else if (b == 0xED)
-            hi = 0x9F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        need = 3;
-        c = b & 0x07;
-        if (b == 0xF0)
-            lo = 0x90;
-        else if (b == 0xF4)
-            hi = 0x8F;
-    } else {
-        *o++ = kReplacement;
-        return s;
-    }
-    for (int k = 0; k < need; ++k) {
-        if (s >= end || *s < lo || *s > hi) {
-            *o++ = kReplacement;
-            return s;
-        }
-        c = (c << 6) | (*s++ & 0x3F);
-        lo = 0x80;
-        hi = 0xBF;
-    }
-    putCodePoint(o, c);
+    putCodePoint(o, detail::decodeUtf8Sequence(s, end));
     return s;
 }
 
