@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -24,70 +25,32 @@ namespace {
 #if !defined(_WIN32)
 // glibc's swprintf: C99 behaviour for numbers (its %s would be narrow, so
 // only number conversions are compared).
-std::wstring platform(const wchar_t* fmt, ...) {
-    std::vector<wchar_t> buffer(4096);
-    va_list args;
-    va_start(args, fmt);
-    const int n = std::vswprintf(buffer.data(), buffer.size(), fmt, args);
-    va_end(args);
-    return n < 0 ? std::wstring(L"<error>") : std::wstring(buffer.data(), static_cast<std::size_t>(n));
+template <typename T>
+std::wstring platform(const std::wstring& fmt, T v) {
+    wchar_t buffer[4096];
+    const int n = std::swprintf(buffer, std::size(buffer), fmt.c_str(), v);
+    return n < 0 ? L"<error>" : std::wstring(buffer, static_cast<std::size_t>(n));
 }
 
-std::wstring appended(const wchar_t* fmt, ...) {
-    std::wstring out = L">";
-    va_list args;
-    va_start(args, fmt);
-    zv::formatTo(out, fmt, args);
-    va_end(args);
+template <typename T>
+std::wstring ours(const std::wstring& fmt, T v) {
+    std::wstring out;
+    zv::appendFormat(out, fmt.c_str(), v);
     return out;
 }
 
-std::string narrow(const std::wstring& w) {
-    std::string s;
-    for (wchar_t c : w)
-        s.push_back(c < 0x80 ? static_cast<char>(c) : '?');
-    return s;
-}
-
-// A random conversion with random flags, width and precision.
-struct randomSpec {
-    std::wstring flags, width;
-    int precision = -1;
-    std::wstring size;
-    wchar_t conv = 0;
-
-    randomSpec(std::mt19937& rng, const wchar_t* sizeText, wchar_t conversion)
-        : size(sizeText), conv(conversion) {
-        const wchar_t all[] = L"-+ #0";
-        for (int i = 0; i < 5; ++i)
-            if (rng() % 4 == 0)
-                flags.push_back(all[i]);
-        if (rng() % 2)
-            width = std::to_wstring(rng() % 30);
-        if (rng() % 2)
-            precision = static_cast<int>(rng() % 25);
-    }
-    std::wstring text(int withPrecision, wchar_t withConv) const {
-        std::wstring f = L"%" + flags + width;
-        if (withPrecision >= 0)
-            f += L"." + std::to_wstring(withPrecision);
-        return f + size + withConv;
-    }
-    std::wstring text() const { return text(precision, conv); }
-};
-
-// What C99 asks of `%#g`, built from glibc's %e and %f (glibc 2.36 drops the
-// kept zeros of `%#g` when rounding reaches the next power of ten).
-std::wstring platformAltG(const randomSpec& f, double v) {
-    const bool upper = f.conv == L'G';
-    if (!std::isfinite(v))
-        return platform(f.text().c_str(), v);
-    const int p = f.precision < 0 ? 6 : (f.precision == 0 ? 1 : f.precision);
-    const std::wstring e = platform(L"%.*e", p - 1, v);
-    const int x = std::stoi(e.substr(e.find(L'e') + 1));
-    if (p > x && x >= -4)
-        return platform(f.text(p - 1 - x, upper ? L'F' : L'f').c_str(), v);
-    return platform(f.text(p - 1, upper ? L'E' : L'e').c_str(), v);
+// A random conversion with random flags, width and precision. No "#" with
+// g or G: glibc drops the zeros C99 keeps there (fixed expectations cover it).
+std::wstring randomFormat(std::mt19937& rng, const wchar_t* size, wchar_t conv) {
+    std::wstring f = L"%";
+    for (wchar_t flag : std::wstring(L"-+ #0"))
+        if (rng() % 4 == 0 && !(flag == L'#' && (conv == L'g' || conv == L'G')))
+            f += flag;
+    if (rng() % 2)
+        f += std::to_wstring(rng() % 30);
+    if (rng() % 2)
+        f += L"." + std::to_wstring(rng() % 25);
+    return f + size + conv;
 }
 
 double randomDouble(std::mt19937& rng) {
@@ -186,32 +149,20 @@ TEST(zvFormat, NumbersMatchTheCRuntimeForRandomSpecs) {
     const int rounds = std::getenv("ZV_FORMAT_ROUNDS") ? std::atoi(std::getenv("ZV_FORMAT_ROUNDS")) : 20000;
     std::mt19937 rng(99);
     const wchar_t* intSizes[] = {L"", L"h", L"hh", L"l", L"ll"};
-    const wchar_t intConvs[] = L"diuoxX";
-    const wchar_t floatConvs[] = L"eEfFgGaA";
     for (int round = 0; round < rounds; ++round) {
-        const bool isFloat = rng() % 2 == 0;
-        if (isFloat) {
-            const randomSpec f(rng, L"", floatConvs[rng() % 8]);
+        if (rng() % 2 == 0) {
+            const std::wstring f = randomFormat(rng, L"", L"eEfFgGaA"[rng() % 8]);
             const double v = randomDouble(rng);
-            const std::wstring ours = appended(f.text().c_str(), v).substr(1);
-            const bool altG = (f.conv == L'g' || f.conv == L'G') && f.flags.find(L'#') != std::wstring::npos;
-            const std::wstring theirs = altG ? platformAltG(f, v) : platform(f.text().c_str(), v);
-            ASSERT_EQ(narrow(ours), narrow(theirs)) << narrow(f.text()) << " of " << v;
+            ASSERT_EQ(ours(f, v), platform(f, v)) << f << " of " << v;
         } else {
-            const int sizeIndex = static_cast<int>(rng() % 5);
-            const randomSpec f(rng, intSizes[sizeIndex], intConvs[rng() % 6]);
-            const std::wstring fmt = f.text();
+            const unsigned int sizeIndex = rng() % 5;
+            const std::wstring f = randomFormat(rng, intSizes[sizeIndex], L"diuoxX"[rng() % 6]);
             const long long v =
                 static_cast<long long>((static_cast<std::uint64_t>(rng()) << 32) | rng()) >> (rng() % 64);
-            std::wstring ours, theirs;
-            if (sizeIndex >= 3) {
-                ours = appended(fmt.c_str(), v).substr(1);
-                theirs = platform(fmt.c_str(), v);
-            } else {
-                ours = appended(fmt.c_str(), static_cast<int>(v)).substr(1);
-                theirs = platform(fmt.c_str(), static_cast<int>(v));
-            }
-            ASSERT_EQ(narrow(ours), narrow(theirs)) << narrow(fmt) << " of " << v;
+            const int i = static_cast<int>(v);
+            ASSERT_EQ(sizeIndex >= 3 ? ours(f, v) : ours(f, i),
+                      sizeIndex >= 3 ? platform(f, v) : platform(f, i))
+                << f << " of " << v;
         }
     }
 #endif
