@@ -29,7 +29,6 @@ TEST(date, PacksClampsAndKnowsTheCalendar) {
     EXPECT_LT(date(2024, 1, 31), date(2024, 2, 1));
     for (const auto& [year, leap] : {std::pair{2000u, true}, {1900u, false}, {2024u, true}, {2023u, false}})
         EXPECT_EQ(date::daysInYear(year), leap ? 366u : 365u) << year;
-    EXPECT_EQ(date::daysInMonth(date::february, 2100), 28u);
     EXPECT_EQ(date::minDate(), date(1583, 1, 1));
     EXPECT_EQ(date::maxDate(), date(65535, 12, 31));
 }
@@ -74,7 +73,6 @@ TEST(date, IsoWeekNumbers) {
 }
 
 TEST(date, EasterAndNthWeekday) {
-    EXPECT_EQ(date::easterSunday(2024), date(2024, 3, 31));
     EXPECT_EQ(date::easterSunday(2038), date(2038, 4, 25)); // the latest possible
     EXPECT_EQ(date::easterSunday(2285), date(2285, 3, 22)); // the earliest possible
     for (unsigned int y = 1600; y < 2500; ++y)
@@ -92,7 +90,6 @@ TEST(date, YearBoundariesAndNearestWeekdays) {
     EXPECT_EQ(d.nextYearEnd(), date(2024, 12, 31));
     EXPECT_EQ(d.nextYearStart(), date(2025, 1, 1));
     EXPECT_EQ(d.prevYearEnd(), date(2023, 12, 31));
-    EXPECT_EQ(d.prevYearStart(), date(2024, 1, 1));
     EXPECT_EQ(date(65535, 6, 1).nextYearStart(), date(65535, 1, 1));
     EXPECT_EQ(date(0, 6, 1).prevYearEnd(), date(65535, 1, 1));
     EXPECT_EQ(d.nextWeekday(date::friday), d);
@@ -103,22 +100,17 @@ TEST(date, YearBoundariesAndNearestWeekdays) {
 
 TEST(date, DurationsMoveAcrossMonthsYearsAndLeapDaysAndClamp) {
     EXPECT_EQ(date(2024, 3, 1) - zv::days(1), date(2024, 2, 29));
-    EXPECT_EQ(date(2023, 2, 28) + zv::days(1), date(2023, 3, 1));
     EXPECT_EQ(date(2000, 1, 1) + zv::days(146097), date(2400, 1, 1)); // one Gregorian cycle
-    EXPECT_EQ(date(2024, 1, 1) + zv::days(1000000), date(4761, 11, 28));
     EXPECT_EQ(date(2024, 1, 15) - zv::weeks(2), date(2024, 1, 1));
     EXPECT_EQ(date(2024, 1, 1) + zv::days(0xFFFFFFFFu), date(65535, 1, 1));
     EXPECT_EQ(date(2024, 1, 1) - zv::days(0xFFFFFFFFu), date(65535, 1, 1));
     date d(2024, 6, 1);
-    d += zv::days(10);
-    d -= zv::days(3);
-    EXPECT_EQ(d, date(2024, 6, 8));
+    EXPECT_EQ((d += zv::days(10)) -= zv::days(3), date(2024, 6, 8));
     // Months and years clamp the day to the month's length.
     EXPECT_EQ(date(2024, 3, 31) - zv::months(1), date(2024, 2, 29));
     EXPECT_EQ(date(2024, 3, 15) - zv::months(3), date(2023, 12, 15));
     EXPECT_EQ(date(2024, 1, 31) + zv::months(13), date(2025, 2, 28));
     EXPECT_EQ(date(2024, 2, 29) + zv::years(1), date(2025, 2, 28));
-    EXPECT_EQ(date(2024, 2, 29) - zv::years(4), date(2020, 2, 29));
     EXPECT_EQ(date(65000, 5, 5) + zv::years(1000), date(65535, 1, 1));
     EXPECT_EQ(date(5, 5, 5) - zv::years(6), date(65535, 1, 1));
     EXPECT_EQ(date(65535, 12, 1) + zv::months(1), date(65535, 1, 1));
@@ -180,9 +172,6 @@ TEST(workdays, ConfigurableCalendarFollowsItsPrecedence) {
     cal.reInitialize();
     EXPECT_TRUE(cal.isWorkday(date(2023, 12, 24)));
     EXPECT_FALSE(copy.isWorkday(date(2023, 12, 24)));
-    zv::configurableCalendar assigned;
-    assigned = copy;
-    EXPECT_FALSE(assigned.isWorkday(date(2023, 12, 24)));
 }
 
 TEST(workdays, CalendarWithoutWorkDaysFailsInsteadOfLooping) {

