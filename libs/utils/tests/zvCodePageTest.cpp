@@ -68,14 +68,12 @@ TEST(zvCodePage, UnrepresentableCharactersBecomeQuestionMarks) {
 #endif
 }
 
-TEST(zvCodePage, Utf8EncodesAndDecodesEveryPlane) {
+TEST(zvCodePage, Utf8EncodesEveryPlaneAndReplacesIllFormedInput) {
     const std::wstring text = L"a\u00e9\u20AC\U0001F600";
     const std::string bytes = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";
     EXPECT_EQ(encode(text, 65001), bytes);
     EXPECT_EQ(decode(bytes, 65001), text); // U+1F600 is a surrogate pair on Windows
-}
-
-TEST(zvCodePage, IllFormedUtf8BecomesReplacementCharacters) {
+    // Ill-formed input becomes replacement characters.
     const std::wstring fffd(1, static_cast<wchar_t>(0xFFFD));
     // Cut off by the end; one maximal subpart, one U+FFFD; an overlong form.
     EXPECT_EQ(decode("a\xFF|\xC3", 65001), L"a" + fffd + L"|" + fffd);
@@ -98,16 +96,14 @@ TEST(zvCodePage, SystemPagesAndUnknownPages) {
     EXPECT_TRUE(zvtest::gives(zv::fromCodePage("x", 4242, wout), wout, false, L"keep"));
 }
 
-TEST(zvCodePage, GetMbcsUsesTheAnsiPageAndEndsAtTheFirstNul) {
+TEST(zvCodePage, GetAndMakeMbcsUseTheAnsiPage) {
     const string text(L"Caf\u00e9 \u20AC");
     std::string expected;
     ASSERT_TRUE(zv::toCodePage(text, zv::ansiCodePage(), expected));
     EXPECT_EQ(text.getMBCS(), expected);
     EXPECT_TRUE(zv::ansiCodePage() != 1252 || expected == "Caf\xE9 \x80");
     EXPECT_EQ(string(L"ab\0cd", 5).getMBCS(), "ab");
-}
-
-TEST(zvCodePage, MakeMbcsReturnsExactlyTheConvertedCharacters) {
+    // makeMBCS returns exactly the converted characters.
     const std::wstring longText(5000, L'z'); // no size limit
     EXPECT_EQ(string::makeMBCS(longText), longText);
     // What the page cannot hold comes back as the page's replacement, and a

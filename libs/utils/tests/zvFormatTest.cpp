@@ -174,15 +174,11 @@ TEST(zvFormat, OddSpecsAreHarmless) {
     EXPECT_EQ(string::sformat(L"ab%ncd|%d", &target, 7), L"abcd|7");
     EXPECT_EQ(target, 12345);
     // Unknown conversions print as written and consume no argument.
-    EXPECT_EQ(string::sformat(L"%y|%5k|%d", 42), L"%y|%5k|42");
-    EXPECT_EQ(string::sformat(L"%*y|%d", 42), L"%*y|42");
-    EXPECT_EQ(string::sformat(L"100%"), L"100%");
-    EXPECT_EQ(string::sformat(L"50%% and %-"), L"50% and %-");
-    EXPECT_EQ(string::sformat(L"%I3d"), L"%I3d");
+    EXPECT_EQ(string::sformat(L"%y|%5k|%*y|%d", 42), L"%y|%5k|%*y|42");
+    EXPECT_EQ(string::sformat(L"50%% and %-|%I3d|100%"), L"50% and %-|%I3d|100%");
     // A null format gives the empty text.
-    EXPECT_EQ(string::sformat(nullptr), L"");
     string s(L"old");
-    EXPECT_TRUE(s.format(nullptr).empty());
+    EXPECT_TRUE(s.format(nullptr).empty() && string::sformat(nullptr).empty());
     std::wstring out = L"keep";
     EXPECT_EQ(zv::appendFormat(out, nullptr), 0u);
     EXPECT_EQ(out, L"keep");
@@ -208,12 +204,9 @@ TEST(zvFormat, OutputIsCutAfter1023CharactersAndRespectsAnyCapacity) {
         va_end(args);
         return n;
     };
-    EXPECT_EQ(capped(4, L"%d", 123456), 3u);
-    EXPECT_EQ(std::wstring(buffer), L"123");
-    EXPECT_EQ(capped(1, L"%d", 1), 0u);
-    EXPECT_EQ(buffer[0], L'\0');
-    EXPECT_EQ(capped(0, L"%d", 1), 0u);
-    EXPECT_EQ(buffer[0], L'#');
+    EXPECT_TRUE(capped(4, L"%d", 123456) == 3u && std::wstring(buffer) == L"123");
+    EXPECT_TRUE(capped(1, L"%d", 1) == 0u && buffer[0] == L'\0');
+    EXPECT_TRUE(capped(0, L"%d", 1) == 0u && buffer[0] == L'#');
 }
 
 TEST(zvFormat, VaListFormsCopyTheirArgumentsAndNullConstantsAreArguments) {
@@ -238,7 +231,6 @@ TEST(zvFormat, VaListFormsCopyTheirArgumentsAndNullConstantsAreArguments) {
         {string::sformat(L"%S", nullptr), L"(null)"},
         {string::sformat(L"%p", nullptr), L"0000000000000000"},
         {string::sformat(L"%d", NULL), L"0"},
-        {string::sformat(L"%x", 0u), L"0"},
         {string::sformat(L"%S", "narrow"), L"narrow"}, // a lone literal, refused on Windows before
         {string(L"old").format(L"n=%d", 0), L"n=0"},
         {member.format(L"%s|%d", nullptr, 0), L"(null)|0"},

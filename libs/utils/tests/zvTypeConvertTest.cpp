@@ -57,43 +57,34 @@ testing::AssertionResult converts(const S& source, bool ok, T want, T start = T{
 }
 
 bool colourToText(string& target, const colour& source, int, const dtArgs&) {
-    if (source.r < 0)
-        return false;
-    target = string::sformat(L"%d,%d,%d", source.r, source.g, source.b);
-    return true;
+    if (source.r >= 0)
+        target = string::sformat(L"%d,%d,%d", source.r, source.g, source.b);
+    return source.r >= 0;
 }
 
 // "r,g,b", or one number for a grey.
 bool textToColour(colour& target, const string& source, int, const dtArgs&) {
     int r = 0, g = 0, b = 0;
     const int n = std::swscanf(source.c_str(), L"%d,%d,%d", &r, &g, &b);
-    if (n == 1)
-        target = {r, r, r};
-    else if (n == 3)
-        target = {r, g, b};
-    else
-        return false;
-    return true;
+    if (n == 1 || n == 3)
+        target = n == 1 ? colour{r, r, r} : colour{r, g, b};
+    return n == 1 || n == 3;
 }
 
 bool shortToColourDirect(colour& target, const short&, int, const dtArgs&) {
-    target = {1, 2, 3};
-    return true;
+    return (target = {1, 2, 3}), true;
 }
 
 bool shortToColourSecond(colour& target, const short&, int, const dtArgs&) {
-    target = {4, 5, 6};
-    return true;
+    return (target = {4, 5, 6}), true;
 }
 
 bool aliasAToColour(colour& target, const zvtest::aliasA& source, int, const dtArgs&) {
-    target = {source.v, 0, 0};
-    return true;
+    return (target = {source.v, 0, 0}), true;
 }
 
 bool aliasBToText(string& target, const zvtest::aliasB& source, int, const dtArgs&) {
-    target = string::sformat(L"%d", source.v + 100);
-    return true;
+    return (target = string::sformat(L"%d", source.v + 100)), true;
 }
 
 bool nestedToText(string& target, const zvtest::nested& source, int flags, const dtArgs& args) {
