@@ -153,10 +153,14 @@ TEST(locString, PersistentStringLeavesOutWhatCannotReadBack) {
         EXPECT_EQ(c.getPersistentString(form), complete) << c.stringId().defaultString();
         EXPECT_TRUE(!complete || zv::string(locString(form.c_str()).string()) == c.string()) << form.c_str();
     }
-    // An empty id still writes all four fields so the parameters survive.
-    locString anonymous(L"", L"Hi [W]", nullptr);
-    anonymous.params().set(L"you", L"W");
-    EXPECT_TRUE(zvtest::gives(anonymous.getPersistentString(form), form, true, L"|Hi [W]||W:=you"));
+    // Slashes before the parameters stay; an empty id still writes all four
+    // fields so the parameters survive.
+    locString slashed(L"Msg/P", L"p/q [A]", nullptr), anonymous(L"", L"Hi [A]", nullptr);
+    slashed.params().set(L"v", L"A");
+    anonymous.params().set(L"you", L"A");
+    EXPECT_TRUE(zvtest::gives(slashed.getPersistentString(form), form, true, L"Msg/P|p/q [A]||A:=v"));
+    EXPECT_STREQ(locString(form.c_str()).string(), L"p/q v");
+    EXPECT_TRUE(zvtest::gives(anonymous.getPersistentString(form), form, true, L"|Hi [A]||A:=you"));
     EXPECT_STREQ(locString(form.c_str()).string(), L"Hi you");
 }
 
