@@ -68,24 +68,16 @@ TEST(zvCodePage, UnrepresentableCharactersBecomeQuestionMarks) {
 #endif
 }
 
-TEST(zvCodePage, Utf8EncodesAndDecodesEveryPlane) {
+TEST(zvCodePage, Utf8EncodesEveryPlaneAndReplacesIllFormedInput) {
     const std::wstring text = L"a\u00e9\u20AC\U0001F600";
     const std::string bytes = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";
     EXPECT_EQ(encode(text, 65001), bytes);
-    EXPECT_EQ(decode(bytes, 65001), text);
-    // On Windows U+1F600 is a surrogate pair, on Linux one wchar_t.
-    EXPECT_EQ(text.size(), sizeof(wchar_t) == 2 ? 5u : 4u);
-}
-
-TEST(zvCodePage, IllFormedUtf8BecomesReplacementCharacters) {
+    EXPECT_EQ(decode(bytes, 65001), text); // U+1F600 is a surrogate pair on Windows
+    // Ill-formed input becomes replacement characters.
     const std::wstring fffd(1, static_cast<wchar_t>(0xFFFD));
-    EXPECT_EQ(decode("a\xFF"
-                     "b",
-                     65001),
-              L"a" + fffd + L"b");
-    EXPECT_EQ(decode("\xC3", 65001), fffd);             // cut off by the end
-    EXPECT_EQ(decode("\xE2\x82x", 65001), fffd + L"x"); // one maximal subpart, one U+FFFD
-    EXPECT_EQ(decode("\xC0\xAF", 65001), fffd + fffd);  // overlong form
+    // Cut off by the end; one maximal subpart, one U+FFFD; an overlong form.
+    EXPECT_EQ(decode("a\xFF|\xC3", 65001), L"a" + fffd + L"|" + fffd);
+    EXPECT_EQ(decode("\xE2\x82x|\xC0\xAF", 65001), fffd + L"x|" + fffd + fffd);
 #if !defined(_WIN32)
     // Windows itself decides how many U+FFFD these give; the built-in decoder
     // gives one per maximal ill-formed subpart.
@@ -99,33 +91,21 @@ TEST(zvCodePage, SystemPagesAndUnknownPages) {
     EXPECT_EQ(encode(L"\u65E5\u672C", 932), "\x93\xFA\x96\x7B");
     EXPECT_EQ(decode("\x93\xFA\x96\x7B", 932), L"\u65E5\u672C");
     std::string out = "keep";
-    EXPECT_TRUE(zvtest::gives(zv::toCodePage(L"x", 4242, out), out, false, "keep"));
     std::wstring wout = L"keep";
+    EXPECT_TRUE(zvtest::gives(zv::toCodePage(L"x", 4242, out), out, false, "keep"));
     EXPECT_TRUE(zvtest::gives(zv::fromCodePage("x", 4242, wout), wout, false, L"keep"));
 }
 
-TEST(zvCodePage, GetMbcsUsesTheAnsiPageAndEndsAtTheFirstNul) {
+TEST(zvCodePage, GetAndMakeMbcsUseTheAnsiPage) {
     const string text(L"Caf\u00e9 \u20AC");
     std::string expected;
     ASSERT_TRUE(zv::toCodePage(text, zv::ansiCodePage(), expected));
     EXPECT_EQ(text.getMBCS(), expected);
-    EXPECT_EQ(string::getMBCS(text), expected);
-    if (zv::ansiCodePage() == 1252) {
-        EXPECT_EQ(expected, "Caf\xE9 \x80");
-    }
+    EXPECT_TRUE(zv::ansiCodePage() != 1252 || expected == "Caf\xE9 \x80");
     EXPECT_EQ(string(L"ab\0cd", 5).getMBCS(), "ab");
-    EXPECT_EQ(string().getMBCS(), "");
-}
-
-TEST(zvCodePage, MakeMbcsReturnsExactlyTheConvertedCharacters) {
-    std::wstring text;
-    for (int i = 0; i < 600; ++i)
-        text.push_back(static_cast<wchar_t>(L'A' + i % 26));
-    const string back = string::makeMBCS(text);
-    EXPECT_EQ(back, text);
+    // makeMBCS returns exactly the converted characters.
     const std::wstring longText(5000, L'z'); // no size limit
     EXPECT_EQ(string::makeMBCS(longText), longText);
-    EXPECT_EQ(string::makeMBCS(L""), L"");
     // What the page cannot hold comes back as the page's replacement, and a
     // second round trip changes nothing.
     const string once = string::makeMBCS(L"x\u4E2Dy");
@@ -135,13 +115,8 @@ TEST(zvCodePage, MakeMbcsReturnsExactlyTheConvertedCharacters) {
 
 TEST(zvCodePage, FromMbcToWcMapsBytesInTheCLocale) {
     ASSERT_STREQ(std::setlocale(LC_CTYPE, nullptr), "C");
-    const string wide = string::fromMBCtoWC("a\x80\xE9\xFF");
-    ASSERT_EQ(wide.size(), 4u);
-    EXPECT_EQ(static_cast<int>(wide[1]), 0x80);
-    EXPECT_EQ(static_cast<int>(wide[2]), 0xE9);
-    EXPECT_EQ(static_cast<int>(wide[3]), 0xFF);
+    EXPECT_EQ(string::fromMBCtoWC("a\x80\xE9\xFF"), std::wstring({L'a', 0x80, 0xE9, 0xFF}));
     EXPECT_EQ(string::fromMBCtoWC(nullptr), L"");
-    EXPECT_EQ(string::fromMBCtoWC(""), L"");
 }
 
 TEST(zvCodePage, FromMbcToWcFollowsAUtf8Locale) {
@@ -151,11 +126,7 @@ TEST(zvCodePage, FromMbcToWcFollowsAUtf8Locale) {
     const std::wstring fffd(1, static_cast<wchar_t>(0xFFFD));
     EXPECT_EQ(string::fromMBCtoWC("caf\xC3\xA9"), L"caf\u00e9");
     // Invalid bytes become U+FFFD one by one; decoding goes on behind them.
-    EXPECT_EQ(string::fromMBCtoWC("a\xFF"
-                                  "b"),
-              L"a" + fffd + L"b");
-    EXPECT_EQ(string::fromMBCtoWC("a\xC3"), L"a" + fffd);
-    EXPECT_EQ(string::fromMBCtoWC("\xC3(x"), fffd + L"(x");
+    EXPECT_EQ(string::fromMBCtoWC("a\xFF|\xC3(x|\xC3"), L"a" + fffd + L"|" + fffd + L"(x|" + fffd);
     // The formatting engine reads %S the same way.
     EXPECT_EQ(string::sformat(L"%S|%C", "\xC3\xA9", 'x'), L"\u00e9|x");
 }
@@ -188,6 +159,5 @@ TEST(zvCodePage, ConcurrentConversionsAreIndependent) {
         });
     for (auto& th : threads)
         th.join();
-    for (int f : failures)
-        EXPECT_EQ(f, 0);
+    EXPECT_EQ(failures, std::vector<int>(4, 0));
 }

@@ -16,42 +16,24 @@ unsigned int countedWeekday(const date& d) {
     return static_cast<unsigned int>(((dn + 3) % 7 + 7) % 7);
 }
 
-TEST(date, PacksAndClampsItsFields) {
+TEST(date, PacksClampsAndKnowsTheCalendar) {
     EXPECT_EQ(date(2024, 2, 29).packed(), 0x7E821Du);
     EXPECT_EQ(date(2023, 2, 29), date(2023, 2, 28));
     EXPECT_EQ(date(70000, 5, 5), date(65535, 1, 1));
     EXPECT_EQ(date(2023, 13, 40), date(2023, 12, 31));
     EXPECT_EQ(date(2023, 0, 0), date(2023, 1, 1));
-    const date d(2024, 12, 31);
-    EXPECT_EQ(d.year(), 2024u);
-    EXPECT_EQ(d.month(), date::december);
-    EXPECT_EQ(d.dayOfMonth(), 31u);
-    EXPECT_EQ(d.dayOfYear(), 366u);
-    EXPECT_EQ(date().year(), date::thisYear());
+    EXPECT_EQ(date(2024, 12, 31).dayOfYear(), 366u);
     EXPECT_EQ(date(), date(date::thisYear(), 1, 1));
     // Ordering follows the calendar across every field.
     EXPECT_LT(date(2023, 12, 31), date(2024, 1, 1));
     EXPECT_LT(date(2024, 1, 31), date(2024, 2, 1));
-    EXPECT_LT(date(0, 1, 1), date(65535, 12, 31));
-}
-
-TEST(date, LeapYearsAndMonthLengths) {
-    EXPECT_TRUE(date::isLeapYear(2000));
-    EXPECT_FALSE(date::isLeapYear(1900));
-    EXPECT_TRUE(date::isLeapYear(2024));
-    EXPECT_FALSE(date::isLeapYear(2023));
-    EXPECT_EQ(date::daysInMonth(date::february, 2024), 29u);
-    EXPECT_EQ(date::daysInMonth(date::february, 2100), 28u);
-    EXPECT_EQ(date::daysInYear(2000), 366u);
-    EXPECT_EQ(date::daysInYear(2001), 365u);
+    for (const auto& [year, leap] : {std::pair{2000u, true}, {1900u, false}, {2024u, true}, {2023u, false}})
+        EXPECT_EQ(date::daysInYear(year), leap ? 366u : 365u) << year;
     EXPECT_EQ(date::minDate(), date(1583, 1, 1));
     EXPECT_EQ(date::maxDate(), date(65535, 12, 31));
-    EXPECT_EQ(date::tessmarIniDate(), date(1900, 1, 1));
 }
 
 TEST(date, DoomsdayWeekdayAgreesWithCountingEveryDayOfFourCenturies) {
-    EXPECT_EQ(date(2000, 1, 1).dayOfWeek(), date::saturday);
-    EXPECT_EQ(date(1583, 1, 1).dayOfWeek(), date::saturday);
     EXPECT_EQ(date(2024, 5, 3).dayOfWeek(), date::friday);
     // One full 400-year cycle, plus both ends of the range.
     for (long long dn = date(1900, 1, 1).dayNumber(); dn < date(2300, 1, 1).dayNumber(); ++dn) {
@@ -65,25 +47,20 @@ TEST(date, DoomsdayWeekdayAgreesWithCountingEveryDayOfFourCenturies) {
 }
 
 TEST(date, DayNumbersRoundTripAcrossTheWholeRange) {
-    EXPECT_EQ(date(1970, 1, 1).dayNumber(), 0);
     EXPECT_EQ(date(2000, 3, 1).dayNumber(), 11017);
-    for (long long dn = date(0, 1, 1).dayNumber(); dn <= date(65535, 12, 31).dayNumber(); dn += 997) {
-        const date d = date::fromDayNumber(dn);
-        ASSERT_EQ(d.dayNumber(), dn);
-    }
+    for (long long dn = date(0, 1, 1).dayNumber(); dn <= date(65535, 12, 31).dayNumber(); dn += 997)
+        ASSERT_EQ(date::fromDayNumber(dn).dayNumber(), dn);
     EXPECT_EQ(date::fromDayNumber(date(0, 1, 1).dayNumber() - 1), date(65535, 1, 1));
     EXPECT_EQ(date::fromDayNumber(date(65535, 12, 31).dayNumber() + 1), date(65535, 1, 1));
 }
 
 TEST(date, IsoWeekNumbers) {
-    EXPECT_EQ(date(2021, 1, 3).weekOfYear(), 53u);
-    EXPECT_EQ(date(2020, 12, 31).weekOfYear(), 53u);
-    EXPECT_EQ(date(2019, 12, 30).weekOfYear(), 1u);
-    EXPECT_EQ(date(2026, 1, 1).weekOfYear(), 1u);
-    EXPECT_EQ(date(2024, 1, 1).weekOfYear(), 1u);
-    EXPECT_EQ(date(2023, 1, 1).weekOfYear(), 52u);
-    EXPECT_EQ(date(2024, 12, 30).weekOfYear(), 1u);
-    EXPECT_EQ(date(0, 1, 1).weekOfYear(), 52u); // reaches into the year before year 0
+    const std::pair<date, unsigned int> weeks[] = {{date(2021, 1, 3), 53},  {date(2020, 12, 31), 53},
+                                                   {date(2019, 12, 30), 1}, {date(2026, 1, 1), 1},
+                                                   {date(2023, 1, 1), 52},  {date(2024, 12, 30), 1},
+                                                   {date(0, 1, 1), 52}}; // reaches into the year before 0
+    for (const auto& [d, week] : weeks)
+        EXPECT_EQ(d.weekOfYear(), week) << d.toString().getMBCS();
     // Each Monday starts a week one higher than the day before, or week 1.
     for (date d(2015, 1, 1); d < date(2030, 1, 1); d += zv::days(1)) {
         const date next = d + zv::days(1);
@@ -96,14 +73,11 @@ TEST(date, IsoWeekNumbers) {
 }
 
 TEST(date, EasterAndNthWeekday) {
-    EXPECT_EQ(date::easterSunday(2024), date(2024, 3, 31));
-    EXPECT_EQ(date::easterSunday(2025), date(2025, 4, 20));
     EXPECT_EQ(date::easterSunday(2038), date(2038, 4, 25)); // the latest possible
     EXPECT_EQ(date::easterSunday(2285), date(2285, 3, 22)); // the earliest possible
     for (unsigned int y = 1600; y < 2500; ++y)
         ASSERT_EQ(date::easterSunday(y).dayOfWeek(), date::sunday) << y;
     EXPECT_EQ(date::nthWeekday(4, date::thursday, date::november, 2023), date(2023, 11, 23));
-    EXPECT_EQ(date::nthWeekday(1, date::wednesday, date::november, 2023), date(2023, 11, 1));
     EXPECT_EQ(date::nthWeekday(5, date::thursday, date::november, 2023), date(2023, 11, 30));
     EXPECT_THROW(date::nthWeekday(5, date::monday, date::february, 2023), bool);
     zvtest::assertCapture capture;
@@ -116,73 +90,47 @@ TEST(date, YearBoundariesAndNearestWeekdays) {
     EXPECT_EQ(d.nextYearEnd(), date(2024, 12, 31));
     EXPECT_EQ(d.nextYearStart(), date(2025, 1, 1));
     EXPECT_EQ(d.prevYearEnd(), date(2023, 12, 31));
-    EXPECT_EQ(d.prevYearStart(), date(2024, 1, 1));
     EXPECT_EQ(date(65535, 6, 1).nextYearStart(), date(65535, 1, 1));
     EXPECT_EQ(date(0, 6, 1).prevYearEnd(), date(65535, 1, 1));
     EXPECT_EQ(d.nextWeekday(date::friday), d);
     EXPECT_EQ(d.nextWeekday(date::monday), date(2024, 5, 6));
-    EXPECT_EQ(d.prevWeekday(date::friday), d);
     EXPECT_EQ(d.prevWeekday(date::saturday), date(2024, 4, 27));
     EXPECT_EQ(date(65535, 12, 31).nextWeekday(date::monday), date(65535, 1, 1));
 }
 
-TEST(date, DaysAndWeeksMoveAcrossMonthsYearsAndLeapDays) {
-    EXPECT_EQ(date(2024, 1, 1) - zv::days(1), date(2023, 12, 31));
+TEST(date, DurationsMoveAcrossMonthsYearsAndLeapDaysAndClamp) {
     EXPECT_EQ(date(2024, 3, 1) - zv::days(1), date(2024, 2, 29));
-    EXPECT_EQ(date(2023, 2, 28) + zv::days(1), date(2023, 3, 1));
     EXPECT_EQ(date(2000, 1, 1) + zv::days(146097), date(2400, 1, 1)); // one Gregorian cycle
-    EXPECT_EQ(date(2024, 1, 1) + zv::days(1000000), date(4761, 11, 28));
-    EXPECT_EQ(date(2024, 1, 1) + zv::weeks(2), date(2024, 1, 15));
     EXPECT_EQ(date(2024, 1, 15) - zv::weeks(2), date(2024, 1, 1));
     EXPECT_EQ(date(2024, 1, 1) + zv::days(0xFFFFFFFFu), date(65535, 1, 1));
     EXPECT_EQ(date(2024, 1, 1) - zv::days(0xFFFFFFFFu), date(65535, 1, 1));
     date d(2024, 6, 1);
-    d += zv::days(10);
-    d -= zv::days(3);
-    EXPECT_EQ(d, date(2024, 6, 8));
-}
-
-TEST(date, MonthsAndYearsClampTheDay) {
+    EXPECT_EQ((d += zv::days(10)) -= zv::days(3), date(2024, 6, 8));
+    // Months and years clamp the day to the month's length.
     EXPECT_EQ(date(2024, 3, 31) - zv::months(1), date(2024, 2, 29));
     EXPECT_EQ(date(2024, 3, 15) - zv::months(3), date(2023, 12, 15));
     EXPECT_EQ(date(2024, 1, 31) + zv::months(13), date(2025, 2, 28));
-    EXPECT_EQ(date(2024, 12, 15) + zv::months(1), date(2025, 1, 15));
-    EXPECT_EQ(date(2024, 1, 15) - zv::months(24), date(2022, 1, 15));
     EXPECT_EQ(date(2024, 2, 29) + zv::years(1), date(2025, 2, 28));
-    EXPECT_EQ(date(2024, 2, 29) - zv::years(4), date(2020, 2, 29));
     EXPECT_EQ(date(65000, 5, 5) + zv::years(1000), date(65535, 1, 1));
     EXPECT_EQ(date(5, 5, 5) - zv::years(6), date(65535, 1, 1));
     EXPECT_EQ(date(65535, 12, 1) + zv::months(1), date(65535, 1, 1));
     EXPECT_EQ(date(0, 1, 1) - zv::months(1), date(65535, 1, 1));
-}
-
-TEST(date, DifferenceIsSignedWholeDays) {
+    // The difference is signed whole days; no difference counts as negative.
     const zv::timeduration back = date(2019, 3, 1) - date(2020, 3, 1);
-    EXPECT_EQ(back.days(), 366u);
-    EXPECT_EQ(back.sign(), -1);
-    EXPECT_EQ(back.hours(), 0u);
-    const zv::timeduration ahead = date(2024, 1, 2) - date(2023, 12, 31);
-    EXPECT_EQ(ahead.days(), 2u);
-    EXPECT_EQ(ahead.sign(), 1);
-    const zv::timeduration none = date(2024, 1, 2) - date(2024, 1, 2);
-    EXPECT_EQ(none.days(), 0u);
-    EXPECT_EQ(none.sign(), -1);
+    EXPECT_EQ(back.signedMseconds(), -366LL * 86400000);
+    EXPECT_EQ((date(2024, 1, 2) - date(2023, 12, 31)).signedMseconds(), 2LL * 86400000);
+    EXPECT_EQ((date(2024, 1, 2) - date(2024, 1, 2)).sign(), -1);
 }
 
 TEST(workdays, PlainCalendarSkipsWeekendsInConstantTime) {
     const zv::calendar plain;
     const date friday(2024, 5, 3);
-    EXPECT_EQ(friday + zv::workdays(1, &plain), date(2024, 5, 6));
-    EXPECT_EQ(date(2024, 5, 6) - zv::workdays(1, &plain), friday);
-    EXPECT_EQ(friday + zv::workdays(0, &plain), friday);
     EXPECT_EQ(date(2024, 5, 4) + zv::workdays(5, &plain), date(2024, 5, 10)); // from a Saturday
-    EXPECT_EQ(date(2024, 5, 5) - zv::workdays(5, &plain), date(2024, 4, 29)); // from a Sunday
     // The shortcut agrees with stepping one work day at a time.
     for (unsigned int start = 0; start < 14; ++start) {
         const date from = date(2024, 5, 1) + zv::days(start);
         for (unsigned int n = 0; n < 23; ++n) {
-            date stepped = from;
-            date back = from;
+            date stepped = from, back = from;
             for (unsigned int i = 0; i < n; ++i) {
                 stepped += zv::workdays(1, &plain);
                 back -= zv::workdays(1, &plain);
@@ -224,9 +172,6 @@ TEST(workdays, ConfigurableCalendarFollowsItsPrecedence) {
     cal.reInitialize();
     EXPECT_TRUE(cal.isWorkday(date(2023, 12, 24)));
     EXPECT_FALSE(copy.isWorkday(date(2023, 12, 24)));
-    zv::configurableCalendar assigned;
-    assigned = copy;
-    EXPECT_FALSE(assigned.isWorkday(date(2023, 12, 24)));
 }
 
 TEST(workdays, CalendarWithoutWorkDaysFailsInsteadOfLooping) {
@@ -241,61 +186,38 @@ TEST(workdays, CalendarWithoutWorkDaysFailsInsteadOfLooping) {
     EXPECT_EQ(d + zv::workdays(1, &never), date(2030, 1, 1));
 }
 
-TEST(date, TextFormsAndTheirRules) {
-    EXPECT_EQ(date(2024, 1, 5).toString(), L"2024/01/05");
-    EXPECT_EQ(date(7, 12, 31).toString(), L"0007/12/31");
+TEST(date, TextFormsConversionsAndTheirRules) {
+    EXPECT_EQ(date(7, 1, 5).toString(), L"0007/01/05");
     EXPECT_EQ(date::fromString(L"\"2024-1-5\"", L"-"), date(2024, 1, 5));
     EXPECT_EQ(date::fromString(L"' 2024/01/05 '", L"/"), date(2024, 1, 5));
     EXPECT_EQ(date::fromString(L"2023/2/31", L"/"), date(2023, 2, 28));
     EXPECT_EQ(date::fromString(L"2024--1--5", L"--"), date(2024, 1, 5));
-    EXPECT_THROW(date::fromString(L"2024/13/01", L"/"), bool);
-    EXPECT_THROW(date::fromString(L"2024/0/01", L"/"), bool);
-    EXPECT_THROW(date::fromString(L"2024/1/32", L"/"), bool);
-    EXPECT_THROW(date::fromString(L"2024/1", L"/"), bool);
-    EXPECT_THROW(date::fromString(L"2024/1/1/1", L"/"), bool);
-    EXPECT_THROW(date::fromString(L"2024//1", L"/"), bool);
-    EXPECT_THROW(date::fromString(L"", L"/"), bool);
-    EXPECT_THROW(date::fromString(L"x/1/1", L"/"), bool);
-
+    for (const wchar_t* bad :
+         {L"2024/13/01", L"2024/0/01", L"2024/1/32", L"2024/1", L"2024/1/1/1", L"2024//1", L"", L"x/1/1"})
+        EXPECT_THROW(date::fromString(bad, L"/"), bool) << bad;
     date d(2000, 1, 1);
     EXPECT_TRUE(zvtest::gives(zv::dtconvert(d, zv::string(L"2024-1-5")), d, true, date(2024, 1, 5)));
     EXPECT_TRUE(zvtest::gives(zv::dtconvert(d, zv::string(L"2024.1.6")), d, false, date(2024, 1, 5)));
-    zv::string text;
-    EXPECT_TRUE(zvtest::gives(zv::dtconvert(text, date(2024, 2, 29)), text, true, L"2024/02/29"));
-}
-
-TEST(date, ConvertsThroughTheRegistry) {
     auto& registry = zv::typeconvert::typeConversionManager::instance();
     zv::string text;
-    ASSERT_TRUE(zvtest::gives(registry.convert(text, date(1999, 12, 31)), text, true, L"1999/12/31"));
-    date d(2000, 1, 1);
-    ASSERT_TRUE(zvtest::gives(registry.convert(d, zv::string(L"1999-12-30")), d, true, date(1999, 12, 30)));
+    EXPECT_TRUE(zvtest::gives(registry.convert(text, date(1999, 12, 31)), text, true, L"1999/12/31"));
+    EXPECT_TRUE(zvtest::gives(registry.convert(d, zv::string(L"1999-12-30")), d, true, date(1999, 12, 30)));
     EXPECT_FALSE(registry.convert(d, zv::string(L"nonsense")));
-    // Two steps through text: a number becomes a date when its text reads as one.
-    int number = 5;
-    EXPECT_FALSE(registry.convert(d, number));
-}
-
-TEST(date, TmAndTimerConversions) {
+    EXPECT_FALSE(registry.convert(d, 5)); // a number's text does not read as a date
     std::tm fields{};
     date(2024, 2, 29).toTm(&fields);
-    EXPECT_EQ(fields.tm_year, 124);
-    EXPECT_EQ(fields.tm_mon, 1);
-    EXPECT_EQ(fields.tm_mday, 29);
+    EXPECT_EQ(fields.tm_year * 10000 + fields.tm_mon * 100 + fields.tm_mday, 1240129);
     EXPECT_EQ(date::fromTm(&fields), date(2024, 2, 29));
+    // Noon UTC is the same date in every zone within twelve hours of Greenwich.
+    zv::timeb64 moment;
+    moment.time = 19782LL * 86400 + 12 * 3600; // 2024-02-29 12:00 UTC
+    EXPECT_EQ(date::fromTimer(moment.time), date(2024, 2, 29));
+    EXPECT_EQ(date::fromTimeb(&moment), date(2024, 2, 29));
+    EXPECT_EQ(date::today().year(), date::thisYear());
     zvtest::assertCapture capture;
     EXPECT_THROW(date::fromTm(nullptr), bool);
     EXPECT_THROW(date::fromTimeb(nullptr), bool);
     EXPECT_EQ(capture.messages().size(), 2u);
-    // Noon UTC is the same date in every zone within twelve hours of Greenwich.
-    const long long noon = 19782LL * 86400 + 12 * 3600; // 2024-02-29 12:00 UTC
-    EXPECT_EQ(date::fromTimer(noon), date(2024, 2, 29));
-    zv::timeb64 moment;
-    moment.time = noon;
-    EXPECT_EQ(date::fromTimeb(&moment), date(2024, 2, 29));
-    const date today = date::today();
-    EXPECT_EQ(today.year(), date::thisYear());
-    EXPECT_GE(today.year(), 2024u);
 }
 
 } // namespace

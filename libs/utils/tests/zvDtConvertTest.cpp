@@ -12,9 +12,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
-#include <string>
 #include <tuple>
-#include <type_traits>
 #include <vector>
 
 namespace {
@@ -58,66 +56,33 @@ std::vector<long double> candidates() {
     return values;
 }
 
+// The candidates a `From` can hold, plus NaN and -0 for floating point.
 template <typename From>
 std::vector<From> samples() {
+    using L = std::numeric_limits<From>;
     std::vector<From> out;
-    if constexpr (std::is_same_v<From, bool>) {
-        out = {false, true};
-    } else {
-        for (long double c : candidates()) {
-            if constexpr (std::is_integral_v<From>) {
-                if (c != std::trunc(c) || std::isinf(c) || c < std::numeric_limits<From>::min() ||
-                    c > std::numeric_limits<From>::max())
-                    continue;
-            } else {
-                if (!std::isinf(c) && std::fabs(c) > std::numeric_limits<From>::max())
-                    continue;
-            }
+    for (long double c : candidates())
+        if (std::is_integral_v<From> ? c == std::trunc(c) && c >= L::lowest() && c <= L::max()
+                                     : std::isinf(c) || std::fabs(c) <= L::max())
             out.push_back(static_cast<From>(c));
-        }
-        if constexpr (std::is_floating_point_v<From>) {
-            out.push_back(std::numeric_limits<From>::quiet_NaN());
-            out.push_back(-From(0));
-        }
-    }
+    if constexpr (std::is_floating_point_v<From>)
+        out.insert(out.end(), {L::quiet_NaN(), -From(0)});
     return out;
 }
 
-// What a conversion must give, computed in long double, where every source
+// What converting `v` must give, computed in long double, where every source
 // value and every bound is exact.
 template <typename To, typename From>
 std::pair<To, bool> oracle(From v) {
-    if constexpr (std::is_same_v<To, bool>) {
+    using L = std::numeric_limits<To>;
+    const long double x = v;
+    if constexpr (std::is_same_v<To, bool>)
         return {v != 0, true};
-    } else if constexpr (std::is_same_v<From, bool>) {
-        return {static_cast<To>(v ? 1 : 0), true};
-    } else {
-        const long double x = v;
-        if (std::isnan(x)) {
-            if constexpr (std::is_integral_v<To>)
-                return {To(0), false};
-            else
-                return {std::numeric_limits<To>::quiet_NaN(), true};
-        }
-        const long double lo = std::numeric_limits<To>::lowest();
-        const long double hi = std::numeric_limits<To>::max();
-        if (x < lo)
-            return {std::numeric_limits<To>::lowest(), false};
-        if (x > hi)
-            return {std::numeric_limits<To>::max(), false};
-        if constexpr (std::is_integral_v<To>)
-            return {static_cast<To>(std::trunc(x)), true};
-        else
-            return {static_cast<To>(v), true};
-    }
-}
-
-template <typename T>
-bool sameValue(T a, T b) {
-    if constexpr (std::is_floating_point_v<T>)
-        return (std::isnan(a) && std::isnan(b)) || a == b;
-    else
-        return a == b;
+    if (std::isnan(x))
+        return {std::is_integral_v<To> ? To(0) : L::quiet_NaN(), !std::is_integral_v<To>};
+    if (x < L::lowest() || x > L::max())
+        return {x < 0 ? L::lowest() : L::max(), false};
+    return {std::is_integral_v<To> ? static_cast<To>(std::trunc(x)) : static_cast<To>(v), true};
 }
 
 template <typename From, typename To>
@@ -128,21 +93,16 @@ void checkPair(int& pairs) {
         ++pairs;
         for (From v : samples<From>()) {
             const auto [want, ok] = oracle<To, From>(v);
+            const auto same = [&want](To got) { return got == want || (got != got && want != want); }; // NaN
             const std::string what = std::string(zv::typeconvert::typeName<From>::value) + " " +
                                      std::to_string(static_cast<long double>(v)) + " -> " +
                                      zv::typeconvert::typeName<To>::value;
-            To direct{};
+            To direct{}, prepared{}, viaRegistry{};
             EXPECT_EQ(dtconvert(direct, v), ok) << what;
-            EXPECT_TRUE(sameValue(direct, want)) << what << " gave " << +direct;
-
-            To prepared{};
-            EXPECT_EQ(dtconvert(direct, v, zv::dtCount, dtArgs{0, 3}), ok) << what;
-            EXPECT_EQ(dtconvert(prepared, v, 0, dtArgs{}), ok) << what;
-            EXPECT_TRUE(sameValue(prepared, want)) << what;
-
-            To viaRegistry{};
+            EXPECT_EQ(dtconvert(prepared, v, zv::dtCount, dtArgs{0, 3}), ok) << what; // count not consulted
             EXPECT_EQ(typeConversionManager::instance().convert(viaRegistry, v), ok) << what;
-            EXPECT_TRUE(sameValue(viaRegistry, want)) << what << " (registry)";
+            EXPECT_TRUE(same(direct) && same(prepared) && same(viaRegistry))
+                << what << " gave " << +direct << ", " << +prepared << ", " << +viaRegistry;
         }
     }
 }
@@ -163,25 +123,6 @@ TEST(dtconvertNumbers, EveryPairSaturatesAtTheTargetsRealBounds) {
     EXPECT_EQ(checkAllPairs(static_cast<numberTypes*>(nullptr)), 70);
 }
 
-TEST(dtconvertNumbers, KnownSaturationCases) {
-    short s = 0;
-    unsigned short us = 9;
-    int i = 0;
-    float f = 0;
-    unsigned int u = 5;
-    long l = 0;
-    EXPECT_TRUE(gives(dtconvert(s, static_cast<unsigned short>(65535)), s, false, 32767));
-    EXPECT_TRUE(gives(dtconvert(us, static_cast<short>(-5)), us, false, 0));
-    EXPECT_TRUE(gives(dtconvert(s, 32767.5), s, false, 32767));
-    EXPECT_TRUE(gives(dtconvert(i, -3.99), i, true, -3));
-    EXPECT_TRUE(gives(dtconvert(i, 2147483648.0f), i, false, 2147483647));
-    EXPECT_TRUE(gives(dtconvert(f, 1e40), f, false, FLT_MAX));
-    EXPECT_TRUE(gives(dtconvert(u, std::nan("")), u, false, 0u));
-    // A 32-bit long saturates, a 64-bit one holds it.
-    EXPECT_TRUE(gives(dtconvert(l, 4294967295u), l, sizeof(long) == 8,
-                      sizeof(long) == 4 ? 2147483647L : static_cast<long>(4294967295u)));
-}
-
 // ---- numbers to text -----------------------------------------------------
 
 // Converts `v` into text with the given flags and their values (either form).
@@ -192,73 +133,81 @@ string text(T v, Args... args) {
     return s;
 }
 
+// Reads `source` into a target that starts as `start`.
+template <typename T>
+testing::AssertionResult scans(const string& source, T start, bool ok, T want) {
+    T target = start;
+    return gives(dtconvert(target, source), target, ok, want);
+}
+
+// The decimal digits of one more than `digits`.
+std::string plusOne(std::string digits) {
+    auto i = digits.size();
+    for (; i > 0 && digits[i - 1] == '9'; --i)
+        digits[i - 1] = '0';
+    if (i == 0)
+        digits.insert(0, "1");
+    else
+        ++digits[i - 1];
+    return digits;
+}
+
+// Decimal and hexadecimal text of the bounds and a few values; one beyond
+// each bound, written out in full, fails and keeps the target.
 template <typename T>
 void checkIntegerText() {
-    using U = std::make_unsigned_t<T>;
     for (T v : {std::numeric_limits<T>::min(), std::numeric_limits<T>::max(), T(0), T(7), T(-1)}) {
-        const auto bits = static_cast<unsigned long long>(static_cast<U>(v));
+        const auto bits = static_cast<unsigned long long>(static_cast<std::make_unsigned_t<T>>(v));
         char hex[40];
         EXPECT_EQ(text(v), wide(std::to_string(v)));
         std::snprintf(hex, sizeof hex, "%llX", bits);
         EXPECT_EQ(text(v, zv::dtFormat, zv::dtHexUpper), wide(hex));
         std::snprintf(hex, sizeof hex, "%llx", bits);
         EXPECT_EQ(text(v, zv::dtFormat | zv::dtCount, zv::dtHexLower, 30), wide(hex)); // count not consulted
-        T back = T(1);
-        EXPECT_TRUE(gives(dtconvert(back, wide(std::to_string(v))), back, true, v));
+        EXPECT_TRUE(scans(wide(std::to_string(v)), T(3), true, v));
     }
+    using L = std::numeric_limits<T>;
+    const std::string above = plusOne(std::to_string(L::max()));
+    EXPECT_TRUE(scans(wide(above), T(3), false, T(3))) << above;
+    if constexpr (L::is_signed) {
+        EXPECT_TRUE(scans(L"-" + wide(plusOne(above)), T(3), false, T(3)));
+    }
+    EXPECT_TRUE(scans(L"123456789012345678901234567890", T(3), false, T(3)));
 }
 
-TEST(dtconvertText, IntegersInDecimalAndHexadecimal) {
+TEST(dtconvertText, IntegersInDecimalAndHexadecimalAndOutOfRange) {
     checkIntegerText<short>();
     checkIntegerText<unsigned short>();
     checkIntegerText<int>();
     checkIntegerText<unsigned int>();
     checkIntegerText<long>();
     checkIntegerText<unsigned long>();
-
-    EXPECT_EQ(text(255, zv::dtFormat, zv::dtHexUpper), L"FF");
-    EXPECT_EQ(text(0, zv::dtFormat, zv::dtHexLower), L"0");
-    EXPECT_EQ(text(static_cast<short>(-1), zv::dtFormat, zv::dtHexUpper), L"FFFF");
     EXPECT_EQ(text(255, zv::dtFormat, 5), L"255"); // other kinds: decimal
-    EXPECT_EQ(text(true), L"1");
-    EXPECT_EQ(text(false), L"0");
+    EXPECT_EQ(text(true) + text(false), L"10");
 }
 
-TEST(dtconvertText, MinimumLengthFillsWithZerosAfterTheSign) {
-    EXPECT_EQ(text(7, zv::dtCount, 3), L"007");
-    EXPECT_EQ(text(-7, zv::dtCount, 3), L"-07");
-    EXPECT_EQ(text(12345, zv::dtCount, 3), L"12345");
-    EXPECT_EQ(text(7, zv::dtCount, -4), L"7");
-    EXPECT_EQ(text(7, zv::dtFormat | zv::dtCount, 0, 4), L"0007"); // kind first, then count
+TEST(dtconvertText, MinimumLengthAndDecimals) {
+    // Integers fill with zeros after the sign; the kind comes before the count.
+    for (const auto& [v, count, expected] :
+         {std::tuple{7, 3, L"007"}, {-7, 3, L"-07"}, {12345, 3, L"12345"}, {7, -4, L"7"}})
+        EXPECT_EQ(text(v, zv::dtCount, count), expected) << v;
+    EXPECT_EQ(text(7, zv::dtFormat | zv::dtCount, 0, 4), L"0007");
     EXPECT_EQ(text(7u, zv::dtCount, dtArgs{0, 2}), L"07");
-    const string capped = text(1L, zv::dtCount, 1 << 30); // capped instead of a gigantic text
-    EXPECT_EQ(capped.size(), 1023u);
-    EXPECT_EQ(capped.back(), L'1');
-}
-
-TEST(dtconvertText, FloatingPointTrimsLikeFixedFormat) {
+    // Floating point trims like a fixed format of 8 decimals, or keeps at most 10 given ones.
     const std::pair<double, const wchar_t*> plain[] = {
-        {0.1, L"0.1"},
-        {100.0, L"100"},
-        {1.23456789123, L"1.23456789"},
-        {2.0, L"2"},
-        {0.0, L"0"},
-        {-2.5, L"-2.5"},
-        {1e-9, L"0"},
-        {0.000000005, L"0.00000001"},
-        {-0.0, L"-0"},
-        {NAN, L"nan"},
-        {-INFINITY, L"-inf"},
-        {1e20, L"100000000000000000000"},
-    };
+        {0.1, L"0.1"},   {100.0, L"100"},      {1.23456789123, L"1.23456789"},  {0.0, L"0"},
+        {-2.5, L"-2.5"}, {1e-9, L"0"},         {0.000000005, L"0.00000001"},    {-0.0, L"-0"},
+        {NAN, L"nan"},   {-INFINITY, L"-inf"}, {1e20, L"100000000000000000000"}};
     for (const auto& [value, expected] : plain)
         EXPECT_EQ(text(value), expected) << value;
-    // With a count of decimals: at most 10, negative counts as none.
     const std::tuple<double, int, const wchar_t*> counted[] = {
         {1.5, 2, L"1.50"}, {0.1, 12, L"0.1000000000"}, {2.5, 0, L"2"}, {2.75, -1, L"3"}};
     for (const auto& [value, decimals, expected] : counted)
         EXPECT_EQ(text(value, zv::dtCount, decimals), expected) << value;
     EXPECT_EQ(text(0.1f), L"0.1");
+    const string capped = text(1L, zv::dtCount, 1 << 30); // capped instead of a gigantic text
+    EXPECT_EQ(capped.size(), 1023u);
+    EXPECT_EQ(capped.back(), L'1');
     EXPECT_EQ(text(DBL_MAX, zv::dtCount, 10).size(), 309u + 11u);
 }
 
@@ -270,16 +219,12 @@ TEST(dtconvertText, FloatingPointDigitsMatchCorrectlyRoundedPrintf) {
         char buffer[512];
         std::snprintf(buffer, sizeof buffer, "%.8f", v);
         std::string expected = buffer;
-        while (expected.size() > 1 && expected.back() == '0')
-            expected.pop_back();
+        expected.erase(expected.find_last_not_of('0') + 1);
         if (expected.back() == '.')
             expected.pop_back();
-        string s;
-        dtconvert(s, v);
-        EXPECT_EQ(s, wide(expected)) << buffer;
+        EXPECT_EQ(text(v), wide(expected)) << buffer;
         std::snprintf(buffer, sizeof buffer, "%.10f", v);
-        dtconvert(s, v, zv::dtCount, 10);
-        EXPECT_EQ(s, wide(buffer));
+        EXPECT_EQ(text(v, zv::dtCount, 10), wide(buffer));
     }
 }
 
@@ -287,7 +232,6 @@ TEST(dtconvertText, UserLocaleUsesTheUsersSeparator) {
     const string separator = zv::userDecimalSeparator();
     ASSERT_FALSE(separator.empty());
     EXPECT_EQ(text(1.5, zv::dtUserLocale), L"1" + separator + L"5");
-    EXPECT_EQ(text(2.0, zv::dtUserLocale), L"2");
     EXPECT_EQ(text(-0.25, zv::dtUserLocale | zv::dtCount, 3), L"-0" + separator + L"250");
     EXPECT_EQ(text(1234, zv::dtUserLocale), L"1234"); // integers ignore it
 }
@@ -303,126 +247,66 @@ static_assert(!convertible<short, wchar_t[3]> && !convertible<double, const wcha
 static_assert(!convertible<bool, char[5]> && !convertible<int, const char*>);
 static_assert(convertible<string, wchar_t[3]> && convertible<string, char[3]> && convertible<short, string>);
 
-// Reads `source` into a target that starts as `start`.
-template <typename T>
-testing::AssertionResult scans(const string& source, T start, bool ok, T want) {
-    T target = start;
-    return gives(dtconvert(target, source), target, ok, want);
-}
-
-TEST(dtconvertScan, IntegersSkipBlanksAndIgnoreTrailingText) {
-    EXPECT_TRUE(scans(L"  42xyz", 5L, true, 42L));
-    EXPECT_TRUE(scans(L"\t\n+17", 5L, true, 17L));
+TEST(dtconvertScan, IntegersSkipBlanksIgnoreTrailingTextAndStayInRange) {
+    for (const auto& [source, value] : {std::pair{L"  42xyz", 42L}, {L"\t\n+17", 17L}})
+        EXPECT_TRUE(scans(source, 5L, true, value)) << source;
     for (const wchar_t* bad : {L"", L"   ", L"-", L"+ 5", L"x1", L"\x0661", L"--1"})
         EXPECT_TRUE(scans(bad, 5L, false, 5L)) << bad;
     EXPECT_TRUE(scans(string(L"12") + L'\0' + L"34", 5L, true, 12L));
-}
-
-// The decimal digits of one more than `digits`.
-std::string plusOne(std::string digits) {
-    auto i = digits.size();
-    for (; i > 0 && digits[i - 1] == '9'; --i)
-        digits[i - 1] = '0';
-    if (i == 0)
-        digits.insert(0, "1");
-    else
-        ++digits[i - 1];
-    return digits;
-}
-
-template <typename T>
-void checkOutOfRangeText() {
-    using L = std::numeric_limits<T>;
-    // One beyond each bound, written out in full.
-    const std::string above = plusOne(std::to_string(L::max()));
-    EXPECT_TRUE(scans(wide(above), T(3), false, T(3))) << above;
-    if constexpr (L::is_signed) {
-        const string below = L"-" + wide(plusOne(above));
-        EXPECT_TRUE(scans(below, T(3), false, T(3)));
-        EXPECT_TRUE(scans(wide(std::to_string(L::min())), T(3), true, L::min()));
-    }
-    EXPECT_TRUE(scans(L"123456789012345678901234567890", T(3), false, T(3)));
-}
-
-TEST(dtconvertScan, IntegersOutOfRangeFailAndKeepTheTarget) {
-    checkOutOfRangeText<short>();
-    checkOutOfRangeText<int>();
-    checkOutOfRangeText<unsigned short>();
-    checkOutOfRangeText<unsigned int>();
-    checkOutOfRangeText<long>();
-    checkOutOfRangeText<unsigned long>();
-}
-
-TEST(dtconvertScan, MinusOnUnsignedWrapsLikeTheRuntime) {
-    EXPECT_TRUE(scans(L"-1", 0ul, true, std::numeric_limits<unsigned long>::max())) << sizeof(long);
-    EXPECT_TRUE(scans(L"-1", 0u, true, 4294967295u));
-    EXPECT_TRUE(scans(L"-4294967295", 0u, true, 1u));
+    // A minus on an unsigned target wraps like the runtime, within the target's range.
     using us = unsigned short;
+    EXPECT_TRUE(scans(L"-1", 0ul, true, std::numeric_limits<unsigned long>::max())) << sizeof(long);
+    EXPECT_TRUE(scans(L"-4294967295", 0u, true, 1u));
     EXPECT_TRUE(scans(L"-1", us(9), false, us(9))); // the wrapped value lies above 65535
     EXPECT_TRUE(scans(L"-0", us(9), true, us(0)));
-    EXPECT_TRUE(scans(L"65535", us(9), true, us(65535)));
 }
 
 TEST(dtconvertScan, DoublesAcceptPointAndComma) {
-    const std::pair<string, double> cases[] = {
-        {L"1,5", 1.5},    {L"1.5", 1.5},         {L"1,000.5", 1.0}, {L"12abc", 12.0}, {L" -2.5e3", -2500},
-        {L".5", 0.5},     {L"5.", 5.0},          {L"1e", 1.0},      {L"1e+", 1.0},    {L"+0.125E-1x", 0.0125},
-        {L"1e-400", 0.0}, {L"0e99999999999", 0}, {L"007", 7.0},     {L"1.2.3", 1.2},  {L"1,2,3", 1.2}};
+    const std::pair<string, double> cases[] = {{L"1,5", 1.5},
+                                               {L"1.5", 1.5},
+                                               {L"1,000.5", 1.0},
+                                               {L"12abc", 12.0},
+                                               {L" -2.5e3", -2500},
+                                               {L".5", 0.5},
+                                               {L"5.", 5.0},
+                                               {L"1e", 1.0},
+                                               {L"1e+", 1.0},
+                                               {L"+0.125E-1x", 0.0125},
+                                               {L"1e-400", 0.0},
+                                               {L"0e99999999999", 0},
+                                               {L"007", 7.0},
+                                               {L"1.2.3", 1.2},
+                                               {L"1,2,3", 1.2},
+                                               {L"0." + string(400, L'0') + L"1", 0.0},
+                                               {L"1" + string(300, L'0') + L"e-300", 1.0}};
     for (const auto& [source, value] : cases)
         EXPECT_TRUE(scans(source, -99.0, true, value)) << source.c_str();
     for (const wchar_t* bad : {L"", L".", L"abc", L"-", L"e5", L",e1"})
         EXPECT_TRUE(scans(bad, -99.0, false, -99.0)) << bad;
-    EXPECT_TRUE(scans(L"0." + string(400, L'0') + L"1", -99.0, true, 0.0));
-    EXPECT_TRUE(scans(L"1" + string(300, L'0') + L"e-300", -99.0, true, 1.0));
     EXPECT_TRUE(scans(L"1e400", 0.0, false, DBL_MAX));
     EXPECT_TRUE(scans(L"-" + string(400, L'9'), 0.0, false, -DBL_MAX));
     double d = 0;
-    EXPECT_TRUE(dtconvert(d, string(L"-Infinity")));
-    EXPECT_TRUE(std::isinf(d) && d < 0);
-    EXPECT_TRUE(dtconvert(d, string(L"NaN")));
-    EXPECT_TRUE(std::isnan(d));
+    EXPECT_TRUE(dtconvert(d, string(L"-Infinity")) && std::isinf(d) && d < 0);
+    EXPECT_TRUE(dtconvert(d, string(L"NaN")) && std::isnan(d));
 }
 
-TEST(dtconvertScan, DoublesRoundTripExactly) {
+TEST(dtconvertScan, DoublesReadExactlyLikeFromChars) {
+    // Random bit patterns in their shortest form, and short numbers of moderate size.
     std::mt19937_64 random(7);
-    for (int i = 0; i < 5000; ++i) {
-        double v;
-        const std::uint64_t bits = random();
-        std::memcpy(&v, &bits, sizeof v);
-        if (!std::isfinite(v))
-            continue;
-        char buffer[64];
-        const auto end = std::to_chars(buffer, buffer + sizeof buffer, v).ptr;
-        double back = 0;
-        ASSERT_TRUE(dtconvert(back, wide(std::string(buffer, end)))) << buffer;
-        EXPECT_EQ(back, v) << buffer;
-        // Short forms too (few digits, small exponents), against from_chars.
-        for (int precision : {1, 6, 12, 15}) {
-            const auto shortEnd =
-                std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::general, precision).ptr;
-            double expected = 0;
-            std::from_chars(buffer, shortEnd, expected);
-            ASSERT_TRUE(dtconvert(back, wide(std::string(buffer, shortEnd))));
-            EXPECT_EQ(back, expected) << std::string(buffer, shortEnd);
-        }
-        // And our own text with 10 decimals reads back to within its rounding.
-        if (std::fabs(v) < 1e6) {
-            string text;
-            dtconvert(text, v, zv::dtCount, 10);
-            ASSERT_TRUE(dtconvert(back, text));
-            EXPECT_LE(std::fabs(back - v), 0.5e-10 + std::fabs(v) * 1e-15);
-        }
-    }
-}
-
-TEST(dtconvertScan, ShortNumbersOfModerateSizeReadExactly) {
-    std::mt19937_64 random(11);
     std::uniform_real_distribution<double> exponent(-25, 25);
     for (int i = 0; i < 20000; ++i) {
-        const double v = std::pow(10.0, exponent(random)) * ((i & 1) ? -1 : 1);
+        double v = std::pow(10.0, exponent(random)) * ((i & 1) ? -1 : 1);
+        const int precision = 1 + i % 16;
         char buffer[64];
-        const auto end =
-            std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::general, 1 + i % 16).ptr;
+        char* end =
+            std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::general, precision).ptr;
+        if (i % 4 == 0) {
+            const std::uint64_t bits = random();
+            std::memcpy(&v, &bits, sizeof v);
+            if (!std::isfinite(v))
+                continue;
+            end = std::to_chars(buffer, buffer + sizeof buffer, v).ptr;
+        }
         double expected = 0;
         std::from_chars(buffer, end, expected);
         double back = 0;
@@ -431,21 +315,19 @@ TEST(dtconvertScan, ShortNumbersOfModerateSizeReadExactly) {
     }
 }
 
-TEST(dtconvertScan, FloatsSaturateAndRoundOnce) {
+TEST(dtconvertScan, FloatsAndBools) {
     EXPECT_TRUE(scans(L"1e40", 1.0f, false, FLT_MAX));
-    // Just beyond the bound, though it would round to it.
-    EXPECT_TRUE(scans(L"-3.4028235e38", 1.0f, false, -FLT_MAX));
+    EXPECT_TRUE(scans(L"-3.4028235e38", 1.0f, false, -FLT_MAX)); // beyond the bound, though it rounds to it
     EXPECT_TRUE(scans(L"0,1", 1.0f, true, 0.1f));
     // Halfway between two floats, but the double nearest to it is not:
     // rounding twice would go the other way.
     EXPECT_TRUE(scans(L"1.00000005960464477539062500000000001", 1.0f, true, std::nextafter(1.0f, 2.0f)));
     EXPECT_TRUE(scans(L"x", 4.0f, false, 4.0f));
-}
-
-TEST(dtconvertScan, BoolFromNumbersAndWords) {
-    const std::pair<const wchar_t*, bool> cases[] = {
-        {L"TRUE", true}, {L"False", false}, {L"2", true},
-        {L"0", false},   {L"-00", false},   {L"123456789012345678901234567890", true}};
+    const std::pair<const wchar_t*, bool> cases[] = {{L"TRUE", true},
+                                                     {L"False", false},
+                                                     {L"2", true},
+                                                     {L"-00", false},
+                                                     {L"123456789012345678901234567890", true}};
     for (const auto& [source, value] : cases)
         EXPECT_TRUE(scans(source, !value, true, value)) << source;
     for (const wchar_t* bad : {L"yes", L" true", L"true ", L"falsey", L"", L"t"})
@@ -457,29 +339,23 @@ TEST(dtconvertScan, BoolFromNumbersAndWords) {
 TEST(dtconvertCharacters, NarrowTextUsesTheAnsiCodePage) {
     const wchar_t* null = nullptr;
     const char* narrow = "plain";
-    EXPECT_EQ(text('A'), L"A");
-    EXPECT_EQ(text(null), L"");
-    EXPECT_EQ(text(std::wstring(L"wide")), L"wide");
-    EXPECT_EQ(text(narrow), L"plain");
+    EXPECT_EQ(text('A') + text(null) + text(std::wstring(L"w")) + text(narrow), L"Awplain");
     std::wstring w;
     EXPECT_TRUE(gives(dtconvert(w, string(L"back")), w, true, L"back"));
     std::string bytes;
     EXPECT_TRUE(gives(dtconvert(bytes, string(L"abc")), bytes, true, "abc"));
-
     if (zv::ansiCodePage() != 1252)
         GTEST_SKIP() << "the remaining checks assume code page 1252";
     // A byte of 128 or more is an ANSI character, not a sign-extended unit.
-    EXPECT_EQ(text(static_cast<char>(0xE9)), L"\u00e9");
-    EXPECT_EQ(text(static_cast<char>(0x80)), L"\u20ac");
+    EXPECT_EQ(text(static_cast<char>(0xE9)) + text(static_cast<char>(0x80)), L"\u00e9\u20ac");
     EXPECT_TRUE(gives(dtconvert(bytes, string(L"caf\u00e9")), bytes, true, "caf\xE9"));
     EXPECT_EQ(text(bytes), L"caf\u00e9");
 }
 
 // ---- numbers typed by a user ----------------------------------------------
 
-TEST(uiNumbers, ParseExpressionsWithEitherSeparator) {
+TEST(uiNumbers, ParseAndFormatExpressionsWithEitherSeparator) {
     double d = -1;
-    EXPECT_TRUE(gives(zv::uiStringToDouble(d, L"2*1,5"), d, true, 3.0));
     EXPECT_TRUE(gives(zv::uiStringToDouble(d, L" (1.25+0,75)/4"), d, true, 0.5));
     for (const wchar_t* bad : {L"", L"abc", L"1/0", L"(2"})
         EXPECT_TRUE(gives(zv::uiStringToDouble(d, bad), d, false, 0.5)) << bad;
@@ -487,18 +363,13 @@ TEST(uiNumbers, ParseExpressionsWithEitherSeparator) {
     EXPECT_TRUE(gives(zv::uiStringToInt(l, L"2,5"), l, true, 3));
     EXPECT_TRUE(gives(zv::uiStringToInt(l, L"0-2.5"), l, true, -3));
     EXPECT_TRUE(gives(zv::uiStringToInt(l, L"1e30"), l, false, -3)) << "beyond long";
-    EXPECT_TRUE(gives(zv::uiStringToInt(l, L"x"), l, false, -3));
-}
-
-TEST(uiNumbers, FormatInTheUsersLocale) {
     const string sep = zv::userDecimalSeparator();
     const std::tuple<const wchar_t*, int, bool, string> doubles[] = {
         {L"1,5+1", 2, true, L"2" + sep + L"50"},
         {L"3/4", -1, true, L"0" + sep + L"75"},
         {L"11/4", 0, true, L"3"},
         {L"2/3", 30, true, L"0" + sep + L"6666666667"},
-        {L"1/0", 2, false, L"1/0"},
-    };
+        {L"1/0", 2, false, L"1/0"}};
     for (const auto& [source, decimals, ok, expected] : doubles) {
         string t = source;
         EXPECT_TRUE(gives(zv::formatUiDoubleString(t, decimals), t, ok, expected)) << source;

@@ -22,33 +22,35 @@ std::wstring inserted(const wchar_t* message, T value, const wchar_t* name = L"X
     return text(m);
 }
 
+/// A message, a value to insert under the name "X", and the text that gives.
+template <typename T>
+using row = std::tuple<const wchar_t*, T, const wchar_t*>;
+
+template <typename T, std::size_t N>
+void expectInserted(const row<T> (&cases)[N]) {
+    for (const auto& [message, value, expected] : cases)
+        EXPECT_EQ(inserted(message, value), expected) << message;
+}
+
 } // namespace
 
 TEST(locMessage, StateMarksAndLeadingBlanks) {
-    zv::locMessage m(L"E:Disk full");
-    EXPECT_EQ(text(m), L"Disk full");
-    EXPECT_EQ(m.msgState(), zv::locMessage::msError);
-
-    m.setMessage(L"e: x");
-    EXPECT_EQ(text(m), L"x");
-    EXPECT_EQ(m.msgState(), zv::locMessage::msError);
-    m.setMessage(L"W:careful");
-    EXPECT_EQ(m.msgState(), zv::locMessage::msWarning);
-    m.setMessage(L"i:   note");
-    EXPECT_EQ(text(m), L"note");
-    EXPECT_EQ(m.msgState(), zv::locMessage::msInformation);
-
     // Any "x:" goes, but only the three letters set a state; a new text clears it.
-    m.setMessage(L"C:\\temp");
-    EXPECT_EQ(text(m), L"\\temp");
-    EXPECT_EQ(m.msgState(), zv::locMessage::msNone);
-    m.setMessage(L"E");
-    EXPECT_EQ(text(m), L"E");
-    m.setMessage(L"   ");
-    EXPECT_EQ(text(m), L"");
-    m.setMessage(nullptr);
-    EXPECT_EQ(text(m), L"");
-    EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(zv::locMessage(L"W:ok"))), L"ok");
+    using M = zv::locMessage;
+    const std::tuple<const wchar_t*, const wchar_t*, M::eMsgState> cases[] = {
+        {L"E:Disk full", L"Disk full", M::msError},
+        {L"e: x", L"x", M::msError},
+        {L"W:careful", L"careful", M::msWarning},
+        {L"i:   note", L"note", M::msInformation},
+        {L"C:\\temp", L"\\temp", M::msNone},
+        {L"E", L"E", M::msNone},
+        {nullptr, L"", M::msNone}};
+    zv::locMessage m(L"E:before");
+    for (const auto& [message, expected, state] : cases) {
+        m.setMessage(message);
+        EXPECT_EQ(text(m), expected);
+        EXPECT_EQ(m.msgState(), state) << expected;
+    }
 }
 
 TEST(locMessage, NamedPlaceholders) {
@@ -58,11 +60,13 @@ TEST(locMessage, NamedPlaceholders) {
     EXPECT_TRUE(m.insertParameter(L"a.txt", L"File"));
     EXPECT_EQ(text(m), L"File a.txt not found!");
 
-    EXPECT_EQ(inserted(L"\\[File] [File]", L"v", L"File"), L"\\[File] v");
-    EXPECT_EQ(inserted(L"[File:%s]!", L"v", L"File"), L"v!");
+    // Names are case-sensitive.
+    for (const auto& [message, expected] : {std::pair{L"\\[File] [File]", L"\\[File] v"},
+                                            {L"[File:%s]!", L"v!"},
+                                            {L"[x[File]", L"[xv"},
+                                            {L"[file] [File]", L"[file] v"}})
+        EXPECT_EQ(inserted(message, L"v", L"File"), expected);
     EXPECT_EQ(inserted(L"<[a:b:%03d]>", 7, L"a:b"), L"<007>");
-    EXPECT_EQ(inserted(L"[x[File]", L"v", L"File"), L"[xv");
-    EXPECT_EQ(inserted(L"[file] [File]", L"v", L"File"), L"[file] v"); // names are case-sensitive
 
     // An unterminated "[" is no placeholder; the text keeps it.
     zv::locMessage open(L"see [File");
@@ -113,59 +117,42 @@ TEST(locMessage, FallsBackToTheFirstConversion) {
     }
 }
 
-TEST(locMessage, TextValuesByKind) {
-    EXPECT_EQ(inserted(L"[X:%c]", L"65"), L"65");
-    EXPECT_EQ(inserted(L"[X:%-4c]|", L"ab"), L"ab  |");
-    EXPECT_EQ(inserted(L"[X:%d]", L" -12abc"), L"-12");
-    EXPECT_EQ(inserted(L"[X:%d]", L"none"), L"0");
-    EXPECT_EQ(inserted(L"[X:%x]", L"255"), L"ff");
-    EXPECT_EQ(inserted(L"[X:%.1f]", L"2.5e1x"), L"25.0");
-    EXPECT_EQ(inserted(L"[X:%.1f]", L"1,5"), L"1.0"); // "." only, whatever the locale
-    EXPECT_EQ(inserted(L"[X:%g]", L"-inf"), L"-inf");
-    EXPECT_EQ(inserted(L"[X:%5.2s]", L"abc"), L"   ab");
-    EXPECT_EQ(inserted(L"[X]", static_cast<const wchar_t*>(nullptr)), L"");
-
+TEST(locMessage, ValuesByKind) {
+    // Text read as a number reads "." only, whatever the locale.
+    const row<const wchar_t*> texts[] = {{L"[X:%-4c]|", L"ab", L"ab  |"}, {L"[X:%d]", L" -12abc", L"-12"},
+                                         {L"[X:%d]", L"none", L"0"},      {L"[X:%.1f]", L"2.5e1x", L"25.0"},
+                                         {L"[X:%.1f]", L"1,5", L"1.0"},   {L"[X:%5.2s]", L"abc", L"   ab"},
+                                         {L"[X]", nullptr, L""}};
+    expectInserted(texts);
     // Saturated to the range of `long`, never wrapped.
-    const std::wstring huge = inserted(L"[X:%ld]", L"99999999999999999999999");
-    EXPECT_EQ(huge, std::to_wstring(LONG_MAX));
-
+    EXPECT_EQ(inserted(L"[X:%ld]", L"99999999999999999999999"), std::to_wstring(LONG_MAX));
     zv::locMessage inner(L"E:inner text");
     EXPECT_EQ(inserted(L"<[X]>", inner), L"<inner text>");
     zv::locMessage self(L"[X]!");
     EXPECT_TRUE(self.insertParameter(self, L"X"));
     EXPECT_EQ(text(self), L"[X]!!");
-}
 
-TEST(locMessage, BoolValuesByKind) {
-    EXPECT_EQ(inserted(L"[X:%c]", true), L"1");
-    EXPECT_EQ(inserted(L"[X:%c]", false), L"0");
-    EXPECT_EQ(inserted(L"[X:%d]", true), L"1");
-    EXPECT_EQ(inserted(L"[X:%.1f]", true), L"1.0");
-    EXPECT_EQ(inserted(L"[X]", true), L"True");
-    EXPECT_EQ(inserted(L"[X:%-6s]|", false), L"False |");
-}
-
-TEST(locMessage, IntegerValuesByKind) {
-    EXPECT_EQ(inserted(L"[X:%c]", L'A'), L"A");
-    EXPECT_EQ(inserted(L"[X:%d]", L'A'), L"65");
-    EXPECT_EQ(inserted(L"[X:%.1f]", L'A'), L"65.0");
-    EXPECT_EQ(inserted(L"[X]", L'A'), L"65"); // a character shows as its code
-
-    EXPECT_EQ(inserted(L"[X:%c]", 0x141), L"A"); // low 8 bits
-    EXPECT_EQ(inserted(L"[X:%3c]", static_cast<short>(66)), L"  B");
-    EXPECT_EQ(inserted(L"[X]", static_cast<short>(-2)), L"-2");
-    EXPECT_EQ(inserted(L"[X:%hx]", static_cast<short>(-2)), L"fffe");
-    EXPECT_EQ(inserted(L"[X:%hd]", 70000), L"4464"); // the written size decides
-    EXPECT_EQ(inserted(L"[X:%x]", -1), L"ffffffff");
-    EXPECT_EQ(inserted(L"[Count]", 5, L"Count"), L"5");
-    EXPECT_EQ(inserted(L"[X:%05d]", 5), L"00005");
-    EXPECT_EQ(inserted(L"[X:%+.2e]", 5), L"+5.00e+00");
-
-    EXPECT_EQ(inserted(L"[X]", 1234567L), L"1234567");
-    EXPECT_EQ(inserted(L"[X:%ld]", -3L), L"-3");
+    const row<bool> bools[] = {{L"[X:%c]", false, L"0"},
+                               {L"[X:%.1f]", true, L"1.0"},
+                               {L"[X]", true, L"True"},
+                               {L"[X:%-6s]|", false, L"False |"}};
+    expectInserted(bools);
+    // A character shows as its code; "%c" takes the low 8 bits; the written size decides.
+    EXPECT_EQ(inserted(L"[X:%c]", L'A') + inserted(L"[X]", L'A'), L"A65");
+    const row<short> shorts[] = {{L"[X:%3c]", 66, L"  B"}, {L"[X]", -2, L"-2"}, {L"[X:%hx]", -2, L"fffe"}};
+    expectInserted(shorts);
+    const row<int> ints[] = {
+        {L"[X:%c]", 0x141, L"A"}, {L"[X:%hd]", 70000, L"4464"}, {L"[X:%+.2e]", 5, L"+5.00e+00"}};
+    expectInserted(ints);
+    EXPECT_EQ(inserted(L"[X:%ld]", -3L) + inserted(L"[X:%.0f]", -7L), L"-3-7");
     // A `long` keeps its full width under a plain "%d", as where int and long agree.
     EXPECT_EQ(inserted(L"[X:%d]", LONG_MAX), std::to_wstring(LONG_MAX));
-    EXPECT_EQ(inserted(L"[X:%.0f]", -7L), L"-7");
+    // Out of range or not a number: saturated or 0, never undefined.
+    const row<double> doubles[] = {{L"[X:%.2f]", 1.5, L"1.50"}, {L"[X]", 1.5, L"1.500000"},
+                                   {L"[X:%d]", -1.9, L"-1"},    {L"[X:%c]", 65.7, L"A"},
+                                   {L"[X:%.3s]", 1.5, L"1.5"},  {L"[X:%d]", std::nan(""), L"0"}};
+    expectInserted(doubles);
+    EXPECT_EQ(inserted(L"[X:%ld]", 1e300), std::to_wstring(LONG_MAX));
 }
 
 TEST(locMessage, CharactersAboveAsciiReadTheAnsiCodePage) {
@@ -175,33 +162,18 @@ TEST(locMessage, CharactersAboveAsciiReadTheAnsiCodePage) {
     EXPECT_EQ(inserted(L"[X:%c]", static_cast<short>(0x180)), L"\u20ac"); // 0x80 is the euro sign
 }
 
-TEST(locMessage, DoubleValuesByKind) {
-    EXPECT_EQ(inserted(L"[Size:%.2f]", 1.5, L"Size"), L"1.50");
-    EXPECT_EQ(inserted(L"[Size]", 1.5, L"Size"), L"1.500000");
-    EXPECT_EQ(inserted(L"[X:%d]", 1.9), L"1");
-    EXPECT_EQ(inserted(L"[X:%d]", -1.9), L"-1");
-    EXPECT_EQ(inserted(L"[X:%c]", 65.7), L"A");
-    EXPECT_EQ(inserted(L"[X:%.3s]", 1.5), L"1.5");
-    EXPECT_EQ(inserted(L"[X:%G]", 1e20), L"1E+20");
-    // Out of range or not a number: saturated or 0, never undefined.
-    EXPECT_EQ(inserted(L"[X:%ld]", 1e300), std::to_wstring(LONG_MAX));
-    EXPECT_EQ(inserted(L"[X:%d]", std::nan("")), L"0");
-}
-
 TEST(locMessage, HostileConversionsAreFormattedSafely) {
     // Widths and precisions are cut to 1024 characters.
     EXPECT_EQ(inserted(L"[X:%999999999d]", 1).size(), 1024u);
     EXPECT_EQ(inserted(L"[X:%.2147483648f]", 1.0).size(), 1026u);
     EXPECT_EQ(inserted(L"[X:%70d]", 1).size(), 70u); // long results are not cut
     // A conversion for another type is rebuilt for the value's real type.
-    EXPECT_EQ(inserted(L"[X:%s]", 5), L"5");
-    EXPECT_EQ(inserted(L"%s!", 5, nullptr), L"5!");
-    EXPECT_EQ(inserted(L"[X:%d]", L"12"), L"12");
-    EXPECT_EQ(inserted(L"[X:%hs]", L"wide"), L"wide");
-    EXPECT_EQ(inserted(L"[X:%lld]", 5), L"5");
-    EXPECT_EQ(inserted(L"[X:%I64x]", 255), L"ff");
     // Arguments for "*" do not exist: the width or precision is dropped.
-    EXPECT_EQ(inserted(L"[X:%*d]", 5), L"5");
+    const row<int> others[] = {
+        {L"[X:%s]", 5, L"5"}, {L"[X:%lld]", 5, L"5"}, {L"[X:%I64x]", 255, L"ff"}, {L"[X:%*d]", 5, L"5"}};
+    expectInserted(others);
+    EXPECT_EQ(inserted(L"%s!", 5, nullptr), L"5!");
+    EXPECT_EQ(inserted(L"[X:%hs]", L"wide"), L"wide");
     EXPECT_EQ(inserted(L"[X:%.*f]", 0.5), L"0.500000");
     // Kind other, "%n" and "%p" leave nothing.
     for (const wchar_t* other : {L"<[X:%S]>", L"<[X:%C]>", L"<%n>", L"<[X:%p]>"})
@@ -230,13 +202,11 @@ TEST(locMessage, InsertsSeveralValuesInOnePass) {
          2},
         {L"Attribute [A]([N])", {P(L"[N]", L"A"), P(2, L"N")}, L"Attribute [N](2)", 2},
         {L"$1 $2", {P(L"$2", nullptr), P(L"x", nullptr)}, L"$2 x", 2},
-        {L"[A] %d", {P(L"%d", L"A"), P(5, L"None")}, L"%d 5", 2},
         {L"[A][B]", {P(L"\\", L"A"), P(L"b", L"B")}, L"\\b", 2}, // a trailing backslash escapes nothing
         {L"[A]%", {P(L"%", L"A"), P(L"s", L"B")}, L"%%", 1},     // nor does a value end a conversion
         // Values without a placeholder take the conversions outside the others' places.
         {L"[A:%d] %s %s", {P(L"x", L"None"), P(7, L"A"), P(L"y", nullptr)}, L"7 x y", 3},
         {L"[A:%d]", {P(1, L"None")}, L"[A:1]", 1},
-        {L"%d of %d", {P(1, L"None"), P(2, L"Other"), P(3, L"Third")}, L"1 of 2", 2},
         // Overlapping brackets: the first name found wins, the other is taken.
         {L"[a[b]", {P(L"B", L"b"), P(L"A", L"a[b")}, L"[aB", 1},
         {L"[A] [A]", {P(L"1", L"A")}, L"1 [A]", 1},

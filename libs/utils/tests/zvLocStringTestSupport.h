@@ -47,6 +47,14 @@ private:
     zv::searchPath m_path;
 };
 
+/// A temporary folder that is the only one searched, with the manager's
+/// settings restored afterwards.
+struct locSandbox {
+    locSettingsGuard settings;
+    tempFolder folder;
+    locSandbox() { locSettingsGuard::only(folder.dir()); }
+};
+
 /// Writes a localization file in UTF-8 with a byte-order mark.
 inline zv::file writeLocFile(const tempFolder& folder, const std::wstring& relative,
                              const std::string& lines) {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -14,101 +15,65 @@ using zv::date;
 using zv::time;
 using zv::timestamp;
 
-// Sets TZ for the life of the object (Linux only: the Windows runtime reads
-// its own zone names, and Wine follows the host).
-class timeZone {
-public:
-    explicit timeZone(const char* zone) {
-#if !defined(_WIN32)
-        const char* old = std::getenv("TZ");
-        m_had = old != nullptr;
-        if (old)
-            m_old = old;
-        setenv("TZ", zone, 1);
-        tzset();
-#else
-        (void)zone;
-#endif
-    }
-    ~timeZone() {
-#if !defined(_WIN32)
-        if (m_had)
-            setenv("TZ", m_old.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-#endif
-    }
-    timeZone(const timeZone&) = delete;
-    timeZone& operator=(const timeZone&) = delete;
-
-private:
-    bool m_had = false;
-    std::string m_old;
-};
-
 #if defined(_WIN32)
 #define ZV_SKIP_WITHOUT_TZ() GTEST_SKIP() << "time zones are set through TZ on Linux only"
+struct timeZone {
+    explicit timeZone(const char*) {}
+};
 #else
 #define ZV_SKIP_WITHOUT_TZ() (void)0
+// Sets TZ for the life of the object (Linux only: the Windows runtime reads
+// its own zone names, and Wine follows the host).
+struct timeZone {
+    explicit timeZone(const char* zone) : old(std::getenv("TZ") ? std::getenv("TZ") : "") {
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~timeZone() {
+        old.empty() ? unsetenv("TZ") : setenv("TZ", old.c_str(), 1);
+        tzset();
+    }
+    const std::string old;
+};
 #endif
 
 TEST(timestamp, AssignmentFoldsTheEndOfTheDay) {
     const timestamp end(date(2024, 2, 29), time::midnight());
     EXPECT_EQ(end.getTime(), time::midnight()); // the constructor keeps it
-    const timestamp copy(end);
-    EXPECT_EQ(copy, end);
     timestamp assigned(date(2000, 1, 1), time(1));
     assigned = end;
     EXPECT_EQ(assigned, timestamp(date(2024, 3, 1), time::daystart()));
-    timestamp last(date(2000, 1, 1), time(1));
-    last = timestamp(date(2024, 12, 31), time::midnight());
-    EXPECT_EQ(last, timestamp(date(2025, 1, 1), time::daystart()));
-    EXPECT_LT(end, assigned); // ordered by date first
-    EXPECT_EQ((assigned - end).nallmseconds(), 0u);
-    EXPECT_LT(timestamp(date(2024, 1, 1), time(5)), timestamp(date(2024, 1, 1), time(6)));
+    assigned = timestamp(date(2024, 12, 31), time::midnight());
+    EXPECT_EQ(assigned, timestamp(date(2025, 1, 1), time::daystart()));
+    EXPECT_LT(end, timestamp(date(2024, 3, 1), time::daystart())); // ordered by date first
+    EXPECT_EQ((timestamp(date(2024, 3, 1), time::daystart()) - end).nallmseconds(), 0u);
 }
 
 TEST(timestamp, MovesByDateAndTimeDurations) {
     const timestamp start(date(2024, 2, 28), time(23));
     EXPECT_EQ(start + zv::timeduration(1, 2, 0, 0, 0), timestamp(date(2024, 3, 1), time(1)));
-    EXPECT_EQ(start - zv::timeduration(1, 2, 0, 0, 0), timestamp(date(2024, 2, 27), time(21)));
-    EXPECT_EQ(start + zv::timeduration(1, 2, 0, 0, 0, false), timestamp(date(2024, 2, 27), time(21)));
     EXPECT_EQ(start - zv::timeduration(0, 23, 30, 0, 0, false), timestamp(date(2024, 2, 29), time(22, 30)));
     EXPECT_EQ(start + zv::hours(49), timestamp(date(2024, 3, 2), time(0)));
-    EXPECT_EQ(start - zv::minutes(24 * 60), timestamp(date(2024, 2, 27), time(23)));
     EXPECT_EQ(start + zv::months(1), timestamp(date(2024, 3, 28), time(23)));
-    EXPECT_EQ(start - zv::days(59), timestamp(date(2023, 12, 31), time(23)));
-    timestamp t(date(2024, 1, 1), time::midnight());
-    t += zv::seconds(1); // the end of a day continues into the next
-    EXPECT_EQ(t, timestamp(date(2024, 1, 2), time(0, 0, 1)));
+    timestamp t(date(2024, 1, 1), time::midnight()); // the end of a day continues into the next
+    EXPECT_EQ(t += zv::seconds(1), timestamp(date(2024, 1, 2), time(0, 0, 1)));
     // Adding and subtracting the same span returns to the start.
     const zv::timeduration span(400, 7, 8, 9, 10);
     EXPECT_EQ((start + span) - span, start);
     EXPECT_EQ(((start + span) - start), span);
 }
 
-TEST(timestamp, DifferenceCombinesDaysAndTime) {
+TEST(timestamp, DifferenceAndTextForms) {
     const timestamp a(date(2024, 3, 1), time(1, 0, 0, 250));
     const timestamp b(date(2024, 2, 28), time(23));
-    const zv::timeduration d = a - b;
-    EXPECT_EQ(d.sign(), 1);
-    EXPECT_EQ(d.days(), 1u);
-    EXPECT_EQ(d.hours(), 2u);
-    EXPECT_EQ(d.mseconds(), 250u);
-    const zv::timeduration back = b - a;
-    EXPECT_EQ(back.sign(), -1);
-    EXPECT_EQ(back.nallmseconds(), d.nallmseconds());
+    EXPECT_EQ((a - b).signedMseconds(), (26LL * 3600) * 1000 + 250);
+    EXPECT_EQ((b - a).signedMseconds(), -((26LL * 3600) * 1000 + 250));
     EXPECT_EQ((a - a).sign(), -1);
-}
-
-TEST(timestamp, TextFormsReadBackUnchanged) {
     const timestamp t(date(2024, 1, 5), time(13, 45));
-    EXPECT_EQ(t.toString(), L"2024/01/05 13:45:00:00");
-    EXPECT_EQ(timestamp::fromString(L"2024/01/05 13:45:00:00", L" ", L"/", L":"), t);
     EXPECT_EQ(timestamp::fromString(L"2024-1-5T13:45", L"T", L"-", L":"), t);
-    const timestamp dayOnly = timestamp::fromString(L"2024/01/05", L" ", L"/", L":");
-    EXPECT_EQ(dayOnly, timestamp(date(2024, 1, 5), time::midnight()));
+    // A date alone is the end of that day, and its text reads back unchanged.
+    const timestamp dayOnly(date(2024, 1, 5), time::midnight());
+    EXPECT_EQ(timestamp::fromString(L"2024/01/05", L" ", L"/", L":"), dayOnly);
     EXPECT_EQ(timestamp::fromString(dayOnly.toString(), L" ", L"/", L":"), dayOnly);
     EXPECT_EQ(timestamp::fromString(L"2024/01/05 24:30", L" ", L"/", L":"),
               timestamp(date(2024, 1, 5), time(0, 30)));
@@ -119,11 +84,10 @@ TEST(timestamp, TextFormsReadBackUnchanged) {
     timestamp parsed;
     EXPECT_TRUE(zvtest::gives(zv::dtconvert(parsed, zv::string(L"2024-01-05 13:45")), parsed, true, t));
     EXPECT_TRUE(zvtest::gives(zv::dtconvert(parsed, zv::string(L"2024.01.05 13:45")), parsed, false, t));
-    zv::string text;
-    EXPECT_TRUE(zvtest::gives(zv::dtconvert(text, t), text, true, L"2024/01/05 13:45:00:00"));
     // The registry writes timestamps as text but does not read them.
+    zv::string text;
     auto& registry = zv::typeconvert::typeConversionManager::instance();
-    ASSERT_TRUE(zvtest::gives(registry.convert(text, timestamp(date(2001, 2, 3), time(4, 5, 6, 7))), text,
+    EXPECT_TRUE(zvtest::gives(registry.convert(text, timestamp(date(2001, 2, 3), time(4, 5, 6, 7))), text,
                               true, L"2001/02/03 04:05:06:07"));
     EXPECT_FALSE(registry.convert(parsed, zv::string(L"2024/01/05 13:45")));
 }
@@ -131,12 +95,10 @@ TEST(timestamp, TextFormsReadBackUnchanged) {
 TEST(timestamp, TmConversions) {
     std::tm fields{};
     timestamp(date(2024, 12, 31), time::midnight()).toTm(&fields);
-    EXPECT_EQ(fields.tm_year, 125);
-    EXPECT_EQ(fields.tm_mon, 0);
-    EXPECT_EQ(fields.tm_mday, 1);
-    EXPECT_EQ(fields.tm_hour, 0);
-    EXPECT_EQ(fields.tm_wday, 3); // a Wednesday
-    EXPECT_EQ(fields.tm_yday, 0);
+    // 2025/01/01 00:00, a Wednesday
+    EXPECT_EQ(std::vector<int>({fields.tm_year, fields.tm_mon, fields.tm_mday, fields.tm_hour, fields.tm_wday,
+                                fields.tm_yday}),
+              std::vector<int>({125, 0, 1, 0, 3, 0}));
     fields.tm_hour = 13;
     fields.tm_min = 14;
     fields.tm_sec = 15;
@@ -161,8 +123,6 @@ TEST(timestamp, LocalTimeRoundTripsThroughTheTimer) {
     const zv::timeduration offset = timestamp::offsetLocalToUTC(t);
     EXPECT_EQ(offset.nallmseconds() % 60000, 0u); // zones differ in whole minutes
     EXPECT_EQ(t.asUTC().getTime().msecond(), 500u);
-    const timestamp now = timestamp::now();
-    EXPECT_GE(now.getDate().year(), 2024u);
 }
 
 TEST(timestamp, ZoneOffsetsFollowTheTimeZone) {
@@ -179,11 +139,8 @@ TEST(timestamp, ZoneOffsetsFollowTheTimeZone) {
         timeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
         const timestamp winter(date(2024, 1, 5), time(13, 45));
         EXPECT_EQ(winter.asUTC(), timestamp(date(2024, 1, 5), time(12, 45)));
-        const zv::timeduration w = timestamp::offsetLocalToUTC(winter);
-        EXPECT_EQ(w.sign(), 1);
-        EXPECT_EQ(w.nallminutes(), 60u);
-        const zv::timeduration s = timestamp::offsetLocalToUTC(timestamp(date(2024, 7, 5), time(0, 30)));
-        EXPECT_EQ(s.nallminutes(), 120u);
+        EXPECT_EQ(timestamp::offsetLocalToUTC(winter).signedMseconds(), 60LL * 60000);
+        EXPECT_EQ(timestamp::offsetLocalToUTC(timestamp(date(2024, 7, 5), time(0, 30))).nallminutes(), 120u);
         EXPECT_EQ(timestamp(date(2024, 7, 5), time(0, 30)).asUTC(),
                   timestamp(date(2024, 7, 4), time(22, 30)));
         EXPECT_EQ(timestamp::fromTimer(0), timestamp(date(1970, 1, 1), time(1)));
@@ -194,9 +151,8 @@ TEST(timestamp, ZoneOffsetsFollowTheTimeZone) {
     }
     {
         timeZone zone("EST5");
-        const zv::timeduration w = timestamp::offsetLocalToUTC(timestamp(date(2024, 1, 5), time(1)));
-        EXPECT_EQ(w.sign(), -1);
-        EXPECT_EQ(w.nallminutes(), 300u);
+        EXPECT_EQ(timestamp::offsetLocalToUTC(timestamp(date(2024, 1, 5), time(1))).signedMseconds(),
+                  -300LL * 60000);
         EXPECT_EQ(zv::date::fromTimer(0), date(1969, 12, 31));
         EXPECT_EQ(time::fromTimer(0), time(19));
     }

@@ -49,44 +49,42 @@ typeConversionManager& registry() {
     return typeConversionManager::instance();
 }
 
+// Converts `source` through the registry into a target that starts as `start`.
+template <typename T, typename S>
+testing::AssertionResult converts(const S& source, bool ok, T want, T start = T{}) {
+    T target = start;
+    return zvtest::gives(registry().convert(target, source), target, ok, want);
+}
+
 bool colourToText(string& target, const colour& source, int, const dtArgs&) {
-    if (source.r < 0)
-        return false;
-    target = string::sformat(L"%d,%d,%d", source.r, source.g, source.b);
-    return true;
+    if (source.r >= 0)
+        target = string::sformat(L"%d,%d,%d", source.r, source.g, source.b);
+    return source.r >= 0;
 }
 
 // "r,g,b", or one number for a grey.
 bool textToColour(colour& target, const string& source, int, const dtArgs&) {
     int r = 0, g = 0, b = 0;
     const int n = std::swscanf(source.c_str(), L"%d,%d,%d", &r, &g, &b);
-    if (n == 1)
-        target = {r, r, r};
-    else if (n == 3)
-        target = {r, g, b};
-    else
-        return false;
-    return true;
+    if (n == 1 || n == 3)
+        target = n == 1 ? colour{r, r, r} : colour{r, g, b};
+    return n == 1 || n == 3;
 }
 
 bool shortToColourDirect(colour& target, const short&, int, const dtArgs&) {
-    target = {1, 2, 3};
-    return true;
+    return (target = {1, 2, 3}), true;
 }
 
 bool shortToColourSecond(colour& target, const short&, int, const dtArgs&) {
-    target = {4, 5, 6};
-    return true;
+    return (target = {4, 5, 6}), true;
 }
 
 bool aliasAToColour(colour& target, const zvtest::aliasA& source, int, const dtArgs&) {
-    target = {source.v, 0, 0};
-    return true;
+    return (target = {source.v, 0, 0}), true;
 }
 
 bool aliasBToText(string& target, const zvtest::aliasB& source, int, const dtArgs&) {
-    target = string::sformat(L"%d", source.v + 100);
-    return true;
+    return (target = string::sformat(L"%d", source.v + 100)), true;
 }
 
 bool nestedToText(string& target, const zvtest::nested& source, int flags, const dtArgs& args) {
@@ -101,45 +99,31 @@ TEST(typeConversionManager, ConvertsRegisteredPairsDirectlyWithFlags) {
     EXPECT_TRUE(zvtest::gives(
         registry().convert(typeid(string), &text, typeid(double), &half, zv::dtCount, dtArgs{0, 3}), text,
         true, L"1.500"));
-    short s = 0;
-    EXPECT_TRUE(zvtest::gives(registry().convert(s, string(L"40000")), s, false, 0));
-    std::string narrow;
-    EXPECT_TRUE(zvtest::gives(registry().convert(narrow, string(L"abc")), narrow, true, "abc"));
-    const char* bytes = "xyz";
-    EXPECT_TRUE(zvtest::gives(registry().convert(text, bytes), text, true, L"xyz"));
-    EXPECT_TRUE(zvtest::gives(registry().convert(text, 'q'), text, true, L"q"));
+    EXPECT_TRUE(converts<std::string>(string(L"abc"), true, "abc"));
+    EXPECT_TRUE(converts<string>(static_cast<const char*>("xyz"), true, L"xyz"));
+    EXPECT_TRUE(converts<string>('q', true, L"q"));
 }
 
 TEST(typeConversionManager, FallsBackThroughTextAndFailsWhenAHalfIsMissing) {
-    colour c;
     const short grey = 7;
-    EXPECT_FALSE(registry().convert(c, grey)) << "no converter to the test type yet";
+    const colour red{200, 0, 0};
+    EXPECT_TRUE(converts<colour>(grey, false, {})) << "no converter to the test type yet";
     {
         registerConversion<string, colour> fromText(&textToColour);
-        // short -> "7" -> colour
-        EXPECT_TRUE(zvtest::gives(registry().convert(c, grey), c, true, colour{7, 7, 7}));
-
-        int value = 0;
-        const colour red{200, 0, 0};
-        EXPECT_FALSE(registry().convert(value, red)) << "no converter from the test type";
+        EXPECT_TRUE(converts<colour>(grey, true, {7, 7, 7})); // short -> "7" -> colour
+        EXPECT_TRUE(converts<int>(red, false, 0)) << "no converter from the test type";
         registerConversion<colour, string> toText(&colourToText);
-        // colour -> "200,0,0" -> int reads 200
-        EXPECT_TRUE(zvtest::gives(registry().convert(value, red), value, true, 200));
-        value = 5;
-        EXPECT_TRUE(zvtest::gives(registry().convert(value, colour{}), value, false, 5))
-            << "the first step fails";
-
+        EXPECT_TRUE(converts<int>(red, true, 200)); // colour -> "200,0,0" -> int reads 200
+        EXPECT_TRUE(converts<int>(colour{}, false, 5, 5)) << "the first step fails";
         // A direct converter takes precedence; of two for one pair, the first.
         registerConversion<short, colour> direct(&shortToColourDirect);
         {
             registerConversion<short, colour> second(&shortToColourSecond);
-            EXPECT_TRUE(zvtest::gives(registry().convert(c, grey), c, true, colour{1, 2, 3}));
+            EXPECT_TRUE(converts<colour>(grey, true, {1, 2, 3}));
         }
-        EXPECT_TRUE(zvtest::gives(registry().convert(c, grey), c, true, colour{1, 2, 3}));
+        EXPECT_TRUE(converts<colour>(grey, true, {1, 2, 3}));
     }
-    c = {9, 9, 9};
-    EXPECT_TRUE(zvtest::gives(registry().convert(c, grey), c, false, colour{9, 9, 9}))
-        << "unregistered again";
+    EXPECT_TRUE(converts<colour>(grey, false, {9, 9, 9}, {9, 9, 9})) << "unregistered again";
 }
 
 TEST(typeConversionManager, RemovingTheFirstOfTwoLeavesTheSecond) {
@@ -147,23 +131,19 @@ TEST(typeConversionManager, RemovingTheFirstOfTwoLeavesTheSecond) {
     zv::typeconvert::typeConverter<short, colour> first(&shortToColourDirect);
     registry().add(&first);
     registerConversion<short, colour> second(&shortToColourSecond);
-    colour c;
-    const short one = 1;
-    EXPECT_TRUE(zvtest::gives(registry().convert(c, one), c, true, colour{1, 2, 3}));
+    EXPECT_TRUE(converts<colour>(short(1), true, {1, 2, 3}));
     registry().remove(&first);
     registry().remove(&first); // a second removal finds nothing
-    EXPECT_TRUE(zvtest::gives(registry().convert(c, one), c, true, colour{4, 5, 6}));
+    EXPECT_TRUE(converts<colour>(short(1), true, {4, 5, 6}));
 }
 
 TEST(typeConversionManager, SameNameSameTargetComesBeforeTheDetour) {
     registerConversion<zvtest::aliasA, colour> aToColour(&aliasAToColour);
     registerConversion<zvtest::aliasB, string> bToText(&aliasBToText);
     registerConversion<string, colour> fromText(&textToColour);
-    colour c;
-    const zvtest::aliasB b{42};
     // No aliasB -> colour; aliasA -> colour shares the key and the target and
     // is used before the two steps through text (which would give 142).
-    EXPECT_TRUE(zvtest::gives(registry().convert(c, b), c, true, colour{42, 0, 0}));
+    EXPECT_TRUE(converts<colour>(zvtest::aliasB{42}, true, {42, 0, 0}));
 }
 
 TEST(typeConversionManager, AConverterMayCallTheRegistry) {
@@ -173,14 +153,13 @@ TEST(typeConversionManager, AConverterMayCallTheRegistry) {
         zvtest::gives(registry().convert(text, zvtest::nested{255}, zv::dtFormat, dtArgs{zv::dtHexLower, 0}),
                       text, true, L"ff"));
     // Two steps, each of which nests: nested -> text -> double.
-    double d = 0;
-    EXPECT_TRUE(zvtest::gives(registry().convert(d, zvtest::nested{12}), d, true, 12.0));
+    EXPECT_TRUE(converts<double>(zvtest::nested{12}, true, 12.0));
 }
 
 TEST(typeConversionManager, UnknownTypesAndNullPointersGiveFalse) {
     struct unknown {};
-    string text = L"kept";
-    EXPECT_TRUE(zvtest::gives(registry().convert(text, unknown{}), text, false, L"kept"));
+    EXPECT_TRUE(converts<string>(unknown{}, false, L"kept", L"kept"));
+    string text;
     int value = 1;
     EXPECT_FALSE(registry().convert(typeid(string), nullptr, typeid(int), &value, 0, dtArgs{}));
     EXPECT_FALSE(registry().convert(typeid(string), &text, typeid(int), nullptr, 0, dtArgs{}));
