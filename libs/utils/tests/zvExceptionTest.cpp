@@ -80,31 +80,19 @@ TEST_F(exception, EveryClassHasItsIdAndDefaultText) {
 
 TEST_F(exception, CausesRunFromTheNearestToTheDeepest) {
     const zv::file f(L"C:\\data\\a.txt");
-
-    try {
-        try {
-            try {
-                throw zv::fileNotFoundException(f);
-            } catch (const zv::exception& e) {
-                throw zv::readFileException(f, &e);
-            }
-        } catch (const zv::fileException& e) {
-            ASSERT_EQ(e.causes().size(), 1u);
-            EXPECT_STREQ(e.causes()[0].stringId().id(), L"Msg_EFileNotFound");
-            throw zv::unexpectedErrorException(&e, L"while %s", L"loading");
-        }
-    } catch (const zv::exception& e) {
-        ASSERT_EQ(e.causes().size(), 2u);
-        EXPECT_STREQ(e.causes()[0].stringId().id(), L"Msg_EReadFile");
-        EXPECT_STREQ(e.causes()[1].stringId().id(), L"Msg_EFileNotFound");
-        EXPECT_EQ(e.fullText(), L"Unexpected error occurred (while loading)\n"
+    // A copy keeps its causes after the exceptions they came from have gone.
+    const zv::exception outer = [&] {
+        const zv::fileNotFoundException missing(f);
+        const zv::readFileException reading(f, &missing);
+        EXPECT_EQ(reading.causes().size(), 1u);
+        return zv::exception(zv::unexpectedErrorException(&reading, L"while %s", L"loading"));
+    }();
+    ASSERT_EQ(outer.causes().size(), 2u);
+    EXPECT_STREQ(outer.causes()[0].stringId().id(), L"Msg_EReadFile");
+    EXPECT_STREQ(outer.causes()[1].stringId().id(), L"Msg_EFileNotFound");
+    EXPECT_EQ(outer.fullText(), L"Unexpected error occurred (while loading)\n"
                                 L"Error reading file C:\\data\\a.txt\n"
                                 L"File C:\\data\\a.txt not found!");
-
-        // Copies are independent values.
-        zv::exception copy = e;
-        EXPECT_EQ(copy.fullText(), e.fullText());
-    }
 }
 
 TEST_F(exception, UnexpectedErrorDetailsAreCutAfter511Characters) {

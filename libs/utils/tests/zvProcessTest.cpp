@@ -3,6 +3,7 @@
 #include "zvDirectory.h"
 #include "zvFile.h"
 #include "zvFsTestSupport.h"
+#include "zvTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -104,16 +105,6 @@ private:
 #endif
 };
 
-// Waits up to five seconds for `condition`.
-template <typename F>
-bool eventually(F condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    for (; !condition(); std::this_thread::sleep_for(std::chrono::milliseconds(20)))
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-    return true;
-}
-
 // The executable (null) or this library's file, found without the library's help.
 std::filesystem::path moduleOnHost(bool library) {
 #ifdef _WIN32
@@ -131,17 +122,10 @@ std::filesystem::path moduleOnHost(bool library) {
 #endif
 }
 
-// The host form, for comparing names the library gives with ones the test
-// obtained itself; case is ignored as Windows does.
-std::wstring hostForm(const std::filesystem::path& path) {
-    zv::string host(path.wstring());
-#ifdef _WIN32
-    host.toLower();
-#endif
-    return host;
-}
-std::wstring hostForm(const zv::fsEntryName& name) {
-    return hostForm(std::filesystem::path(name.hostPath().c_str()));
+// Whether the library's name `name` and the host's `path` name the same entry.
+bool same(const zv::fsEntryName& name, const std::filesystem::path& path) {
+    std::error_code ec;
+    return std::filesystem::equivalent(std::filesystem::path(name.hostPath().c_str()), path, ec);
 }
 
 } // namespace
@@ -160,9 +144,6 @@ TEST(process, CurrentProcessAndThreadIds) {
     EXPECT_EQ(zv::mainHWND(), nullptr);
     EXPECT_FALSE(zv::processToTop(pid));
 #endif
-    const auto start = std::chrono::steady_clock::now();
-    zv::sleep(30);
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
 }
 
 TEST(process, ChildIsSeenRunningThenTerminated) {
@@ -170,7 +151,7 @@ TEST(process, ChildIsSeenRunningThenTerminated) {
     childProcess child(tmp);
     ASSERT_NE(child.pid(), 0u) << "the child process could not be started";
     // Until the child has replaced its image it still runs our executable.
-    ASSERT_TRUE(eventually([&] { return zv::processIsRunning(child.exeName()) == child.pid(); }));
+    ASSERT_TRUE(zvtest::eventually([&] { return zv::processIsRunning(child.exeName()) == child.pid(); }));
     // By name: with and without ".exe", ignoring case.
     EXPECT_EQ(zv::processIsRunning(child.exeName().upper()), child.pid());
     EXPECT_EQ(zv::processIsRunningElsewhere(child.exeName()), child.pid());
@@ -187,14 +168,14 @@ TEST(process, ChildIsSeenRunningThenTerminated) {
     EXPECT_FALSE(zv::getExitCodeProcess(handle, nullptr));
 
     EXPECT_TRUE(zv::terminateProcess(child.pid()));
-    EXPECT_TRUE(eventually([&] { return !zv::processIsRunning(child.pid()); }));
-    EXPECT_TRUE(eventually([&] { return zv::getExitCodeProcess(handle, &code) && code != 259; }));
+    EXPECT_TRUE(zvtest::eventually([&] { return !zv::processIsRunning(child.pid()); }));
+    EXPECT_TRUE(zvtest::eventually([&] { return zv::getExitCodeProcess(handle, &code) && code != 259; }));
 #ifdef _WIN32
     EXPECT_EQ(code, 0);
 #else
     EXPECT_EQ(code, 128 + SIGKILL); // no exit code can be forced on a killed process
 #endif
-    EXPECT_TRUE(eventually([&] { return zv::processIsRunning(child.exeName()) == 0; }));
+    EXPECT_TRUE(zvtest::eventually([&] { return zv::processIsRunning(child.exeName()) == 0; }));
     EXPECT_TRUE(zv::closeHandle(handle));
 #ifndef _WIN32
     EXPECT_FALSE(zv::closeHandle(handle)); // already released: refused, not trusted
@@ -230,10 +211,10 @@ TEST(module, OwnModuleAndExecutable) {
     zv::directory dir;
     ASSERT_TRUE(zv::getModulePath(zv::string(), dir));
     EXPECT_EQ(dir.back(), L'\\');
-    EXPECT_EQ(hostForm(zv::fsEntryName(dir, zv::string())), hostForm(library.parent_path()));
+    EXPECT_TRUE(same(zv::fsEntryName(dir, zv::string()), library.parent_path()));
     zv::file f;
     ASSERT_TRUE(zv::getModuleFileName(zv::string(), f));
-    EXPECT_EQ(hostForm(f), hostForm(library));
+    EXPECT_TRUE(same(f, library));
     // The same module by its handle and by its file name, ignoring case.
     void* own = zv::getModuleHandle(zv::string());
     EXPECT_EQ(zv::getModuleHandle(f.name(0).upper()), own);
@@ -246,9 +227,9 @@ TEST(module, OwnModuleAndExecutable) {
 
     zv::file exe;
     ASSERT_TRUE(zv::getModuleFileName(static_cast<void*>(nullptr), exe));
-    EXPECT_EQ(hostForm(exe), hostForm(executable));
+    EXPECT_TRUE(same(exe, executable));
     ASSERT_TRUE(zv::getModulePath(static_cast<void*>(nullptr), dir));
-    EXPECT_EQ(hostForm(zv::fsEntryName(dir, zv::string())), hostForm(executable.parent_path()));
+    EXPECT_TRUE(same(zv::fsEntryName(dir, zv::string()), executable.parent_path()));
     EXPECT_NE(zv::getModuleHandle(exe.name(0)), nullptr);
 }
 

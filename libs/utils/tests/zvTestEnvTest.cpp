@@ -106,16 +106,3 @@ TEST(testEnv, ConcurrentWritersOnOneProtocolKeepEveryLineWholeAndInOrder) {
                                 filler + "    (t (" + std::to_string(t) + "))");
     }
 }
-
-TEST(testEnv, ClassSelfTestsPassAndReportTheirStartAndEnd) {
-    zvtest::tempFolder tmp;
-    zv::testEnv env(zv::file(tmp.dir(), L"self.txt"));
-    EXPECT_TRUE(zv::string::test(env));
-    EXPECT_TRUE(zv::directory::test(env));
-    EXPECT_EQ(env.errors(), 0u);
-    const auto text = zvtest::readAll(tmp.host() / "self.txt");
-    for (const char* expected : {"Classtest start:  zv::string    (", "Classtest ended:  zv::directory    ("})
-        EXPECT_NE(text.find(expected), std::string::npos) << expected;
-    EXPECT_NE(text.find("    (libs/utils/src/zvSelfTests.cpp ("), std::string::npos)
-        << "sources are named relative to the tree, not the build machine's folders";
-}

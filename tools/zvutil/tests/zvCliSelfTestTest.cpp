@@ -14,6 +14,8 @@ TEST(zvutilSelfTest, WithoutANameWritesANewProtocolInTheTemporaryFolder) {
     const std::string text = zvclitest::readAll(written);
     EXPECT_EQ(text.rfind("Moduletest start: zvutils    (", 0), 0u) << text;
     EXPECT_NE(text.find("Moduletest ended: zvutils"), std::string::npos);
+    EXPECT_NE(text.find("    (libs/utils/src/zvSelfTests.cpp ("), std::string::npos)
+        << "sources are named relative to the tree, not the build machine's folders";
     std::filesystem::remove(written);
     EXPECT_EQ(zvclitest::run({"selftest", "a", "b"}).rc, 2);
 }
