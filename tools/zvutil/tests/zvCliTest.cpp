@@ -3,19 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
 
-namespace {
-
-using zvclitest::cliResult;
 using zvclitest::run;
-using zvclitest::tempFolder;
-
-namespace fs = std::filesystem;
-
-} // namespace
 
 TEST(zvutilCli, HelpListsEveryCommandAndEachHasItsOwn) {
     const auto overview = run({"--help"});
@@ -27,33 +16,13 @@ TEST(zvutilCli, HelpListsEveryCommandAndEachHasItsOwn) {
         EXPECT_EQ(own.out.rfind(std::string("usage: zvutil ") + c.name, 0), 0u) << own.out;
     }
     EXPECT_EQ(run({"help", "crc32"}).out, run({"crc32", "--help"}).out);
-}
-
-TEST(zvutilCli, UsageErrorsExitWithTwo) {
     EXPECT_EQ(run({}).rc, 2);
     EXPECT_TRUE(zvclitest::failsWith(run({"frobnicate"}), 2, "unknown command 'frobnicate'"));
-    EXPECT_EQ(run({"crc32"}).rc, 2);
     EXPECT_EQ(run({"help", "nope"}).rc, 2);
 }
 
-TEST(zvutilCli, VersionNamesTheLibrary) {
-    const auto r = run({"version"});
-    EXPECT_EQ(r.rc, 0);
-    EXPECT_EQ(r.out.rfind("zvutil ", 0), 0u);
-    EXPECT_NE(r.out.find("zvUtils"), std::string::npos);
-}
-
-TEST(zvutilCli, Crc32OfFilesAndStandardInput) {
-    tempFolder dir;
-    const auto abc = dir.write("abc.txt", "abc");
-    const auto empty = dir.write("empty.bin", "");
-    const auto r = run({"crc32", abc.string(), empty.string(), "-"}, "123456789");
-    EXPECT_EQ(r.rc, 0) << r.err;
-    EXPECT_EQ(r.out, "352441c2  " + abc.string() + "\n00000000  " + empty.string() + "\ncbf43926  -\n");
-}
-
-TEST(zvutilCli, Crc32GoesOnPastAMissingFileAndFails) {
-    tempFolder dir;
+TEST(zvutilCli, Crc32GoesOnPastAMissingFileOrAFolderAndFails) {
+    zvclitest::tempFolder dir;
     const auto abc = dir.write("abc.txt", "abc");
     const std::string missing = (dir.path() / "missing.txt").string();
     const auto r = run({"crc32", missing, abc.string(), dir.path().string()});
@@ -66,13 +35,12 @@ TEST(zvutilCli, Crc32GoesOnPastAMissingFileAndFails) {
 TEST(zvutilCli, DemoRunsAndCleansUp) {
     const auto r = run({"demo"});
     EXPECT_EQ(r.rc, 0) << r.err;
-    EXPECT_NE(r.out.find("crc32(\"abc\")            = 352441c2"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("refused at once"), std::string::npos);
-    EXPECT_NE(r.out.find("4 threads x 10000 incs  : 40000"), std::string::npos);
-    EXPECT_NE(r.out.find("demo finished"), std::string::npos);
+    for (const char* line : {"crc32(\"abc\")            = 352441c2", "refused at once",
+                             "4 threads x 10000 incs  : 40000", "demo finished"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line;
     const std::string marker = "working in ";
     const auto at = r.out.find(marker);
     ASSERT_NE(at, std::string::npos);
     const std::string folder = r.out.substr(at + marker.size(), r.out.find('\n', at) - at - marker.size());
-    EXPECT_FALSE(fs::exists(folder)) << folder;
+    EXPECT_FALSE(std::filesystem::exists(folder)) << folder;
 }
