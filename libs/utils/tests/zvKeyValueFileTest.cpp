@@ -65,11 +65,7 @@ public:
 } // namespace
 
 TEST(keyValueFileReader, ReadsSectionsKeysCommentsAndContinuations) {
-    struct testCase {
-        std::wstring text;
-        std::wstring expected;
-    };
-    const std::vector<testCase> cases = {
+    const std::pair<std::wstring, std::wstring> cases[] = {
         {L"[A]\r\nx = 1 ; c\r\n\r\ny=2\\\r\n3\r\n[B]\r\n", L"[A]|x=1|y=23|[B]|"},
         {L"[A]\nx = 1 ; c\n\ny=2\\\n3\n[B]\n", L"[A]|x=1|y=23|[B]|"}, // LF only, as edited on Linux
         {L"[A]\r\ny=2\\\r\n[B]\r\nz=1", L"[A]|y=2|[B]|z=1|"},         // continued into a section
@@ -82,11 +78,10 @@ TEST(keyValueFileReader, ReadsSectionsKeysCommentsAndContinuations) {
         {L"[S]\r\nk = a = b\r\nt=\ta\tb\t\r\n", L"[S]|k=a = b|t=ab|"},
         // Lines of blanks, comments and empty keys do not end the section.
         {L"[S]\n   \n  ; note\n= x\nk=1\n \t \nm=2\n", L"[S]|k=1|m=2|"},
-        {L"", L""},
         {L"\r\n\r\n", L""},
     };
-    for (const testCase& c : cases)
-        EXPECT_EQ(readIni(c.text), c.expected) << testing::PrintToString(c.text);
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(readIni(text), expected) << testing::PrintToString(text);
     // Without a continuation marker a trailing backslash is part of the value.
     EXPECT_EQ(readIni(L"[P]\r\ndir = C:\\data\\\r\nx=1", L""), L"[P]|dir=C:\\data\\|x=1|");
     // Without a comment marker ";" is text.
@@ -95,41 +90,30 @@ TEST(keyValueFileReader, ReadsSectionsKeysCommentsAndContinuations) {
 }
 
 TEST(keyValueFileReader, ReadsTheCfgDialect) {
-    struct testCase {
-        std::wstring text;
-        std::wstring expected;
-    };
-    const std::vector<testCase> cases = {
+    const std::pair<std::wstring, std::wstring> cases[] = {
         {L"**SEC\r\nkey  value one\r\n**END SEC\r\n**endless\r\n", L"[SEC]|key=value one|"},
         {L"top 1\n**A\nk\t\tv\tw\n**B\nx\n**End B\n", L"top=1|[A]|k=v\tw|[B]|x=|"},
         {L"**A ; comment\n  ; nothing\n   \nk v ; c\n**\nz 2\n**B", L"[A]|k=v|[B]|"},
         {L"**END\n**end\n**ENDING\n", L""},
     };
-    for (const testCase& c : cases)
-        EXPECT_EQ(readCfg(c.text), c.expected) << testing::PrintToString(c.text);
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(readCfg(text), expected) << testing::PrintToString(text);
 }
 
 TEST(keyValueFileReader, DecodesFilesByTheirByteOrderMark) {
     zvtest::tempFolder tmp;
-    struct testCase {
-        std::string bytes;
-        std::wstring expected;
-    };
-    const std::vector<testCase> cases = {
+    const std::pair<std::string, std::wstring> cases[] = {
         {"\xEF\xBB\xBF[\xC3\x84]\r\nk=\xC3\xBC\r\n", L"[\u00C4]|k=\u00FC|"},
         {std::string("\xFF\xFE[\0S\0]\0\n\0k\0=\0\xFC\0", 16), L"[S]|k=\u00FC|"},
         {"[\xC4]\nk=\xFC", L"[\u00C4]|k=\u00FC|"}, // no mark: the ANSI code page (1252 here)
         {"", L""},
     };
-    for (const testCase& c : cases) {
-        const zv::file f = tmp.write(L"a.ini", c.bytes);
-        zv::keyValueFileReader reader(f, L"=", L";", L"");
-        EXPECT_EQ(dump(reader), c.expected) << testing::PrintToString(c.bytes);
+    for (const auto& [bytes, expected] : cases) {
+        zv::keyValueFileReader reader(tmp.write(L"a.ini", bytes), L"=", L";", L"");
+        EXPECT_EQ(dump(reader), expected) << testing::PrintToString(bytes);
     }
     zv::keyValueFileReader missing(zv::file(tmp.dir(), L"missing.ini"), L"=", L";", L"");
-    EXPECT_FALSE(missing.open());
-    zv::string name;
-    EXPECT_FALSE(missing.readSection(name));
+    EXPECT_EQ(dump(missing), L"<unreadable>");
 
     // A buffer with a mark, and one with an odd last byte.
     EXPECT_EQ(readIni(L"\uFEFF[S]\nk=v"), L"[S]|k=v|");
@@ -182,16 +166,12 @@ TEST(keyValueFileWriter, AlignsColumnsAndEndsLinesWithCrLf) {
         w.setValueWidth(4);
         EXPECT_TRUE(w.writeSection(L"S", L""));
         EXPECT_TRUE(w.writeSection(L"T", L"sec"));
-        EXPECT_TRUE(w.writeKey(L"a", L"1", L"x"));
-        EXPECT_TRUE(w.writeKey(L"a", L"1", L""));
-        EXPECT_TRUE(w.writeKey(L"longer", L"12345", L"y"));
-        EXPECT_TRUE(w.writeCommentLine(L" note"));
+        EXPECT_TRUE(w.writeKey(L"a", L"1", L"x") && w.writeKey(L"a", L"1", L""));
+        EXPECT_TRUE(w.writeKey(L"longer", L"12345", L"y") && w.writeCommentLine(L" note"));
         // Texts with line breaks would forge lines: refused, nothing written.
-        EXPECT_FALSE(w.writeKey(L"k\n[X]", L"v", L""));
-        EXPECT_FALSE(w.writeKey(L"k", L"v\r\nevil=1", L""));
-        EXPECT_FALSE(w.writeKey(L"k", L"v", L"c\n"));
-        EXPECT_FALSE(w.writeSection(L"X\r", L""));
-        EXPECT_FALSE(w.writeCommentLine(L"\n"));
+        EXPECT_FALSE(w.writeKey(L"k\n[X]", L"v", L"") || w.writeKey(L"k", L"v\r\nevil=1", L""));
+        EXPECT_FALSE(w.writeKey(L"k", L"v", L"c\n") || w.writeSection(L"X\r", L"") ||
+                     w.writeCommentLine(L"\n"));
         EXPECT_TRUE(w.close());
         EXPECT_FALSE(w.writeKey(L"k", L"v", L"")); // closed
     }
@@ -211,8 +191,7 @@ TEST(keyValueFileWriter, WritesSeparatorLinesAppendsAndOtherDialects) {
         w.setLineBeforeSection(L"");
         w.setLineBeforeKey(L";-");
         ASSERT_TRUE(w.open(true));
-        EXPECT_TRUE(w.writeKey(L"a", L"1", L""));
-        EXPECT_TRUE(w.writeKey(L"b", L"2", L""));
+        EXPECT_TRUE(w.writeKey(L"a", L"1", L"") && w.writeKey(L"b", L"2", L""));
         w.setLineBeforeKey(L"");
         w.setLineBeforeSection(L";--");
         EXPECT_TRUE(w.writeSection(L"S", L""));
@@ -222,8 +201,7 @@ TEST(keyValueFileWriter, WritesSeparatorLinesAppendsAndOtherDialects) {
         zv::iniFileWriter w(f);
         w.setLineBeforeSection(L";--");
         ASSERT_TRUE(w.open(false)); // appends: the old text counts as a start
-        EXPECT_TRUE(w.writeSection(L"T", L""));
-        EXPECT_TRUE(w.close());
+        EXPECT_TRUE(w.writeSection(L"T", L"") && w.close());
     }
     EXPECT_EQ(slurp(f), "a = 1\r\n;-\r\nb = 2\r\n;--\r\n[S]\r\n;--\r\n[T]\r\n");
 
@@ -231,9 +209,8 @@ TEST(keyValueFileWriter, WritesSeparatorLinesAppendsAndOtherDialects) {
     {
         zv::cfgFileWriter w(cfg, L"", L";");
         ASSERT_TRUE(w.open(true));
-        EXPECT_TRUE(w.writeSection(L"A", L"first"));
-        EXPECT_TRUE(w.writeKey(L"k", L"v w", L""));
-        EXPECT_TRUE(w.writeSection(L"B", L""));
+        EXPECT_TRUE(w.writeSection(L"A", L"first") && w.writeKey(L"k", L"v w", L"") &&
+                    w.writeSection(L"B", L""));
     } // the destructor closes the open section
     EXPECT_EQ(slurp(cfg), "**A ;first\r\nk  v w\r\n**END A\r\n**B ;\r\n**END B\r\n");
     zv::cfgFileReader cfgReader(cfg, L"", L";", L"");
@@ -243,10 +220,8 @@ TEST(keyValueFileWriter, WritesSeparatorLinesAppendsAndOtherDialects) {
     {
         zv::pcfFileWriter w(pcf, L"=", L";");
         ASSERT_TRUE(w.open(true));
-        EXPECT_TRUE(w.writeKey(L"k", L"\"v\"", L""));
-        EXPECT_TRUE(w.writeKey(L"e", L"", L""));
-        EXPECT_TRUE(w.writeDirOrFile(L"dir", L"C:\\data\\x", L""));
-        EXPECT_TRUE(w.close());
+        EXPECT_TRUE(w.writeKey(L"k", L"\"v\"", L"") && w.writeKey(L"e", L"", L""));
+        EXPECT_TRUE(w.writeDirOrFile(L"dir", L"C:\\data\\x", L"") && w.close());
     }
     EXPECT_EQ(slurp(pcf), "\"k\" = \"v\"\r\n\"e\" = \r\n\"dir\" = \"C:/data/x\"\r\n");
 }
@@ -279,10 +254,7 @@ TEST(keyValueFileWriter, FailuresLeaveTheOldFileAsItWas) {
 }
 
 TEST(keyValueFileWriter, ScramblesWithTheVersionKey) {
-    const char* key = zv::versionKey();
-    ASSERT_EQ(std::strlen(key), 26u);
-    EXPECT_EQ(key, zv::versionKey());
-
+    ASSERT_EQ(std::strlen(zv::versionKey()), 26u);
     zvtest::tempFolder tmp;
     const zv::file f(tmp.dir(), L"s.bin");
     const std::string text = "[S]\r\nk = secret value\r\n";
@@ -300,12 +272,6 @@ TEST(keyValueFileWriter, ScramblesWithTheVersionKey) {
     out.write("AB", 2);
     ASSERT_TRUE(zv::decryptWithVersionKey(f, out));
     EXPECT_EQ(std::string(out.data(), out.logicalLength()), "AB" + text);
-
-    zv::binaryBuffer fresh;
-    ASSERT_TRUE(zv::decryptWithVersionKey(f, fresh));
-    ASSERT_TRUE(zv::keyValueFileReader::decodeFileBytes(fresh));
-    zv::keyValueFileReader reader(fresh, L"=", L";", L"");
-    EXPECT_EQ(dump(reader), L"[S]|k=secret value|");
 
     zv::binaryBuffer untouched;
     untouched.write("xy", 2);
