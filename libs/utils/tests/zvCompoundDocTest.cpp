@@ -2,18 +2,12 @@
 
 #include "zvBinaryBuffer.h"
 #include "zvException.h"
-#include "zvFile.h"
 #include "zvFsTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <random>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -84,14 +78,11 @@ TEST(compoundDoc, WritesTheDocumentedBytesAndReadsThemBack) {
     buffer.write("old", 3);
     EXPECT_TRUE(r.read("a", buffer));
     EXPECT_EQ(content(buffer), "12");
-    EXPECT_TRUE(r.read("\xC3\xA9", buffer));
-    EXPECT_EQ(buffer.logicalLength(), 0u);
+    EXPECT_TRUE(r.read("\xC3\xA9", buffer) && buffer.logicalLength() == 0);
     EXPECT_TRUE(r.read(longName.c_str(), buffer));
     buffer.write("kept", 4);
-    EXPECT_FALSE(r.read("missing", buffer));
-    EXPECT_FALSE(r.read(nullptr, buffer));
+    EXPECT_FALSE(r.read("missing", buffer) || r.read(nullptr, buffer) || r.has(nullptr));
     EXPECT_EQ(content(buffer), "Lkept");
-    EXPECT_FALSE(r.has(nullptr));
     r.close();
     EXPECT_TRUE(r.has("a")); // the directory stays
     EXPECT_FALSE(r.read("a", buffer));
@@ -114,11 +105,7 @@ TEST(compoundDoc, AppendsAfterFlushAndReplacesTheOldDocumentOnlyThen) {
     w.write("one", "1111", 4);
     EXPECT_EQ(zvtest::readAll(host), "old document"); // untouched until the first flush
     w.flush();
-    {
-        zv::compoundDocReader r(f);
-        r.open();
-        EXPECT_EQ(r.blocks().size(), 1u);
-    }
+    EXPECT_EQ(zvtest::readAll(host), document("1111", entry("one", 0, 4), 4)); // complete after each flush
     w.write("two", "22", 2);
     w.flush();
     w.write("three", "333", 3);
@@ -169,7 +156,6 @@ TEST(compoundDoc, RefusesBadCallsAndKeepsAWriteProtectedDocument) {
     EXPECT_TRUE(refusedWith([&] { r.open(); }, L"compoundDocReader::open: file already open"));
     zv::compoundDocReader missing(zv::file(tmp.dir(), L"missing.zvc"));
     EXPECT_THROW(missing.open(), zv::readFileException);
-    EXPECT_FALSE(missing.isValid());
 
     const zv::file ro = tmp.write(L"ro.zvc", "protected");
     ASSERT_TRUE(ro.allowWrite(false));
@@ -237,52 +223,14 @@ TEST(compoundDoc, RejectsHostileFieldsAndAcceptsWhatTheFormatAllows) {
     zv::compoundDocReader r(zv::file(tmp.dir(), L"h.zvc"));
     r.open();
     zv::binaryBuffer b;
-    EXPECT_TRUE(r.read("a", b));
-    EXPECT_EQ(content(b), "01");
-}
-
-TEST(compoundDoc, SurvivesEveryTruncationAndRandomDamage) {
-    zvtest::tempFolder tmp;
-    const std::string valid = document(
-        "AAAABBBBBBBBDD",
-        entry("alpha", 0, 4) + entry("beta", 4, 12) + entry("delta", 12, 14) + entry("gamma", 12, 12), 14);
-    const fs::path host = tmp.host() / "x.zvc";
-    const zv::file x(tmp.dir(), L"x.zvc");
+    EXPECT_TRUE(r.read("a", b) && content(b) == "01");
+    // Every cut of a valid document is refused (random damage is left to the fuzz target).
+    const std::string valid = document("ABC", entry("alpha", 0, 2) + entry("beta", 2, 3), 3);
     for (std::size_t n = 0; n < valid.size(); ++n) {
-        writeBytes(host, valid.substr(0, n));
-        zv::compoundDocReader r(x);
-        EXPECT_THROW(r.open(), zv::invalidFileFormatException) << "prefix of " << n;
+        writeBytes(tmp.host() / "x.zvc", valid.substr(0, n));
+        zv::compoundDocReader cut(zv::file(tmp.dir(), L"x.zvc"));
+        EXPECT_THROW(cut.open(), zv::invalidFileFormatException) << "prefix of " << n;
     }
-    // Damaged directories: either rejected, or every block read lies inside the data.
-    const std::size_t dirStart = 14;
-    std::mt19937 rng(12345);
-    int accepted = 0;
-    for (int round = 0; round < 600; ++round) {
-        std::string bytes = valid;
-        const int flips = 1 + static_cast<int>(rng() % 4);
-        for (int i = 0; i < flips; ++i) {
-            const std::size_t at = dirStart + rng() % (bytes.size() - dirStart);
-            bytes[at] = static_cast<char>(round % 3 == 0 ? (bytes[at] ^ (1 << (rng() % 8))) : rng());
-        }
-        writeBytes(host, bytes);
-        zv::compoundDocReader r(x);
-        try {
-            r.open();
-        } catch (const zv::invalidFileFormatException&) {
-            continue;
-        }
-        ++accepted;
-        for (const zv::compoundDocBlock& b : r.blocks()) {
-            zv::binaryBuffer buffer;
-            ASSERT_LE(b.end, dirStart);
-            if (b.name.find('\0') != std::string::npos)
-                continue; // cannot be asked for by a C string
-            ASSERT_TRUE(r.read(b.name.c_str(), buffer));
-            EXPECT_EQ(content(buffer), bytes.substr(static_cast<std::size_t>(b.start),
-                                                    static_cast<std::size_t>(b.end - b.start)));
-        }
-    }
-    EXPECT_GT(accepted, 0); // some damage hits only names or offsets that still fit
 }
 
 TEST(compoundDoc, ReadsBlocksBeyondFourGiB) {

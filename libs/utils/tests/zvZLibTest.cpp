@@ -1,18 +1,12 @@
 #include "../src/zvZLibDetail.h"
 
-#include "zvDirectory.h"
-#include "zvFile.h"
 #include "zvFsTestSupport.h"
 #include "zvProcess.h"
 #include "zvTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <future>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -31,21 +25,18 @@ fs::path hostOf(const zv::fsEntryName& name) {
     return fs::path(static_cast<const std::wstring&>(name.hostPath()));
 }
 
-// A module built beside the library, copied into `folder` under the name the
-// loader looks for.
-void placeModule(const std::wstring& builtName, const zvtest::tempFolder& folder) {
-    const zv::file built(libraryFolder(), builtName);
+// A module built beside the library (the regular one, or one without
+// zvcompress), copied into `folder` under the name the loader looks for.
+void placeModule(bool withoutCompress, const zvtest::tempFolder& folder) {
+#if defined(_WIN32)
+    const wchar_t* bad = L"zvzlib1_nocompress.dll";
+#else
+    const wchar_t* bad = L"libzvzlib1_nocompress.so";
+#endif
+    const zv::file built(libraryFolder(), withoutCompress ? bad : zv::detail::zlibModuleName());
     ASSERT_TRUE(built.exists()) << "module missing: " << hostOf(built);
     fs::copy_file(hostOf(built), folder.host() / zv::detail::zlibModuleName(),
                   fs::copy_options::overwrite_existing);
-}
-
-std::wstring badModuleName() {
-#if defined(_WIN32)
-    return L"zvzlib1_nocompress.dll";
-#else
-    return L"libzvzlib1_nocompress.so";
-#endif
 }
 
 // Restores the loader's own folder however a test ends.
@@ -68,18 +59,11 @@ testing::AssertionResult loadsFrom(const fs::path& expected) {
     return testing::AssertionFailure() << "loaded " << hostOf(loaded);
 }
 
-// Text that compresses, but not to nothing: numbered lines with varying words.
+// Text that compresses, but not to nothing.
 std::string sampleText(std::size_t size) {
-    static const char* const words[] = {"alpha ", "beta ", "gamma ", "delta ", "epsilon ", "zeta "};
     std::string text;
-    unsigned seed = 12345;
-    while (text.size() < size) {
-        seed = seed * 1103515245u + 12345u;
-        text += std::to_string(seed % 1000);
-        text += words[(seed >> 16) % 6];
-        if ((seed >> 8) % 7 == 0)
-            text += "\n";
-    }
+    for (unsigned i = 0; text.size() < size; ++i)
+        text += std::to_string(i * 7919u % 1000) + (i % 7 ? " gamma " : "\n");
     text.resize(size);
     return text;
 }
@@ -101,18 +85,14 @@ TEST(zlibLoader, LoadsOnFirstUseNestsAndUnloadsAfterTheLastUse) {
     ASSERT_FALSE(zv::detail::zlibModuleLoaded());
     for (int round = 0; round < 2; ++round) {
         zv::zlibGuard outer;
-        ASSERT_TRUE(outer.acquired());
-        EXPECT_TRUE(zv::detail::zlibModuleLoaded());
+        ASSERT_TRUE(outer.acquired() && zv::detail::zlibModuleLoaded());
         {
             zv::zlibGuard inner; // the same thread locks again
-            EXPECT_TRUE(inner.acquired());
-            EXPECT_EQ(zv::detail::zlibUseCount(), 2);
+            EXPECT_TRUE(inner.acquired() && zv::detail::zlibUseCount() == 2);
         }
-        EXPECT_EQ(zv::detail::zlibUseCount(), 1);
-        EXPECT_TRUE(zv::detail::zlibModuleLoaded());
+        EXPECT_TRUE(zv::detail::zlibUseCount() == 1 && zv::detail::zlibModuleLoaded());
     }
-    EXPECT_FALSE(zv::detail::zlibModuleLoaded());
-    EXPECT_EQ(zv::detail::zlibUseCount(), 0);
+    EXPECT_TRUE(!zv::detail::zlibModuleLoaded() && zv::detail::zlibUseCount() == 0);
 
     // An open stream keeps the module loaded between calls, without a use count.
     zvtest::tempFolder tmp;
@@ -121,12 +101,10 @@ TEST(zlibLoader, LoadsOnFirstUseNestsAndUnloadsAfterTheLastUse) {
     const std::string text = sampleText(5000);
     zv::gzFile out = zv::gzopen(path.c_str(), "wb");
     ASSERT_NE(out, nullptr);
-    EXPECT_EQ(zv::detail::zlibUseCount(), 0);
-    EXPECT_TRUE(zv::detail::zlibModuleLoaded());
+    EXPECT_TRUE(zv::detail::zlibUseCount() == 0 && zv::detail::zlibModuleLoaded());
     EXPECT_EQ(zv::gzwrite(out, text.data(), static_cast<unsigned>(text.size())),
               static_cast<int>(text.size()));
-    EXPECT_EQ(zv::gzclose(out), 0);
-    EXPECT_FALSE(zv::detail::zlibModuleLoaded());
+    EXPECT_TRUE(zv::gzclose(out) == 0 && !zv::detail::zlibModuleLoaded());
     zv::gzFile in = zv::gzopen(path.c_str(), "rb");
     ASSERT_NE(in, nullptr);
     std::string back(text.size() + 10, '\0');
@@ -136,34 +114,31 @@ TEST(zlibLoader, LoadsOnFirstUseNestsAndUnloadsAfterTheLastUse) {
     EXPECT_FALSE(zv::detail::zlibModuleLoaded());
 }
 
+// A copy in the folder looked in first is taken, although the system's
+// search would find the one beside the library. Without such a copy the bare
+// name goes to the system's search, which finds the copy beside the
+// executable (Windows) or in the library's run path (Linux).
 TEST(zlibLoader, TheCopyInTheLibraryFolderWinsOverTheSystemSearch) {
-    EXPECT_TRUE(loadsFrom(hostOf(zv::file(libraryFolder(), zv::detail::zlibModuleName()))));
-    // A second copy in the folder looked in first is taken, although the
-    // system's search would find the first.
-    zvtest::tempFolder other;
-    ASSERT_NO_FATAL_FAILURE(placeModule(zv::detail::zlibModuleName(), other));
+    const fs::path besideTheLibrary = hostOf(zv::file(libraryFolder(), zv::detail::zlibModuleName()));
+    EXPECT_TRUE(loadsFrom(besideTheLibrary));
+    zvtest::tempFolder other, empty;
+    ASSERT_NO_FATAL_FAILURE(placeModule(false, other));
     {
         folderOverride look(other.dir());
         EXPECT_TRUE(loadsFrom(other.host() / zv::detail::zlibModuleName()));
     }
     EXPECT_FALSE(zv::detail::zlibModuleLoaded());
-}
-
-TEST(zlibLoader, WithoutACopyInTheFolderTheSystemSearchDecides) {
-#if !defined(_WIN32) && defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "under AddressSanitizer dlopen is called from the sanitizer's runtime, so the "
-                    "library's own run path (which names its folder) is not searched";
-#endif
-    // The bare name goes to the system's search, which finds the copy beside
-    // the executable (Windows) or in the library's run path (Linux).
-    zvtest::tempFolder empty;
+#if defined(_WIN32) || !defined(__SANITIZE_ADDRESS__)
+    // (Under AddressSanitizer dlopen is called from the sanitizer's runtime, so
+    // the library's own run path is not searched.)
     folderOverride look(empty.dir());
-    EXPECT_TRUE(loadsFrom(hostOf(zv::file(libraryFolder(), zv::detail::zlibModuleName()))));
+    EXPECT_TRUE(loadsFrom(besideTheLibrary));
+#endif
 }
 
 TEST(zlibLoader, RejectsAModuleWithoutZvcompressAndLeavesTheLockFree) {
     zvtest::tempFolder bad;
-    ASSERT_NO_FATAL_FAILURE(placeModule(badModuleName(), bad));
+    ASSERT_NO_FATAL_FAILURE(placeModule(true, bad));
     const zv::file source = bad.write(L"plain.txt", "some text");
     const zv::file target(bad.dir(), L"plain.txt.gz");
     {
@@ -177,13 +152,10 @@ TEST(zlibLoader, RejectsAModuleWithoutZvcompressAndLeavesTheLockFree) {
         EXPECT_EQ(messages[0].substr(0, expected.size()), expected);
         EXPECT_EQ(messages[0].back(), L'\n');
         // Everything built on it fails without leaving anything behind.
-        EXPECT_EQ(zv::gzopen("x.gz", "wb"), nullptr);
-        EXPECT_EQ(zv::gzread(nullptr, nullptr, 0), -1);
+        EXPECT_TRUE(zv::gzopen("x.gz", "wb") == nullptr && zv::gzread(nullptr, nullptr, 0) == -1);
         EXPECT_NE(zv::gzclose(nullptr), 0);
-        EXPECT_FALSE(source.gzCompressTo(target));
-        EXPECT_FALSE(target.exists());
+        EXPECT_FALSE(source.gzCompressTo(target) || target.exists() || zv::detail::zlibModuleLoaded());
         EXPECT_EQ(zv::detail::zlibUseCount(), 0);
-        EXPECT_FALSE(zv::detail::zlibModuleLoaded());
     }
     // Another thread can acquire at once: the failures left nothing locked.
     std::promise<bool> result;
@@ -194,8 +166,7 @@ TEST(zlibLoader, RejectsAModuleWithoutZvcompressAndLeavesTheLockFree) {
         FAIL() << "another thread could not acquire the zlib lock";
     }
     other.join();
-    EXPECT_TRUE(done.get());
-    EXPECT_FALSE(zv::detail::zlibModuleLoaded());
+    EXPECT_TRUE(done.get() && !zv::detail::zlibModuleLoaded());
 }
 
 TEST(gzipFile, RoundTripsContentOfEverySizeAndReportsProgress) {
@@ -206,10 +177,10 @@ TEST(gzipFile, RoundTripsContentOfEverySizeAndReportsProgress) {
         const zv::file packed(tmp.dir(), stem + L".gz"), back(tmp.dir(), stem + L".out");
         progressLog up, down;
         ASSERT_TRUE(plain.gzCompressTo(packed, &logProgress, &up)) << content.size();
-        const std::string gz = zvtest::readAll(hostOf(packed));
+        const std::string gz = zvtest::readAll(packed);
         EXPECT_EQ(gz.substr(0, 3), std::string("\x1f\x8b\x08", 3));
         ASSERT_TRUE(packed.gzUncompressTo(back, &logProgress, &down)) << content.size();
-        EXPECT_EQ(zvtest::readAll(hostOf(back)), content);
+        EXPECT_EQ(zvtest::readAll(back), content);
         if (content.size() < 1000)
             continue;
         EXPECT_LT(gz.size(), content.size() / 2);
@@ -234,13 +205,12 @@ TEST(gzipFile, CancelledOrDamagedRunsLeaveNoOutput) {
     const zv::file plain = tmp.write(L"t.txt", content);
     const zv::file packed(tmp.dir(), L"t.gz");
     ASSERT_TRUE(plain.gzCompressTo(packed));
-    const std::string gz = zvtest::readAll(hostOf(packed));
+    const std::string gz = zvtest::readAll(packed);
     const zv::file kept = tmp.write(L"kept.gz", "previous");
     progressLog cancelUp{{}, 1}, cancelDown{{}, 2};
     EXPECT_FALSE(plain.gzCompressTo(kept, &logProgress, &cancelUp));
     EXPECT_FALSE(packed.gzUncompressTo(kept, &logProgress, &cancelDown));
-    EXPECT_EQ(cancelUp.values.size(), 1u);
-    EXPECT_EQ(cancelDown.values.size(), 2u);
+    EXPECT_TRUE(cancelUp.values.size() == 1 && cancelDown.values.size() == 2);
     auto flipped = [&](std::size_t from, std::size_t count) {
         std::string s = gz;
         for (std::size_t i = from; i < from + count; ++i)
@@ -253,7 +223,6 @@ TEST(gzipFile, CancelledOrDamagedRunsLeaveNoOutput) {
     } bad[] = {
         {L"corrupt.gz", flipped(gz.size() / 3, 64)},
         {L"no-trailer.gz", gz.substr(0, gz.size() - 8)},
-        {L"half-trailer.gz", gz.substr(0, gz.size() - 4)},
         {L"one-byte-short.gz", gz.substr(0, gz.size() - 1)},
         {L"truncated.gz", gz.substr(0, gz.size() / 2)},
         {L"crc-wrong.gz", flipped(gz.size() - 8, 1)},
@@ -264,15 +233,12 @@ TEST(gzipFile, CancelledOrDamagedRunsLeaveNoOutput) {
     const zv::file out(tmp.dir(), L"out.txt");
     for (const auto& c : bad) {
         const zv::file f = tmp.write(c.name, c.bytes);
-        EXPECT_FALSE(f.gzUncompressTo(out)) << hostOf(f);
-        EXPECT_FALSE(out.exists()) << hostOf(f);
-        EXPECT_FALSE(f.gzUncompressTo(kept)) << hostOf(f);
+        EXPECT_FALSE(f.gzUncompressTo(out) || out.exists() || f.gzUncompressTo(kept)) << hostOf(f);
     }
-    EXPECT_EQ(zvtest::readAll(hostOf(kept)), "previous");
-    EXPECT_FALSE(zv::file(tmp.dir(), L"missing.txt").gzCompressTo(out));
-    EXPECT_FALSE(zv::file(tmp.dir(), L"missing.gz").gzUncompressTo(out));
-    EXPECT_FALSE(plain.gzCompressTo(zv::file(tmp.dir(), L"no\\such\\dir.gz")));
-    EXPECT_FALSE(out.exists());
+    EXPECT_EQ(zvtest::readAll(kept), "previous");
+    EXPECT_FALSE(zv::file(tmp.dir(), L"missing.txt").gzCompressTo(out) ||
+                 zv::file(tmp.dir(), L"missing.gz").gzUncompressTo(out));
+    EXPECT_FALSE(plain.gzCompressTo(zv::file(tmp.dir(), L"no\\such\\dir.gz")) || out.exists());
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp.host()), {}), 3 + std::ssize(bad))
         << "a temporary file was left behind";
 
@@ -280,7 +246,7 @@ TEST(gzipFile, CancelledOrDamagedRunsLeaveNoOutput) {
     // last member's trailer stands at the end.
     const zv::file packed2(tmp.dir(), L"t2.gz");
     ASSERT_TRUE(tmp.write(L"t2.txt", "second").gzCompressTo(packed2));
-    ASSERT_TRUE(tmp.write(L"joined.gz", gz + zvtest::readAll(hostOf(packed2))).gzUncompressTo(out));
-    EXPECT_EQ(zvtest::readAll(hostOf(out)), content + "second");
+    ASSERT_TRUE(tmp.write(L"joined.gz", gz + zvtest::readAll(packed2)).gzUncompressTo(out));
+    EXPECT_EQ(zvtest::readAll(out), content + "second");
     EXPECT_EQ(zv::detail::zlibUseCount(), 0);
 }

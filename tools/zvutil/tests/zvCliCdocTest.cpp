@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <string>
-
 namespace {
 
 using zvclitest::failsWith;

@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <string>
-
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
@@ -77,22 +74,19 @@ TEST(zvutilFiles, CommandsTakeLibraryNames) {
     }
 }
 
+// The end-to-end script covers a hard link; a symbolic link is refused the same way.
 TEST(zvutilFiles, GzipNeverWritesOverItsSourceUnderAnotherName) {
     tempFolder tmp;
-    const std::string text = "some text to keep\n";
-    const fs::path src = tmp.write("src.txt", text);
-    std::error_code hardFailed, softFailed;
-    fs::create_hard_link(src, tmp.path() / "hard.txt", hardFailed);
-    fs::create_symlink(src, tmp.path() / "soft.txt", softFailed);
-    for (const auto& [alias, made] : {std::pair{"hard.txt", !hardFailed}, {"soft.txt", !softFailed}}) {
-        for (const char* command : {"gzip", "gunzip"}) {
-            if (!made)
-                continue;
-            const cliResult r = run({command, src.string(), "-o", (tmp.path() / alias).string(), "--force"});
-            EXPECT_NE(r.rc, 0) << command << " onto " << alias;
-            EXPECT_NE(r.err.find("the same file"), std::string::npos) << command << " onto " << alias;
-            EXPECT_EQ(readAll(src), text) << command << " onto " << alias;
-        }
+    const fs::path src = tmp.write("src.txt", "keep"), alias = tmp.path() / "soft.txt";
+    std::error_code ec;
+    fs::create_symlink(src, alias, ec);
+    if (ec)
+        GTEST_SKIP() << "symbolic links cannot be made here: " << ec.message();
+    for (const char* command : {"gzip", "gunzip"}) {
+        EXPECT_TRUE(
+            failsWith(run({command, src.string(), "-o", alias.string(), "--force"}), 2, "the same file"))
+            << command;
+        EXPECT_EQ(readAll(src), "keep") << command;
     }
 }
 

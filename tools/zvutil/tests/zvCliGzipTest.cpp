@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <string>
-
 namespace {
 
 using zvclitest::failsWith;
@@ -38,12 +35,10 @@ TEST(cliGzip, RefusesBadArgumentsAndDamagedInputWithoutTouchingFiles) {
         {{"gzip", plain, "-o", plain}, 2, ""},
         {{"gzip", missing}, 1, ""},
         {{"gzip", plain}, 1, "--force"},
-        {{"gunzip", plain}, 2, ""},
         {{"gunzip", cut, "-o", out}, 1, "cannot uncompress"},
         {{"gunzip", foreign, "-o", out}, 1, "not in gzip format"},
         {{"scramble", "--key", "", plain, out}, 2, ""},
         {{"scramble", plain, out}, 2, ""},
-        {{"scramble", "--key", "k", plain}, 2, ""},
         {{"scramble", "--key", "k", missing, out}, 1, ""},
     };
     for (const auto& c : cases)
