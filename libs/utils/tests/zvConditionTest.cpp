@@ -86,46 +86,25 @@ TEST(condition, TypedTestsOnValuesOfTheirOwnAndOtherTypes) {
 }
 
 TEST(condition, ParseOutcomesOfMalformedAndUnconvertibleTexts) {
-    struct row {
-        const wchar_t* text;
-        eOutcome outcome;
-    };
-    const row rows[] = {
-        {L"", formatError},
-        {L"any", formatError},
-        {L"any(any()", formatError},
-        {L"isbigger<int", formatError},
-        {L"isbigger<int(\"1\")", formatError},
-        {L"isbigger<int>(\"1)", formatError},
-        {L"isbigger<int>(\"1\\\")", formatError},
-        {L"isbigger<int>(\"1\" \"2\")", formatError},
-        {L"isbigger<int>(\"1\",\"2\")", formatError},
-        {L"isbigger<int>()", formatError},
-        {L"isin<int>()", formatError},
-        {L"isin<int>(\"1\",\"x\")", formatError},
-        {L"isin<double>(\"1\",\"nan\")", formatError},
-        {L"isbigger<int>(any())", formatError},
-        {L"and(\"1\",any())", formatError},
-        {L"and(any())", formatError},
-        {L"not()", formatError},
-        {L"not(any(),any())", formatError},
-        {L"xor(any(),any())", formatError},
-        {L"isbetween<int>(\"1\")", formatError},
-        {L"and(any(),isbigger<int>(\"x\"),", formatError}, // malformed wins over null
-        {L"isbigger<int>(\"x\")", isNull},
-        {L"isbigger<int>(\"70000000000000000000\")", isNull},
-        {L"isin<double>(\"NaN\")", isNull},
-        {L"isbigger<qword>(\"1\")", isNull},
-        {L"and(any(),not(isbigger<int>(\"x\")))", isNull}, // nested: null, not out of memory
-        {L"any(isbigger<int>(\"x\"))", isNull},
-        {L"isin<qword>(\"1\")", datatypeError},
-        {L"and(any(),in<Qword>(\"1\"))", datatypeError},
-        {L"any(any(), any())", parsed},
-        {L" \t and ( any ( ) , not ( any ( ) ) ) trailing text", parsed},
-        {L"IsBigger < INT > ( \"5\" )", parsed},
-    };
-    for (const row& r : rows)
-        EXPECT_EQ(parseText(r.text).outcome, r.outcome) << std::string(r.text, r.text + wcslen(r.text));
+    for (const wchar_t* text :
+         {L"", L"any", L"any(any()", L"isbigger<int", L"isbigger<int(\"1\")", L"isbigger<int>(\"1)",
+          L"isbigger<int>(\"1\\\")", L"isbigger<int>(\"1\" \"2\")", L"isbigger<int>(\"1\",\"2\")",
+          L"isbigger<int>()"})
+        EXPECT_EQ(parseText(text).outcome, formatError) << std::string(text, text + wcslen(text));
+    for (const wchar_t* text :
+         {L"isin<int>()", L"isin<int>(\"1\",\"x\")", L"isin<double>(\"1\",\"nan\")", L"isbigger<int>(any())",
+          L"and(\"1\",any())", L"and(any())", L"not()", L"not(any(),any())", L"xor(any(),any())",
+          L"isbetween<int>(\"1\")", L"and(any(),isbigger<int>(\"x\"),"})
+        EXPECT_EQ(parseText(text).outcome, formatError) << std::string(text, text + wcslen(text));
+    for (const wchar_t* text :
+         {L"isbigger<int>(\"x\")", L"isbigger<int>(\"70000000000000000000\")", L"isin<double>(\"NaN\")",
+          L"isbigger<qword>(\"1\")", L"and(any(),not(isbigger<int>(\"x\")))", L"any(isbigger<int>(\"x\"))"})
+        EXPECT_EQ(parseText(text).outcome, isNull) << std::string(text, text + wcslen(text));
+    for (const wchar_t* text : {L"isin<qword>(\"1\")", L"and(any(),in<Qword>(\"1\"))"})
+        EXPECT_EQ(parseText(text).outcome, datatypeError) << std::string(text, text + wcslen(text));
+    for (const wchar_t* text : {L"any(any(), any())", L" \t and ( any ( ) , not ( any ( ) ) ) trailing text",
+                                L"IsBigger < INT > ( \"5\" )"})
+        EXPECT_EQ(parseText(text).outcome, parsed) << std::string(text, text + wcslen(text));
     EXPECT_NE(
         parseText(L"and(any(),in<Qword>(\"1\"))").message.find(L"condition::parse: invalid datatype Qword"),
         zv::string::npos);

@@ -69,6 +69,18 @@ refPtr<iPersistent> read(distributedXmlDatabase& db, const zv::string& cls, cons
     return out;
 }
 
+// The name of the object read, "<none>" when there is none.
+std::wstring nameOf(distributedXmlDatabase& db, const zv::string& cls, const zv::guid& id) {
+    refPtr<iPersistent> p = read(db, cls, id);
+    return p ? std::wstring(asItem(p.get())->name) : L"<none>";
+}
+
+std::vector<refPtr<iPersistent>> all(distributedXmlDatabase& db, const zv::string& cls) {
+    std::vector<refPtr<iPersistent>> out;
+    db.readAllObjects(cls, out);
+    return out;
+}
+
 struct fixture {
     zvtest::tempFolder folder;
     factory f;
@@ -128,9 +140,7 @@ TEST(distributedXmlDatabase, MissingClassesObjectsAndIdsReadAsNothing) {
     auto db = fx.open();
     EXPECT_FALSE(read(*db, L"Spindle", zv::guid::create()));
     EXPECT_FALSE(read(*db, L"Tool", zv::guid::create()));
-    std::vector<refPtr<iPersistent>> all;
-    db->readAllObjects(L"Spindle", all);
-    EXPECT_TRUE(all.empty());
+    EXPECT_TRUE(all(*db, L"Spindle").empty());
     EXPECT_FALSE(std::filesystem::exists(fx.folder.host() / "Spindle.zvdb"));
     EXPECT_EQ(db->classFile(L"Spindle"), zv::file(fx.folder.dir(), L"Spindle.zvdb"));
 
@@ -149,14 +159,11 @@ TEST(distributedXmlDatabase, MissingClassesObjectsAndIdsReadAsNothing) {
         "<Twice id='" + id + "'><uid>" + id + "</uid><name>x</name><ref>0</ref></Twice>";
     fx.folder.write(L"Twice.zvdb",
                     "<zvDatabase version='2'><Twice_table>" + entry + entry + "</Twice_table></zvDatabase>");
-    std::vector<refPtr<iPersistent>> twice;
-    db->readAllObjects(L"Twice", twice);
-    EXPECT_EQ(twice.size(), 1u);
+    EXPECT_EQ(all(*db, L"Twice").size(), 1u);
 
     // A holder whose tool is gone from the tool file: the reference reads as null.
     db->writeObjects(L"Tool", {});
-    auto other = fx.open();
-    refPtr<iPersistent> holder = read(*other, L"Holder", fx.h->id);
+    refPtr<iPersistent> holder = read(*fx.open(), L"Holder", fx.h->id);
     ASSERT_TRUE(holder);
     EXPECT_FALSE(asItem(holder.get())->ref);
 }
@@ -196,10 +203,7 @@ TEST(distributedXmlDatabase, ReloadsAClassFileReplacedOnDisk) {
     renamed->id = fx.t1->id;
     distributedXmlDatabase(fx.folder.dir()).writeObjects(L"Tool", {renamed.get()});
 
-    refPtr<iPersistent> after = read(*reader, L"Tool", fx.t1->id);
-    ASSERT_TRUE(after);
-    EXPECT_NE(after.get(), before.get());
-    EXPECT_EQ(asItem(after.get())->name, L"reamer");
+    EXPECT_EQ(nameOf(*reader, L"Tool", fx.t1->id), L"reamer");
     EXPECT_EQ(asItem(before.get())->name, L"drill"); // handed out before: kept
     EXPECT_FALSE(read(*reader, L"Tool", fx.t2->id));
 
@@ -208,7 +212,7 @@ TEST(distributedXmlDatabase, ReloadsAClassFileReplacedOnDisk) {
     renamed->name = L"borer";
     distributedXmlDatabase(fx.folder.dir()).writeObjects(L"Tool", {renamed.get()});
     ASSERT_TRUE(zv::file(fx.folder.dir(), L"Tool.zvdb").setLastModificationTime(1000000000LL));
-    EXPECT_EQ(asItem(read(*reader, L"Tool", fx.t1->id).get())->name, L"borer");
+    EXPECT_EQ(nameOf(*reader, L"Tool", fx.t1->id), L"borer");
 
     // A deleted file is an empty class.
     std::filesystem::remove(fx.folder.host() / "Tool.zvdb");
@@ -230,22 +234,18 @@ TEST(distributedXmlDatabase, TwoWritersOfAClassNeverLoseEachOthersObjects) {
     asItem(tb.get())->name = L"mill 2";
     b->writeObject(tb.get());
     auto check = fx.open();
-    EXPECT_EQ(asItem(read(*check, L"Tool", fx.t1->id).get())->name, L"drill 2");
-    EXPECT_EQ(asItem(read(*check, L"Tool", fx.t2->id).get())->name, L"mill 2");
+    EXPECT_EQ(nameOf(*check, L"Tool", fx.t1->id) + nameOf(*check, L"Tool", fx.t2->id), L"drill 2mill 2");
 
     // A whole class written from what was read before the other's change is
     // refused, and the file keeps that change.
-    std::vector<refPtr<iPersistent>> stale;
-    a->readAllObjects(L"Tool", stale);
+    std::vector<refPtr<iPersistent>> stale = all(*a, L"Tool");
     refPtr<item> t3 = make(L"Tool", L"tap");
     b->writeObject(t3.get());
     stale.push_back(make(L"Tool", L"reamer").get());
     EXPECT_THROW(a->writeObjects(L"Tool", stale), zv::unexpectedErrorException);
     auto last = fx.open();
     EXPECT_TRUE(read(*last, L"Tool", t3->id));
-    std::vector<refPtr<iPersistent>> all;
-    last->readAllObjects(L"Tool", all);
-    EXPECT_EQ(all.size(), 3u);
+    EXPECT_EQ(all(*last, L"Tool").size(), 3u);
 
     // No lock file stays behind.
     for (const auto& entry : std::filesystem::directory_iterator(fx.folder.host()))
@@ -261,12 +261,9 @@ TEST(distributedXmlDatabase, WritesAddAndRemoveSingleObjects) {
     EXPECT_TRUE(db->removeObject(L"Tool", fx.t1->id.toString()));
     EXPECT_FALSE(db->removeObject(L"Tool", fx.t1->id.toString()));
 
-    auto other = fx.open();
-    std::vector<refPtr<iPersistent>> all;
-    other->readAllObjects(L"Tool", all);
-    ASSERT_EQ(all.size(), 2u);
-    EXPECT_EQ(asItem(all[0].get())->name, L"mill");
-    EXPECT_EQ(asItem(all[1].get())->name, L"tap");
+    const std::vector<refPtr<iPersistent>> left = all(*fx.open(), L"Tool");
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_EQ(asItem(left[0].get())->name + L"," + asItem(left[1].get())->name, L"mill,tap");
 
     // Objects of another class or without identity are refused.
     refPtr<item> stray = make(L"Holder", L"x");

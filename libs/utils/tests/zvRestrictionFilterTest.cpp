@@ -90,16 +90,16 @@ TEST(restrictionFilter, MatchesValuesByNameThroughTheirTexts) {
     EXPECT_FALSE(f.matchesFilter({{L"x", genericValue(L"7")}, {L"x", genericValue(6)}}, cmp));
 }
 
-TEST(restrictionFilter, UndefinedValueEndsTheSearchWithoutAskingTheComparison) {
-    const restrictionFilter f({}, {{L"x", genericValue(1)}, {L"x", genericValue(2)}});
-    countingCompare cmp;
-    EXPECT_FALSE(f.matchesFilter({{L"x", genericValue(zv::Undef{})}}, cmp));
-    EXPECT_EQ(cmp.calls, 0);
-    EXPECT_FALSE(f.matchesFilter({{L"x", genericValue(3)}}, cmp));
-    EXPECT_EQ(cmp.calls, 2);
-}
+// An undefined value ends the search without asking the comparison; objects decide
+// before values.
+TEST(restrictionFilter, ComparisonIsAskedOnlyWhereItDecides) {
+    countingCompare counting;
+    const restrictionFilter two({}, {{L"x", genericValue(1)}, {L"x", genericValue(2)}});
+    EXPECT_FALSE(two.matchesFilter({{L"x", genericValue(zv::Undef{})}}, counting));
+    EXPECT_EQ(counting.calls, 0);
+    EXPECT_FALSE(two.matchesFilter({{L"x", genericValue(3)}}, counting));
+    EXPECT_EQ(counting.calls, 2);
 
-TEST(restrictionFilter, MatchesAnotherFilterOnObjectsThenValues) {
     const restrictionFilter f({objectInfo(L"A", g1)}, {{L"x", genericValue(5)}});
     const zv::filterValueStringCompare cmp;
     EXPECT_TRUE(
@@ -107,11 +107,9 @@ TEST(restrictionFilter, MatchesAnotherFilterOnObjectsThenValues) {
     EXPECT_FALSE(
         f.matchesFilter(restrictionFilter({objectInfo(L"A", g2)}, {{L"x", genericValue(L"5")}}), cmp));
     EXPECT_FALSE(f.matchesFilter(restrictionFilter({}, {{L"x", genericValue(L"6")}}), cmp));
-    // Objects decide first: a mismatch there never reaches the comparison.
-    countingCompare counting;
     EXPECT_FALSE(
         f.matchesFilter(restrictionFilter({objectInfo(L"B", g1)}, {{L"x", genericValue(5)}}), counting));
-    EXPECT_EQ(counting.calls, 0);
+    EXPECT_EQ(counting.calls, 2);
 }
 
 TEST(restrictionFilter, AddsAndRemovesValues) {
@@ -139,9 +137,7 @@ TEST(restrictionFilter, AddsAndRemovesValues) {
             f.removeFilterValue(r.value, r.nameOnly);
         EXPECT_EQ(names(f), r.expected) << r.what;
     }
-    restrictionFilter f;
-    EXPECT_FALSE(f.containsAnyFilterValue(L"x"));
-    f.addFilterValue({L"x", genericValue(1)});
+    const restrictionFilter f({}, {{L"x", genericValue(1)}});
     EXPECT_TRUE(f.containsAnyFilterValue(L"x"));
     EXPECT_FALSE(f.containsAnyFilterValue(L"X"));
 }
@@ -209,17 +205,14 @@ void readInto(restrictionFilter& f, zv::binaryBuffer& bytes) {
 } // namespace
 
 TEST(restrictionFilter, WrittenAndReadBackMatchesTheSame) {
-    restrictionFilter f({objectInfo(L"Tool", g1), objectInfo(L"Holder", g2)}, {{L"x", genericValue(5)},
-                                                                               {L"x", genericValue(L"7")},
-                                                                               {L"d", genericValue(2.5)},
-                                                                               {L"b", genericValue(true)},
-                                                                               {L"e", genericValue()}});
+    const restrictionFilter::valueList values = {{L"x", genericValue(5)},
+                                                 {L"x", genericValue(L"7")},
+                                                 {L"d", genericValue(2.5)},
+                                                 {L"b", genericValue(true)},
+                                                 {L"e", genericValue()}};
+    restrictionFilter f({objectInfo(L"Tool", g1), objectInfo(L"Holder", g2)}, values);
     zv::binaryBuffer bytes;
-    {
-        zv::xmlDbWriter writer(&bytes, zv::directory());
-        writer.write(filterRecord(f), false);
-        writer.flush();
-    }
+    zv::xmlDbWriter(&bytes, zv::directory()).write(filterRecord(f), false);
     restrictionFilter back({objectInfo(L"Old", g3)}, {{L"old", genericValue(1)}});
     readInto(back, bytes);
 
@@ -227,16 +220,13 @@ TEST(restrictionFilter, WrittenAndReadBackMatchesTheSame) {
     for (auto it = back.filterObjectsBegin(); it != back.filterObjectsEnd(); ++it)
         objects.push_back(it->typeName() + L":" + it->objectGuid().toString());
     EXPECT_EQ(objects, (std::vector<std::wstring>{L"tool:" + g1.toString(), L"holder:" + g2.toString()}));
+    EXPECT_EQ(names(back), names(f));
     for (auto it = back.filterValuesBegin(); it != back.filterValuesEnd(); ++it)
-        EXPECT_NE(it->second.valueIf<zv::string>(), nullptr) << std::wstring(it->first);
-    ASSERT_EQ(names(back).size(), 5u);
+        EXPECT_NE(it->second.valueIf<zv::string>(), nullptr) << std::wstring(it->first); // read back as texts
 
     const zv::filterValueStringCompare cmp;
-    const restrictionFilter::objectList objectCases[] = {{objectInfo(L"Tool", g1)},
-                                                         {objectInfo(L"Tool", g1), objectInfo(L"Holder", g2)},
-                                                         {objectInfo(L"Tool", g2)},
-                                                         {objectInfo(L"Spindle", g1)},
-                                                         {}};
+    const restrictionFilter::objectList objectCases[] = {
+        {objectInfo(L"Tool", g1), objectInfo(L"Holder", g2)}, {objectInfo(L"Tool", g2)}, {}};
     for (const auto& given : objectCases)
         EXPECT_EQ(back.matchesFilter(given), f.matchesFilter(given)) << given.size();
     const restrictionFilter::valueList valueCases[] = {
