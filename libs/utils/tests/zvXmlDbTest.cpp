@@ -310,9 +310,6 @@ TEST(xmlDb, StoredTexts) {
         {[](auto* os) { os->write(L"r", static_cast<const iPersistent*>(nullptr), false); }, L"<r>0</r>"},
         {[](auto* os) { os->writeAggregated(L"r", nullptr, false); }, L"<r>0</r>"},
         {[](auto* os) { os->write(L"c", '\0', false); }, L"<c/>"},
-        {[](auto* os) { os->write(L"c", 'A', false); }, L"<c>A</c>"},
-        {[](auto* os) { os->write(L"d", 0.1, false); }, L"<d>0.1</d>"},
-        {[](auto* os) { os->write(L"d", 1e-9, false); }, L"<d>1e-09</d>"},
         {[](auto* os) { os->write(L"d", 1e20, false); }, L"<d>100000000000000000000</d>"},
         {[](auto* os) { os->write(L"d", std::ldexp(1.0, 60), false); }, L"<d>1152921504606846976</d>"},
         {[](auto* os) { os->write(L"d", -0.0, false); }, L"<d>-0</d>"},
@@ -322,7 +319,6 @@ TEST(xmlDb, StoredTexts) {
         {[](auto* os) { os->write(L"u", 4000000000u, 7u, false); }, L"<u>4000000000,7</u>"},
         {[](auto* os) { os->write(L"l", LONG_MIN, false); },
          sizeof(long) == 8 ? L"<l>-9223372036854775808</l>" : L"<l>-2147483648</l>"},
-        {[](auto* os) { os->write(L"s", static_cast<short>(-5), false); }, L"<s>-5</s>"},
         {[](auto* os) { os->write(L"o", zv::objectInfo(L"Tool", zv::guid()), false); },
          L"<o type=\"Tool\">0</o>"},
         {[](auto* os) { os->write(L"t", zv::string(L"a<b"), false); }, L"<t>a&lt;b</t>"},
@@ -330,11 +326,9 @@ TEST(xmlDb, StoredTexts) {
     for (const writeCase& c : cases) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(c.expected)));
         zv::binaryBuffer mem;
-        zv::xmlDbWriter w(&mem, zv::directory());
         value cv(L"Case");
         cv.out = c.write;
-        w.write(cv, false);
-        w.close();
+        zv::xmlDbWriter(&mem, zv::directory()).write(cv, false);
         const std::wstring expected = std::wstring(L"\n         ") + c.expected + L"\n";
         EXPECT_NE(bytesOf(mem).find(std::string(expected.begin(), expected.end())), std::string::npos)
             << bytesOf(mem);
@@ -680,12 +674,9 @@ TEST(xmlDb, LongChainsAndDeepNestingAreSafe) {
     for (int i = 0; i + 1 < n; ++i)
         chain[i]->refs.clear();
     chain.clear();
-    zv::xmlDbReader r(&mem, zv::directory());
-    factory f;
-    r.addObjectFactory(&f);
-    EXPECT_EQ(r.count(L"Holder"), static_cast<unsigned>(n));
-    std::vector<refPtr<iPersistent>> all;
-    r.readAllObjects(L"Holder", all);
+    memDb db(bytesOf(mem));
+    EXPECT_EQ(db.r.count(L"Holder"), static_cast<unsigned>(n));
+    std::vector<refPtr<iPersistent>> all = db.all(L"Holder");
     ASSERT_EQ(all.size(), static_cast<size_t>(n));
     node* head = nullptr;
     for (const refPtr<iPersistent>& p : all)
@@ -700,12 +691,13 @@ TEST(xmlDb, LongChainsAndDeepNestingAreSafe) {
         asNode(p.get())->refs.clear(); // break the chain before it is released
 
     // Nested values deeper than the limit are refused, not followed.
-    std::string deep = "<zvDatabase><Point_table><Point>";
-    for (unsigned i = 0; i < zv::xmlDbReader::maxNesting + 5; ++i)
-        deep += "<in type='Nest'>";
-    for (unsigned i = 0; i < zv::xmlDbReader::maxNesting + 5; ++i)
-        deep += "</in>";
-    deep += "</Point></Point_table></zvDatabase>";
+    std::string open, close;
+    for (unsigned i = 0; i < zv::xmlDbReader::maxNesting + 5; ++i) {
+        open += "<in type='Nest'>";
+        close += "</in>";
+    }
+    const std::string deep =
+        "<zvDatabase><Point_table><Point>" + open + close + "</Point></Point_table></zvDatabase>";
     std::function<void(zv::iDBIStream*)> readNested = [&](zv::iDBIStream* is) {
         value inner(L"Nest");
         inner.in = readNested;
@@ -714,8 +706,8 @@ TEST(xmlDb, LongChainsAndDeepNestingAreSafe) {
     };
     value top;
     top.in = readNested;
-    memDb db(deep);
-    EXPECT_THROW(db.r.read(top, 0), zv::unexpectedErrorException);
+    memDb nested(deep);
+    EXPECT_THROW(nested.r.read(top, 0), zv::unexpectedErrorException);
 }
 
 } // namespace

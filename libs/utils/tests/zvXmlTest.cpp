@@ -11,7 +11,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -369,13 +368,13 @@ TEST(xmlDocument, LoadsAndSavesFiles) {
 TEST(xmlDocument, SurvivesHostileInput) {
     // Deep nesting: parsed, copied, written and freed without recursion.
     const std::size_t depth = 200000;
-    std::string deep;
-    for (std::size_t i = 0; i < depth; ++i)
-        deep += "<a>";
-    EXPECT_NE(errorOf([&] { loaded(deep); }), L"");
-    for (std::size_t i = 0; i < depth; ++i)
-        deep += "</a>";
-    refPtr<xmlDocument> doc = loaded(deep);
+    std::string open, close;
+    for (std::size_t i = 0; i < depth; ++i) {
+        open += "<a>";
+        close += "</a>";
+    }
+    EXPECT_NE(errorOf([&] { loaded(open); }), L"");
+    refPtr<xmlDocument> doc = loaded(open + close);
     std::size_t levels = 0;
     for (const xmlNode* n = doc.get(); !n->childNodes().empty(); n = n->childNodes()[0].get())
         ++levels;
@@ -397,49 +396,9 @@ TEST(xmlDocument, SurvivesHostileInput) {
     for (std::size_t n = 0; n <= whole.size(); ++n) {
         refPtr<xmlDocument> d = loaded("<kept/>");
         const std::wstring error = errorOf([&] { d->load(whole.data(), static_cast<unsigned>(n), false); });
-        if (!error.empty()) {
-            EXPECT_EQ(d->name(), L"kept") << n;
-        }
-        if (n == whole.size()) {
-            EXPECT_EQ(error, L"");
-        }
-    }
-}
-
-// Generated trees survive a save and a load in both encodings.
-TEST(xmlDocument, RoundTripsGeneratedDocuments) {
-    std::mt19937 rng(17);
-    const std::vector<std::wstring> pieces = {L"a",  L"Tool", L"x_1",    L"&",      L"<",  L">",
-                                              L"\"", L"'",    L"&lt;",   L"&amp;",  L" ",  L"\t",
-                                              L"\n", L"\xE9", L"\x20AC", L"&#x41;", L"]]>"};
-    auto text = [&](std::size_t maxPieces) {
-        std::wstring t;
-        for (std::size_t i = rng() % (maxPieces + 1); i > 0; --i)
-            t += pieces[rng() % pieces.size()];
-        return t;
-    };
-    const std::wstring names[] = {L"a", L"Tool_table", L"Tool", L"Property", L"\xE9l\x20AC", L"n.b-c"};
-    for (int round = 0; round < 30; ++round) {
-        refPtr<xmlDocument> doc = xmlDocument::createXmlDocument();
-        doc->setName(L"zvDatabase");
-        std::vector<refPtr<xmlNode>> nodes{refPtr<xmlNode>(doc)};
-        for (int i = 0; i < 60; ++i) {
-            refPtr<xmlNode> parent = nodes[rng() % nodes.size()];
-            refPtr<xmlNode> n = parent->createChildNode(names[rng() % 6]);
-            for (std::size_t k = rng() % 3; k > 0; --k)
-                n->setAttribute(names[rng() % 6] + std::to_wstring(k), text(4));
-            nodes.push_back(n);
-        }
-        for (refPtr<xmlNode>& n : nodes)
-            if (n->childNodes().empty())
-                n->setText(text(6));
-        // Blanks at the ends of a text are written as references, so even a
-        // reader that trims them gets the text back.
-        for (const auto encoding : {xmlDocument::eUTF8, xmlDocument::eUTF16})
-            for (const bool keepBlanks : {true, false}) {
-                refPtr<xmlDocument> back = loaded(saved(*doc, encoding), keepBlanks);
-                EXPECT_EQ(textOf(*back), textOf(*doc)) << round;
-            }
+        EXPECT_TRUE(error.empty() ? n < whole.size() || d->name() == L"r"
+                                  : n < whole.size() && d->name() == L"kept")
+            << n;
     }
 }
 
