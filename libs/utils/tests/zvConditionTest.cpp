@@ -130,21 +130,17 @@ TEST(condition, DeepNestingIsAFormatErrorNotAStackOverflow) {
 }
 
 TEST(condition, NamesAndDatatypesIgnoreCaseAndTheNormalFormReadsBack) {
-    const zv::string texts[] = {
-        L"IsBigger<INT>(\"5\")",
-        L"and(isin<string>(\"b\",\"a\",\"a\"),not(==<Double>(\"0.1\")),or(smaller<float>(\"1e-30\"),any()))",
-        L"isin<ulong>(\"-1\",\"0\")",
-        L"notequal<bool>(\"TRUE\")",
-        L"equal<string>(\"q\\\"\\\\\\\"\")",
-        L"isbiggerorequal<ushort>(\"65535\")",
-        L"issmallerorequal<short>(\" -7xyz\")",
-        L"isin<float>(\"-3.4028234e38\",\"1e-45\",\"0.1\")",
-        L"isin<double>(\"inf\",\"-inf\",\"4.9e-324\",\"0.1\")",
-    };
     const genericValue probes[] = {genericValue(),     genericValue(5),    genericValue(L"b"),
                                    genericValue(0.1),  genericValue(true), genericValue(-7),
                                    genericValue(65535)};
-    for (const zv::string& t : texts) {
+    for (const wchar_t* t :
+         {L"IsBigger<INT>(\"5\")",
+          L"and(isin<string>(\"b\",\"a\",\"a\"),not(==<Double>(\"0.1\")),or(smaller<float>(\"1e-30\"),any())"
+          L")",
+          L"isin<ulong>(\"-1\",\"0\")", L"notequal<bool>(\"TRUE\")", L"equal<string>(\"q\\\"\\\\\\\"\")",
+          L"isbiggerorequal<ushort>(\"65535\")", L"issmallerorequal<short>(\" -7xyz\")",
+          L"isin<float>(\"-3.4028234e38\",\"1e-45\",\"0.1\")",
+          L"isin<double>(\"inf\",\"-inf\",\"4.9e-324\",\"0.1\")"}) {
         const auto c = must(t);
         ASSERT_TRUE(c);
         const zv::string normal = c->text();
