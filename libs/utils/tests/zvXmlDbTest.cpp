@@ -509,21 +509,20 @@ TEST(xmlDb, StreamReadsAndTheirFailures) {
     doc->load(copy.data(), copy.logicalLength(), false);
     zv::xmlDbIStream s(&db.r, doc->childNodes()[0]->childNodes()[0]);
 
-    zv::string text, name;
-    s.read(L"name", text, 0, false);
-    EXPECT_EQ(text, L"a");
-    s.read(L"p", text, 1, true);
-    EXPECT_EQ(text, L"y");
-    EXPECT_EQ(s.count(L"p", true), 2u);
-    EXPECT_EQ(s.count(L"p", false), 1u);
+    const auto read = [&s](const wchar_t* n, unsigned i, bool generic, auto value) {
+        s.read(n, value, i, generic);
+        return value;
+    };
+    EXPECT_EQ(read(L"name", 0, false, zv::string()), L"a");
+    EXPECT_EQ(read(L"p", 1, true, zv::string()), L"y"); // the second generic one
+    EXPECT_EQ(std::pair(s.count(L"p", true), s.count(L"p", false)), std::pair(2u, 1u));
     EXPECT_EQ(s.countProperties(), 2u);
+    zv::string text, name;
     s.readProperty(name, text, 1);
     EXPECT_EQ(name + text, L"py");
-    zv::file f;
-    s.read(L"f", f, 0, false);
-    EXPECT_EQ(f, zv::file(L"C:\\base\\data\\x.dat"));
-    s.read(L"g", f, 0, false);
-    EXPECT_EQ(f, zv::file(L"C:\\x.dat"));
+    // Relative paths are taken from the database's folder.
+    EXPECT_EQ(read(L"f", 0, false, zv::file()), zv::file(L"C:\\base\\data\\x.dat"));
+    EXPECT_EQ(read(L"g", 0, false, zv::file()), zv::file(L"C:\\x.dat"));
 
     double a = 0, b = 0;
     int n = 0;
