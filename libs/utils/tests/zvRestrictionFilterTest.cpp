@@ -11,6 +11,7 @@
 
 #include <string>
 #include <tuple>
+#include <type_traits>
 
 using zv::genericValue;
 using zv::guid;
@@ -75,18 +76,14 @@ TEST(restrictionFilter, MatchesValuesByNameThroughTheirTexts) {
     const zv::filterValueStringCompare cmp;
     // Compared as texts ("5" == "5", "07" != "7"), names exactly; an empty value has
     // the empty text, as stored.
-    struct row {
-        const wchar_t* name;
-        genericValue value;
-        bool expected;
-    } rows[] = {
+    const std::tuple<const wchar_t*, genericValue, bool> rows[] = {
         {L"x", genericValue(5.0), true},   {L"x", genericValue(L"07"), false},
         {L"X", genericValue(L"7"), false}, {L"x", genericValue(zv::Undef{}), false},
         {L"e", genericValue(L""), true},   {L"e", genericValue(), true},
         {L"x", genericValue(), false},
     };
-    for (const row& r : rows)
-        EXPECT_EQ(f.matchesFilter({{r.name, r.value}}, cmp), r.expected) << std::wstring(r.name);
+    for (const auto& [name, value, expected] : rows)
+        EXPECT_EQ(f.matchesFilter({{name, value}}, cmp), expected) << std::wstring(name);
 
     EXPECT_TRUE(restrictionFilter().matchesFilter(restrictionFilter::valueList{}, cmp));
     // Every given pair must match.
@@ -117,29 +114,25 @@ TEST(restrictionFilter, ComparisonIsAskedOnlyWhereItDecides) {
 }
 
 TEST(restrictionFilter, AddsAndRemovesValues) {
-    struct row {
-        const char* what;
-        restrictionFilter::filterValue value;
-        bool nameOnly;
-        bool add;
-        std::vector<std::wstring> expected;
-    } rows[] = {
-        {"undefined add removes by name", {L"x", genericValue(zv::Undef{})}, false, true, {L"y=5"}},
-        {"add appends", {L"x", genericValue(L"5")}, false, true, {L"x=5", L"y=5", L"x=7", L"x=5"}},
-        {"remove by text", {L"x", genericValue(5.0)}, false, false, {L"y=5", L"x=7"}},
-        {"remove by name", {L"x", genericValue(L"9")}, true, false, {L"y=5"}},
-        {"remove undefined by name", {L"x", genericValue(zv::Undef{})}, false, false, {L"y=5"}},
-        {"remove no match", {L"x", genericValue(L"9")}, false, false, {L"x=5", L"y=5", L"x=7"}},
-        {"names are exact", {L"X", genericValue(5)}, true, false, {L"x=5", L"y=5", L"x=7"}},
-    };
-    for (const row& r : rows) {
+    // What, the value, by name only, added (or removed), and the values left.
+    const std::tuple<const char*, restrictionFilter::filterValue, bool, bool, std::vector<std::wstring>>
+        rows[] = {
+            {"undefined add removes by name", {L"x", genericValue(zv::Undef{})}, false, true, {L"y=5"}},
+            {"add appends", {L"x", genericValue(L"5")}, false, true, {L"x=5", L"y=5", L"x=7", L"x=5"}},
+            {"remove by text", {L"x", genericValue(5.0)}, false, false, {L"y=5", L"x=7"}},
+            {"remove by name", {L"x", genericValue(L"9")}, true, false, {L"y=5"}},
+            {"remove undefined by name", {L"x", genericValue(zv::Undef{})}, false, false, {L"y=5"}},
+            {"remove no match", {L"x", genericValue(L"9")}, false, false, {L"x=5", L"y=5", L"x=7"}},
+            {"names are exact", {L"X", genericValue(5)}, true, false, {L"x=5", L"y=5", L"x=7"}},
+        };
+    for (const auto& [what, value, nameOnly, add, expected] : rows) {
         restrictionFilter f({},
                             {{L"x", genericValue(5)}, {L"y", genericValue(5)}, {L"x", genericValue(L"7")}});
-        if (r.add)
-            f.addFilterValue(r.value);
+        if (add)
+            f.addFilterValue(value);
         else
-            f.removeFilterValue(r.value, r.nameOnly);
-        EXPECT_EQ(names(f), r.expected) << r.what;
+            f.removeFilterValue(value, nameOnly);
+        EXPECT_EQ(names(f), expected) << what;
     }
     const restrictionFilter f({}, {{L"x", genericValue(1)}});
     EXPECT_TRUE(f.containsAnyFilterValue(L"x"));
@@ -199,30 +192,23 @@ TEST(restrictionFilter, WrittenAndReadBackAsTexts) {
 }
 
 TEST(restrictionFilter, FailedReadLeavesTheFilterUnchanged) {
-    const zv::string id = g1.toString();
-    const std::string g(id.begin(), id.end());
-    struct row {
-        const char* what;
-        bool missing;
-        std::string entry;
-    } rows[] = {
-        {"value missing", true,
-         "<rfilter type=\"A\">" + g + "</rfilter><vfilter type=\"fvalue\"><name>x</name></vfilter>"},
-        {"wrong type", false, "<vfilter type=\"other\"><name>x</name><value>1</value></vfilter>"},
-    };
-    for (const row& r : rows) {
+    // Reads a stored filter of `entry` and expects the error `expected` names.
+    const auto failedRead = [](const std::string& entry, auto expected) {
         const std::string text =
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?><zvDatabase version=\"2\"><Filter_table>"
             "<Filter>" +
-            r.entry + "</Filter></Filter_table></zvDatabase>";
+            entry + "</Filter></Filter_table></zvDatabase>";
         zv::binaryBuffer bytes;
         bytes.write(text.data(), static_cast<unsigned>(text.size()));
         restrictionFilter f({objectInfo(L"Old", g3)}, {{L"old", genericValue(1)}});
-        if (r.missing)
-            EXPECT_THROW(readInto(f, bytes), zv::attributeNotFoundException) << r.what;
-        else
-            EXPECT_THROW(readInto(f, bytes), zv::invalidAttributeType) << r.what;
-        EXPECT_TRUE(f.matchesFilter({objectInfo(L"Old", g3)})) << r.what;
-        EXPECT_EQ(names(f), std::vector<std::wstring>{L"old=1"}) << r.what;
-    }
+        EXPECT_THROW(readInto(f, bytes), typename decltype(expected)::type) << entry;
+        EXPECT_TRUE(f.matchesFilter({objectInfo(L"Old", g3)})) << entry;
+        EXPECT_EQ(names(f), std::vector<std::wstring>{L"old=1"}) << entry;
+    };
+    const zv::string id = g1.toString();
+    failedRead("<rfilter type=\"A\">" + std::string(id.begin(), id.end()) +
+                   "</rfilter><vfilter type=\"fvalue\"><name>x</name></vfilter>",
+               std::type_identity<zv::attributeNotFoundException>());
+    failedRead("<vfilter type=\"other\"><name>x</name><value>1</value></vfilter>",
+               std::type_identity<zv::invalidAttributeType>());
 }
