@@ -160,24 +160,21 @@ TEST(distributedXmlDatabase, MissingClassesObjectsAndIdsReadAsNothing) {
 }
 
 TEST(distributedXmlDatabase, RefusesClassNamesOutsideTheFolder) {
-    struct row {
-        const wchar_t* name;
-        bool valid;
-    } rows[] = {
+    const std::pair<const wchar_t*, bool> rows[] = {
         {L"Tool", true},    {L"my tool", true},   {L"a.b", true},  {L"", false},
         {L"..", false},     {L"..\\Tool", false}, {L"a/b", false}, {L"a\\b", false},
         {L"C:Tool", false}, {L"a..b", false},     {L"a*", false},  {L"tab\there", false},
     };
     zvtest::tempFolder folder;
     distributedXmlDatabase db(folder.dir());
-    for (const row& r : rows) {
-        EXPECT_EQ(distributedXmlDatabase::isValidClassName(r.name), r.valid) << std::wstring(r.name);
-        if (r.valid)
+    for (const auto& [name, valid] : rows) {
+        EXPECT_EQ(distributedXmlDatabase::isValidClassName(name), valid) << std::wstring(name);
+        if (valid)
             continue;
         iPersistent* p = nullptr;
-        EXPECT_THROW(db.readObject(r.name, L"0", &p), zv::unexpectedErrorException) << std::wstring(r.name);
-        EXPECT_THROW(db.classFile(r.name), zv::unexpectedErrorException) << std::wstring(r.name);
-        EXPECT_THROW(db.writeObjects(r.name, {}), zv::unexpectedErrorException) << std::wstring(r.name);
+        EXPECT_THROW(db.readObject(name, L"0", &p), zv::unexpectedErrorException) << std::wstring(name);
+        EXPECT_THROW(db.classFile(name), zv::unexpectedErrorException) << std::wstring(name);
+        EXPECT_THROW(db.writeObjects(name, {}), zv::unexpectedErrorException) << std::wstring(name);
     }
     EXPECT_TRUE(std::filesystem::is_empty(folder.host()));
 }
