@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -151,10 +152,7 @@ TEST(xmlNode, NodesOutliveTheTreeTheyWereReadOrCopiedInto) {
 // Each input, read without keeping blanks, and the document written back; the
 // malformed ones raise the invalid-format error and keep the previous content.
 TEST(xmlDocument, ParsesTheForgivingSyntax) {
-    const struct {
-        const char* input;
-        const wchar_t* written;
-    } cases[] = {
+    const std::pair<const char*, const wchar_t*> cases[] = {
         {"<a x='1' y=\"2\"/>", L"<a x=\"1\" y=\"2\"/>\n"},
         {"<?xml version=\"1.0\"?>\n<!DOCTYPE a>\n<!-- c --><a/>trailing <b/>", L"<a/>\n"},
         {"<a><!-- c --><b/></a>", L"<a>\n   <b/>\n</a>\n"},
@@ -167,10 +165,8 @@ TEST(xmlDocument, ParsesTheForgivingSyntax) {
         {"<a x='1'", L"<a x=\"1\"/>\n"}, // the text ends the start tag
         {"<r><a><b>1</b></a><c/></r>", L"<r>\n   <a>\n      <b>1</b>\n   </a>\n   <c/>\n</r>\n"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.input);
-        EXPECT_EQ(textOf(*loaded(c.input)), c.written);
-    }
+    for (const auto& [input, written] : cases)
+        EXPECT_EQ(textOf(*loaded(input)), written) << input;
     // Malformed input raises the error; input without an element is no error. Both keep the document.
     const auto keeps = [](const char* input, const std::wstring& error) {
         refPtr<xmlDocument> doc = loaded("<kept/>");
@@ -220,10 +216,7 @@ TEST(xmlDocument, KeepsBlanksOnRequestAndTrimsOnlySpacesAndTabs) {
 
 // Decoding is one pass, the exact inverse of the writer.
 TEST(xmlDocument, DecodesEntitiesOnceAndExactly) {
-    const struct {
-        const char* stored;
-        const wchar_t* text;
-    } cases[] = {
+    const std::pair<const char*, const wchar_t*> cases[] = {
         {"a&lt;b&gt;c&amp;d&apos;e&quot;f", L"a<b>c&d'e\"f"},
         {"&amp;lt;", L"&lt;"},
         {"&amp;amp;amp;", L"&amp;amp;"},
@@ -233,13 +226,13 @@ TEST(xmlDocument, DecodesEntitiesOnceAndExactly) {
         {"&#x4142;&#x;&#x0;&#X41;&#x41", L"&#x4142;&#x;&#x0;&#X41;&#x41"},
         {"&unknown; & &amp", L"&unknown; & &amp"},
     };
-    for (const auto& c : cases) {
-        refPtr<xmlDocument> doc = loaded(std::string("<n v=\"") + c.stored + "\">" + c.stored + "</n>");
-        EXPECT_EQ(doc->text(), c.text) << c.stored;
+    for (const auto& [stored, text] : cases) {
+        refPtr<xmlDocument> doc = loaded(std::string("<n v=\"") + stored + "\">" + stored + "</n>");
+        EXPECT_EQ(doc->text(), text) << stored;
         zv::string value;
-        EXPECT_TRUE(zvtest::gives(doc->getAttribute(L"v", value), value, true, c.text)) << c.stored;
+        EXPECT_TRUE(zvtest::gives(doc->getAttribute(L"v", value), value, true, text)) << stored;
         // Whatever was read survives a write and a read.
-        EXPECT_EQ(loaded(saved(*doc, xmlDocument::eUTF8))->text(), c.text) << c.stored;
+        EXPECT_EQ(loaded(saved(*doc, xmlDocument::eUTF8))->text(), text) << stored;
     }
 }
 
