@@ -285,11 +285,8 @@ TEST(xmlDb, GraphRoundTripsInFileAndMemoryMode) {
 }
 
 TEST(xmlDb, StoredTexts) {
-    struct writeCase {
-        std::function<void(zv::iDBOStream*)> write;
-        const wchar_t* expected; // the element as written, without indentation
-    };
-    const std::vector<writeCase> cases = {
+    // Each write and the element it gives, without indentation.
+    const std::pair<std::function<void(zv::iDBOStream*)>, const wchar_t*> cases[] = {
         {[](auto* os) { os->write(L"flag", true, false); }, L"<flag>1</flag>"},
         {[](auto* os) { os->write(L"a b", 2.5, true); }, L"<Property name=\"a b\">2.5</Property>"},
         {[](auto* os) { os->write(L"r", static_cast<const iPersistent*>(nullptr), false); }, L"<r>0</r>"},
@@ -308,13 +305,13 @@ TEST(xmlDb, StoredTexts) {
          L"<o type=\"Tool\">0</o>"},
         {[](auto* os) { os->write(L"t", zv::string(L"a<b"), false); }, L"<t>a&lt;b</t>"},
     };
-    for (const writeCase& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(c.expected)));
+    for (const auto& [write, element] : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(element)));
         zv::binaryBuffer mem;
         value cv(L"Case");
-        cv.out = c.write;
+        cv.out = write;
         zv::xmlDbWriter(&mem, zv::directory()).write(cv, false);
-        const std::wstring expected = std::wstring(L"\n         ") + c.expected + L"\n";
+        const std::wstring expected = std::wstring(L"\n         ") + element + L"\n";
         EXPECT_NE(bytesOf(mem).find(std::string(expected.begin(), expected.end())), std::string::npos)
             << bytesOf(mem);
     }
@@ -527,44 +524,38 @@ TEST(xmlDb, ReaderFailures) {
     cycleBreaker breaker;
     zvtest::tempFolder tmp;
     const std::filesystem::path cwd = std::filesystem::current_path();
-    struct failCase {
-        std::string xml;
-        const wchar_t* cls;
-        const wchar_t* details;
+    // A database with one table of tools holding `entries`.
+    const auto tools = [](const std::string& entries, const std::string& version = "") {
+        return "<zvDatabase" + version + "><Tool_table>" + entries + "</Tool_table></zvDatabase>";
     };
-    const std::string tool1 =
-        "<zvDatabase><Tool_table><Tool id='11111111-1111-1111-1111-111111111111'><name/>";
-    const std::string v1 = "<zvDatabase version='1'><Tool_table>";
-    const std::vector<failCase> cases = {
-        {"<other/>", L"Tool", L"xmlDbReader::open: invalid database format"},
-        {"", L"Tool", L"xmlDbReader::open: invalid database format"},
-        {"<zvDatabase><Tool_table><Tool/></Tool_table></zvDatabase>", L"Tool",
-         L"xmlDbReader::readAllObjects: invalid file format"},
-        {"<zvDatabase><Tool_table><Tool id='1'><name/></Tool></Tool_table></zvDatabase>", L"Tool",
-         L"xmlDbReader::readObject: objectnode for 1 not found"},
-        {tool1 +
-             "<ref type='Tool'>22222222-2222-2222-2222-222222222222</ref></Tool></Tool_table></zvDatabase>",
-         L"Tool", L"xmlDbReader::readObject: objectnode for 22222222-2222-2222-2222-222222222222 not found"},
-        {tool1 +
-             "<ref type='Box'>22222222-2222-2222-2222-222222222222</ref></Tool></Tool_table></zvDatabase>",
-         L"Tool", L"xmlDbReader::readObject: tablenode for Box not found"},
-        {kV2, L"Tool", L"xmlDbReader::readObject: objectnode for not-a-guid not found"},
-        {"<zvDatabase><Box_table><Box id='11111111-1111-1111-1111-111111111111'/></Box_table></zvDatabase>",
-         L"Box", L"xmlDbReader::readObject: Error creating object of class box"},
-        {v1 + "<Tool/></Tool_table></zvDatabase>", L"Tool",
-         L"xmlDbReader::readAllObjects: invalid file format"},
-        {v1 + "<Toolx/></Tool_table></zvDatabase>", L"Tool",
-         L"xmlDbReader::readAllObjects: invalid tableentry for tool not found"},
-        {v1 + "<Tool1><name/><ref type='Tool'>2</ref></Tool1></Tool_table></zvDatabase>", L"Tool",
+    const std::string one = "<Tool id='11111111-1111-1111-1111-111111111111'><name/>",
+                      two = "22222222-2222-2222-2222-222222222222", v1 = " version='1'";
+    const std::pair<std::string, const wchar_t*> cases[] = {
+        {"<other/>", L"xmlDbReader::open: invalid database format"},
+        {"", L"xmlDbReader::open: invalid database format"},
+        {tools("<Tool/>"), L"xmlDbReader::readAllObjects: invalid file format"},
+        {tools("<Tool id='1'><name/></Tool>"), L"xmlDbReader::readObject: objectnode for 1 not found"},
+        {tools(one + "<ref type='Tool'>" + two + "</ref></Tool>"),
+         L"xmlDbReader::readObject: objectnode for 22222222-2222-2222-2222-222222222222 not found"},
+        {tools(one + "<ref type='Box'>" + two + "</ref></Tool>"),
+         L"xmlDbReader::readObject: tablenode for Box not found"},
+        {kV2, L"xmlDbReader::readObject: objectnode for not-a-guid not found"},
+        {tools("<Tool/>", v1), L"xmlDbReader::readAllObjects: invalid file format"},
+        {tools("<Toolx/>", v1), L"xmlDbReader::readAllObjects: invalid tableentry for tool not found"},
+        {tools("<Tool1><name/><ref type='Tool'>2</ref></Tool1>", v1),
          L"xmlDbReader::readObject: objectnode for class Tool and object id 2 not found"},
     };
     using ue = zv::unexpectedErrorException;
-    for (const failCase& c : cases) {
-        SCOPED_TRACE(c.xml);
-        memDb db(c.xml, tmp.dir());
-        EXPECT_EQ(thrown<ue>([&] { db.all(c.cls); }), ue(L"%s", c.details).text());
+    for (const auto& [xml, details] : cases) {
+        SCOPED_TRACE(xml);
+        memDb db(xml, tmp.dir());
+        EXPECT_EQ(thrown<ue>([&] { db.all(L"Tool"); }), ue(L"%s", details).text());
         EXPECT_EQ(std::filesystem::current_path(), cwd); // the working directory is restored
     }
+    memDb box(
+        "<zvDatabase><Box_table><Box id='11111111-1111-1111-1111-111111111111'/></Box_table></zvDatabase>");
+    EXPECT_EQ(thrown<ue>([&] { box.all(L"Box"); }),
+              ue(L"xmlDbReader::readObject: Error creating object of class box").text());
     EXPECT_EQ(memDb("<zvDatabase/>").all(L"Tool").size(), 0u);
 
     EXPECT_THROW(zv::xmlDbReader(zv::file(tmp.dir(), L"none.zvdb")).open(), zv::fileNotFoundException);
