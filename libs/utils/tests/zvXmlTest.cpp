@@ -214,7 +214,8 @@ TEST(xmlDocument, KeepsBlanksOnRequestAndTrimsOnlySpacesAndTabs) {
     EXPECT_EQ(element(), "<a>&#x20;x&#x9;</a>\n");
 }
 
-// Decoding is one pass, the exact inverse of the writer.
+// Decoding is one pass, the exact inverse of the writer (the round-trip fuzz target writes
+// whatever it reads back again).
 TEST(xmlDocument, DecodesEntitiesOnceAndExactly) {
     const std::pair<const char*, const wchar_t*> cases[] = {
         {"a&lt;b&gt;c&amp;d&apos;e&quot;f", L"a<b>c&d'e\"f"},
@@ -231,8 +232,6 @@ TEST(xmlDocument, DecodesEntitiesOnceAndExactly) {
         EXPECT_EQ(doc->text(), text) << stored;
         zv::string value;
         EXPECT_TRUE(zvtest::gives(doc->getAttribute(L"v", value), value, true, text)) << stored;
-        // Whatever was read survives a write and a read.
-        EXPECT_EQ(loaded(saved(*doc, xmlDocument::eUTF8))->text(), text) << stored;
     }
 }
 
@@ -302,9 +301,8 @@ TEST(xmlDocument, SavesTheSameWhateverRoomTheBufferHas) {
 
 TEST(xmlDocument, LoadsAndSavesFiles) {
     zvtest::tempFolder tmp;
-    const zv::file missing(tmp.dir(), L"missing.xml");
     refPtr<xmlDocument> doc = loaded("<kept/>");
-    EXPECT_THROW(doc->load(missing, false), zv::fileNotFoundException);
+    EXPECT_THROW(doc->load(zv::file(tmp.dir(), L"missing.xml"), false), zv::fileNotFoundException);
     doc->load(tmp.write(L"empty.xml", ""), false);
     EXPECT_EQ(doc->name(), L"kept");
     try {
