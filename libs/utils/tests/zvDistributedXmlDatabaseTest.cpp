@@ -49,13 +49,19 @@ item* asItem(iPersistent* p) {
     return dynamic_cast<item*>(p);
 }
 
-class factory : public zv::iObjectFactory {
-public:
+struct factory : zv::iObjectFactory {
     void createObject(const wchar_t* className, iPersistent** object) override {
         *object = new item(className);
         (*object)->addRef();
     }
-};
+} g_factory;
+
+// A database on `dir` that makes objects of every class.
+std::unique_ptr<distributedXmlDatabase> openDb(const zv::directory& dir) {
+    auto db = std::make_unique<distributedXmlDatabase>(dir);
+    db->addObjectFactory(&g_factory);
+    return db;
+}
 
 refPtr<item> make(const wchar_t* cls, const wchar_t* name) {
     return refPtr<item>(new item(cls, name));
@@ -69,9 +75,20 @@ refPtr<iPersistent> read(distributedXmlDatabase& db, const zv::string& cls, cons
     return out;
 }
 
+// The name of the object read, "<none>" when there is none.
+std::wstring nameOf(distributedXmlDatabase& db, const zv::string& cls, const zv::guid& id) {
+    refPtr<iPersistent> p = read(db, cls, id);
+    return p ? std::wstring(asItem(p.get())->name) : L"<none>";
+}
+
+std::vector<refPtr<iPersistent>> all(distributedXmlDatabase& db, const zv::string& cls) {
+    std::vector<refPtr<iPersistent>> out;
+    db.readAllObjects(cls, out);
+    return out;
+}
+
 struct fixture {
     zvtest::tempFolder folder;
-    factory f;
     refPtr<item> t1 = make(L"Tool", L"drill");
     refPtr<item> t2 = make(L"Tool", L"mill");
     refPtr<item> h = make(L"Holder", L"chuck");
@@ -84,11 +101,7 @@ struct fixture {
         db.writeObjects(L"Tool", {t1.get(), t2.get()});
         db.writeObjects(L"Holder", {h.get()});
     }
-    std::unique_ptr<distributedXmlDatabase> open() {
-        auto db = std::make_unique<distributedXmlDatabase>(folder.dir());
-        db->addObjectFactory(&f);
-        return db;
-    }
+    std::unique_ptr<distributedXmlDatabase> open() { return openDb(folder.dir()); }
 };
 
 } // namespace
@@ -98,17 +111,10 @@ TEST(distributedXmlDatabase, ReadsReferencesAcrossClassFilesAsSharedInstances) {
     fx.h->ref = fx.t1.get(); // the holder refers back to the first tool
     fx.open()->writeObject(fx.h.get());
     fx.h->ref = nullptr;
-    EXPECT_TRUE(std::filesystem::exists(fx.folder.host() / "Tool.zvdb"));
-    EXPECT_TRUE(std::filesystem::exists(fx.folder.host() / "Holder.zvdb"));
-
     auto db = fx.open();
     EXPECT_EQ(db->classNames(), (std::vector<zv::string>{L"Holder", L"Tool"}));
-    refPtr<iPersistent> tool = read(*db, L"Tool", fx.t1->id);
-    ASSERT_TRUE(tool);
-    EXPECT_NE(tool.get(), static_cast<iPersistent*>(fx.t1.get())); // read, not the writer's
-    EXPECT_EQ(asItem(tool.get())->name, L"drill");
-    refPtr<iPersistent> holder = read(*db, L"Holder", fx.h->id);
-    ASSERT_TRUE(holder);
+    refPtr<iPersistent> tool = read(*db, L"Tool", fx.t1->id), holder = read(*db, L"Holder", fx.h->id);
+    ASSERT_TRUE(tool && holder);
     EXPECT_EQ(asItem(tool.get())->ref.get(), holder.get());
     EXPECT_EQ(asItem(holder.get())->ref.get(), tool.get()); // the cycle closes on the same instance
     // Class names ignore case, like the files' names.
@@ -118,7 +124,6 @@ TEST(distributedXmlDatabase, ReadsReferencesAcrossClassFilesAsSharedInstances) {
     db->readAllObjects(L"Tool", all);
     ASSERT_EQ(all.size(), 3u); // appended
     EXPECT_EQ(all[1].get(), tool.get());
-    EXPECT_EQ(asItem(all[2].get())->name, L"mill");
     EXPECT_EQ(asItem(all[2].get())->ref.get(), holder.get());
     asItem(holder.get())->ref = nullptr; // the objects' own cycle
 }
@@ -128,11 +133,8 @@ TEST(distributedXmlDatabase, MissingClassesObjectsAndIdsReadAsNothing) {
     auto db = fx.open();
     EXPECT_FALSE(read(*db, L"Spindle", zv::guid::create()));
     EXPECT_FALSE(read(*db, L"Tool", zv::guid::create()));
-    std::vector<refPtr<iPersistent>> all;
-    db->readAllObjects(L"Spindle", all);
-    EXPECT_TRUE(all.empty());
+    EXPECT_TRUE(all(*db, L"Spindle").empty());
     EXPECT_FALSE(std::filesystem::exists(fx.folder.host() / "Spindle.zvdb"));
-    EXPECT_EQ(db->classFile(L"Spindle"), zv::file(fx.folder.dir(), L"Spindle.zvdb"));
 
     for (const wchar_t* id : {L"", L"0"}) {
         iPersistent* p = reinterpret_cast<iPersistent*>(1);
@@ -143,43 +145,36 @@ TEST(distributedXmlDatabase, MissingClassesObjectsAndIdsReadAsNothing) {
     EXPECT_THROW(db->readObject(L"Tool", L"not-a-guid", &p), zv::unexpectedErrorException);
 
     // An id stored twice is one object.
-    const zv::string wide = fx.t2->id.toString();
-    const std::string id(wide.begin(), wide.end());
+    const std::string id = "22222222-2222-2222-2222-222222222222";
     const std::string entry =
         "<Twice id='" + id + "'><uid>" + id + "</uid><name>x</name><ref>0</ref></Twice>";
     fx.folder.write(L"Twice.zvdb",
                     "<zvDatabase version='2'><Twice_table>" + entry + entry + "</Twice_table></zvDatabase>");
-    std::vector<refPtr<iPersistent>> twice;
-    db->readAllObjects(L"Twice", twice);
-    EXPECT_EQ(twice.size(), 1u);
+    EXPECT_EQ(all(*db, L"Twice").size(), 1u);
 
     // A holder whose tool is gone from the tool file: the reference reads as null.
     db->writeObjects(L"Tool", {});
-    auto other = fx.open();
-    refPtr<iPersistent> holder = read(*other, L"Holder", fx.h->id);
+    refPtr<iPersistent> holder = read(*fx.open(), L"Holder", fx.h->id);
     ASSERT_TRUE(holder);
     EXPECT_FALSE(asItem(holder.get())->ref);
 }
 
 TEST(distributedXmlDatabase, RefusesClassNamesOutsideTheFolder) {
-    struct row {
-        const wchar_t* name;
-        bool valid;
-    } rows[] = {
+    const std::pair<const wchar_t*, bool> rows[] = {
         {L"Tool", true},    {L"my tool", true},   {L"a.b", true},  {L"", false},
         {L"..", false},     {L"..\\Tool", false}, {L"a/b", false}, {L"a\\b", false},
         {L"C:Tool", false}, {L"a..b", false},     {L"a*", false},  {L"tab\there", false},
     };
     zvtest::tempFolder folder;
     distributedXmlDatabase db(folder.dir());
-    for (const row& r : rows) {
-        EXPECT_EQ(distributedXmlDatabase::isValidClassName(r.name), r.valid) << std::wstring(r.name);
-        if (r.valid)
+    for (const auto& [name, valid] : rows) {
+        EXPECT_EQ(distributedXmlDatabase::isValidClassName(name), valid) << std::wstring(name);
+        if (valid)
             continue;
         iPersistent* p = nullptr;
-        EXPECT_THROW(db.readObject(r.name, L"0", &p), zv::unexpectedErrorException) << std::wstring(r.name);
-        EXPECT_THROW(db.classFile(r.name), zv::unexpectedErrorException) << std::wstring(r.name);
-        EXPECT_THROW(db.writeObjects(r.name, {}), zv::unexpectedErrorException) << std::wstring(r.name);
+        EXPECT_THROW(db.readObject(name, L"0", &p), zv::unexpectedErrorException) << std::wstring(name);
+        EXPECT_THROW(db.classFile(name), zv::unexpectedErrorException) << std::wstring(name);
+        EXPECT_THROW(db.writeObjects(name, {}), zv::unexpectedErrorException) << std::wstring(name);
     }
     EXPECT_TRUE(std::filesystem::is_empty(folder.host()));
 }
@@ -196,10 +191,7 @@ TEST(distributedXmlDatabase, ReloadsAClassFileReplacedOnDisk) {
     renamed->id = fx.t1->id;
     distributedXmlDatabase(fx.folder.dir()).writeObjects(L"Tool", {renamed.get()});
 
-    refPtr<iPersistent> after = read(*reader, L"Tool", fx.t1->id);
-    ASSERT_TRUE(after);
-    EXPECT_NE(after.get(), before.get());
-    EXPECT_EQ(asItem(after.get())->name, L"reamer");
+    EXPECT_EQ(nameOf(*reader, L"Tool", fx.t1->id), L"reamer");
     EXPECT_EQ(asItem(before.get())->name, L"drill"); // handed out before: kept
     EXPECT_FALSE(read(*reader, L"Tool", fx.t2->id));
 
@@ -208,7 +200,7 @@ TEST(distributedXmlDatabase, ReloadsAClassFileReplacedOnDisk) {
     renamed->name = L"borer";
     distributedXmlDatabase(fx.folder.dir()).writeObjects(L"Tool", {renamed.get()});
     ASSERT_TRUE(zv::file(fx.folder.dir(), L"Tool.zvdb").setLastModificationTime(1000000000LL));
-    EXPECT_EQ(asItem(read(*reader, L"Tool", fx.t1->id).get())->name, L"borer");
+    EXPECT_EQ(nameOf(*reader, L"Tool", fx.t1->id), L"borer");
 
     // A deleted file is an empty class.
     std::filesystem::remove(fx.folder.host() / "Tool.zvdb");
@@ -230,22 +222,18 @@ TEST(distributedXmlDatabase, TwoWritersOfAClassNeverLoseEachOthersObjects) {
     asItem(tb.get())->name = L"mill 2";
     b->writeObject(tb.get());
     auto check = fx.open();
-    EXPECT_EQ(asItem(read(*check, L"Tool", fx.t1->id).get())->name, L"drill 2");
-    EXPECT_EQ(asItem(read(*check, L"Tool", fx.t2->id).get())->name, L"mill 2");
+    EXPECT_EQ(nameOf(*check, L"Tool", fx.t1->id) + nameOf(*check, L"Tool", fx.t2->id), L"drill 2mill 2");
 
     // A whole class written from what was read before the other's change is
     // refused, and the file keeps that change.
-    std::vector<refPtr<iPersistent>> stale;
-    a->readAllObjects(L"Tool", stale);
+    std::vector<refPtr<iPersistent>> stale = all(*a, L"Tool");
     refPtr<item> t3 = make(L"Tool", L"tap");
     b->writeObject(t3.get());
     stale.push_back(make(L"Tool", L"reamer").get());
     EXPECT_THROW(a->writeObjects(L"Tool", stale), zv::unexpectedErrorException);
     auto last = fx.open();
     EXPECT_TRUE(read(*last, L"Tool", t3->id));
-    std::vector<refPtr<iPersistent>> all;
-    last->readAllObjects(L"Tool", all);
-    EXPECT_EQ(all.size(), 3u);
+    EXPECT_EQ(all(*last, L"Tool").size(), 3u);
 
     // No lock file stays behind.
     for (const auto& entry : std::filesystem::directory_iterator(fx.folder.host()))
@@ -261,12 +249,9 @@ TEST(distributedXmlDatabase, WritesAddAndRemoveSingleObjects) {
     EXPECT_TRUE(db->removeObject(L"Tool", fx.t1->id.toString()));
     EXPECT_FALSE(db->removeObject(L"Tool", fx.t1->id.toString()));
 
-    auto other = fx.open();
-    std::vector<refPtr<iPersistent>> all;
-    other->readAllObjects(L"Tool", all);
-    ASSERT_EQ(all.size(), 2u);
-    EXPECT_EQ(asItem(all[0].get())->name, L"mill");
-    EXPECT_EQ(asItem(all[1].get())->name, L"tap");
+    const std::vector<refPtr<iPersistent>> left = all(*fx.open(), L"Tool");
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_EQ(asItem(left[0].get())->name + L"," + asItem(left[1].get())->name, L"mill,tap");
 
     // Objects of another class or without identity are refused.
     refPtr<item> stray = make(L"Holder", L"x");
@@ -280,24 +265,19 @@ TEST(distributedXmlDatabase, ReferenceChainsThroughTooManyClassFilesAreRefused) 
     // C0 -> C1 -> ... -> Cn, one object per class file.
     zvtest::tempFolder folder;
     const unsigned int n = distributedXmlDatabase::maxClassNesting + 1;
-    std::vector<refPtr<item>> chain;
-    for (unsigned int i = 0; i <= n; ++i)
-        chain.push_back(make((L"C" + std::to_wstring(i)).c_str(), L""));
+    std::vector<refPtr<item>> chain(n + 1);
     distributedXmlDatabase writer(folder.dir());
-    for (unsigned int i = 0; i <= n; ++i) {
-        if (i < n)
-            chain[i]->ref = chain[i + 1].get();
+    for (unsigned int i = n + 1; i-- > 0;) {
+        chain[i] = make((L"C" + std::to_wstring(i)).c_str(), L"");
+        chain[i]->ref = i < n ? chain[i + 1].get() : nullptr;
         writer.writeObject(chain[i].get());
     }
-    factory f;
-    distributedXmlDatabase db(folder.dir());
-    db.addObjectFactory(&f);
+    auto db = openDb(folder.dir());
     iPersistent* p = nullptr;
-    EXPECT_THROW(db.readObject(L"C0", chain[0]->id.toString(), &p), zv::unexpectedErrorException);
+    EXPECT_THROW(db->readObject(L"C0", chain[0]->id.toString(), &p), zv::unexpectedErrorException);
     // A chain of exactly the limit loads.
-    refPtr<iPersistent> second = read(db, L"C2", chain[2]->id);
-    ASSERT_TRUE(second);
-    EXPECT_TRUE(asItem(second.get())->ref);
+    refPtr<iPersistent> second = read(*db, L"C2", chain[2]->id);
+    EXPECT_TRUE(second && asItem(second.get())->ref);
 }
 
 TEST(distributedXmlDatabase, ReferenceIntoAClassBeingLoadedFindsObjectsNotReadYet) {
@@ -316,12 +296,10 @@ TEST(distributedXmlDatabase, ReferenceIntoAClassBeingLoadedFindsObjectsNotReadYe
     folder.write(L"B.zvdb", "<zvDatabase version='2'><B_table>" +
                                 object("B", b, "<ref type='A'>A2A2A2A2-0002-0002-0000-000000000002</ref>") +
                                 "</B_table></zvDatabase>");
-    factory f;
-    distributedXmlDatabase db(folder.dir());
-    db.addObjectFactory(&f);
-    refPtr<iPersistent> first = read(db, L"A", zv::guid::fromString(zv::string(a1.begin(), a1.end())));
+    auto db = openDb(folder.dir());
+    refPtr<iPersistent> first = read(*db, L"A", zv::guid::fromString(zv::string(a1.begin(), a1.end())));
     ASSERT_TRUE(first);
     iPersistent* viaB = asItem(asItem(first.get())->ref.get())->ref.get();
-    EXPECT_EQ(viaB, read(db, L"A", zv::guid::fromString(zv::string(a2.begin(), a2.end()))).get());
+    EXPECT_EQ(viaB, read(*db, L"A", zv::guid::fromString(zv::string(a2.begin(), a2.end()))).get());
     EXPECT_NE(viaB, nullptr);
 }

@@ -5,13 +5,14 @@
 #include "zvException.h"
 #include "zvFile.h"
 #include "zvFsTestSupport.h"
+#include "zvTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
-#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -60,11 +61,10 @@ TEST(xmlNode, EditingKeepsParentsAndRefusesCycles) {
     EXPECT_EQ(a->parentNode(), root.get());
     EXPECT_TRUE(root->addNode(b));
     EXPECT_FALSE(root->addNode(b)); // already has a parent
-    refPtr<xmlNode> none;
+    refPtr<xmlNode> none, stranger = xmlNode::createXmlNode(L"a");
     EXPECT_FALSE(root->addNode(none));
     EXPECT_FALSE(a->addNode(root)); // its own ancestor
     EXPECT_FALSE(root->addNode(root));
-    refPtr<xmlNode> stranger = xmlNode::createXmlNode(L"a");
     EXPECT_FALSE(root->removeNode(stranger)); // same name, other node
     EXPECT_TRUE(root->removeNode(a));
     EXPECT_EQ(a->parentNode(), nullptr);
@@ -88,10 +88,8 @@ TEST(xmlNode, LooksUpChildrenAndAttributes) {
     EXPECT_EQ(n->getFirstChildNode(L"item", true), last);
     EXPECT_EQ(n->getLastChildNode(L"ITEM", false), last);
     EXPECT_TRUE(n->getLastChildNode(L"ITEM", true).isNull());
-    const xmlNode& constNode = *n;
-    EXPECT_EQ(constNode.getFirstChildNode(L"other", true).get(), n->childNodes()[1].get());
-    EXPECT_TRUE(constNode.hasChildNode(L"OTHER", false));
-    EXPECT_FALSE(constNode.hasChildNode(L"OTHER", true));
+    EXPECT_TRUE(n->hasChildNode(L"OTHER", false));
+    EXPECT_FALSE(n->hasChildNode(L"OTHER", true));
 
     n->setAttribute(L"x", L"1");
     n->setAttribute(L"y", L"2");
@@ -99,26 +97,12 @@ TEST(xmlNode, LooksUpChildrenAndAttributes) {
     ASSERT_EQ(n->attributes().size(), 2u);
     EXPECT_EQ(n->attributes()[0], xmlNode::attribute(L"x", L"3"));
     zv::string value = L"untouched";
-    EXPECT_FALSE(n->getAttribute(L"X", value));
-    EXPECT_EQ(value, L"untouched");
-    EXPECT_TRUE(n->getAttribute(L"y", value));
-    EXPECT_EQ(value, L"2");
+    EXPECT_TRUE(zvtest::gives(n->getAttribute(L"X", value), value, false, L"untouched"));
+    EXPECT_TRUE(zvtest::gives(n->getAttribute(L"y", value), value, true, L"2"));
     n->removeAttribute(L"x");
     n->removeAttribute(L"missing");
     EXPECT_FALSE(n->hasAttribute(L"x"));
     EXPECT_TRUE(n->hasAttribute(L"y"));
-}
-
-TEST(xmlNode, DeepCopyIsDetachedAndComplete) {
-    refPtr<xmlDocument> doc = loaded("<r a='1'><b t='2'>x</b><c><d/></c></r>");
-    refPtr<xmlNode> copy = xmlNode::createXmlNode(zv::const_refPtr<xmlNode>(doc->childNodes()[1]));
-    EXPECT_EQ(copy->parentNode(), nullptr);
-    EXPECT_EQ(textOf(*copy), L"<c>\n   <d/>\n</c>\n");
-    EXPECT_EQ(copy->childNodes()[0]->parentNode(), copy.get());
-    refPtr<xmlNode> whole = xmlNode::createXmlNode(zv::const_refPtr<xmlNode>(doc));
-    EXPECT_EQ(textOf(*whole), textOf(*doc));
-    EXPECT_EQ(errorOf([] { xmlNode::createXmlNode(zv::const_refPtr<xmlNode>()); }),
-              L"Unexpected error occurred (xmlNode::createXmlNode: NULL specified for pNode)");
 }
 
 // Parsed and copied nodes share their storage; any of them lives on alone,
@@ -131,14 +115,13 @@ TEST(xmlNode, NodesOutliveTheTreeTheyWereReadOrCopiedInto) {
     refPtr<xmlDocument> doc = loaded(text);
     ASSERT_EQ(doc->childNodes().size(), 3000u);
     refPtr<xmlNode> copy = xmlNode::createXmlNode(zv::const_refPtr<xmlNode>(doc));
+    EXPECT_EQ(copy->parentNode(), nullptr);
+    EXPECT_EQ(textOf(*copy), textOf(*doc));
 
-    const struct {
-        int index;
-        bool fromCopy;
-    } picks[] = {{0, false}, {1, false}, {700, false}, {2999, false}, {5, true}, {2998, true}};
+    const int picks[] = {0, 700, 2999, 2998}; // the last one from the copy
     std::vector<refPtr<xmlNode>> kept;
-    for (const auto& pick : picks)
-        kept.push_back((pick.fromCopy ? copy : refPtr<xmlNode>(doc))->childNodes()[pick.index]);
+    for (const int i : picks)
+        kept.push_back((i == 2998 ? copy : refPtr<xmlNode>(doc))->childNodes()[i]);
     refPtr<xmlNode> orphan = doc->childNodes()[1500]->childNodes()[0];
     refPtr<xmlNode> moved = doc->childNodes()[42];
     refPtr<xmlDocument> other = loaded("<o/>");
@@ -150,7 +133,7 @@ TEST(xmlNode, NodesOutliveTheTreeTheyWereReadOrCopiedInto) {
     doc = nullptr;
     for (std::size_t k = 0; k < kept.size(); ++k) {
         xmlNode& n = *kept[k];
-        const std::wstring i = std::to_wstring(picks[k].index);
+        const std::wstring i = std::to_wstring(picks[k]);
         EXPECT_EQ(n.parentNode(), nullptr) << k;
         EXPECT_EQ(textOf(n), L"<n i=\"" + i + L"\">\n   <c>" + i + L"</c>\n</n>\n") << k;
         EXPECT_EQ(n.childNodes()[0]->parentNode(), &n) << k;
@@ -160,25 +143,20 @@ TEST(xmlNode, NodesOutliveTheTreeTheyWereReadOrCopiedInto) {
     EXPECT_EQ(orphan->parentNode(), nullptr);
     EXPECT_EQ(orphan->text(), L"1500");
     EXPECT_EQ(textOf(*other), L"<o>\n   <n i=\"42\">\n      <c>42</c>\n   </n>\n</o>\n");
-    kept.erase(kept.begin() + 2);
+    kept.erase(kept.begin() + 1);
     other = nullptr;
     EXPECT_EQ(moved->parentNode(), nullptr);
     EXPECT_EQ(kept.back()->childNodes()[1]->text(), L"more text than fits in place");
 }
 
-// Each input, read without keeping blanks, and the document written back
-// (or the error it raises).
+// Each input, read without keeping blanks, and the document written back; the
+// malformed ones raise the invalid-format error and keep the previous content.
 TEST(xmlDocument, ParsesTheForgivingSyntax) {
-    const struct {
-        const char* input;
-        const wchar_t* written; // null: the invalid-format error
-    } cases[] = {
+    const std::pair<const char*, const wchar_t*> cases[] = {
         {"<a x='1' y=\"2\"/>", L"<a x=\"1\" y=\"2\"/>\n"},
         {"<?xml version=\"1.0\"?>\n<!DOCTYPE a>\n<!-- c --><a/>trailing <b/>", L"<a/>\n"},
         {"<a><!-- c --><b/></a>", L"<a>\n   <b/>\n</a>\n"},
-        {"<a><!-- c --></a>", L"<a/>\n"},
         {"<a>text<b/>more</a>", L"<a>\n   <b/>\n</a>\n"},
-        {"<a>  x  </a>", L"<a>x</a>\n"},
         {"<a>\n x \n</a>", L"<a>\n x \n</a>\n"},
         {"< a ></ a >", L"<a/>\n"},
         {"<a>x< /a>", L"<a>x</a>\n"},
@@ -186,34 +164,30 @@ TEST(xmlDocument, ParsesTheForgivingSyntax) {
         {"<a x='1' x='2' y='3'/>", L"<a x=\"2\" y=\"3\"/>\n"},
         {"<a x='1'", L"<a x=\"1\"/>\n"}, // the text ends the start tag
         {"<r><a><b>1</b></a><c/></r>", L"<r>\n   <a>\n      <b>1</b>\n   </a>\n   <c/>\n</r>\n"},
-        {"<a></b>", nullptr},
-        {"<ab>x</abc>", nullptr},
-        {"<a x='1/>", nullptr},
-        {"<a x/>", nullptr},
-        {"<a x=1/>", nullptr},
-        {"<a/b>", nullptr},
-        {"<abc", nullptr},
-        {"<", nullptr},
-        {"<>", nullptr},
-        {"< ?x/>", nullptr},
-        {"<\n!x></!x>", nullptr},
-        {"<a>", nullptr},
-        {"<a><b/>", nullptr},
-        {"<a><b/><!-- unterminated", nullptr},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.input);
-        refPtr<xmlDocument> doc = xmlDocument::createXmlDocument();
-        const std::wstring error =
-            errorOf([&] { doc->load(c.input, static_cast<unsigned>(std::strlen(c.input)), false); });
-        if (c.written == nullptr) {
-            EXPECT_EQ(error, std::wstring(L"Unexpected error occurred (") + kInvalid + L")");
-            EXPECT_TRUE(doc->name().empty()); // nothing of it kept
-        } else {
-            EXPECT_EQ(error, L"");
-            EXPECT_EQ(textOf(*doc), c.written);
-        }
-    }
+    for (const auto& [input, written] : cases)
+        EXPECT_EQ(textOf(*loaded(input)), written) << input;
+    // Malformed input raises the error; input without an element is no error. Both keep the document.
+    const auto keeps = [](const char* input, const std::wstring& error) {
+        refPtr<xmlDocument> doc = loaded("<kept/>");
+        EXPECT_EQ(errorOf([&] { doc->load(input, static_cast<unsigned>(std::strlen(input)), false); }), error)
+            << input;
+        EXPECT_EQ(textOf(*doc), L"<kept/>\n") << input;
+    };
+    for (const char* input : {"<a></b>", "<ab>x</abc>", "<a x='1/>", "<a x/>", "<a/b>", "<", "<>", "< ?x/>",
+                              "<\n!x></!x>", "<a><b/>", "<a><b/><!-- unterminated"})
+        keeps(input, std::wstring(L"Unexpected error occurred (") + kInvalid + L")");
+    for (const char* input :
+         {"", "no markup", "<!-- only a comment -->", "<?xml never closed", "</a>", "<!-- x", "\xEF\xBB\xBF"})
+        keeps(input, L"");
+    refPtr<xmlDocument> doc = loaded("<kept/>");
+    doc->load(nullptr, 10, false);
+    EXPECT_EQ(doc->name(), L"kept");
+    // A good load replaces all of it.
+    refPtr<xmlNode> old = doc->createChildNode(L"old");
+    doc->load("<new a='1'/>", 12, false);
+    EXPECT_EQ(textOf(*doc), L"<new a=\"1\"/>\n");
+    EXPECT_EQ(old->parentNode(), nullptr);
 }
 
 TEST(xmlDocument, KeepsBlanksOnRequestAndTrimsOnlySpacesAndTabs) {
@@ -240,32 +214,10 @@ TEST(xmlDocument, KeepsBlanksOnRequestAndTrimsOnlySpacesAndTabs) {
     EXPECT_EQ(element(), "<a>&#x20;x&#x9;</a>\n");
 }
 
-TEST(xmlDocument, LeavesTheDocumentAloneWithoutAnElement) {
-    for (const char* input :
-         {"", "no markup", "<!-- only a comment -->", "<?xml never closed", "</a>", "<!-- x"}) {
-        refPtr<xmlDocument> doc = loaded("<kept/>");
-        doc->load(input, static_cast<unsigned>(std::strlen(input)), false);
-        EXPECT_EQ(doc->name(), L"kept") << input;
-    }
-    refPtr<xmlDocument> doc = loaded("<kept/>");
-    doc->load(nullptr, 10, false);
-    doc->load("\xEF\xBB\xBF", 3, false); // a byte-order mark and nothing behind it
-    EXPECT_EQ(doc->name(), L"kept");
-    // A failed load keeps the previous content; a good one replaces all of it.
-    EXPECT_NE(errorOf([&] { doc->load("<a><b>", 6, false); }), L"");
-    EXPECT_EQ(textOf(*doc), L"<kept/>\n");
-    refPtr<xmlNode> old = doc->createChildNode(L"old");
-    doc->load("<new a='1'/>", 12, false);
-    EXPECT_EQ(textOf(*doc), L"<new a=\"1\"/>\n");
-    EXPECT_EQ(old->parentNode(), nullptr);
-}
-
-// Decoding is one pass, the exact inverse of the writer.
+// Decoding is one pass, the exact inverse of the writer (the round-trip fuzz target writes
+// whatever it reads back again).
 TEST(xmlDocument, DecodesEntitiesOnceAndExactly) {
-    const struct {
-        const char* stored;
-        const wchar_t* text;
-    } cases[] = {
+    const std::pair<const char*, const wchar_t*> cases[] = {
         {"a&lt;b&gt;c&amp;d&apos;e&quot;f", L"a<b>c&d'e\"f"},
         {"&amp;lt;", L"&lt;"},
         {"&amp;amp;amp;", L"&amp;amp;"},
@@ -275,20 +227,12 @@ TEST(xmlDocument, DecodesEntitiesOnceAndExactly) {
         {"&#x4142;&#x;&#x0;&#X41;&#x41", L"&#x4142;&#x;&#x0;&#X41;&#x41"},
         {"&unknown; & &amp", L"&unknown; & &amp"},
     };
-    for (const auto& c : cases) {
-        const std::string input = std::string("<n v=\"") + c.stored + "\">" + c.stored + "</n>";
-        refPtr<xmlDocument> doc = loaded(input);
-        EXPECT_EQ(doc->text(), c.text) << c.stored;
+    for (const auto& [stored, text] : cases) {
+        refPtr<xmlDocument> doc = loaded(std::string("<n v=\"") + stored + "\">" + stored + "</n>");
+        EXPECT_EQ(doc->text(), text) << stored;
         zv::string value;
-        EXPECT_TRUE(doc->getAttribute(L"v", value));
-        EXPECT_EQ(value, c.text) << c.stored;
-        // Whatever was read survives a write and a read.
-        refPtr<xmlDocument> again = loaded(saved(*doc, xmlDocument::eUTF8));
-        EXPECT_EQ(again->text(), c.text) << c.stored;
+        EXPECT_TRUE(zvtest::gives(doc->getAttribute(L"v", value), value, true, text)) << stored;
     }
-    refPtr<xmlNode> n = xmlNode::createXmlNode(L"n");
-    n->setText(L"a<b");
-    EXPECT_EQ(textOf(*n), L"<n>a&lt;b</n>\n");
 }
 
 TEST(xmlDocument, ChoosesTheEncodingByMarkOrDeclaration) {
@@ -309,13 +253,9 @@ TEST(xmlDocument, ChoosesTheEncodingByMarkOrDeclaration) {
     std::string utf16 = "\xFF\xFE";
     for (const char16_t u : std::u16string(u"<a t='x'>\u00e9\U0001F600</a>"))
         utf16 += {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
-    refPtr<xmlDocument> doc = loaded(utf16 + "!"); // an odd last byte is ignored
-    std::wstring expected = L"\xE9";
-    if constexpr (sizeof(wchar_t) == 2)
-        expected += L"\xD83D\xDE00";
-    else
-        expected += static_cast<wchar_t>(0x1F600);
-    EXPECT_EQ(doc->text(), expected);
+    // An odd last byte is ignored; the character beyond 16 bits is a surrogate pair where wchar_t has 16
+    // bits.
+    EXPECT_EQ(loaded(utf16 + "!")->text(), L"\xE9\U0001F600");
 
     // The text ends at its first NUL.
     EXPECT_NE(errorOf([] { loaded(std::string("<a>x\0</a>", 9)); }), L"");
@@ -326,23 +266,15 @@ TEST(xmlDocument, SavesWithMarkOrTerminator) {
     EXPECT_EQ(saved(*doc, xmlDocument::eUTF8),
               "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<a x=\"1\" y=\"2\"/>\n");
     const std::string utf16 = saved(*doc, xmlDocument::eUTF16);
-    const std::string head = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<a";
-    ASSERT_GT(utf16.size(), 2 * head.size());
-    for (std::size_t i = 0; i < head.size(); ++i) {
-        EXPECT_EQ(utf16[2 * i], head[i]);
-        EXPECT_EQ(utf16[2 * i + 1], '\0');
-    }
+    std::string head;
+    for (const char c : std::string("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<a"))
+        head += {c, '\0'};
+    EXPECT_EQ(utf16.substr(0, head.size()), head);
     EXPECT_EQ(utf16.substr(utf16.size() - 6), std::string("/\0>\0\n\0\0\0", 8).substr(2));
     const std::string other = saved(*doc, static_cast<xmlDocument::eEncoding>(7));
     EXPECT_EQ(other.substr(0, 40),
               std::string("<\0?\0x\0m\0l\0 \0v\0e\0r\0s\0i\0o\0n\0=\0\"\0001\0.\0000\0\"\0 \0", 40));
     EXPECT_EQ(other.substr(40, 4), std::string("?\0>\0", 4));
-
-    // Saving appends to what the buffer holds.
-    zv::binaryBuffer buffer;
-    buffer.write("head", 4);
-    doc->save(buffer, xmlDocument::eUTF8);
-    EXPECT_EQ(std::string(buffer.data(), 7), "head\xEF\xBB\xBF");
 }
 
 // The text does not depend on the room the buffer had: none, too little (the
@@ -356,14 +288,8 @@ TEST(xmlDocument, SavesTheSameWhateverRoomTheBufferHas) {
         doc->createChildNode(L"n")->setAttribute(L"k", L"\"&'" + std::to_wstring(i));
     for (const auto encoding : {xmlDocument::eUTF8, xmlDocument::eUTF16}) {
         const std::string expected = "head" + saved(*doc, encoding);
-        const unsigned rooms[] = {0,
-                                  4,
-                                  5,
-                                  100,
-                                  static_cast<unsigned>(expected.size()) - 1,
-                                  static_cast<unsigned>(expected.size()),
-                                  1u << 20};
-        for (const unsigned room : rooms) {
+        const unsigned size = static_cast<unsigned>(expected.size());
+        for (const unsigned room : {0u, 4u, 5u, 100u, size - 1, size, 1u << 20}) {
             zv::binaryBuffer buffer;
             buffer.reAllocate(room);
             buffer.write("head", 4);
@@ -375,9 +301,8 @@ TEST(xmlDocument, SavesTheSameWhateverRoomTheBufferHas) {
 
 TEST(xmlDocument, LoadsAndSavesFiles) {
     zvtest::tempFolder tmp;
-    const zv::file missing(tmp.dir(), L"missing.xml");
     refPtr<xmlDocument> doc = loaded("<kept/>");
-    EXPECT_THROW(doc->load(missing, false), zv::fileNotFoundException);
+    EXPECT_THROW(doc->load(zv::file(tmp.dir(), L"missing.xml"), false), zv::fileNotFoundException);
     doc->load(tmp.write(L"empty.xml", ""), false);
     EXPECT_EQ(doc->name(), L"kept");
     try {
@@ -396,12 +321,15 @@ TEST(xmlDocument, LoadsAndSavesFiles) {
     back->load(target, false);
     EXPECT_EQ(textOf(*back), textOf(*doc));
 
-    // A file that cannot be written raises the write error and stays as it was.
+    // A file that cannot be written raises the write error, stays as it was
+    // and gets no temporary file beside it.
     const std::string before = zvtest::readAll(tmp.host() / "out.xml");
     ASSERT_TRUE(target.allowWrite(false));
     EXPECT_THROW(doc->save(target, xmlDocument::eUTF16), zv::writeFileException);
     EXPECT_EQ(zvtest::readAll(tmp.host() / "out.xml"), before);
     ASSERT_TRUE(target.allowWrite(true));
+    const auto files = std::filesystem::directory_iterator(tmp.host());
+    EXPECT_EQ(std::distance(begin(files), end(files)), 3); // empty.xml, bad.xml, out.xml
     EXPECT_THROW(doc->save(zv::file(tmp.dir(), L"no\\such\\folder.xml"), xmlDocument::eUTF8),
                  zv::writeFileException);
 }
@@ -409,13 +337,13 @@ TEST(xmlDocument, LoadsAndSavesFiles) {
 TEST(xmlDocument, SurvivesHostileInput) {
     // Deep nesting: parsed, copied, written and freed without recursion.
     const std::size_t depth = 200000;
-    std::string deep;
-    for (std::size_t i = 0; i < depth; ++i)
-        deep += "<a>";
-    EXPECT_NE(errorOf([&] { loaded(deep); }), L"");
-    for (std::size_t i = 0; i < depth; ++i)
-        deep += "</a>";
-    refPtr<xmlDocument> doc = loaded(deep);
+    std::string open, close;
+    for (std::size_t i = 0; i < depth; ++i) {
+        open += "<a>";
+        close += "</a>";
+    }
+    EXPECT_NE(errorOf([&] { loaded(open); }), L"");
+    refPtr<xmlDocument> doc = loaded(open + close);
     std::size_t levels = 0;
     for (const xmlNode* n = doc.get(); !n->childNodes().empty(); n = n->childNodes()[0].get())
         ++levels;
@@ -430,57 +358,6 @@ TEST(xmlDocument, SurvivesHostileInput) {
         chain += "&amp;";
     chain += "lt;</a>";
     EXPECT_EQ(loaded(chain)->text(), std::wstring(200000 - 1, L'&') + L"&lt;");
-
-    // Every prefix of a small document either loads or fails cleanly.
-    const std::string whole = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- c -->"
-                              "<r a='1' b=\"&lt;\"><x>t&amp;</x><y/>\n<z k='v'>\xC3\xA9</z></r>";
-    for (std::size_t n = 0; n <= whole.size(); ++n) {
-        refPtr<xmlDocument> d = loaded("<kept/>");
-        const std::wstring error = errorOf([&] { d->load(whole.data(), static_cast<unsigned>(n), false); });
-        if (!error.empty()) {
-            EXPECT_EQ(d->name(), L"kept") << n;
-        }
-        if (n == whole.size()) {
-            EXPECT_EQ(error, L"");
-        }
-    }
-}
-
-// Generated trees survive a save and a load in both encodings.
-TEST(xmlDocument, RoundTripsGeneratedDocuments) {
-    std::mt19937 rng(17);
-    const std::vector<std::wstring> pieces = {L"a",  L"Tool", L"x_1",    L"&",      L"<",  L">",
-                                              L"\"", L"'",    L"&lt;",   L"&amp;",  L" ",  L"\t",
-                                              L"\n", L"\xE9", L"\x20AC", L"&#x41;", L"]]>"};
-    auto text = [&](std::size_t maxPieces) {
-        std::wstring t;
-        for (std::size_t i = rng() % (maxPieces + 1); i > 0; --i)
-            t += pieces[rng() % pieces.size()];
-        return t;
-    };
-    const std::wstring names[] = {L"a", L"Tool_table", L"Tool", L"Property", L"\xE9l\x20AC", L"n.b-c"};
-    for (int round = 0; round < 30; ++round) {
-        refPtr<xmlDocument> doc = xmlDocument::createXmlDocument();
-        doc->setName(L"zvDatabase");
-        std::vector<refPtr<xmlNode>> nodes{refPtr<xmlNode>(doc)};
-        for (int i = 0; i < 60; ++i) {
-            refPtr<xmlNode> parent = nodes[rng() % nodes.size()];
-            refPtr<xmlNode> n = parent->createChildNode(names[rng() % 6]);
-            for (std::size_t k = rng() % 3; k > 0; --k)
-                n->setAttribute(names[rng() % 6] + std::to_wstring(k), text(4));
-            nodes.push_back(n);
-        }
-        for (refPtr<xmlNode>& n : nodes)
-            if (n->childNodes().empty())
-                n->setText(text(6));
-        // Blanks at the ends of a text are written as references, so even a
-        // reader that trims them gets the text back.
-        for (const auto encoding : {xmlDocument::eUTF8, xmlDocument::eUTF16})
-            for (const bool keepBlanks : {true, false}) {
-                refPtr<xmlDocument> back = loaded(saved(*doc, encoding), keepBlanks);
-                EXPECT_EQ(textOf(*back), textOf(*doc)) << round;
-            }
-    }
 }
 
 TEST(xmlNode, ParsesWideTextAndWritesWithIndent) {
@@ -498,19 +375,6 @@ TEST(xmlNode, ParsesWideTextAndWritesWithIndent) {
     EXPECT_EQ(n->name(), L"a");
     EXPECT_EQ(errorOf([&] { n->parseText(nullptr, false); }),
               L"Unexpected error occurred (xmlNode::parseText: NULL specified for pText)");
-}
-
-TEST(xmlDocument, FailedSaveLeavesNoTemporaryFile) {
-    zvtest::tempFolder tmp;
-    const zv::file target = tmp.write(L"kept.xml", "old");
-    ASSERT_TRUE(target.allowWrite(false));
-    EXPECT_THROW(loaded("<a/>")->save(target, xmlDocument::eUTF8), zv::writeFileException);
-    ASSERT_TRUE(target.allowWrite(true));
-    std::size_t files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(tmp.host())) {
-        static_cast<void>(entry);
-        ++files;
-    }
-    EXPECT_EQ(files, 1u);
-    EXPECT_EQ(zvtest::readAll(tmp.host() / "kept.xml"), "old");
+    EXPECT_EQ(errorOf([] { xmlNode::createXmlNode(zv::const_refPtr<xmlNode>()); }),
+              L"Unexpected error occurred (xmlNode::createXmlNode: NULL specified for pNode)");
 }
