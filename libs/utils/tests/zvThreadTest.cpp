@@ -18,6 +18,7 @@ namespace {
 
 using zvtest::errorText;
 using zvtest::eventually;
+using p = zv::thread::ePriority;
 
 std::wstring unexpected(const std::wstring& details) {
     return L"Unexpected error occurred (" + details + L")";
@@ -44,15 +45,10 @@ struct eventLog {
     }
 };
 
-struct namedStart : zv::startThreadHandler {
-    namedStart(eventLog& log, std::string name) : log(log), name(std::move(name)) {}
+// Notes the start (and whether it runs on the new thread) and the end with its code.
+struct named : zv::startThreadHandler, zv::endThreadHandler {
+    named(eventLog& log, std::string name) : log(log), name(std::move(name)) {}
     void threadStarted(zv::thread& t) const override { log.add(name + (t.isCurrent() ? "" : "!elsewhere")); }
-    eventLog& log;
-    std::string name;
-};
-
-struct namedEnd : zv::endThreadHandler {
-    namedEnd(eventLog& log, std::string name) : log(log), name(std::move(name)) {}
     void threadEnded(zv::thread&, int code) const override { log.add(name + std::to_string(code)); }
     eventLog& log;
     std::string name;
@@ -61,6 +57,10 @@ struct namedEnd : zv::endThreadHandler {
 int logWork(void* arg) {
     static_cast<eventLog*>(arg)->add("work");
     return 5;
+}
+
+int noWork(void*) {
+    return 0;
 }
 
 // Work that waits for a signal and returns what the test asks.
@@ -75,6 +75,11 @@ int gatedWork(void* arg) {
     g->entered = true;
     g->open->wait();
     return g->result;
+}
+
+zv::refPtr<zv::thread> suspended(zv::thread::workFunction work = &noWork, void* arg = nullptr,
+                                 p priority = p::ePriorityNormal) {
+    return zv::thread::create(true, priority, true, work, arg);
 }
 
 // A thread class that counts its destructions and runs `body`.
@@ -93,27 +98,35 @@ struct countedThread : zv::thread {
 
 } // namespace
 
+// Start handlers run in their order on the new thread, end handlers in reverse,
+// also when the work throws (exit code 1).
 TEST(thread, HandlersRunAroundTheWorkInTheirOrder) {
     eventLog log;
-    namedStart a(log, "A"), b(log, "B");
-    namedEnd c(log, "C"), d(log, "D");
-    auto t = zv::thread::create(false);
-    t->attachStartHandler(&a);
-    t->attachStartHandler(&b);
-    t->attachEndHandler(&c);
-    t->attachEndHandler(&d);
-    EXPECT_FALSE(t->isStarted());
-    t->start(&logWork, &log);
-    ASSERT_TRUE(t->wait(20000));
-    EXPECT_EQ(log.get(), (std::vector<std::string>{"A", "B", "work", "D5", "C5"}));
-    EXPECT_TRUE(t->isStarted());
-    EXPECT_EQ(t->exitCode(), 5);
-    EXPECT_FALSE(t->isCurrent());
+    named a(log, "A"), b(log, "B");
+    for (const bool throws : {false, true}) {
+        log.entries.clear();
+        auto t = zv::thread::create(false);
+        t->attachStartHandler(&a);
+        t->attachStartHandler(&b);
+        t->attachEndHandler(&a);
+        t->attachEndHandler(&b);
+        EXPECT_FALSE(t->isStarted());
+        if (throws)
+            t->start([](void*) -> int { throw zv::unexpectedErrorException(L"boom"); });
+        else
+            t->start(&logWork, &log);
+        ASSERT_TRUE(t->wait(20000));
+        EXPECT_EQ(log.get(), throws ? (std::vector<std::string>{"A", "B", "B1", "A1"})
+                                    : (std::vector<std::string>{"A", "B", "work", "B5", "A5"}));
+        EXPECT_TRUE(t->isStarted());
+        EXPECT_EQ(t->exitCode(), throws ? 1 : 5);
+        EXPECT_FALSE(t->isCurrent());
+    }
 }
 
 TEST(thread, StartedSuspendedRunsOnlyWhenResumed) {
     eventLog log;
-    auto t = zv::thread::create(true, zv::thread::ePriorityNormal, true, &logWork, &log);
+    auto t = suspended(&logWork, &log);
     EXPECT_TRUE(t->isSuspended());
     EXPECT_FALSE(t->wait(50));
     EXPECT_TRUE(log.get().empty());
@@ -126,17 +139,15 @@ TEST(thread, StartedSuspendedRunsOnlyWhenResumed) {
     ASSERT_TRUE(t->wait(20000));
     EXPECT_EQ(log.get(), std::vector<std::string>{"work"});
     // A thread that is not suspended cannot be resumed "immediately".
-    EXPECT_EQ(errorText([&] {
-                  t->immediateResume();
-              }).rfind(L"Unexpected error occurred (Unable to resume thread (", 0),
-              0u);
+    const std::wstring text = errorText([&] { t->immediateResume(); });
+    EXPECT_EQ(text.rfind(L"Unexpected error occurred (Unable to resume thread (", 0), 0u);
 }
 
 TEST(thread, FinishedIsReadFromTheStateNotTheExitCode) {
     for (int result : {0, 259, -1}) {
         gate g;
         g.result = result;
-        auto t = zv::thread::create(true, zv::thread::ePriorityNormal, false, &gatedWork, &g);
+        auto t = zv::thread::create(true, p::ePriorityNormal, false, &gatedWork, &g);
         ASSERT_TRUE(eventually([&] { return g.entered.load(); }));
         EXPECT_FALSE(t->hasFinished());
         EXPECT_EQ(t->exitCode(), 259);
@@ -145,17 +156,6 @@ TEST(thread, FinishedIsReadFromTheStateNotTheExitCode) {
         EXPECT_TRUE(t->hasFinished()) << result;
         EXPECT_EQ(t->exitCode(), result);
     }
-}
-
-TEST(thread, WorkThatThrowsEndsWithExitCodeOneAndRunsEndHandlers) {
-    eventLog log;
-    namedEnd end(log, "end");
-    auto t = zv::thread::create(false);
-    t->attachEndHandler(&end);
-    t->start([](void*) -> int { throw zv::unexpectedErrorException(L"boom"); });
-    ASSERT_TRUE(t->wait(20000));
-    EXPECT_EQ(t->exitCode(), 1);
-    EXPECT_EQ(log.get(), std::vector<std::string>{"end1"});
 }
 
 TEST(thread, ErrorsCarryTheirTexts) {
@@ -178,7 +178,7 @@ TEST(thread, ErrorsCarryTheirTexts) {
     EXPECT_FALSE(fresh->wait(0));
     EXPECT_EQ(fresh->threadId(), 0u);
 
-    auto t = zv::thread::create(true, zv::thread::ePriorityNormal, true, [](void*) { return 0; });
+    auto t = suspended();
     EXPECT_EQ(errorText([&] { t->start(); }), unexpected(L"Cannot start thread twice"));
     EXPECT_NE(t->threadId(), 0u);
     t->resume();
@@ -186,24 +186,19 @@ TEST(thread, ErrorsCarryTheirTexts) {
 }
 
 TEST(thread, PriorityReadsBackWithIdleAsOther) {
-    using p = zv::thread::ePriority;
-    const struct {
-        int set;
-        p expected;
-    } cases[] = {
+    const std::pair<int, p> cases[] = {
         {0, p::ePriorityTimeCritical}, {1, p::ePriorityHighest},     {2, p::ePriorityAboveNormal},
         {3, p::ePriorityNormal},       {4, p::ePriorityBelowNormal}, {5, p::ePriorityLowest},
         {6, p::ePriorityOther},        {7, p::ePriorityOther},       {-3, p::ePriorityOther},
     };
-    for (const auto& c : cases) {
-        // Suspended, so that no priority is ever in effect for running code.
-        auto t = zv::thread::create(true, zv::thread::ePriorityNormal, true, [](void*) { return 0; });
+    for (const auto& [set, expected] : cases) {
+        auto t = suspended(); // so that no priority is ever in effect for running code
         EXPECT_EQ(t->priority(), p::ePriorityNormal);
-        t->setPriority(static_cast<p>(c.set));
-        EXPECT_EQ(t->priority(), c.expected) << c.set;
+        t->setPriority(static_cast<p>(set));
+        EXPECT_EQ(t->priority(), expected) << set;
         t->terminate(0);
     }
-    auto started = zv::thread::create(true, zv::thread::ePriorityLowest, true, [](void*) { return 0; });
+    auto started = suspended(&noWork, nullptr, p::ePriorityLowest);
     EXPECT_EQ(started->priority(), p::ePriorityLowest);
     started->resume();
     ASSERT_TRUE(started->wait(20000));
@@ -213,10 +208,7 @@ TEST(thread, TerminateBeforeTheWorkBeginsEndsItAndFreesTheObject) {
     std::atomic<int> destroyed{0};
     std::atomic<bool> ran{false};
     {
-        auto t = countedThread::make(destroyed, [&](countedThread&) {
-            ran = true;
-            return 0;
-        });
+        auto t = countedThread::make(destroyed, [&](countedThread&) { return ran = true, 0; });
         t->start(nullptr, nullptr, true);
         t->terminate(7);
         EXPECT_TRUE(t->hasFinished());
@@ -274,7 +266,7 @@ TEST(thread, TerminateARunningThreadOnlyWhileItHoldsNoLibraryLock) {
 
 TEST(thread, SuspendingARunningThread) {
     gate g;
-    auto t = zv::thread::create(true, zv::thread::ePriorityNormal, false, &gatedWork, &g);
+    auto t = zv::thread::create(true, p::ePriorityNormal, false, &gatedWork, &g);
     ASSERT_TRUE(eventually([&] { return g.entered.load(); }));
     if (onWindows) {
         EXPECT_EQ(t->suspend(), 0);
@@ -289,8 +281,7 @@ TEST(thread, SuspendingARunningThread) {
 
     // A thread may suspend itself on both targets.
     std::atomic<int> destroyed{0};
-    auto self =
-        countedThread::make(destroyed, [](countedThread& me) { return static_cast<int>(me.suspend()) + 40; });
+    auto self = countedThread::make(destroyed, [](countedThread& me) { return int(me.suspend()) + 40; });
     self->start();
     ASSERT_TRUE(eventually([&] { return self->isSuspended(); }));
     ASSERT_TRUE(eventually([&] { return self->resume() == 1; })); // once it really waits
@@ -302,14 +293,10 @@ TEST(thread, LastReferenceDroppedWhileRunningLetsItFinish) {
     std::atomic<int> destroyed{0};
     std::atomic<bool> finished{false};
     auto open = zv::signal::create(true);
-    {
-        auto t = countedThread::make(destroyed, [&](countedThread& me) {
-            open->wait();
-            finished = me.isCurrent();
-            return 0;
-        });
-        t->start();
-    }
+    countedThread::make(destroyed, [&](countedThread& me) {
+        open->wait();
+        return finished = me.isCurrent(), 0;
+    })->start();
     EXPECT_EQ(destroyed.load(), 0); // the running thread keeps its object
     open->setSignal();
     EXPECT_TRUE(eventually([&] { return destroyed.load() == 1; }));
@@ -317,28 +304,25 @@ TEST(thread, LastReferenceDroppedWhileRunningLetsItFinish) {
 }
 
 TEST(signal, ResetModesAndInitialState) {
-    const struct {
-        bool manual;
-        bool initiallySet;
-    } cases[] = {{false, false}, {false, true}, {true, false}, {true, true}};
-    for (const auto& c : cases) {
-        auto s = zv::signal::create(c.manual, c.initiallySet);
-        ASSERT_TRUE(s->isValid());
-        EXPECT_EQ(s->wait(0), c.initiallySet);
-        EXPECT_EQ(s->wait(0), c.initiallySet && c.manual); // an automatic reset takes it
-        s->setSignal();
-        s->setSignal(); // setting twice is still one set
-        EXPECT_TRUE(s->wait(0));
-        EXPECT_EQ(s->wait(0), c.manual);
-        s->setSignal();
-        s->resetSignal();
-        EXPECT_FALSE(s->wait(10));
+    for (const bool manual : {false, true}) {
+        for (const bool initiallySet : {false, true}) {
+            auto s = zv::signal::create(manual, initiallySet);
+            ASSERT_TRUE(s->isValid());
+            EXPECT_EQ(s->wait(0), initiallySet);
+            EXPECT_EQ(s->wait(0), initiallySet && manual); // an automatic reset takes it
+            s->setSignal();
+            s->setSignal(); // setting twice is still one set
+            EXPECT_TRUE(s->wait(0));
+            EXPECT_EQ(s->wait(0), manual);
+            s->setSignal();
+            s->resetSignal();
+            EXPECT_FALSE(s->wait(10));
+        }
     }
 }
 
 TEST(signal, ConcurrentSetsFromOtherThreadsWakeTheWaiter) {
-    constexpr int kThreads = 4;
-    constexpr int kRounds = 100;
+    constexpr int kThreads = 4, kRounds = 100;
     std::vector<zv::refPtr<zv::signal>> go, done;
     for (int i = 0; i < kThreads; ++i) {
         go.push_back(zv::signal::create());
@@ -347,11 +331,8 @@ TEST(signal, ConcurrentSetsFromOtherThreadsWakeTheWaiter) {
     std::vector<std::thread> threads;
     for (int i = 0; i < kThreads; ++i)
         threads.emplace_back([&, i] {
-            for (int r = 0; r < kRounds; ++r) {
-                if (!go[i]->wait(20000))
-                    return;
+            for (int r = 0; r < kRounds && go[i]->wait(20000); ++r)
                 done[i]->setSignal();
-            }
         });
     bool ok = true;
     for (int r = 0; r < kRounds && ok; ++r) {
