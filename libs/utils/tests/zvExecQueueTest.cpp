@@ -17,13 +17,9 @@ struct journal {
     std::mutex m;
     std::vector<std::string> runs;
     std::vector<std::string> deletes;
-    void ran(const std::string& n) {
+    void note(std::vector<std::string>& to, const std::string& n) {
         std::lock_guard<std::mutex> lock(m);
-        runs.push_back(n);
-    }
-    void deleted(const std::string& n) {
-        std::lock_guard<std::mutex> lock(m);
-        deletes.push_back(n);
+        to.push_back(n);
     }
 };
 
@@ -31,12 +27,12 @@ struct item : zv::execItem {
     item(journal& j, std::string name, std::function<void()> action = {})
         : j(j), name(std::move(name)), action(std::move(action)) {}
     ~item() override {
-        j.deleted(name);
+        j.note(j.deletes, name);
         if (onDelete)
             onDelete();
     }
     void execute() override {
-        j.ran(name);
+        j.note(j.runs, name);
         if (action)
             action();
     }
@@ -50,13 +46,14 @@ using names = std::vector<std::string>;
 
 } // namespace
 
-TEST(execQueue, MainListRunsInOrderAndDeletesByFlag) {
+TEST(execQueue, MainListRunsInOrderAndDeletesByFlagAndKeepsTheImmediateFlag) {
     journal j;
     zv::execQueue q;
     auto* kept = new item(j, "kept");
     q.add(new item(j, "a"));
     q.add(kept, false, false);
-    q.add(new item(j, "b", [] { throw 1; }));
+    EXPECT_FALSE(q.immediateExecRequired());
+    q.add(new item(j, "b", [] { throw 1; }), true);
     q.add(new item(j, "c"));
     EXPECT_EQ(q.nrOfEntries(), 4u);
     EXPECT_TRUE(q.contains(kept));
@@ -66,6 +63,7 @@ TEST(execQueue, MainListRunsInOrderAndDeletesByFlag) {
     EXPECT_EQ(q.nrOfEntries(), 0u);
     EXPECT_FALSE(q.contains(kept));
     EXPECT_TRUE(kept->executed());
+    EXPECT_TRUE(q.immediateExecRequired()); // stays set
 
     // Not owned: may be queued again, and is the caller's to delete.
     q.add(kept, false, false);
@@ -74,18 +72,6 @@ TEST(execQueue, MainListRunsInOrderAndDeletesByFlag) {
     EXPECT_EQ(j.runs.back(), "kept");
     EXPECT_EQ(j.deletes.size(), 3u);
     delete kept;
-}
-
-TEST(execQueue, ImmediateFlagStaysSet) {
-    journal j;
-    zv::execQueue q;
-    EXPECT_FALSE(q.immediateExecRequired());
-    q.add(new item(j, "a"), false);
-    EXPECT_FALSE(q.immediateExecRequired());
-    q.add(new item(j, "b"), true);
-    q.add(new item(j, "c"), false);
-    q.execute();
-    EXPECT_TRUE(q.immediateExecRequired());
 }
 
 TEST(execQueue, ItemsAddedWhileExecutingRunInTheSameCall) {
@@ -174,16 +160,9 @@ TEST(execQueue, ClearDeletesOutsideTheLocks) {
 }
 
 TEST(execQueue, StressConcurrentProducersConsumersAndClears) {
-    constexpr int kProducers = 3;
-    constexpr int kItems = 300;
-    std::atomic<int> created{0}, ran{0}, deleted{0};
-    struct counted : zv::execItem {
-        counted(std::atomic<int>& ran, std::atomic<int>& deleted) : ran(ran), deleted(deleted) {}
-        ~counted() override { ++deleted; }
-        void execute() override { ++ran; }
-        std::atomic<int>& ran;
-        std::atomic<int>& deleted;
-    };
+    constexpr int kProducers = 3, kItems = 300;
+    std::atomic<std::size_t> created{0};
+    journal j;
     {
         zv::execQueue q;
         std::atomic<bool> producing{true};
@@ -192,14 +171,14 @@ TEST(execQueue, StressConcurrentProducersConsumersAndClears) {
             threads.emplace_back([&, p] {
                 for (int i = 0; i < kItems; ++i) {
                     ++created;
-                    q.add(new counted(ran, deleted), i % 7 == 0);
+                    q.add(new item(j, "x"), i % 7 == 0);
                     if (i % 10 == 0) {
                         ++created;
                         const std::wstring name = L"n" + std::to_wstring((p * 31 + i) % 5);
                         if (i % 20 == 0)
-                            q.putAtExecutionStart(name.c_str(), new counted(ran, deleted));
+                            q.putAtExecutionStart(name.c_str(), new item(j, "x"));
                         else
-                            q.putAtExecutionEnd(name.c_str(), new counted(ran, deleted));
+                            q.putAtExecutionEnd(name.c_str(), new item(j, "x"));
                     }
                 }
             });
@@ -220,6 +199,6 @@ TEST(execQueue, StressConcurrentProducersConsumersAndClears) {
         consumer.join();
         q.execute();
     }
-    EXPECT_EQ(deleted.load(), created.load()); // each exactly once, none lost
-    EXPECT_LE(ran.load(), created.load());
+    EXPECT_EQ(j.deletes.size(), created.load()); // each exactly once, none lost
+    EXPECT_LE(j.runs.size(), created.load());
 }

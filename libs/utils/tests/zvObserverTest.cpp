@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,23 @@ EV_END_MSGMAP()
 
 struct opaqueParams : zv::iEventParams {};
 
+// Runs its action for event 1.
+class actor : public recorder {
+public:
+    actor(eventLog* log, std::wstring tag, std::function<void(actor&)> action, int* destroyed = nullptr)
+        : recorder(log, std::move(tag), destroyed), m_action(std::move(action)) {}
+    using recorder::note;
+    EV_DECLARE_MSGMAP();
+
+private:
+    void onAct(zv::iRefObj*, const wchar_t*, zv::iEventParams*) { m_action(*this); }
+    std::function<void(actor&)> m_action;
+};
+
+EV_BEGIN_MSGMAP(actor, zv::observer)
+EV_ON_EVENT(1, onAct)
+EV_END_MSGMAP()
+
 } // namespace
 
 TEST(observable, KeepsEachObserverOnceAndReAddingMovesItToTheEnd) {
@@ -107,44 +125,6 @@ TEST(observable, KeepsEachObserverOnceAndReAddingMovesItToTheEnd) {
     b->release();
 }
 
-TEST(observable, PassesSourceAndParamsThrough) {
-    eventLog log;
-    zv::refPtr<document> doc = zv::createRefObj<document>();
-    zv::refPtr<recorder> r = zv::createRefObj<recorder>(&log, L"r");
-    doc->addObserver(r.get());
-    opaqueParams params;
-    doc->changed(L"x", &params);
-    EXPECT_EQ(r->lastSource, static_cast<zv::iRefObj*>(doc.get()));
-    EXPECT_EQ(r->lastParams, &params);
-    doc->fireEvent(3, doc.get(), nullptr, nullptr); // nobody maps 3
-    EXPECT_EQ(log, (eventLog{L"r:any"}));
-}
-
-namespace {
-
-// Removes itself (and, once, adds a newcomer) while handling an event.
-class leaver : public recorder {
-public:
-    leaver(eventLog* log, document* doc, zv::iObserver* newcomer, int* destroyed)
-        : recorder(log, L"leaver", destroyed), m_doc(doc), m_newcomer(newcomer) {}
-    EV_DECLARE_MSGMAP();
-
-private:
-    void onLeave(zv::iRefObj*, const wchar_t*, zv::iEventParams*) {
-        note(L"leave");
-        m_doc->removeObserver(this);
-        m_doc->addObserver(m_newcomer);
-    }
-    document* m_doc;
-    zv::iObserver* m_newcomer;
-};
-
-EV_BEGIN_MSGMAP(leaver, zv::observer)
-EV_ON_EVENT(1, onLeave)
-EV_END_MSGMAP()
-
-} // namespace
-
 TEST(observable, ChangesMadeByAHandlerTakeEffectWithTheNextEvent) {
     eventLog log;
     int destroyed = 0;
@@ -154,7 +134,12 @@ TEST(observable, ChangesMadeByAHandlerTakeEffectWithTheNextEvent) {
     zv::refPtr<recorder> newcomer = zv::createRefObj<recorder>(&log, L"new");
     doc->addObserver(first.get());
     // Held by the list only: it lives through its own handler and goes after.
-    doc->addObserver(zv::createRefObj<leaver>(&log, doc.get(), newcomer.get(), &destroyed).get());
+    const auto leave = [&](actor& me) { // removes itself and adds a newcomer
+        me.note(L"leave");
+        doc->removeObserver(&me);
+        doc->addObserver(newcomer.get());
+    };
+    doc->addObserver(zv::createRefObj<actor>(&log, L"leaver", leave, &destroyed).get());
     doc->addObserver(last.get());
     EXPECT_EQ(destroyed, 0);
 
@@ -216,49 +201,15 @@ TEST(observable, ObservableDestroyedFirstReleasesItsObservers) {
     EXPECT_EQ(destroyed, 2);
 }
 
-namespace {
-
-// Drops the last outside reference to the document it watches.
-class dropper : public recorder {
-public:
-    dropper(eventLog* log, zv::refPtr<document>* holder) : recorder(log, L"dropper"), m_holder(holder) {}
-    EV_DECLARE_MSGMAP();
-
-private:
-    void onDrop(zv::iRefObj*, const wchar_t*, zv::iEventParams*) {
-        note(L"drop");
-        *m_holder = nullptr;
-    }
-    zv::refPtr<document>* m_holder;
-};
-
-EV_BEGIN_MSGMAP(dropper, zv::observer)
-EV_ON_EVENT(1, onDrop)
-EV_END_MSGMAP()
-
-// Records whether the source is still alive when it is called.
-class prober : public recorder {
-public:
-    prober(eventLog* log, const bool* gone) : recorder(log, L"prober"), m_gone(gone) {}
-    EV_DECLARE_MSGMAP();
-
-private:
-    void onProbe(zv::iRefObj*, const wchar_t*, zv::iEventParams*) { note(*m_gone ? L"dead" : L"alive"); }
-    const bool* m_gone;
-};
-
-EV_BEGIN_MSGMAP(prober, zv::observer)
-EV_ON_EVENT(1, onProbe)
-EV_END_MSGMAP()
-
-} // namespace
-
 TEST(observable, SourceOutlivesAHandlerThatDropsIt) {
     eventLog log;
     bool gone = false;
     zv::refPtr<document> doc = zv::createRefObj<document>(&gone);
-    zv::refPtr<dropper> d = zv::createRefObj<dropper>(&log, &doc);
-    zv::refPtr<prober> p = zv::createRefObj<prober>(&log, &gone);
+    auto d = zv::createRefObj<actor>(&log, L"dropper", [&](actor& me) {
+        me.note(L"drop");
+        doc = nullptr;
+    });
+    auto p = zv::createRefObj<actor>(&log, L"prober", [&](actor& me) { me.note(gone ? L"dead" : L"alive"); });
     doc->addObserver(d.get());
     doc->addObserver(p.get());
     document* raw = doc.get();
@@ -282,14 +233,17 @@ TEST(observable, SourceOutlivesAHandlerThatDropsIt) {
     EXPECT_EQ(quiet, (eventLog{L"r:any"}));
 }
 
-TEST(observer, MessageMapsCallEveryMatchDerivedFirst) {
+TEST(observer, MessageMapsCallEveryMatchDerivedFirstPassingSourceAndParams) {
     eventLog log;
     zv::refPtr<document> doc = zv::createRefObj<document>();
     zv::refPtr<namedRecorder> n = zv::createRefObj<namedRecorder>(&log, L"n");
     doc->addObserver(n.get());
 
-    doc->changed(L"changed"); // names match ignoring case
+    opaqueParams params;
+    doc->changed(L"changed", &params); // names match ignoring case
     EXPECT_EQ(log, (eventLog{L"n:Changed", L"n:first", L"n:any"}));
+    EXPECT_EQ(n->lastSource, static_cast<zv::iRefObj*>(doc.get()));
+    EXPECT_EQ(n->lastParams, &params);
     log.clear();
     doc->changed(nullptr); // a named entry never matches a missing name
     EXPECT_EQ(log, (eventLog{L"n:first", L"n:any"}));
@@ -298,6 +252,7 @@ TEST(observer, MessageMapsCallEveryMatchDerivedFirst) {
     EXPECT_EQ(log, (eventLog{L"n:first", L"n:any"}));
     log.clear();
     doc->fireEvent(2, doc.get(), L"whatever", nullptr); // only the base map has 2
+    doc->fireEvent(3, doc.get(), nullptr, nullptr);     // nobody maps 3
     EXPECT_EQ(log, (eventLog{L"n:two"}));
 
     EXPECT_EQ(zv::observer::sMessageMap(), nullptr);
