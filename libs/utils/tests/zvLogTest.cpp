@@ -13,6 +13,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -204,24 +205,21 @@ TEST(logConfig, ReadsGlobalsRootAndClassesKeepingDefaultsForBadValues) {
     EXPECT_EQ(config.rootLevel, zvlog::eInfo); // bad XML changes nothing
 }
 
+// Root enabled and level, one class enabled and level, and whether logging is active.
 TEST(logConfig, ActiveOnlyWithEnabledRootAndSomeLevel) {
-    const struct {
-        bool rootEnabled;
-        zvlog::logLevel rootLevel;
-        bool classEnabled;
-        zvlog::logLevel classLevel;
-        bool active;
-    } cases[] = {{true, zvlog::eInfo, false, zvlog::eNone, true},
-                 {false, zvlog::eInfo, true, zvlog::eTrace, false},
-                 {true, zvlog::eNone, true, zvlog::eDebug, true},
-                 {true, zvlog::eNone, false, zvlog::eDebug, false},
-                 {true, zvlog::eNone, true, zvlog::eNone, false}};
-    for (const auto& c : cases) {
+    using zvlog::eNone;
+    const std::tuple<bool, zvlog::logLevel, bool, zvlog::logLevel, bool> cases[] = {
+        {true, zvlog::eInfo, false, eNone, true},
+        {false, zvlog::eInfo, true, zvlog::eTrace, false},
+        {true, eNone, true, zvlog::eDebug, true},
+        {true, eNone, false, zvlog::eDebug, false},
+        {true, eNone, true, eNone, false}};
+    for (const auto& [rootEnabled, rootLevel, classEnabled, classLevel, active] : cases) {
         logConfig config;
-        config.rootEnabled = c.rootEnabled;
-        config.rootLevel = c.rootLevel;
-        config.setClass(L"a", c.classEnabled, c.classLevel);
-        EXPECT_EQ(config.isActive(), c.active);
+        config.rootEnabled = rootEnabled;
+        config.rootLevel = rootLevel;
+        config.setClass(L"a", classEnabled, classLevel);
+        EXPECT_EQ(config.isActive(), active);
     }
 }
 
@@ -239,8 +237,7 @@ TEST(logConfig, SavesInOneStepAndSkipsIdsThatAreNoElementNames) {
     EXPECT_EQ(back.maxFileCount, 7u);
     EXPECT_EQ(back.format, config.format);
     ASSERT_EQ(back.classes.size(), 2u);
-    EXPECT_EQ(back.classes[0].id, L"zv.thread");
-    EXPECT_EQ(back.classes[1].id, L"ok_name-2");
+    EXPECT_EQ(back.classes[0].id + L" " + back.classes[1].id, L"zv.thread ok_name-2");
     // Nothing but the file itself is left in its folder.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.host() / "sub"),
                             std::filesystem::directory_iterator()),
@@ -381,23 +378,24 @@ TEST_F(logFixture, ClearingRemovesOnlyFoldersOfEndedProcesses) {
     unsigned long dead = 4000000;
     while (zv::processIsRunning(dead))
         ++dead;
-    const std::string self = std::to_string(zv::getCurrentProcessId());
-    for (const std::string& name : {std::to_string(dead), self, std::string("backup"), std::string("0"),
-                                    std::string("12abc"), std::string("99999999999")}) {
+    const std::vector<std::string> kept = {std::to_string(zv::getCurrentProcessId()), "backup", "0", "12abc",
+                                           "99999999999"};
+    for (const std::string& name : kept) {
         std::filesystem::create_directories(host / name / "inner");
         std::ofstream(host / name / "inner" / "a.log") << "x";
     }
     // A link inside a dead process's folder: what it leads to stays.
     zvtest::tempFolder outside;
     std::ofstream(outside.host() / "keep.txt") << "x";
+    std::filesystem::create_directories(host / std::to_string(dead));
+    std::ofstream(host / std::to_string(dead) / "a.log") << "x";
     std::error_code ec;
     std::filesystem::create_directory_symlink(outside.host(), host / std::to_string(dead) / "link", ec);
 
     logSettings::getInstance().clearLogFolder(m_module);
     EXPECT_FALSE(std::filesystem::exists(host / std::to_string(dead)));
-    for (const std::string& kept :
-         {self, std::string("backup"), std::string("0"), std::string("12abc"), std::string("99999999999")})
-        EXPECT_TRUE(std::filesystem::exists(host / kept / "inner" / "a.log")) << kept;
+    for (const std::string& name : kept)
+        EXPECT_TRUE(std::filesystem::exists(host / name / "inner" / "a.log")) << name;
     EXPECT_TRUE(std::filesystem::exists(outside.host() / "keep.txt"));
 }
 

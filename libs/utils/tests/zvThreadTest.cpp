@@ -9,7 +9,6 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,31 +30,22 @@ constexpr bool onWindows =
     false;
 #endif
 
-// A log several threads append to.
-struct eventLog {
-    std::mutex m;
-    std::vector<std::string> entries;
-    void add(const std::string& e) {
-        std::lock_guard<std::mutex> lock(m);
-        entries.push_back(e);
-    }
-    std::vector<std::string> get() {
-        std::lock_guard<std::mutex> lock(m);
-        return entries;
-    }
-};
+// Written by the thread's handlers and work, read once the thread waits or has ended.
+using eventLog = std::vector<std::string>;
 
 // Notes the start (and whether it runs on the new thread) and the end with its code.
 struct named : zv::startThreadHandler, zv::endThreadHandler {
     named(eventLog& log, std::string name) : log(log), name(std::move(name)) {}
-    void threadStarted(zv::thread& t) const override { log.add(name + (t.isCurrent() ? "" : "!elsewhere")); }
-    void threadEnded(zv::thread&, int code) const override { log.add(name + std::to_string(code)); }
+    void threadStarted(zv::thread& t) const override {
+        log.push_back(name + (t.isCurrent() ? "" : "!elsewhere"));
+    }
+    void threadEnded(zv::thread&, int code) const override { log.push_back(name + std::to_string(code)); }
     eventLog& log;
     std::string name;
 };
 
 int logWork(void* arg) {
-    static_cast<eventLog*>(arg)->add("work");
+    static_cast<eventLog*>(arg)->push_back("work");
     return 5;
 }
 
@@ -104,7 +94,7 @@ TEST(thread, HandlersRunAroundTheWorkInTheirOrder) {
     eventLog log;
     named a(log, "A"), b(log, "B");
     for (const bool throws : {false, true}) {
-        log.entries.clear();
+        log.clear();
         auto t = zv::thread::create(false);
         t->attachStartHandler(&a);
         t->attachStartHandler(&b);
@@ -116,8 +106,8 @@ TEST(thread, HandlersRunAroundTheWorkInTheirOrder) {
         else
             t->start(&logWork, &log);
         ASSERT_TRUE(t->wait(20000));
-        EXPECT_EQ(log.get(), throws ? (std::vector<std::string>{"A", "B", "B1", "A1"})
-                                    : (std::vector<std::string>{"A", "B", "work", "B5", "A5"}));
+        EXPECT_EQ(log, throws ? (std::vector<std::string>{"A", "B", "B1", "A1"})
+                              : (std::vector<std::string>{"A", "B", "work", "B5", "A5"}));
         EXPECT_TRUE(t->isStarted());
         EXPECT_EQ(t->exitCode(), throws ? 1 : 5);
         EXPECT_FALSE(t->isCurrent());
@@ -129,7 +119,7 @@ TEST(thread, StartedSuspendedRunsOnlyWhenResumed) {
     auto t = suspended(&logWork, &log);
     EXPECT_TRUE(t->isSuspended());
     EXPECT_FALSE(t->wait(50));
-    EXPECT_TRUE(log.get().empty());
+    EXPECT_TRUE(log.empty());
     EXPECT_EQ(t->suspend(), 1); // suspended twice now
     EXPECT_EQ(t->resume(), 2);
     EXPECT_TRUE(t->isSuspended());
@@ -137,7 +127,7 @@ TEST(thread, StartedSuspendedRunsOnlyWhenResumed) {
     EXPECT_EQ(t->immediateResume(), 1); // resumed twice
     EXPECT_FALSE(t->isSuspended());
     ASSERT_TRUE(t->wait(20000));
-    EXPECT_EQ(log.get(), std::vector<std::string>{"work"});
+    EXPECT_EQ(log, std::vector<std::string>{"work"});
     // A thread that is not suspended cannot be resumed "immediately".
     const std::wstring text = errorText([&] { t->immediateResume(); });
     EXPECT_EQ(text.rfind(L"Unexpected error occurred (Unable to resume thread (", 0), 0u);

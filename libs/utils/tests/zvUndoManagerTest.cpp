@@ -84,7 +84,7 @@ struct probe : zv::iModification {
     bool merge(const modPtr& next) override {
         const auto* other = dynamic_cast<const probe*>(next.get());
         log.push_back(name + " merge " + (other ? other->name : "edit"));
-        if (throwOnMerge)
+        if (throwOnMerge && throwOnMerge--)
             throw std::runtime_error("merge failed");
         return absorbs;
     }
@@ -92,7 +92,7 @@ struct probe : zv::iModification {
     std::string name;
     bool absorbs;
     bool throwOnUndo = false;
-    bool throwOnMerge = false;
+    int throwOnMerge = 0;         // merges that still fail
     std::function<void()> onUndo; // what reverting registers
 };
 
@@ -105,9 +105,12 @@ struct fixture {
     fixture() { undo->addObserver(seen.get()); }
     void type(const std::wstring& s) { doc.insert(doc.text.size(), s); }
     void add(probe* p) { undo->registerModification(modPtr(p)); }
-    probe* failing(bool onUndo) {
-        auto* p = new probe(log, onUndo ? "P" : "M");
-        (onUndo ? p->throwOnUndo : p->throwOnMerge) = true;
+    probe* failing(bool onUndo, const std::string& name = "M") {
+        auto* p = new probe(log, onUndo ? "P" : name);
+        if (onUndo)
+            p->throwOnUndo = true;
+        else
+            p->throwOnMerge = 1;
         return p;
     }
     // Runs a session written as a script: "+s" types s at the end, "^s" inserts s at the
@@ -115,6 +118,8 @@ struct fixture {
     // back, "<" ">" undo and redo, "C" clears, "Mn" sets the maximum. "F" registers a
     // modification whose undo throws, "Q" one whose undo registers such a modification,
     // "W" one whose undo registers a modification whose merge throws and then another.
+    // "pX", "aX" and "mX" register modifications named X that keep apart, absorb, and
+    // throw on their first merge.
     void run(const std::string& script) {
         auto& u = *undo;
         using action = std::function<void(const std::wstring&)>;
@@ -129,6 +134,9 @@ struct fixture {
             {'>', [&](const std::wstring&) { u.redo(); }},
             {'C', [&](const std::wstring&) { u.clear(); }},
             {'M', [&](const std::wstring& a) { u.setMaxNumberOfUndoSteps(unsigned(std::stoul(a))); }},
+            {'p', [&](const std::wstring& a) { add(new probe(log, std::string(a.begin(), a.end()))); }},
+            {'a', [&](const std::wstring& a) { add(new probe(log, std::string(a.begin(), a.end()), true)); }},
+            {'m', [&](const std::wstring& a) { add(failing(false, std::string(a.begin(), a.end()))); }},
             {'F', [&](const std::wstring&) { add(failing(true)); }},
             {'Q', [&](const std::wstring&) { addReverting([this] { add(failing(true)); }); }},
             {'W',
@@ -203,47 +211,27 @@ TEST(undoManager, ScriptedSessions) {
     EXPECT_EQ(zv::undoManager::create()->maxNumberOfUndoSteps(), 0xFFFFFFFFu);
 }
 
-TEST(undoManager, NestedCommitOffersChangesToTheParentFirst) {
-    for (const bool absorbs : {false, true}) {
-        SCOPED_TRACE(absorbs ? "A absorbs B" : "A keeps B apart");
-        std::vector<std::string> log;
-        auto undo = zv::undoManager::create();
-        undo->startTransaction();
-        undo->registerModification(modPtr(new probe(log, "A", absorbs)));
-        undo->startTransaction();
-        undo->registerModification(modPtr(new probe(log, "B")));
-        EXPECT_TRUE(log.empty()) << "B is alone in the nested transaction";
-        undo->commitTransaction();
-        EXPECT_EQ(log, std::vector<std::string>{"A merge B"});
-        EXPECT_EQ(undo->openTransactionCount(), 1u);
-        EXPECT_FALSE(undo->canUndo());
-        undo->commitTransaction();
-        EXPECT_EQ(undo->undoStepCount(), 1u);
-        log.clear();
-        undo->undo();
-        const std::vector<std::string> reverted =
-            absorbs ? std::vector<std::string>{"undo A"} : std::vector<std::string>{"undo B", "undo A"};
-        EXPECT_EQ(log, reverted);
+// Each new modification is offered to the stored ones in order until one absorbs it; a
+// nested commit offers its modifications to the parent's.
+TEST(undoManager, MergesAreOfferedInOrderAndNestedCommitsToTheParent) {
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"[ pA aB pC pD", {"A merge B", "A merge C", "B merge C", "A merge D", "B merge D"}},
+        {"[ pA [ pB", {}}, // alone in the nested transaction
+        {"[ pA [ pB ] ] <", {"A merge B", "undo B", "undo A"}},
+        {"[ aA [ pB ] ] <", {"A merge B", "undo A"}},
+    };
+    for (const auto& [script, log] : cases) {
+        SCOPED_TRACE(script);
+        fixture f;
+        f.run(script);
+        EXPECT_EQ(f.log, log);
     }
-}
-
-TEST(undoManager, MergeIsOfferedToStoredModificationsInOrderUntilOneAbsorbs) {
-    std::vector<std::string> log;
-    auto undo = zv::undoManager::create();
-    undo->startTransaction();
-    undo->registerModification(modPtr(new probe(log, "A")));
-    undo->registerModification(modPtr(new probe(log, "B", true)));
-    undo->registerModification(modPtr(new probe(log, "C")));
-    undo->registerModification(modPtr(new probe(log, "D")));
-    EXPECT_EQ(log,
-              (std::vector<std::string>{"A merge B", "A merge C", "B merge C", "A merge D", "B merge D"}));
 }
 
 TEST(undoManager, NullModificationIsRefused) {
     zvtest::assertCapture capture;
     fixture f;
-    f.type(L"a");
-    f.undo->undo();
+    f.run("+a <");
     EXPECT_THROW(f.undo->registerModification(modPtr()), bool);
     EXPECT_EQ(capture.messages().size(), 1u);
     EXPECT_TRUE(f.undo->canRedo());
@@ -286,24 +274,14 @@ TEST(undoManager, FailingApplicationLeavesTheManagerUsable) {
 }
 
 TEST(undoManager, FailingMergeInNestedCommitKeepsTheLevelOpenWithWhatItHolds) {
-    std::vector<std::string> log;
-    auto undo = zv::undoManager::create();
-    undo->startTransaction();
-    auto* a = new probe(log, "A");
-    undo->registerModification(modPtr(a));
-    undo->startTransaction();
-    undo->registerModification(modPtr(new probe(log, "B")));
-    undo->registerModification(modPtr(new probe(log, "C")));
-    a->throwOnMerge = true;
-    log.clear();
-    EXPECT_THROW(undo->commitTransaction(), std::runtime_error);
-    EXPECT_EQ(undo->openTransactionCount(), 2u);
-    a->throwOnMerge = false;
-    undo->commitTransaction();
-    undo->commitTransaction();
-    log.clear();
-    undo->undo();
-    EXPECT_EQ(log, (std::vector<std::string>{"undo C", "undo B", "undo A"})) << "each stored once";
+    fixture f;
+    f.run("[ mA [ pB pC");
+    EXPECT_THROW(f.run("]"), std::runtime_error);
+    EXPECT_EQ(f.undo->openTransactionCount(), 2u);
+    f.run("] ]");
+    f.log.clear();
+    f.run("<");
+    EXPECT_EQ(f.log, (std::vector<std::string>{"undo C", "undo B", "undo A"})) << "each stored once";
 }
 
 // Deep nesting must neither recurse when the innermost level is found nor
@@ -312,49 +290,31 @@ TEST(undoManager, FailingMergeInNestedCommitKeepsTheLevelOpenWithWhatItHolds) {
 // thousands of modifications would measure the application's merge instead.
 TEST(undoManager, TenThousandNestedLevels) {
     constexpr int levels = 10000;
-    auto openLevels = [&](zv::undoManager& undo, textDoc& doc) {
-        for (int i = 0; i < levels; ++i) {
-            undo.startTransaction();
-            if (i % 500 == 0 || i == levels - 1)
-                doc.insert(0, L"x");
-        }
-        return std::wstring(levels / 500 + 1, L'x');
-    };
+    std::string open, commitAll, rollBackAll;
+    for (int i = 0; i < levels; ++i) {
+        open += i % 500 == 0 || i == levels - 1 ? "[ ^x " : "[ ";
+        commitAll += "] ";
+        rollBackAll += "~ ";
+    }
+    const std::wstring all(levels / 500 + 1, L'x');
     fixture f;
-    const std::wstring all = openLevels(*f.undo, f.doc);
+    f.run(open);
     EXPECT_EQ(f.undo->openTransactionCount(), std::size_t(levels));
-    for (int i = 0; i < levels; ++i)
-        f.undo->commitTransaction();
+    f.run(commitAll);
     EXPECT_EQ(f.undo->undoStepCount(), 1u);
     EXPECT_EQ(f.seen->events, 1);
-    f.undo->undo();
+    f.run("<");
     EXPECT_EQ(f.doc.text, L"");
-    f.undo->redo();
+    f.run(">");
     EXPECT_EQ(f.doc.text, all);
-
-    const std::vector<std::pair<const char*, std::function<void(zv::undoManager&)>>> closers = {
-        {"undo", [](zv::undoManager& u) { u.undo(); }},
-        {"redo", [](zv::undoManager& u) { u.redo(); }},
-        {"clear", [](zv::undoManager& u) { u.clear(); }},
-        {"rollback each",
-         [](zv::undoManager& u) {
-             for (int i = 0; i < levels; ++i)
-                 u.rollbackTransaction();
-         }},
-    };
-    for (const auto& [name, close] : closers) {
-        SCOPED_TRACE(name);
-        openLevels(*f.undo, f.doc);
-        close(*f.undo);
+    for (const std::string& close : {std::string("<"), std::string(">"), std::string("C"), rollBackAll}) {
+        SCOPED_TRACE(close.substr(0, 1));
+        f.run(open + close);
         EXPECT_EQ(f.doc.text, all);
         EXPECT_EQ(f.undo->openTransactionCount(), 0u);
     }
-
-    // Dropped with the manager while open.
-    auto other = zv::undoManager::create();
-    textDoc doc{*other, L""};
-    openLevels(*other, doc);
-    other = nullptr;
+    fixture dropped; // with the manager while open
+    dropped.run(open);
 }
 
 std::filesystem::path hostOf(const zv::fsEntryName& name) {
@@ -406,19 +366,7 @@ TEST_F(undoTrace, EveryBranchTracesItsTextThroughTheLoggerOfItsOperation) {
         classes += std::string("<zv.undoManager.") + op + "Transaction enabled=\"true\" level=\"trace\"/>";
     configure(classes);
     fixture f;
-    f.undo->rollbackTransaction();
-    f.undo->commitTransaction();
-    f.undo->startTransaction();
-    f.undo->startTransaction();
-    f.type(L"a");
-    f.undo->commitTransaction();
-    f.undo->startTransaction();
-    f.undo->rollbackTransaction();
-    f.undo->rollbackTransaction();
-    f.undo->startTransaction();
-    f.undo->commitTransaction();
-    f.type(L"b");
-    f.undo->undo();
+    f.run("~ ] [ [ +a ] [ ~ ~ [ ] +b <");
     EXPECT_EQ(lines(), (std::vector<std::string>{
                            "rollbackTransaction: Current transaction not available for rollback.",
                            "commitTransaction: Current transaction not available for commit.",
