@@ -291,7 +291,10 @@ TEST_F(logFixture, LevelsDecideWhichMessagesAreWritten) {
 
     // A level that is off does not even build the message.
     int built = 0;
-    const auto message = [&built] { return ++built, zv::string(L"m"); };
+    const auto message = [&built] {
+        ++built;
+        return zv::string(L"m");
+    };
     ZVLOG_DEBUG(root, message());
     ZVLOG_INFO(root.get(), message());
     zvlog::logger* none = nullptr;

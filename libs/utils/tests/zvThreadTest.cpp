@@ -198,7 +198,10 @@ TEST(thread, TerminateBeforeTheWorkBeginsEndsItAndFreesTheObject) {
     std::atomic<int> destroyed{0};
     std::atomic<bool> ran{false};
     {
-        auto t = countedThread::make(destroyed, [&](countedThread&) { return ran = true, 0; });
+        auto t = countedThread::make(destroyed, [&](countedThread&) {
+            ran = true;
+            return 0;
+        });
         t->start(nullptr, nullptr, true);
         t->terminate(7);
         EXPECT_TRUE(t->hasFinished());
@@ -285,7 +288,8 @@ TEST(thread, LastReferenceDroppedWhileRunningLetsItFinish) {
     auto open = zv::signal::create(true);
     countedThread::make(destroyed, [&](countedThread& me) {
         open->wait();
-        return finished = me.isCurrent(), 0;
+        finished = me.isCurrent();
+        return 0;
     })->start();
     EXPECT_EQ(destroyed.load(), 0); // the running thread keeps its object
     open->setSignal();
