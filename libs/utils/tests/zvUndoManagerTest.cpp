@@ -15,6 +15,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -120,7 +121,8 @@ struct fixture {
     // "W" one whose undo registers a modification whose merge throws and then another.
     // "pX", "aX" and "mX" register modifications named X that keep apart, absorb, and
     // throw on their first merge.
-    void run(const std::string& script) {
+    // Returns the state it leaves behind.
+    std::string run(const std::string& script) {
         auto& u = *undo;
         using action = std::function<void(const std::wstring&)>;
         const std::map<char, action> ops = {
@@ -150,6 +152,15 @@ struct fixture {
         std::istringstream in(script);
         for (std::string op; in >> op;)
             ops.at(op[0])(std::wstring(op.begin() + 1, op.end()));
+        return state();
+    }
+    // "text:undo steps,redo steps,open transactions"; whether one can undo and redo follows the counts.
+    std::string state() {
+        EXPECT_EQ(undo->canUndo(), undo->undoStepCount() != 0);
+        EXPECT_EQ(undo->canRedo(), undo->redoStepCount() != 0);
+        return std::string(doc.text.begin(), doc.text.end()) + ":" + std::to_string(undo->undoStepCount()) +
+               "," + std::to_string(undo->redoStepCount()) + "," +
+               std::to_string(undo->openTransactionCount());
     }
     void addReverting(std::function<void()> onUndo) {
         auto* q = new probe(log, "Q");
@@ -159,51 +170,40 @@ struct fixture {
 };
 
 TEST(undoManager, ScriptedSessions) {
-    const struct {
-        const char* script;
-        const wchar_t* text;
-        std::size_t undoSteps, redoSteps, open;
-        int events;
-    } cases[] = {
-        {"+abc", L"abc", 1, 0, 0, 1},
-        {"+abc <", L"", 0, 1, 0, 1}, // a redo step is not announced
-        {"+abc < >", L"abc", 1, 0, 0, 2},
-        {"+a < ] ~", L"", 0, 1, 0, 1}, // nothing open: no change
-        {"[ [ ] ]", L"", 0, 0, 0, 0},  // empty transactions store nothing
-        {"[ +a +b +c ] <", L"", 0, 1, 0, 1},
-        {"[ +a ^x +c ] < >", L"xac", 1, 0, 0, 2},
-        {"+a +b < < >", L"a", 1, 1, 0, 3},
-        {"+a +b < < > +c", L"ac", 2, 0, 0, 4}, // a new change ends the redo history
-        {"+a < [ +b", L"b", 0, 0, 1, 1},       // at once, inside a transaction
-        {"+a < [ +b ~", L"", 0, 0, 0, 2},
-        {"+x [ +ab -1 ^cd ~", L"x", 1, 0, 0, 2}, // reverted newest first, inverses ignored
-        {"[ +a [ ^b +c ~", L"a", 0, 0, 1, 0},    // a nested roll-back is not announced
-        {"[ +a [ ^b +c ~ ] <", L"", 0, 1, 0, 1},
-        {"[ +a [ ^b ] ^c ] <", L"", 0, 1, 0, 1},
-        {"[ +a [ ^b ] ^c ] < >", L"cba", 1, 0, 0, 2},
-        {"+a +b < [ +c [ +d <", L"a", 1, 0, 0, 3}, // open levels rolled back, nothing undone
-        {"+a +b < [ +c [ +d >", L"a", 1, 0, 0, 3},
-        {"+a +b < [ +c [ +d C", L"a", 0, 0, 0, 3},
-        {"M2 +a +b +c", L"abc", 2, 0, 0, 3},
-        {"M2 +a +b +c < M0", L"ab", 1, 1, 0, 3}, // nothing trimmed while redo steps exist
-        {"M2 +a +b +c < M0 M1 >", L"abc", 1, 0, 0, 4},
-        {"M2 +a +b +c < < < <", L"a", 0, 2, 0, 3},
-        {"M0 +a", L"a", 0, 0, 0, 1},
-        {"M2 +a +b +c < [ +d ]", L"abd", 2, 0, 0, 4}, // trimmed once the commit ends the redo history
-        {"+a [ +b [ +c ] ~ +d", L"ad", 2, 0, 0, 3},   // the parent's roll-back takes what the child committed
+    const std::tuple<const char*, const char*, int> cases[] = {
+        {"+abc", "abc:1,0,0", 1},
+        {"+abc <", ":0,1,0", 1}, // a redo step is not announced
+        {"+abc < >", "abc:1,0,0", 2},
+        {"+a < ] ~", ":0,1,0", 1}, // nothing open: no change
+        {"[ [ ] ]", ":0,0,0", 0},  // empty transactions store nothing
+        {"[ +a +b +c ] <", ":0,1,0", 1},
+        {"[ +a ^x +c ] < >", "xac:1,0,0", 2},
+        {"+a +b < < >", "a:1,1,0", 3},
+        {"+a +b < < > +c", "ac:2,0,0", 4}, // a new change ends the redo history
+        {"+a < [ +b", "b:0,0,1", 1},       // at once, inside a transaction
+        {"+a < [ +b ~", ":0,0,0", 2},
+        {"+x [ +ab -1 ^cd ~", "x:1,0,0", 2}, // reverted newest first, inverses ignored
+        {"[ +a [ ^b +c ~", "a:0,0,1", 0},    // a nested roll-back is not announced
+        {"[ +a [ ^b +c ~ ] <", ":0,1,0", 1},
+        {"[ +a [ ^b ] ^c ] <", ":0,1,0", 1},
+        {"[ +a [ ^b ] ^c ] < >", "cba:1,0,0", 2},
+        {"+a +b < [ +c [ +d <", "a:1,0,0", 3}, // open levels rolled back, nothing undone
+        {"+a +b < [ +c [ +d >", "a:1,0,0", 3},
+        {"+a +b < [ +c [ +d C", "a:0,0,0", 3},
+        {"M2 +a +b +c", "abc:2,0,0", 3},
+        {"M2 +a +b +c < M0", "ab:1,1,0", 3}, // nothing trimmed while redo steps exist
+        {"M2 +a +b +c < M0 M1 >", "abc:1,0,0", 4},
+        {"M2 +a +b +c < < < <", "a:0,2,0", 3},
+        {"M0 +a", "a:0,0,0", 1},
+        {"M2 +a +b +c < [ +d ]", "abd:2,0,0", 4}, // trimmed once the commit ends the redo history
+        {"+a [ +b [ +c ] ~ +d", "ad:2,0,0", 3},   // the parent's roll-back takes what the child committed
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.script);
+    for (const auto& [script, state, events] : cases) {
+        SCOPED_TRACE(script);
         fixture f;
-        f.run(c.script);
-        EXPECT_EQ(f.doc.text, c.text);
-        EXPECT_EQ(f.undo->undoStepCount(), c.undoSteps);
-        EXPECT_EQ(f.undo->canUndo(), c.undoSteps != 0);
-        EXPECT_EQ(f.undo->redoStepCount(), c.redoSteps);
-        EXPECT_EQ(f.undo->canRedo(), c.redoSteps != 0);
-        EXPECT_EQ(f.undo->openTransactionCount(), c.open);
-        EXPECT_EQ(f.seen->events, c.events);
-        if (c.events) { // announced by the manager, without name or parameters
+        EXPECT_EQ(f.run(script), state);
+        EXPECT_EQ(f.seen->events, events);
+        if (events) { // announced by the manager, without name or parameters
             EXPECT_EQ(f.seen->lastSource, static_cast<zv::iRefObj*>(f.undo.get()));
             EXPECT_TRUE(f.seen->lastBare);
         }
@@ -234,42 +234,31 @@ TEST(undoManager, NullModificationIsRefused) {
     f.run("+a <");
     EXPECT_THROW(f.undo->registerModification(modPtr()), bool);
     EXPECT_EQ(capture.messages().size(), 1u);
-    EXPECT_TRUE(f.undo->canRedo());
-    EXPECT_EQ(f.undo->openTransactionCount(), 0u);
+    EXPECT_EQ(f.state(), ":0,1,0");
 }
 
 // A modification whose undo or merge throws must not leave the manager in a
 // mode that swallows or misfiles later changes.
 TEST(undoManager, FailingApplicationLeavesTheManagerUsable) {
-    const struct {
-        const char* script;
-        std::wstring text;
-        std::size_t undoSteps, redoSteps;
-    } cases[] = {
-        {"+a [ +b F ^c ] <", L"ab", 1, 0}, // undo
-        {"Q +a < < >", L"", 0, 1},         // redo of the step that undoing Q stored
-        {"+a [ F +b ~", L"a", 1, 0},       // rollback
-        {"+a W <", L"a", 1, 0},            // merge while undoing
+    const std::tuple<const char*, std::string, int, int> cases[] = {
+        {"+a [ +b F ^c ] <", "ab", 1, 0}, // undo
+        {"Q +a < < >", "", 0, 1},         // redo of the step that undoing Q stored
+        {"+a [ F +b ~", "a", 1, 0},       // rollback
+        {"+a W <", "a", 1, 0},            // merge while undoing
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.script);
+    for (const auto& [script, text, undoSteps, redoSteps] : cases) {
+        SCOPED_TRACE(script);
         fixture f;
-        EXPECT_THROW(f.run(c.script), std::runtime_error);
-        EXPECT_EQ(f.doc.text, c.text);
-        EXPECT_EQ(f.undo->undoStepCount(), c.undoSteps) << "the step taken stays consumed";
-        EXPECT_EQ(f.undo->redoStepCount(), c.redoSteps);
-        EXPECT_EQ(f.undo->openTransactionCount(), 0u);
+        EXPECT_THROW(f.run(script), std::runtime_error);
+        const std::string steps = std::to_string(undoSteps);
+        EXPECT_EQ(f.state(), text + ":" + steps + "," + std::to_string(redoSteps) + ",0")
+            << "the step taken stays consumed";
         // A later change lands in the undo history, ends the redo history and
         // is undone and redone like any other.
-        f.type(L"z");
-        EXPECT_EQ(f.undo->undoStepCount(), c.undoSteps + 1);
-        EXPECT_FALSE(f.undo->canRedo());
-        f.undo->undo();
-        EXPECT_EQ(f.doc.text, c.text);
-        EXPECT_EQ(f.undo->redoStepCount(), 1u);
-        f.undo->redo();
-        EXPECT_EQ(f.doc.text, c.text + L"z");
-        EXPECT_EQ(f.undo->undoStepCount(), c.undoSteps + 1);
+        const std::string later = text + "z:" + std::to_string(undoSteps + 1) + ",0,0";
+        EXPECT_EQ(f.run("+z"), later);
+        EXPECT_EQ(f.run("<"), text + ":" + steps + ",1,0");
+        EXPECT_EQ(f.run(">"), later);
     }
 }
 
@@ -277,7 +266,7 @@ TEST(undoManager, FailingMergeInNestedCommitKeepsTheLevelOpenWithWhatItHolds) {
     fixture f;
     f.run("[ mA [ pB pC");
     EXPECT_THROW(f.run("]"), std::runtime_error);
-    EXPECT_EQ(f.undo->openTransactionCount(), 2u);
+    EXPECT_EQ(f.state(), ":0,0,2");
     f.run("] ]");
     f.log.clear();
     f.run("<");
@@ -296,23 +285,18 @@ TEST(undoManager, TenThousandNestedLevels) {
         commitAll += "] ";
         rollBackAll += "~ ";
     }
-    const std::wstring all(levels / 500 + 1, L'x');
+    const std::string all(levels / 500 + 1, 'x');
     fixture f;
-    f.run(open);
-    EXPECT_EQ(f.undo->openTransactionCount(), std::size_t(levels));
-    f.run(commitAll);
-    EXPECT_EQ(f.undo->undoStepCount(), 1u);
+    EXPECT_EQ(f.run(open), all + ":0,0," + std::to_string(levels));
+    EXPECT_EQ(f.run(commitAll), all + ":1,0,0");
     EXPECT_EQ(f.seen->events, 1);
-    f.run("<");
-    EXPECT_EQ(f.doc.text, L"");
-    f.run(">");
-    EXPECT_EQ(f.doc.text, all);
-    for (const std::string& close : {std::string("<"), std::string(">"), std::string("C"), rollBackAll}) {
-        SCOPED_TRACE(close.substr(0, 1));
-        f.run(open + close);
-        EXPECT_EQ(f.doc.text, all);
-        EXPECT_EQ(f.undo->openTransactionCount(), 0u);
-    }
+    EXPECT_EQ(f.run("<"), ":0,1,0");
+    EXPECT_EQ(f.run(">"), all + ":1,0,0");
+    // Undo and redo roll the open levels back, clearing drops them with the history.
+    const std::pair<std::string, std::string> closes[] = {
+        {"<", all + ":1,0,0"}, {">", all + ":1,0,0"}, {"C", all + ":0,0,0"}, {rollBackAll, all + ":0,0,0"}};
+    for (const auto& [close, state] : closes)
+        EXPECT_EQ(f.run(open + close), state) << close.substr(0, 1);
     fixture dropped; // with the manager while open
     dropped.run(open);
 }
