@@ -85,24 +85,21 @@ TEST(signalPool, ThreadEndIsReportedOnceAndTheThreadIsLetGo) {
 }
 
 TEST(signalPool, CallbackAttachedDuringADispatchIsNotLost) {
-    struct context {
-        std::atomic<int> first{0};
-        std::atomic<int> second{0};
-    } ctx;
+    std::atomic<int> calls[2] = {0, 0}; // of the first callback and of the one it attaches
     auto t = zv::thread::create(false);
     zv::signalPool::singleton().attach(
         t.get(),
         [](zv::thread* th, void* user) {
-            auto* c = static_cast<context*>(user);
-            if (c->first++ == 0)
-                zv::signalPool::singleton().attach(th, countThread, &c->second);
+            auto* c = static_cast<std::atomic<int>*>(user);
+            if (c[0]++ == 0)
+                zv::signalPool::singleton().attach(th, countThread, &c[1]);
         },
-        &ctx);
+        calls);
     t->start(&quickWork);
-    EXPECT_TRUE(eventually([&] { return ctx.second.load() == 1; }));
+    EXPECT_TRUE(eventually([&] { return calls[1].load() == 1; }));
     EXPECT_TRUE(poolCaughtUp());
-    EXPECT_EQ(ctx.first.load(), 1);
-    EXPECT_EQ(ctx.second.load(), 1);
+    EXPECT_EQ(calls[0].load(), 1);
+    EXPECT_EQ(calls[1].load(), 1);
 }
 
 TEST(signalPool, DetachRemovesExactlyThatCallback) {
