@@ -2,15 +2,12 @@
 
 #include "zvProcess.h"
 
-#include "zvChildTestSupport.h"
 #include "zvTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
-#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -193,7 +190,7 @@ TEST(signalPool, StressConcurrentAttachSetDetachAndThreadEnds) {
     EXPECT_EQ(threadEnds.load(), kWorkers * kRounds);
 }
 
-// ---- named signals between processes ------------------------------------------
+// ---- named signals ---------------------------------------------------------
 
 TEST(signal, NamedSignalsShareOneEvent) {
     const std::wstring name = uniqueName(L"shared");
@@ -226,27 +223,4 @@ TEST(signal, NamedSignalsShareOneEvent) {
     odd1->setSignal();
     EXPECT_FALSE(odd2->wait(0));
     EXPECT_TRUE(odd1->wait(0));
-}
-
-// Run by the test below in a child process; skipped otherwise.
-TEST(signalChild, SetsTheNamedSignal) {
-    const char* name = std::getenv("ZV_TEST_SIGNAL_NAME");
-    if (!name)
-        GTEST_SKIP() << "runs only as the child of NamedSignalSetByAChildProcess";
-    const std::wstring wide(name, name + std::char_traits<char>::length(name));
-    auto s = zv::signal::create(false, false, wide.c_str());
-    ASSERT_TRUE(s->isValid());
-    s->setSignal();
-}
-
-TEST(signal, NamedSignalSetByAChildProcess) {
-    const std::wstring name = uniqueName(L"child");
-    auto s = zv::signal::create(true, false, name.c_str());
-    ASSERT_TRUE(s->isValid());
-    zvtest::childTest child("signalChild.SetsTheNamedSignal", "ZV_TEST_SIGNAL_NAME",
-                            std::string(name.begin(), name.end()));
-    ASSERT_TRUE(child.started());
-    EXPECT_TRUE(s->wait(60000));
-    EXPECT_EQ(child.wait(60000), 0);
-    EXPECT_TRUE(s->wait(0)); // manual reset: still set
 }
