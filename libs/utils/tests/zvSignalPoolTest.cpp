@@ -47,10 +47,6 @@ bool poolCaughtUp() {
     return eventually([&] { return fresh.calls.load() > 0; });
 }
 
-void throwing(zv::signal*, void*) {
-    throw 42;
-}
-
 int quickWork(void*) {
     return 0;
 }
@@ -121,7 +117,8 @@ TEST(signalPool, DetachRemovesExactlyThatCallback) {
 TEST(signalPool, ASignalLeftSetDoesNotStarveTheOthersAndThrowingCallbacksAreDropped) {
     auto manual = zv::signal::create(true, true), thrower = zv::signal::create(false, true);
     auto s = zv::signal::create();
-    zv::signalPool::singleton().attach(thrower.get(), &throwing, nullptr);
+    const auto throwing = +[](zv::signal*, void*) { throw 42; };
+    zv::signalPool::singleton().attach(thrower.get(), throwing, nullptr);
     {
         attached stuck(manual.get()), other(s.get());
         EXPECT_TRUE(eventually([&] { return stuck.calls.load() > 3; })); // reported again and again
@@ -130,7 +127,7 @@ TEST(signalPool, ASignalLeftSetDoesNotStarveTheOthersAndThrowingCallbacksAreDrop
             EXPECT_TRUE(eventually([&] { return other.calls.load() == i; }));
         }
     }
-    zv::signalPool::singleton().detach(thrower.get(), &throwing, nullptr);
+    zv::signalPool::singleton().detach(thrower.get(), throwing, nullptr);
     EXPECT_TRUE(poolCaughtUp());
 }
 

@@ -317,56 +317,49 @@ protected:
         zvlog::logManager::getInstance().reloadConfig();
         zvlog::logSettings::getInstance().initOutputFile();
     }
-    void configure(const std::string& classes) {
-        const std::filesystem::path host = hostOf(zvlog::logUtils::configPath(zvlog::logUtils::moduleName()));
-        std::filesystem::create_directories(host.parent_path());
-        std::ofstream(host, std::ios::binary)
-            << "<logconfig><globals format=\"%c|%m\"/><root enabled=\"true\" level=\"info\"/><classes>"
-            << classes << "</classes></logconfig>";
-        zvlog::logManager::getInstance().reloadConfig();
-        zvlog::logSettings::getInstance().initOutputFile();
-    }
-    // Each line as "operation: message"; all come from the manager.
-    std::vector<std::string> lines() {
-        std::ifstream in(hostOf(zvlog::logSettings::getInstance().outputFile()), std::ios::binary);
-        std::vector<std::string> result;
-        for (std::string line; std::getline(in, line);) {
-            const std::size_t bar = line.find('|');
-            EXPECT_EQ(line.rfind("zv::undoManager::", 0), 0u) << line;
-            result.push_back(line.substr(17, line.find_first_of(" |", 17) - 17) + ": " +
-                             line.substr(bar + 1, line.find_last_not_of('\r') - bar));
-        }
-        return result;
-    }
-
     zvtest::tempFolder m_tmp;
     zv::directory m_previousRoot;
 };
 
 // The root logger stays above trace: only the loggers named after the operations write.
 TEST_F(undoTrace, EveryBranchTracesItsTextThroughTheLoggerOfItsOperation) {
-    std::string classes;
+    const std::filesystem::path config = hostOf(zvlog::logUtils::configPath(zvlog::logUtils::moduleName()));
+    std::filesystem::create_directories(config.parent_path());
+    std::ofstream out(config, std::ios::binary);
+    out << "<logconfig><globals format=\"%c|%m\"/><root enabled=\"true\" level=\"info\"/><classes>";
     for (const char* op : {"start", "commit", "rollback"})
-        classes += std::string("<zv.undoManager.") + op + "Transaction enabled=\"true\" level=\"trace\"/>";
-    configure(classes);
+        out << "<zv.undoManager." << op << "Transaction enabled=\"true\" level=\"trace\"/>";
+    out << "</classes></logconfig>";
+    out.close();
+    zvlog::logManager::getInstance().reloadConfig();
+    zvlog::logSettings::getInstance().initOutputFile();
     fixture f;
     f.run("~ ] [ [ +a ] [ ~ ~ [ ] +b <");
-    EXPECT_EQ(lines(), (std::vector<std::string>{
-                           "rollbackTransaction: Current transaction not available for rollback.",
-                           "commitTransaction: Current transaction not available for commit.",
-                           "startTransaction: Start new transaction",
-                           "startTransaction: Start new nested transaction",
-                           "commitTransaction: Call commit for nested transaction.",
-                           "startTransaction: Start new nested transaction",
-                           "rollbackTransaction: Call rollback for nested transaction.",
-                           "rollbackTransaction: Call rollback for current transaction.",
-                           "startTransaction: Start new transaction",
-                           "commitTransaction: No modifications - Commit not needed.",
-                           "startTransaction: Start new transaction",
-                           "commitTransaction: Commit as undo operation.",
-                           "startTransaction: Start new transaction",
-                           "commitTransaction: Commit as redo operation.",
-                       }));
+    // Each line as "operation: message"; all come from the manager.
+    std::vector<std::string> lines;
+    std::ifstream in(hostOf(zvlog::logSettings::getInstance().outputFile()), std::ios::binary);
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t bar = line.find('|');
+        EXPECT_EQ(line.rfind("zv::undoManager::", 0), 0u) << line;
+        lines.push_back(line.substr(17, line.find_first_of(" |", 17) - 17) + ": " +
+                        line.substr(bar + 1, line.find_last_not_of('\r') - bar));
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "rollbackTransaction: Current transaction not available for rollback.",
+                         "commitTransaction: Current transaction not available for commit.",
+                         "startTransaction: Start new transaction",
+                         "startTransaction: Start new nested transaction",
+                         "commitTransaction: Call commit for nested transaction.",
+                         "startTransaction: Start new nested transaction",
+                         "rollbackTransaction: Call rollback for nested transaction.",
+                         "rollbackTransaction: Call rollback for current transaction.",
+                         "startTransaction: Start new transaction",
+                         "commitTransaction: No modifications - Commit not needed.",
+                         "startTransaction: Start new transaction",
+                         "commitTransaction: Commit as undo operation.",
+                         "startTransaction: Start new transaction",
+                         "commitTransaction: Commit as redo operation.",
+                     }));
 }
 
 } // namespace
