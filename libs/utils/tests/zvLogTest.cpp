@@ -196,11 +196,13 @@ TEST(logConfig, ReadsGlobalsRootAndClassesKeepingDefaultsForBadValues) {
 // Root enabled and level, one class enabled and level, and whether logging is active.
 TEST(logConfig, ActiveOnlyWithEnabledRootAndSomeLevel) {
     using namespace zvlog;
-    const std::tuple<bool, logLevel, bool, logLevel, bool> cases[] = {{true, eInfo, false, eNone, true},
-                                                                      {false, eInfo, true, eTrace, false},
-                                                                      {true, eNone, true, eDebug, true},
-                                                                      {true, eNone, false, eDebug, false},
-                                                                      {true, eNone, true, eNone, false}};
+    const std::tuple<bool, logLevel, bool, logLevel, bool> cases[] = {
+        // root enabled and level, the class's enabled and level, active
+        {true, eInfo, false, eNone, true},
+        {false, eInfo, true, eTrace, false},
+        {true, eNone, true, eDebug, true},
+        {true, eNone, false, eDebug, false},
+        {true, eNone, true, eNone, false}};
     for (const auto& [rootEnabled, rootLevel, classEnabled, classLevel, active] : cases) {
         logConfig config;
         config.rootEnabled = rootEnabled;
