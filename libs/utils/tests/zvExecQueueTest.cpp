@@ -12,18 +12,25 @@
 
 namespace {
 
+using names = std::vector<std::string>;
+
 // What happened to the items of one test.
 struct journal {
     std::mutex m;
-    std::vector<std::string> runs;
-    std::vector<std::string> deletes;
-    void ran(const std::string& n) {
+    names runs, deletes;
+    void note(names& to, const std::string& n) {
         std::lock_guard<std::mutex> lock(m);
-        runs.push_back(n);
+        to.push_back(n);
     }
-    void deleted(const std::string& n) {
-        std::lock_guard<std::mutex> lock(m);
-        deletes.push_back(n);
+    // "runs | deletes", each in order.
+    std::string str() {
+        std::string s;
+        for (const auto& n : runs)
+            s += n + " ";
+        s += "|";
+        for (const auto& n : deletes)
+            s += " " + n;
+        return s;
     }
 };
 
@@ -31,12 +38,12 @@ struct item : zv::execItem {
     item(journal& j, std::string name, std::function<void()> action = {})
         : j(j), name(std::move(name)), action(std::move(action)) {}
     ~item() override {
-        j.deleted(name);
+        j.note(j.deletes, name);
         if (onDelete)
             onDelete();
     }
     void execute() override {
-        j.ran(name);
+        j.note(j.runs, name);
         if (action)
             action();
     }
@@ -46,171 +53,143 @@ struct item : zv::execItem {
     std::function<void()> onDelete;
 };
 
-using names = std::vector<std::string>;
+// A journal and a queue per test.
+class execQueue : public ::testing::Test {
+protected:
+    item* mk(std::string name, std::function<void()> action = {}) {
+        return new item(j, std::move(name), std::move(action));
+    }
+    journal j;
+    zv::execQueue q;
+};
 
 } // namespace
 
-TEST(execQueue, MainListRunsInOrderAndDeletesByFlag) {
-    journal j;
-    zv::execQueue q;
-    auto* kept = new item(j, "kept");
-    q.add(new item(j, "a"));
+TEST_F(execQueue, MainListRunsInOrderAndDeletesByFlagAndKeepsTheImmediateFlag) {
+    auto* kept = mk("kept");
+    q.add(mk("a"));
     q.add(kept, false, false);
-    q.add(new item(j, "b", [] { throw 1; }));
-    q.add(new item(j, "c"));
-    EXPECT_EQ(q.nrOfEntries(), 4u);
+    EXPECT_FALSE(q.immediateExecRequired());
+    q.add(mk("b", [] { throw 1; }), true);
+    q.add(mk("c"));
     EXPECT_TRUE(q.contains(kept));
     q.execute();
-    EXPECT_EQ(j.runs, (names{"a", "kept", "b", "c"}));
-    EXPECT_EQ(j.deletes, (names{"a", "b", "c"})); // the failing one too
+    EXPECT_EQ(j.str(), "a kept b c | a b c"); // the failing one deleted too
     EXPECT_EQ(q.nrOfEntries(), 0u);
     EXPECT_FALSE(q.contains(kept));
     EXPECT_TRUE(kept->executed());
+    EXPECT_TRUE(q.immediateExecRequired()); // stays set
 
     // Not owned: may be queued again, and is the caller's to delete.
     q.add(kept, false, false);
-    EXPECT_TRUE(q.contains(kept));
     q.execute();
-    EXPECT_EQ(j.runs.back(), "kept");
-    EXPECT_EQ(j.deletes.size(), 3u);
+    EXPECT_EQ(j.str(), "a kept b c kept | a b c");
     delete kept;
 }
 
-TEST(execQueue, ImmediateFlagStaysSet) {
-    journal j;
-    zv::execQueue q;
-    EXPECT_FALSE(q.immediateExecRequired());
-    q.add(new item(j, "a"), false);
-    EXPECT_FALSE(q.immediateExecRequired());
-    q.add(new item(j, "b"), true);
-    q.add(new item(j, "c"), false);
+TEST_F(execQueue, ItemsAddedWhileExecutingRunInTheSameCall) {
+    q.add(mk("first", [&] { q.add(mk("second", [&] { q.putAtExecutionEnd(L"end", mk("end")); })); }));
     q.execute();
-    EXPECT_TRUE(q.immediateExecRequired());
-}
-
-TEST(execQueue, ItemsAddedWhileExecutingRunInTheSameCall) {
-    journal j;
-    zv::execQueue q;
-    q.add(new item(j, "first", [&] {
-        q.add(new item(j, "second", [&] { q.putAtExecutionEnd(L"end", new item(j, "end")); }));
-    }));
-    q.execute();
-    EXPECT_EQ(j.runs, (names{"first", "second"}));
+    EXPECT_EQ(j.str(), "first second | first second");
     EXPECT_TRUE(q.atExecutionEnd(L"end"));
     q.executeEnd();
-    EXPECT_EQ(j.runs.back(), "end");
+    EXPECT_EQ(j.str(), "first second end | first second end");
     EXPECT_FALSE(q.atExecutionEnd(L"end"));
 }
 
-TEST(execQueue, NamedListsKeepOneItemPerName) {
-    journal j;
-    zv::execQueue q;
-    auto* second = new item(j, "second");
-    q.putAtExecutionStart(L"x", new item(j, "first"));
+TEST_F(execQueue, NamedListsKeepOneItemPerName) {
+    auto* second = mk("second");
+    q.putAtExecutionStart(L"x", mk("first"));
     q.putAtExecutionStart(L"x", second);
-    EXPECT_EQ(j.deletes, names{"first"}); // replaced: deleted at once
-    q.putAtExecutionStart(L"x", second);  // the same item again: nothing happens
-    EXPECT_TRUE(j.deletes.size() == 1);
-    q.putAtExecutionStart(L"X", new item(j, "upper")); // names are case-sensitive
-    q.putAtExecutionStart(L"y", new item(j, "y"));
+    EXPECT_EQ(j.str(), "| first");            // replaced: deleted at once
+    q.putAtExecutionStart(L"x", second);      // the same item again: nothing happens
+    q.putAtExecutionStart(L"X", mk("upper")); // names are case-sensitive
+    q.putAtExecutionStart(L"y", mk("y"));
     EXPECT_TRUE(q.atExecutionStart(L"x"));
     EXPECT_FALSE(q.atExecutionStart(L"z"));
     EXPECT_FALSE(q.atExecutionEnd(L"x"));
     q.executeStart();
-    EXPECT_EQ(j.runs, (names{"second", "upper", "y"}));
-    EXPECT_EQ(j.deletes, (names{"first", "second", "upper", "y"}));
+    EXPECT_EQ(j.str(), "second upper y | first second upper y");
     EXPECT_FALSE(q.atExecutionStart(L"x"));
 }
 
-TEST(execQueue, AnItemQueuedTwiceRunsTwiceAndIsDeletedOnce) {
-    journal j;
+TEST_F(execQueue, AnItemQueuedTwiceRunsTwiceAndIsDeletedOnce) {
     {
-        zv::execQueue q;
-        auto* twice = new item(j, "twice");
-        q.add(twice);
-        q.add(twice);
-        q.execute();
-        EXPECT_EQ(j.runs, (names{"twice", "twice"}));
-        EXPECT_EQ(j.deletes, names{"twice"});
+        zv::execQueue own;
+        auto* twice = mk("twice");
+        own.add(twice);
+        own.add(twice);
+        own.execute();
+        EXPECT_EQ(j.str(), "twice twice | twice");
 
         // Held by several lists at once, then cleared.
-        auto* shared = new item(j, "shared");
-        q.putAtExecutionStart(L"a", shared);
-        q.putAtExecutionEnd(L"b", shared);
-        q.add(shared, false, false);
-        q.add(shared, false, true);
-        q.putAtExecutionStart(L"a", new item(j, "other")); // one holder fewer
+        auto* shared = mk("shared");
+        own.putAtExecutionStart(L"a", shared);
+        own.putAtExecutionEnd(L"b", shared);
+        own.add(shared, false, false);
+        own.add(shared, false, true);
+        own.putAtExecutionStart(L"a", mk("other")); // one holder fewer
         EXPECT_EQ(j.deletes.size(), 1u);
-        q.clear();
-        EXPECT_EQ(j.deletes, (names{"twice", "other", "shared"}));
-        EXPECT_EQ(q.nrOfEntries(), 0u);
-        EXPECT_FALSE(q.atExecutionStart(L"a"));
+        own.clear();
+        EXPECT_EQ(j.str(), "twice twice | twice other shared");
+        EXPECT_EQ(own.nrOfEntries(), 0u);
+        EXPECT_FALSE(own.atExecutionStart(L"a"));
     }
     EXPECT_EQ(j.deletes.size(), 3u); // the destructor found nothing left
 }
 
-TEST(execQueue, ClearDeletesOutsideTheLocks) {
-    journal j;
-    auto q = std::make_unique<zv::execQueue>();
-    auto* unowned = new item(j, "unowned");
-    auto* reentrant = new item(j, "reentrant");
+TEST_F(execQueue, ClearDeletesOutsideTheLocks) {
+    auto own = std::make_unique<zv::execQueue>();
+    auto* unowned = mk("unowned");
+    auto* reentrant = mk("reentrant");
     // A destructor that uses the queue must neither deadlock nor find half a list.
     std::size_t seen = 99;
     reentrant->onDelete = [&] {
-        seen = q->nrOfEntries();
-        q->putAtExecutionEnd(L"late", new item(j, "late"));
+        seen = own->nrOfEntries();
+        own->putAtExecutionEnd(L"late", mk("late"));
     };
-    q->putAtExecutionStart(L"s", new item(j, "s"));
-    q->add(reentrant);
-    q->add(unowned, false, false);
-    q->putAtExecutionEnd(L"e", new item(j, "e"));
-    q->clear();
+    own->putAtExecutionStart(L"s", mk("s"));
+    own->add(reentrant);
+    own->add(unowned, false, false);
+    own->putAtExecutionEnd(L"e", mk("e"));
+    own->clear();
     EXPECT_EQ(seen, 0u);
-    EXPECT_EQ(j.deletes, (names{"s", "reentrant", "unowned", "e"})); // unowned too: clear deletes all
-    EXPECT_TRUE(q->atExecutionEnd(L"late"));
-    q.reset(); // the destructor clears what the destructor added
-    EXPECT_EQ(j.deletes.back(), "late");
-    EXPECT_TRUE(j.runs.empty());
+    EXPECT_EQ(j.str(), "| s reentrant unowned e"); // unowned too: clear deletes all
+    EXPECT_TRUE(own->atExecutionEnd(L"late"));
+    own.reset(); // the destructor clears what the destructor added
+    EXPECT_EQ(j.str(), "| s reentrant unowned e late");
 }
 
-TEST(execQueue, StressConcurrentProducersConsumersAndClears) {
-    constexpr int kProducers = 3;
-    constexpr int kItems = 300;
-    std::atomic<int> created{0}, ran{0}, deleted{0};
-    struct counted : zv::execItem {
-        counted(std::atomic<int>& ran, std::atomic<int>& deleted) : ran(ran), deleted(deleted) {}
-        ~counted() override { ++deleted; }
-        void execute() override { ++ran; }
-        std::atomic<int>& ran;
-        std::atomic<int>& deleted;
-    };
+TEST_F(execQueue, StressConcurrentProducersConsumersAndClears) {
+    constexpr int kProducers = 3, kItems = 300;
+    std::atomic<std::size_t> created{0};
     {
-        zv::execQueue q;
+        zv::execQueue own; // ended before the count
         std::atomic<bool> producing{true};
         std::vector<std::thread> threads;
         for (int p = 0; p < kProducers; ++p)
             threads.emplace_back([&, p] {
                 for (int i = 0; i < kItems; ++i) {
                     ++created;
-                    q.add(new counted(ran, deleted), i % 7 == 0);
+                    own.add(mk("x"), i % 7 == 0);
                     if (i % 10 == 0) {
                         ++created;
                         const std::wstring name = L"n" + std::to_wstring((p * 31 + i) % 5);
                         if (i % 20 == 0)
-                            q.putAtExecutionStart(name.c_str(), new counted(ran, deleted));
+                            own.putAtExecutionStart(name.c_str(), mk("x"));
                         else
-                            q.putAtExecutionEnd(name.c_str(), new counted(ran, deleted));
+                            own.putAtExecutionEnd(name.c_str(), mk("x"));
                     }
                 }
             });
         std::thread consumer([&] {
             int round = 0;
             while (producing.load()) {
-                q.executeStart();
-                q.execute();
-                q.executeEnd();
+                own.executeStart();
+                own.execute();
+                own.executeEnd();
                 if (++round % 50 == 0)
-                    q.clear();
+                    own.clear();
                 std::this_thread::yield();
             }
         });
@@ -218,8 +197,8 @@ TEST(execQueue, StressConcurrentProducersConsumersAndClears) {
             t.join();
         producing = false;
         consumer.join();
-        q.execute();
+        own.execute();
     }
-    EXPECT_EQ(deleted.load(), created.load()); // each exactly once, none lost
-    EXPECT_LE(ran.load(), created.load());
+    EXPECT_EQ(j.deletes.size(), created.load()); // each exactly once, none lost
+    EXPECT_LE(j.runs.size(), created.load());
 }

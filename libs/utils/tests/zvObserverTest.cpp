@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,47 +10,50 @@ namespace {
 
 using eventLog = std::vector<std::wstring>;
 
-// A counted observable; reports its destruction.
+// A counted observable; counts its destruction.
 class document : public zv::refObj, public zv::observable {
 public:
-    explicit document(bool* destroyed = nullptr) : m_destroyed(destroyed) {}
+    explicit document(int* destroyed = nullptr) : m_destroyed(destroyed) {}
     ~document() override {
         if (m_destroyed)
-            *m_destroyed = true;
+            ++*m_destroyed;
     }
     void changed(const wchar_t* name = nullptr, zv::iEventParams* params = nullptr) {
         fireEvent(1, this, name, params);
     }
 
 private:
-    bool* m_destroyed;
+    int* m_destroyed;
 };
 
-// Writes "<tag>:<handler>" into a shared log for every call.
+// Writes "<tag>:<handler>" into a shared log for every call, or runs its action for event 1
+// instead; counts its destruction.
 class recorder : public zv::refObj, public zv::observer {
 public:
-    recorder(eventLog* log, std::wstring tag, int* destroyed = nullptr)
-        : m_log(log), m_tag(std::move(tag)), m_destroyed(destroyed) {}
+    using action = std::function<void(recorder&)>;
+    recorder(eventLog* log, std::wstring tag, action act = {}, int* destroyed = nullptr)
+        : m_log(log), m_tag(std::move(tag)), m_action(std::move(act)), m_destroyed(destroyed) {}
     ~recorder() override {
         if (m_destroyed)
             ++*m_destroyed;
     }
+    void note(const wchar_t* what) { m_log->push_back(m_tag + L":" + what); }
     zv::iRefObj* lastSource = nullptr;
     zv::iEventParams* lastParams = nullptr;
 
     EV_DECLARE_MSGMAP();
 
 protected:
-    void note(const wchar_t* what) { m_log->push_back(m_tag + L":" + what); }
     void onAny(zv::iRefObj* source, const wchar_t*, zv::iEventParams* params) {
         lastSource = source;
         lastParams = params;
-        note(L"any");
+        m_action ? m_action(*this) : note(L"any");
     }
     void onTwo(zv::iRefObj*, const wchar_t*, zv::iEventParams*) { note(L"two"); }
 
     eventLog* m_log;
     std::wstring m_tag;
+    action m_action;
     int* m_destroyed;
 };
 
@@ -76,231 +80,146 @@ EV_END_MSGMAP()
 
 struct opaqueParams : zv::iEventParams {};
 
+// The references an object holds, not counting the one taken to ask.
+int refs(zv::iRefObj* o) {
+    const int n = static_cast<int>(o->addRef()) - 1;
+    o->release();
+    return n;
+}
+
+// A document, the log its observers write and one count of destroyed documents and recorders.
+class observable : public ::testing::Test {
+protected:
+    zv::refPtr<recorder> rec(const wchar_t* tag, recorder::action act = {}) {
+        return zv::createRefObj<recorder>(&log, tag, std::move(act), &destroyed);
+    }
+    // What one event 1 made the observers write.
+    eventLog fire(const wchar_t* name = nullptr, zv::iEventParams* params = nullptr) {
+        log.clear();
+        doc->changed(name, params);
+        return log;
+    }
+
+    eventLog log;
+    int destroyed = 0;
+    zv::refPtr<document> doc = zv::createRefObj<document>(&destroyed);
+};
+using observer = observable;
+
 } // namespace
 
-TEST(observable, KeepsEachObserverOnceAndReAddingMovesItToTheEnd) {
-    eventLog log;
-    zv::refPtr<document> doc = zv::createRefObj<document>();
-    zv::refPtr<recorder> a = zv::createRefObj<recorder>(&log, L"a");
-    zv::refPtr<recorder> b = zv::createRefObj<recorder>(&log, L"b");
+TEST_F(observable, KeepsEachObserverOnceAndReAddingMovesItToTheEnd) {
+    auto a = rec(L"a"), b = rec(L"b");
     doc->addObserver(nullptr);
     doc->addObserver(a.get());
     doc->addObserver(a.get());
     EXPECT_EQ(doc->countObservers(), 1u);
     doc->addObserver(b.get());
     doc->addObserver(a.get()); // now b, a
-    EXPECT_EQ(doc->countObservers(), 2u);
-    doc->changed();
-    EXPECT_EQ(log, (eventLog{L"b:any", L"a:any"}));
+    EXPECT_EQ(fire(), (eventLog{L"b:any", L"a:any"}));
 
     // The list holds one reference per observer, however often it was added.
-    EXPECT_EQ(a->addRef(), 3);
-    a->release();
+    EXPECT_EQ(refs(a.get()), 2);
     doc->removeObserver(a.get());
     doc->removeObserver(a.get()); // not listed any more: ignored
-    EXPECT_EQ(a->addRef(), 2);
-    a->release();
+    EXPECT_EQ(refs(a.get()), 1);
     EXPECT_EQ(doc->countObservers(), 1u);
     doc->removeAllObservers();
     EXPECT_EQ(doc->countObservers(), 0u);
-    EXPECT_EQ(b->addRef(), 2);
-    b->release();
+    EXPECT_EQ(refs(b.get()), 1);
 }
 
-TEST(observable, PassesSourceAndParamsThrough) {
-    eventLog log;
-    zv::refPtr<document> doc = zv::createRefObj<document>();
-    zv::refPtr<recorder> r = zv::createRefObj<recorder>(&log, L"r");
-    doc->addObserver(r.get());
-    opaqueParams params;
-    doc->changed(L"x", &params);
-    EXPECT_EQ(r->lastSource, static_cast<zv::iRefObj*>(doc.get()));
-    EXPECT_EQ(r->lastParams, &params);
-    doc->fireEvent(3, doc.get(), nullptr, nullptr); // nobody maps 3
-    EXPECT_EQ(log, (eventLog{L"r:any"}));
-}
-
-namespace {
-
-// Removes itself (and, once, adds a newcomer) while handling an event.
-class leaver : public recorder {
-public:
-    leaver(eventLog* log, document* doc, zv::iObserver* newcomer, int* destroyed)
-        : recorder(log, L"leaver", destroyed), m_doc(doc), m_newcomer(newcomer) {}
-    EV_DECLARE_MSGMAP();
-
-private:
-    void onLeave(zv::iRefObj*, const wchar_t*, zv::iEventParams*) {
-        note(L"leave");
-        m_doc->removeObserver(this);
-        m_doc->addObserver(m_newcomer);
-    }
-    document* m_doc;
-    zv::iObserver* m_newcomer;
-};
-
-EV_BEGIN_MSGMAP(leaver, zv::observer)
-EV_ON_EVENT(1, onLeave)
-EV_END_MSGMAP()
-
-} // namespace
-
-TEST(observable, ChangesMadeByAHandlerTakeEffectWithTheNextEvent) {
-    eventLog log;
-    int destroyed = 0;
-    zv::refPtr<document> doc = zv::createRefObj<document>();
-    zv::refPtr<recorder> first = zv::createRefObj<recorder>(&log, L"first");
-    zv::refPtr<recorder> last = zv::createRefObj<recorder>(&log, L"last");
-    zv::refPtr<recorder> newcomer = zv::createRefObj<recorder>(&log, L"new");
+TEST_F(observable, ChangesMadeByAHandlerTakeEffectWithTheNextEvent) {
+    auto first = rec(L"first"), last = rec(L"last"), newcomer = rec(L"new");
     doc->addObserver(first.get());
     // Held by the list only: it lives through its own handler and goes after.
-    doc->addObserver(zv::createRefObj<leaver>(&log, doc.get(), newcomer.get(), &destroyed).get());
+    doc->addObserver(rec(L"leaver",
+                         [&](recorder& me) { // removes itself and adds a newcomer
+                             me.note(L"leave");
+                             doc->removeObserver(&me);
+                             doc->addObserver(newcomer.get());
+                         })
+                         .get());
     doc->addObserver(last.get());
     EXPECT_EQ(destroyed, 0);
-
-    doc->changed();
-    EXPECT_EQ(log, (eventLog{L"first:any", L"leaver:leave", L"last:any"}));
+    EXPECT_EQ(fire(), (eventLog{L"first:any", L"leaver:leave", L"last:any"}));
     EXPECT_EQ(destroyed, 1);
-    EXPECT_EQ(doc->countObservers(), 3u); // first, last, new
-    log.clear();
-    doc->changed();
-    EXPECT_EQ(log, (eventLog{L"first:any", L"last:any", L"new:any"}));
+    EXPECT_EQ(fire(), (eventLog{L"first:any", L"last:any", L"new:any"}));
 }
 
-TEST(observable, ObserverDestroyedWhileRegisteredTakesItselfOff) {
-    eventLog log;
-    zv::refPtr<document> doc = zv::createRefObj<document>();
+TEST_F(observable, ObserverDestroyedWhileRegisteredTakesItselfOff) {
     zv::refPtr<document> other = zv::createRefObj<document>();
-    zv::refPtr<recorder> kept = zv::createRefObj<recorder>(&log, L"kept");
+    auto kept = rec(L"kept");
     {
         recorder onStack(&log, L"stack"); // not managed by references
         doc->addObserver(&onStack);
         other->addObserver(&onStack);
         doc->addObserver(kept.get());
-        doc->changed();
-        EXPECT_EQ(doc->countObservers(), 2u);
+        EXPECT_EQ(fire(), (eventLog{L"stack:any", L"kept:any"}));
     }
-    EXPECT_EQ(doc->countObservers(), 1u);
     EXPECT_EQ(other->countObservers(), 0u);
-    log.clear();
-    doc->changed(); // must not reach the destroyed observer
-    EXPECT_EQ(log, (eventLog{L"kept:any"}));
+    EXPECT_EQ(fire(), (eventLog{L"kept:any"})); // must not reach the destroyed observer
 }
 
-TEST(observable, ObservableDestroyedFirstReleasesItsObservers) {
-    eventLog log;
-    int destroyed = 0;
-    bool docGone = false;
-    zv::refPtr<recorder> watcher = zv::createRefObj<recorder>(&log, L"w", &destroyed);
-    zv::refPtr<document> doc = zv::createRefObj<document>(&docGone);
+TEST_F(observable, ObservableDestroyedFirstReleasesItsObservers) {
+    auto watcher = rec(L"w");
     zv::refPtr<document> other = zv::createRefObj<document>();
     doc->addObserver(watcher.get());
     other->addObserver(watcher.get());
-    EXPECT_EQ(watcher->addRef(), 4);
-    watcher->release();
-
+    EXPECT_EQ(refs(watcher.get()), 3);
     doc = nullptr;
-    EXPECT_TRUE(docGone);
-    EXPECT_EQ(watcher->addRef(), 3); // the destroyed list gave its reference back
-    watcher->release();
+    EXPECT_EQ(destroyed, 1);
+    EXPECT_EQ(refs(watcher.get()), 2); // the destroyed list gave its reference back
     // The watcher keeps no link to the destroyed list; dropping it now is clean.
     other = nullptr;
     watcher = nullptr;
-    EXPECT_EQ(destroyed, 1);
+    EXPECT_EQ(destroyed, 2);
 
     // An observer held only by the list goes with the list.
-    bool gone = false;
-    zv::refPtr<document> owner = zv::createRefObj<document>(&gone);
-    owner->addObserver(zv::createRefObj<recorder>(&log, L"owned", &destroyed).get());
-    owner = nullptr;
-    EXPECT_EQ(destroyed, 2);
+    doc = zv::createRefObj<document>(&destroyed);
+    doc->addObserver(rec(L"owned").get());
+    doc = nullptr;
+    EXPECT_EQ(destroyed, 4);
 }
 
-namespace {
-
-// Drops the last outside reference to the document it watches.
-class dropper : public recorder {
-public:
-    dropper(eventLog* log, zv::refPtr<document>* holder) : recorder(log, L"dropper"), m_holder(holder) {}
-    EV_DECLARE_MSGMAP();
-
-private:
-    void onDrop(zv::iRefObj*, const wchar_t*, zv::iEventParams*) {
-        note(L"drop");
-        *m_holder = nullptr;
-    }
-    zv::refPtr<document>* m_holder;
-};
-
-EV_BEGIN_MSGMAP(dropper, zv::observer)
-EV_ON_EVENT(1, onDrop)
-EV_END_MSGMAP()
-
-// Records whether the source is still alive when it is called.
-class prober : public recorder {
-public:
-    prober(eventLog* log, const bool* gone) : recorder(log, L"prober"), m_gone(gone) {}
-    EV_DECLARE_MSGMAP();
-
-private:
-    void onProbe(zv::iRefObj*, const wchar_t*, zv::iEventParams*) { note(*m_gone ? L"dead" : L"alive"); }
-    const bool* m_gone;
-};
-
-EV_BEGIN_MSGMAP(prober, zv::observer)
-EV_ON_EVENT(1, onProbe)
-EV_END_MSGMAP()
-
-} // namespace
-
-TEST(observable, SourceOutlivesAHandlerThatDropsIt) {
-    eventLog log;
-    bool gone = false;
-    zv::refPtr<document> doc = zv::createRefObj<document>(&gone);
-    zv::refPtr<dropper> d = zv::createRefObj<dropper>(&log, &doc);
-    zv::refPtr<prober> p = zv::createRefObj<prober>(&log, &gone);
-    doc->addObserver(d.get());
-    doc->addObserver(p.get());
+TEST_F(observable, SourceOutlivesAHandlerThatDropsIt) {
+    auto dropper = rec(L"dropper", [&](recorder& me) {
+        me.note(L"drop");
+        doc = nullptr;
+    });
+    auto prober = rec(L"prober", [&](recorder& me) { me.note(destroyed ? L"dead" : L"alive"); });
+    doc->addObserver(dropper.get());
+    doc->addObserver(prober.get());
     document* raw = doc.get();
     raw->changed();
     EXPECT_EQ(log, (eventLog{L"dropper:drop", L"prober:alive"}));
-    EXPECT_TRUE(gone);         // released when the dispatch ended
-    EXPECT_EQ(d->addRef(), 2); // and its list gave the references back
-    d->release();
+    EXPECT_EQ(destroyed, 1);           // released when the dispatch ended
+    EXPECT_EQ(refs(dropper.get()), 1); // and its list gave the references back
 
     // A source that nobody holds by reference is not deleted by the dispatch.
-    eventLog quiet;
-    bool stackGone = false;
     {
-        document onStack(&stackGone);
-        zv::refPtr<recorder> r = zv::createRefObj<recorder>(&quiet, L"r");
+        document onStack(&destroyed);
+        auto r = rec(L"r");
         onStack.addObserver(r.get());
         onStack.changed();
-        EXPECT_FALSE(stackGone);
+        EXPECT_EQ(destroyed, 1);
     }
-    EXPECT_TRUE(stackGone);
-    EXPECT_EQ(quiet, (eventLog{L"r:any"}));
+    EXPECT_EQ(destroyed, 3); // the document, then the observer its list held
+    EXPECT_EQ(log.back(), L"r:any");
 }
 
-TEST(observer, MessageMapsCallEveryMatchDerivedFirst) {
-    eventLog log;
-    zv::refPtr<document> doc = zv::createRefObj<document>();
+TEST_F(observer, MessageMapsCallEveryMatchDerivedFirstPassingSourceAndParams) {
     zv::refPtr<namedRecorder> n = zv::createRefObj<namedRecorder>(&log, L"n");
     doc->addObserver(n.get());
-
-    doc->changed(L"changed"); // names match ignoring case
-    EXPECT_EQ(log, (eventLog{L"n:Changed", L"n:first", L"n:any"}));
-    log.clear();
-    doc->changed(nullptr); // a named entry never matches a missing name
-    EXPECT_EQ(log, (eventLog{L"n:first", L"n:any"}));
-    log.clear();
-    doc->changed(L"Renamed");
-    EXPECT_EQ(log, (eventLog{L"n:first", L"n:any"}));
+    opaqueParams params; // names match ignoring case
+    EXPECT_EQ(fire(L"changed", &params), (eventLog{L"n:Changed", L"n:first", L"n:any"}));
+    EXPECT_EQ(n->lastSource, static_cast<zv::iRefObj*>(doc.get()));
+    EXPECT_EQ(n->lastParams, &params);
+    // A named entry never matches a missing or another name.
+    for (const wchar_t* name : {static_cast<const wchar_t*>(nullptr), L"Renamed"})
+        EXPECT_EQ(fire(name), (eventLog{L"n:first", L"n:any"}));
     log.clear();
     doc->fireEvent(2, doc.get(), L"whatever", nullptr); // only the base map has 2
+    doc->fireEvent(3, doc.get(), nullptr, nullptr);     // nobody maps 3
     EXPECT_EQ(log, (eventLog{L"n:two"}));
-
-    EXPECT_EQ(zv::observer::sMessageMap(), nullptr);
-    EXPECT_EQ(n->messageMap(), namedRecorder::sMessageMap());
-    EXPECT_EQ(n->messageMap()->baseMap(), recorder::sMessageMap());
 }

@@ -9,7 +9,6 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,6 +17,7 @@ namespace {
 
 using zvtest::errorText;
 using zvtest::eventually;
+using p = zv::thread::ePriority;
 
 std::wstring unexpected(const std::wstring& details) {
     return L"Unexpected error occurred (" + details + L")";
@@ -30,37 +30,27 @@ constexpr bool onWindows =
     false;
 #endif
 
-// A log several threads append to.
-struct eventLog {
-    std::mutex m;
-    std::vector<std::string> entries;
-    void add(const std::string& e) {
-        std::lock_guard<std::mutex> lock(m);
-        entries.push_back(e);
-    }
-    std::vector<std::string> get() {
-        std::lock_guard<std::mutex> lock(m);
-        return entries;
-    }
-};
+// Written by the thread's handlers and work, read once the thread waits or has ended.
+using eventLog = std::vector<std::string>;
 
-struct namedStart : zv::startThreadHandler {
-    namedStart(eventLog& log, std::string name) : log(log), name(std::move(name)) {}
-    void threadStarted(zv::thread& t) const override { log.add(name + (t.isCurrent() ? "" : "!elsewhere")); }
-    eventLog& log;
-    std::string name;
-};
-
-struct namedEnd : zv::endThreadHandler {
-    namedEnd(eventLog& log, std::string name) : log(log), name(std::move(name)) {}
-    void threadEnded(zv::thread&, int code) const override { log.add(name + std::to_string(code)); }
+// Notes the start (and whether it runs on the new thread) and the end with its code.
+struct named : zv::startThreadHandler, zv::endThreadHandler {
+    named(eventLog& log, std::string name) : log(log), name(std::move(name)) {}
+    void threadStarted(zv::thread& t) const override {
+        log.push_back(name + (t.isCurrent() ? "" : "!elsewhere"));
+    }
+    void threadEnded(zv::thread&, int code) const override { log.push_back(name + std::to_string(code)); }
     eventLog& log;
     std::string name;
 };
 
 int logWork(void* arg) {
-    static_cast<eventLog*>(arg)->add("work");
+    static_cast<eventLog*>(arg)->push_back("work");
     return 5;
+}
+
+int noWork(void*) {
+    return 0;
 }
 
 // Work that waits for a signal and returns what the test asks.
@@ -75,6 +65,11 @@ int gatedWork(void* arg) {
     g->entered = true;
     g->open->wait();
     return g->result;
+}
+
+zv::refPtr<zv::thread> suspended(zv::thread::workFunction work = &noWork, void* arg = nullptr,
+                                 p priority = p::ePriorityNormal) {
+    return zv::thread::create(true, priority, true, work, arg);
 }
 
 // A thread class that counts its destructions and runs `body`.
@@ -93,30 +88,37 @@ struct countedThread : zv::thread {
 
 } // namespace
 
+// Start handlers run in their order on the new thread, end handlers in reverse,
+// also when the work throws (exit code 1).
 TEST(thread, HandlersRunAroundTheWorkInTheirOrder) {
     eventLog log;
-    namedStart a(log, "A"), b(log, "B");
-    namedEnd c(log, "C"), d(log, "D");
-    auto t = zv::thread::create(false);
-    t->attachStartHandler(&a);
-    t->attachStartHandler(&b);
-    t->attachEndHandler(&c);
-    t->attachEndHandler(&d);
-    EXPECT_FALSE(t->isStarted());
-    t->start(&logWork, &log);
-    ASSERT_TRUE(t->wait(20000));
-    EXPECT_EQ(log.get(), (std::vector<std::string>{"A", "B", "work", "D5", "C5"}));
-    EXPECT_TRUE(t->isStarted());
-    EXPECT_EQ(t->exitCode(), 5);
-    EXPECT_FALSE(t->isCurrent());
+    named a(log, "A"), b(log, "B");
+    const std::pair<zv::thread::workFunction, eventLog> cases[] = {
+        {&logWork, {"A", "B", "work", "B5", "A5"}},
+        {[](void*) -> int { throw zv::unexpectedErrorException(L"boom"); }, {"A", "B", "B1", "A1"}}};
+    for (const auto& [work, expected] : cases) {
+        log.clear();
+        auto t = zv::thread::create(false);
+        for (named* h : {&a, &b}) {
+            t->attachStartHandler(h);
+            t->attachEndHandler(h);
+        }
+        EXPECT_FALSE(t->isStarted());
+        t->start(work, &log);
+        ASSERT_TRUE(t->wait(20000));
+        EXPECT_EQ(log, expected);
+        EXPECT_EQ("A" + std::to_string(t->exitCode()), expected.back());
+        EXPECT_TRUE(t->isStarted());
+        EXPECT_FALSE(t->isCurrent());
+    }
 }
 
 TEST(thread, StartedSuspendedRunsOnlyWhenResumed) {
     eventLog log;
-    auto t = zv::thread::create(true, zv::thread::ePriorityNormal, true, &logWork, &log);
+    auto t = suspended(&logWork, &log);
     EXPECT_TRUE(t->isSuspended());
     EXPECT_FALSE(t->wait(50));
-    EXPECT_TRUE(log.get().empty());
+    EXPECT_TRUE(log.empty());
     EXPECT_EQ(t->suspend(), 1); // suspended twice now
     EXPECT_EQ(t->resume(), 2);
     EXPECT_TRUE(t->isSuspended());
@@ -124,19 +126,17 @@ TEST(thread, StartedSuspendedRunsOnlyWhenResumed) {
     EXPECT_EQ(t->immediateResume(), 1); // resumed twice
     EXPECT_FALSE(t->isSuspended());
     ASSERT_TRUE(t->wait(20000));
-    EXPECT_EQ(log.get(), std::vector<std::string>{"work"});
+    EXPECT_EQ(log, std::vector<std::string>{"work"});
     // A thread that is not suspended cannot be resumed "immediately".
-    EXPECT_EQ(errorText([&] {
-                  t->immediateResume();
-              }).rfind(L"Unexpected error occurred (Unable to resume thread (", 0),
-              0u);
+    const std::wstring text = errorText([&] { t->immediateResume(); });
+    EXPECT_EQ(text.rfind(L"Unexpected error occurred (Unable to resume thread (", 0), 0u);
 }
 
 TEST(thread, FinishedIsReadFromTheStateNotTheExitCode) {
     for (int result : {0, 259, -1}) {
         gate g;
         g.result = result;
-        auto t = zv::thread::create(true, zv::thread::ePriorityNormal, false, &gatedWork, &g);
+        auto t = zv::thread::create(true, p::ePriorityNormal, false, &gatedWork, &g);
         ASSERT_TRUE(eventually([&] { return g.entered.load(); }));
         EXPECT_FALSE(t->hasFinished());
         EXPECT_EQ(t->exitCode(), 259);
@@ -145,17 +145,6 @@ TEST(thread, FinishedIsReadFromTheStateNotTheExitCode) {
         EXPECT_TRUE(t->hasFinished()) << result;
         EXPECT_EQ(t->exitCode(), result);
     }
-}
-
-TEST(thread, WorkThatThrowsEndsWithExitCodeOneAndRunsEndHandlers) {
-    eventLog log;
-    namedEnd end(log, "end");
-    auto t = zv::thread::create(false);
-    t->attachEndHandler(&end);
-    t->start([](void*) -> int { throw zv::unexpectedErrorException(L"boom"); });
-    ASSERT_TRUE(t->wait(20000));
-    EXPECT_EQ(t->exitCode(), 1);
-    EXPECT_EQ(log.get(), std::vector<std::string>{"end1"});
 }
 
 TEST(thread, ErrorsCarryTheirTexts) {
@@ -170,15 +159,14 @@ TEST(thread, ErrorsCarryTheirTexts) {
     };
     for (const auto& [call, text] : cases)
         EXPECT_EQ(errorText(call), text);
-    EXPECT_EQ(errorText([&] {
-                  fresh->suspend();
-              }).rfind(L"Unexpected error occurred (Unable to suspend thread (", 0),
-              0u);
+    const std::wstring suspendText = errorText([&] { fresh->suspend(); });
+    EXPECT_EQ(suspendText.rfind(L"Unexpected error occurred (Unable to suspend thread (", 0), 0u)
+        << suspendText;
     EXPECT_FALSE(fresh->hasFinished());
     EXPECT_FALSE(fresh->wait(0));
     EXPECT_EQ(fresh->threadId(), 0u);
 
-    auto t = zv::thread::create(true, zv::thread::ePriorityNormal, true, [](void*) { return 0; });
+    auto t = suspended();
     EXPECT_EQ(errorText([&] { t->start(); }), unexpected(L"Cannot start thread twice"));
     EXPECT_NE(t->threadId(), 0u);
     t->resume();
@@ -186,24 +174,15 @@ TEST(thread, ErrorsCarryTheirTexts) {
 }
 
 TEST(thread, PriorityReadsBackWithIdleAsOther) {
-    using p = zv::thread::ePriority;
-    const struct {
-        int set;
-        p expected;
-    } cases[] = {
-        {0, p::ePriorityTimeCritical}, {1, p::ePriorityHighest},     {2, p::ePriorityAboveNormal},
-        {3, p::ePriorityNormal},       {4, p::ePriorityBelowNormal}, {5, p::ePriorityLowest},
-        {6, p::ePriorityOther},        {7, p::ePriorityOther},       {-3, p::ePriorityOther},
-    };
-    for (const auto& c : cases) {
-        // Suspended, so that no priority is ever in effect for running code.
-        auto t = zv::thread::create(true, zv::thread::ePriorityNormal, true, [](void*) { return 0; });
+    // 0 (time critical) to 5 (lowest) read back as set; idle and unknown values as "other".
+    for (int set = -3; set <= 7; ++set) {
+        auto t = suspended(); // so that no priority is ever in effect for running code
         EXPECT_EQ(t->priority(), p::ePriorityNormal);
-        t->setPriority(static_cast<p>(c.set));
-        EXPECT_EQ(t->priority(), c.expected) << c.set;
+        t->setPriority(static_cast<p>(set));
+        EXPECT_EQ(t->priority(), set >= 0 && set <= 5 ? static_cast<p>(set) : p::ePriorityOther) << set;
         t->terminate(0);
     }
-    auto started = zv::thread::create(true, zv::thread::ePriorityLowest, true, [](void*) { return 0; });
+    auto started = suspended(&noWork, nullptr, p::ePriorityLowest);
     EXPECT_EQ(started->priority(), p::ePriorityLowest);
     started->resume();
     ASSERT_TRUE(started->wait(20000));
@@ -274,7 +253,7 @@ TEST(thread, TerminateARunningThreadOnlyWhileItHoldsNoLibraryLock) {
 
 TEST(thread, SuspendingARunningThread) {
     gate g;
-    auto t = zv::thread::create(true, zv::thread::ePriorityNormal, false, &gatedWork, &g);
+    auto t = zv::thread::create(true, p::ePriorityNormal, false, &gatedWork, &g);
     ASSERT_TRUE(eventually([&] { return g.entered.load(); }));
     if (onWindows) {
         EXPECT_EQ(t->suspend(), 0);
@@ -289,8 +268,7 @@ TEST(thread, SuspendingARunningThread) {
 
     // A thread may suspend itself on both targets.
     std::atomic<int> destroyed{0};
-    auto self =
-        countedThread::make(destroyed, [](countedThread& me) { return static_cast<int>(me.suspend()) + 40; });
+    auto self = countedThread::make(destroyed, [](countedThread& me) { return int(me.suspend()) + 40; });
     self->start();
     ASSERT_TRUE(eventually([&] { return self->isSuspended(); }));
     ASSERT_TRUE(eventually([&] { return self->resume() == 1; })); // once it really waits
@@ -302,14 +280,11 @@ TEST(thread, LastReferenceDroppedWhileRunningLetsItFinish) {
     std::atomic<int> destroyed{0};
     std::atomic<bool> finished{false};
     auto open = zv::signal::create(true);
-    {
-        auto t = countedThread::make(destroyed, [&](countedThread& me) {
-            open->wait();
-            finished = me.isCurrent();
-            return 0;
-        });
-        t->start();
-    }
+    countedThread::make(destroyed, [&](countedThread& me) {
+        open->wait();
+        finished = me.isCurrent();
+        return 0;
+    })->start();
     EXPECT_EQ(destroyed.load(), 0); // the running thread keeps its object
     open->setSignal();
     EXPECT_TRUE(eventually([&] { return destroyed.load() == 1; }));
@@ -317,19 +292,16 @@ TEST(thread, LastReferenceDroppedWhileRunningLetsItFinish) {
 }
 
 TEST(signal, ResetModesAndInitialState) {
-    const struct {
-        bool manual;
-        bool initiallySet;
-    } cases[] = {{false, false}, {false, true}, {true, false}, {true, true}};
-    for (const auto& c : cases) {
-        auto s = zv::signal::create(c.manual, c.initiallySet);
+    for (const auto& [manual, initiallySet] :
+         {std::pair(false, false), {false, true}, {true, false}, {true, true}}) {
+        auto s = zv::signal::create(manual, initiallySet);
         ASSERT_TRUE(s->isValid());
-        EXPECT_EQ(s->wait(0), c.initiallySet);
-        EXPECT_EQ(s->wait(0), c.initiallySet && c.manual); // an automatic reset takes it
+        EXPECT_EQ(s->wait(0), initiallySet);
+        EXPECT_EQ(s->wait(0), initiallySet && manual); // an automatic reset takes it
         s->setSignal();
         s->setSignal(); // setting twice is still one set
         EXPECT_TRUE(s->wait(0));
-        EXPECT_EQ(s->wait(0), c.manual);
+        EXPECT_EQ(s->wait(0), manual);
         s->setSignal();
         s->resetSignal();
         EXPECT_FALSE(s->wait(10));
@@ -337,8 +309,7 @@ TEST(signal, ResetModesAndInitialState) {
 }
 
 TEST(signal, ConcurrentSetsFromOtherThreadsWakeTheWaiter) {
-    constexpr int kThreads = 4;
-    constexpr int kRounds = 100;
+    constexpr int kThreads = 4, kRounds = 100;
     std::vector<zv::refPtr<zv::signal>> go, done;
     for (int i = 0; i < kThreads; ++i) {
         go.push_back(zv::signal::create());
@@ -347,11 +318,8 @@ TEST(signal, ConcurrentSetsFromOtherThreadsWakeTheWaiter) {
     std::vector<std::thread> threads;
     for (int i = 0; i < kThreads; ++i)
         threads.emplace_back([&, i] {
-            for (int r = 0; r < kRounds; ++r) {
-                if (!go[i]->wait(20000))
-                    return;
+            for (int r = 0; r < kRounds && go[i]->wait(20000); ++r)
                 done[i]->setSignal();
-            }
         });
     bool ok = true;
     for (int r = 0; r < kRounds && ok; ++r) {

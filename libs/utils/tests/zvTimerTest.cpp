@@ -24,44 +24,41 @@ bool pumpUntil(Predicate done) {
 struct tickLog {
     int count = 0;
     std::thread::id thread;
+    bool throws = false;
 };
 
 void onTick(void* user) {
     auto* log = static_cast<tickLog*>(user);
     ++log->count;
     log->thread = std::this_thread::get_id();
+    if (log->throws)
+        throw 42; // must neither escape the pump nor stop the timer
 }
 
-TEST(timer, FiresOnTheCreatingThreadThroughThePump) {
-    tickLog log;
-    {
-        zv::timer t(&onTick, &log, 5);
-        EXPECT_NE(t.id(), 0u);
-        EXPECT_EQ(log.count, 0); // nothing happens without pumping
-        ASSERT_TRUE(pumpUntil([&] { return log.count >= 3; }));
-        EXPECT_EQ(log.thread, std::this_thread::get_id());
+TEST(timer, FiresOnlyOnTheCreatingThreadThroughItsPump) {
+    for (const bool throws : {false, true}) {
+        SCOPED_TRACE(throws ? "throwing callback" : "quiet callback");
+        tickLog log;
+        log.throws = throws;
+        {
+            zv::timer t(&onTick, &log, 5);
+            EXPECT_NE(t.id(), 0u);
+            std::thread([] { zv::pumpMessages(100); }).join(); // another thread's pump runs nothing here
+            EXPECT_EQ(log.count, 0);
+            ASSERT_TRUE(pumpUntil([&] { return log.count >= 3; }));
+            EXPECT_EQ(log.thread, std::this_thread::get_id());
+        }
+        const int after = log.count;
+        zv::pumpMessages(50);
+        EXPECT_EQ(log.count, after); // destroyed: silent
     }
-    const int after = log.count;
-    zv::pumpMessages(50);
-    EXPECT_EQ(log.count, after); // destroyed: silent
-}
-
-TEST(timer, OtherThreadsDoNotRunThisThreadsCallbacks) {
-    tickLog log;
-    zv::timer t(&onTick, &log, 5);
-    std::thread other([] { zv::pumpMessages(100); });
-    other.join();
-    EXPECT_EQ(log.count, 0);
-    ASSERT_TRUE(pumpUntil([&] { return log.count >= 1; }));
-    EXPECT_EQ(log.thread, std::this_thread::get_id());
 
     // A timer made on another thread runs there.
     tickLog remote;
-    std::thread maker([&] {
+    std::thread([&] {
         zv::timer mine(&onTick, &remote, 5);
         pumpUntil([&] { return remote.count >= 2; });
-    });
-    maker.join();
+    }).join();
     EXPECT_GE(remote.count, 2);
     EXPECT_NE(remote.thread, std::this_thread::get_id());
 }
@@ -71,7 +68,6 @@ TEST(timer, OtherThreadsDoNotRunThisThreadsCallbacks) {
 struct nestedScene {
     std::unique_ptr<zv::timer> victim;
     int victimCalls = 0;
-    int outerCalls = 0;
     unsigned int pendingSeen = 0;
     bool victimCalledWhileNested = false;
     bool done = false;
@@ -83,7 +79,6 @@ void onVictim(void* user) {
 
 void onOuter(void* user) {
     auto* scene = static_cast<nestedScene*>(user);
-    ++scene->outerCalls;
     if (scene->done)
         return;
     const int before = scene->victimCalls;
@@ -100,54 +95,39 @@ TEST(timer, DestroyingAPendingTimerSuppressesItsCallback) {
     nestedScene scene;
     zv::timer outer(&onOuter, &scene, 5);
     scene.victim = std::make_unique<zv::timer>(&onVictim, &scene, 5);
-    const int victimBefore = scene.victimCalls;
     ASSERT_TRUE(pumpUntil([&] { return scene.done; }));
     const int victimAtDestruction = scene.victimCalls;
     zv::pumpMessages(50);
     EXPECT_GE(scene.pendingSeen, 1u);            // something did wait in the queue
     EXPECT_FALSE(scene.victimCalledWhileNested); // one callback at a time
     EXPECT_EQ(scene.victimCalls, victimAtDestruction);
-    EXPECT_GE(victimAtDestruction, victimBefore);
     EXPECT_EQ(zv::timer::pendingCount(), 0u);
 }
 
-void onThrow(void* user) {
-    ++*static_cast<int*>(user);
-    throw 42;
-}
-
-TEST(timer, ACallbackThatThrowsDoesNotEscapeOrStopTheTimer) {
-    int calls = 0;
-    zv::timer t(&onThrow, &calls, 5);
-    ASSERT_TRUE(pumpUntil([&] { return calls >= 2; }));
-}
-
 TEST(stopwatch, AccumulatesOnlyWhileRunning) {
+    const auto nap = [] { std::this_thread::sleep_for(std::chrono::milliseconds(30)); };
     zv::stopwatch watch;
     EXPECT_FALSE(watch.isRunning());
-    EXPECT_EQ(watch.value(), 0.0);
     EXPECT_EQ(watch.toString(), L"     0.000\tsec.msec");
     watch.start();
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    nap();
     watch.stop();
     const double first = watch.value();
     EXPECT_GE(first, 0.029);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    nap();
     EXPECT_EQ(watch.value(), first); // stopped: frozen
     watch.start();
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    nap();
     EXPECT_GE(watch.value(), first + 0.029); // running: grows from where it stopped
-    watch.stop();
-    EXPECT_GE(watch.value(), first + 0.029);
     const zv::string text = watch.toString();
     EXPECT_EQ(text.size(), 19u);
     EXPECT_EQ(text.substr(10), L"\tsec.msec");
-    watch.reset();
-    EXPECT_EQ(watch.value(), 0.0);
-    watch.start();
     watch.reset(); // keeps running from zero
     EXPECT_TRUE(watch.isRunning());
     EXPECT_LT(watch.value(), first + 0.029);
+    watch.stop();
+    watch.reset();
+    EXPECT_EQ(watch.value(), 0.0);
 }
 
 } // namespace

@@ -11,82 +11,43 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <random>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
 
 using modPtr = zv::sharedPtr<zv::iModification>;
 
-// A small text document whose edits register their inverses, as an
-// application would. Typing at the end of the previous insertion and
-// backspacing merge into one modification when nothing came in between.
-class textDoc {
-public:
-    explicit textDoc(zv::undoManager& undo) : m_undo(undo) {}
-
-    void insert(std::size_t pos, const std::wstring& s);
-    void erase(std::size_t pos, std::size_t n);
-
+// A small text document whose edits register their inverses, as an application would.
+struct textDoc {
+    zv::undoManager& undo;
     std::wstring text;
-    unsigned long changes = 0; // every change counts, registered or not
-    int merges = 0;
-
-private:
-    zv::undoManager& m_undo;
+    void insert(std::size_t pos, const std::wstring& s) { change(true, pos, s); }
+    void erase(std::size_t pos, std::size_t n) { change(false, pos, text.substr(pos, n)); }
+    void change(bool inserted, std::size_t pos, const std::wstring& s);
 };
 
-class textEdit : public zv::iModification {
-public:
+struct textEdit : zv::iModification {
     textEdit(textDoc& doc, bool inserted, std::size_t pos, std::wstring s)
-        : m_doc(doc), m_inserted(inserted), m_pos(pos), m_text(std::move(s)), m_change(doc.changes) {}
-
-    void undo() override {
-        if (m_inserted)
-            m_doc.erase(m_pos, m_text.size());
-        else
-            m_doc.insert(m_pos, m_text);
-    }
-
-    bool merge(const modPtr& next) override {
-        const auto* n = dynamic_cast<const textEdit*>(next.get());
-        if (!n || n->m_inserted != m_inserted || n->m_change != m_change + 1)
-            return false;
-        if (m_inserted && n->m_pos == m_pos + m_text.size()) {
-            m_text += n->m_text; // typing on
-        } else if (!m_inserted && n->m_pos + n->m_text.size() == m_pos) {
-            m_pos = n->m_pos; // backspace
-            m_text = n->m_text + m_text;
-        } else {
-            return false;
-        }
-        m_change = n->m_change;
-        ++m_doc.merges;
-        return true;
-    }
-
-private:
-    textDoc& m_doc;
-    bool m_inserted;
-    std::size_t m_pos;
-    std::wstring m_text;
-    unsigned long m_change;
+        : doc(doc), inserted(inserted), pos(pos), text(std::move(s)) {}
+    void undo() override { inserted ? doc.erase(pos, text.size()) : doc.insert(pos, text); }
+    bool merge(const modPtr&) override { return false; }
+    textDoc& doc;
+    bool inserted;
+    std::size_t pos;
+    std::wstring text;
 };
 
-void textDoc::insert(std::size_t pos, const std::wstring& s) {
-    text.insert(pos, s);
-    ++changes;
-    m_undo.registerModification(modPtr(new textEdit(*this, true, pos, s)));
-}
-
-void textDoc::erase(std::size_t pos, std::size_t n) {
-    const std::wstring gone = text.substr(pos, n);
-    text.erase(pos, n);
-    ++changes;
-    m_undo.registerModification(modPtr(new textEdit(*this, false, pos, gone)));
+void textDoc::change(bool inserted, std::size_t pos, const std::wstring& s) {
+    if (inserted)
+        text.insert(pos, s);
+    else
+        text.erase(pos, s.size());
+    undo.registerModification(modPtr(new textEdit(*this, inserted, pos, s)));
 }
 
 // Counts the manager's events.
@@ -94,8 +55,7 @@ class eventCounter : public zv::refObj, public zv::observer {
 public:
     int events = 0;
     zv::iRefObj* lastSource = nullptr;
-    bool lastHadName = false;
-    bool lastHadParams = false;
+    bool lastBare = false; // neither name nor parameters
 
     EV_DECLARE_MSGMAP();
 
@@ -103,23 +63,13 @@ private:
     void onChanged(zv::iRefObj* source, const wchar_t* name, zv::iEventParams* params) {
         ++events;
         lastSource = source;
-        lastHadName = name != nullptr;
-        lastHadParams = params != nullptr;
+        lastBare = !name && !params;
     }
 };
 
 EV_BEGIN_MSGMAP(eventCounter, zv::observer)
 EV_ON_EVENT(zv::undoManager::eventHistoryChanged, onChanged)
 EV_END_MSGMAP()
-
-// A manager, a document on it and an observer counting its events.
-struct fixture {
-    zv::refPtr<zv::undoManager> undo = zv::undoManager::create();
-    textDoc doc{*undo};
-    zv::refPtr<eventCounter> seen = zv::createRefObj<eventCounter>();
-    fixture() { undo->addObserver(seen.get()); }
-    void type(const std::wstring& s) { doc.insert(doc.text.size(), s); }
-};
 
 // Records what the manager does with it; reverting registers nothing.
 struct probe : zv::iModification {
@@ -135,7 +85,7 @@ struct probe : zv::iModification {
     bool merge(const modPtr& next) override {
         const auto* other = dynamic_cast<const probe*>(next.get());
         log.push_back(name + " merge " + (other ? other->name : "edit"));
-        if (throwOnMerge)
+        if (throwOnMerge && throwOnMerge--)
             throw std::runtime_error("merge failed");
         return absorbs;
     }
@@ -143,258 +93,184 @@ struct probe : zv::iModification {
     std::string name;
     bool absorbs;
     bool throwOnUndo = false;
-    bool throwOnMerge = false;
+    int throwOnMerge = 0;         // merges that still fail
     std::function<void()> onUndo; // what reverting registers
 };
 
-// Sessions written as scripts: "+s" types s at the end, "^s" inserts s at the
-// front, "-n" deletes n characters at the end, "[" "]" "~" start, commit and
-// roll back, "<" ">" undo and redo, "C" clears, "Mn" sets the maximum.
+// A manager, a document on it and an observer counting its events.
+struct fixture {
+    zv::refPtr<zv::undoManager> undo = zv::undoManager::create();
+    textDoc doc{*undo, L""};
+    zv::refPtr<eventCounter> seen = zv::createRefObj<eventCounter>();
+    std::vector<std::string> log; // what the probes saw
+    fixture() { undo->addObserver(seen.get()); }
+    void type(const std::wstring& s) { doc.insert(doc.text.size(), s); }
+    void add(probe* p) { undo->registerModification(modPtr(p)); }
+    probe* failing(bool onUndo, const std::string& name = "M") {
+        auto* p = new probe(log, onUndo ? "P" : name);
+        if (onUndo)
+            p->throwOnUndo = true;
+        else
+            p->throwOnMerge = 1;
+        return p;
+    }
+    // Runs a session written as a script: "+s" types s at the end, "^s" inserts s at the
+    // front, "-n" deletes n characters at the end, "[" "]" "~" start, commit and roll
+    // back, "<" ">" undo and redo, "C" clears, "Mn" sets the maximum. "F" registers a
+    // modification whose undo throws, "Q" one whose undo registers such a modification,
+    // "W" one whose undo registers a modification whose merge throws and then another.
+    // "pX", "aX" and "mX" register modifications named X that keep apart, absorb, and
+    // throw on their first merge.
+    // Returns the state it leaves behind.
+    std::string run(const std::string& script) {
+        auto& u = *undo;
+        using action = std::function<void(const std::wstring&)>;
+        const std::map<char, action> ops = {
+            {'+', [&](const std::wstring& a) { type(a); }},
+            {'^', [&](const std::wstring& a) { doc.insert(0, a); }},
+            {'-', [&](const std::wstring& a) { doc.erase(doc.text.size() - std::stoul(a), std::stoul(a)); }},
+            {'[', [&](const std::wstring&) { u.startTransaction(); }},
+            {']', [&](const std::wstring&) { u.commitTransaction(); }},
+            {'~', [&](const std::wstring&) { u.rollbackTransaction(); }},
+            {'<', [&](const std::wstring&) { u.undo(); }},
+            {'>', [&](const std::wstring&) { u.redo(); }},
+            {'C', [&](const std::wstring&) { u.clear(); }},
+            {'M', [&](const std::wstring& a) { u.setMaxNumberOfUndoSteps(unsigned(std::stoul(a))); }},
+            {'p', [&](const std::wstring& a) { add(new probe(log, std::string(a.begin(), a.end()))); }},
+            {'a', [&](const std::wstring& a) { add(new probe(log, std::string(a.begin(), a.end()), true)); }},
+            {'m', [&](const std::wstring& a) { add(failing(false, std::string(a.begin(), a.end()))); }},
+            {'F', [&](const std::wstring&) { add(failing(true)); }},
+            {'Q', [&](const std::wstring&) { addReverting([this] { add(failing(true)); }); }},
+            {'W',
+             [&](const std::wstring&) {
+                 addReverting([this] {
+                     add(failing(false));
+                     add(new probe(log, "N"));
+                 });
+             }},
+        };
+        std::istringstream in(script);
+        for (std::string op; in >> op;)
+            ops.at(op[0])(std::wstring(op.begin() + 1, op.end()));
+        return state();
+    }
+    // "text:undo steps,redo steps,open transactions"; whether one can undo and redo follows the counts.
+    std::string state() {
+        EXPECT_EQ(undo->canUndo(), undo->undoStepCount() != 0);
+        EXPECT_EQ(undo->canRedo(), undo->redoStepCount() != 0);
+        return std::string(doc.text.begin(), doc.text.end()) + ":" + std::to_string(undo->undoStepCount()) +
+               "," + std::to_string(undo->redoStepCount()) + "," +
+               std::to_string(undo->openTransactionCount());
+    }
+    void addReverting(std::function<void()> onUndo) {
+        auto* q = new probe(log, "Q");
+        q->onUndo = std::move(onUndo);
+        add(q);
+    }
+};
+
 TEST(undoManager, ScriptedSessions) {
-    const struct {
-        const char* script;
-        const wchar_t* text;
-        std::size_t undoSteps, redoSteps, open;
-        int events;
-    } cases[] = {
-        {"+abc", L"abc", 1, 0, 0, 1},
-        {"+abc <", L"", 0, 1, 0, 1}, // a redo step is not announced
-        {"+abc < >", L"abc", 1, 0, 0, 2},
-        {"+a < ] ~", L"", 0, 1, 0, 1}, // nothing open: no change
-        {"[ [ ] ]", L"", 0, 0, 0, 0},  // empty transactions store nothing
-        {"[ +a +b +c ] <", L"", 0, 1, 0, 1},
-        {"[ +a ^x +c ] < >", L"xac", 1, 0, 0, 2},
-        {"+a +b < < >", L"a", 1, 1, 0, 3},
-        {"+a +b < < > +c", L"ac", 2, 0, 0, 4}, // a new change ends the redo history
-        {"+a < [ +b", L"b", 0, 0, 1, 1},       // at once, inside a transaction
-        {"+a < [ +b ~", L"", 0, 0, 0, 2},
-        {"+x [ +ab -1 ^cd ~", L"x", 1, 0, 0, 2}, // reverted newest first, inverses ignored
-        {"[ +a [ ^b +c ~", L"a", 0, 0, 1, 0},    // a nested roll-back is not announced
-        {"[ +a [ ^b +c ~ ] <", L"", 0, 1, 0, 1},
-        {"[ +a [ ^b ] ^c ] <", L"", 0, 1, 0, 1},
-        {"[ +a [ ^b ] ^c ] < >", L"cba", 1, 0, 0, 2},
-        {"+a +b < [ +c [ +d <", L"a", 1, 0, 0, 3}, // open levels rolled back, nothing undone
-        {"+a +b < [ +c [ +d >", L"a", 1, 0, 0, 3},
-        {"+a +b < [ +c [ +d C", L"a", 0, 0, 0, 3},
-        {"M2 +a +b +c", L"abc", 2, 0, 0, 3},
-        {"M2 +a +b +c < M0", L"ab", 1, 1, 0, 3}, // nothing trimmed while redo steps exist
-        {"M2 +a +b +c < M0 M1 >", L"abc", 1, 0, 0, 4},
-        {"M2 +a +b +c < < < <", L"a", 0, 2, 0, 3},
-        {"M0 +a", L"a", 0, 0, 0, 1},
+    const std::tuple<const char*, const char*, int> cases[] = {
+        {"+abc", "abc:1,0,0", 1},
+        {"+abc <", ":0,1,0", 1}, // a redo step is not announced
+        {"+abc < >", "abc:1,0,0", 2},
+        {"+a < ] ~", ":0,1,0", 1}, // nothing open: no change
+        {"[ [ ] ]", ":0,0,0", 0},  // empty transactions store nothing
+        {"[ +a +b +c ] <", ":0,1,0", 1},
+        {"[ +a ^x +c ] < >", "xac:1,0,0", 2},
+        {"+a +b < < >", "a:1,1,0", 3},
+        {"+a +b < < > +c", "ac:2,0,0", 4}, // a new change ends the redo history
+        {"+a < [ +b", "b:0,0,1", 1},       // at once, inside a transaction
+        {"+a < [ +b ~", ":0,0,0", 2},
+        {"+x [ +ab -1 ^cd ~", "x:1,0,0", 2}, // reverted newest first, inverses ignored
+        {"[ +a [ ^b +c ~", "a:0,0,1", 0},    // a nested roll-back is not announced
+        {"[ +a [ ^b +c ~ ] <", ":0,1,0", 1},
+        {"[ +a [ ^b ] ^c ] <", ":0,1,0", 1},
+        {"[ +a [ ^b ] ^c ] < >", "cba:1,0,0", 2},
+        {"+a +b < [ +c [ +d <", "a:1,0,0", 3}, // open levels rolled back, nothing undone
+        {"+a +b < [ +c [ +d >", "a:1,0,0", 3},
+        {"+a +b < [ +c [ +d C", "a:0,0,0", 3},
+        {"M2 +a +b +c", "abc:2,0,0", 3},
+        {"M2 +a +b +c < M0", "ab:1,1,0", 3}, // nothing trimmed while redo steps exist
+        {"M2 +a +b +c < M0 M1 >", "abc:1,0,0", 4},
+        {"M2 +a +b +c < < < <", "a:0,2,0", 3},
+        {"M0 +a", "a:0,0,0", 1},
+        {"M2 +a +b +c < [ +d ]", "abd:2,0,0", 4}, // trimmed once the commit ends the redo history
+        {"+a [ +b [ +c ] ~ +d", "ad:2,0,0", 3},   // the parent's roll-back takes what the child committed
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.script);
+    for (const auto& [script, state, events] : cases) {
+        SCOPED_TRACE(script);
         fixture f;
-        std::istringstream script(c.script);
-        for (std::string op; script >> op;) {
-            const std::wstring arg(op.begin() + 1, op.end());
-            switch (op[0]) {
-            case '+':
-                f.type(arg);
-                break;
-            case '^':
-                f.doc.insert(0, arg);
-                break;
-            case '-':
-                f.doc.erase(f.doc.text.size() - std::stoul(arg), std::stoul(arg));
-                break;
-            case '[':
-                f.undo->startTransaction();
-                break;
-            case ']':
-                f.undo->commitTransaction();
-                break;
-            case '~':
-                f.undo->rollbackTransaction();
-                break;
-            case '<':
-                f.undo->undo();
-                break;
-            case '>':
-                f.undo->redo();
-                break;
-            case 'C':
-                f.undo->clear();
-                break;
-            case 'M':
-                f.undo->setMaxNumberOfUndoSteps(static_cast<unsigned>(std::stoul(arg)));
-                break;
-            default:
-                FAIL() << op;
-            }
+        EXPECT_EQ(f.run(script), state);
+        EXPECT_EQ(f.seen->events, events);
+        if (events) { // announced by the manager, without name or parameters
+            EXPECT_EQ(f.seen->lastSource, static_cast<zv::iRefObj*>(f.undo.get()));
+            EXPECT_TRUE(f.seen->lastBare);
         }
-        EXPECT_EQ(f.doc.text, c.text);
-        EXPECT_EQ(f.undo->undoStepCount(), c.undoSteps);
-        EXPECT_EQ(f.undo->canUndo(), c.undoSteps != 0);
-        EXPECT_EQ(f.undo->redoStepCount(), c.redoSteps);
-        EXPECT_EQ(f.undo->canRedo(), c.redoSteps != 0);
-        EXPECT_EQ(f.undo->openTransactionCount(), c.open);
-        EXPECT_EQ(f.seen->events, c.events);
     }
+    EXPECT_EQ(zv::undoManager::create()->maxNumberOfUndoSteps(), 0xFFFFFFFFu);
 }
 
-TEST(undoManager, EventsComeFromTheManagerWithoutNameOrParameters) {
-    fixture f;
-    EXPECT_EQ(f.undo->maxNumberOfUndoSteps(), 0xFFFFFFFFu);
-    f.type(L"a");
-    ASSERT_EQ(f.seen->events, 1);
-    EXPECT_EQ(f.seen->lastSource, static_cast<zv::iRefObj*>(f.undo.get()));
-    EXPECT_FALSE(f.seen->lastHadName);
-    EXPECT_FALSE(f.seen->lastHadParams);
-}
-
-TEST(undoManager, NestedCommitOffersChangesToTheParentFirst) {
-    for (const bool absorbs : {false, true}) {
-        SCOPED_TRACE(absorbs ? "A absorbs B" : "A keeps B apart");
-        std::vector<std::string> log;
-        auto undo = zv::undoManager::create();
-        undo->startTransaction();
-        undo->registerModification(modPtr(new probe(log, "A", absorbs)));
-        undo->startTransaction();
-        undo->registerModification(modPtr(new probe(log, "B")));
-        EXPECT_TRUE(log.empty()) << "B is alone in the nested transaction";
-        undo->commitTransaction();
-        EXPECT_EQ(log, std::vector<std::string>{"A merge B"});
-        EXPECT_EQ(undo->openTransactionCount(), 1u);
-        EXPECT_FALSE(undo->canUndo());
-        undo->commitTransaction();
-        EXPECT_EQ(undo->undoStepCount(), 1u);
-        log.clear();
-        undo->undo();
-        const std::vector<std::string> reverted =
-            absorbs ? std::vector<std::string>{"undo A"} : std::vector<std::string>{"undo B", "undo A"};
-        EXPECT_EQ(log, reverted);
+// Each new modification is offered to the stored ones in order until one absorbs it; a
+// nested commit offers its modifications to the parent's.
+TEST(undoManager, MergesAreOfferedInOrderAndNestedCommitsToTheParent) {
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"[ pA aB pC pD", {"A merge B", "A merge C", "B merge C", "A merge D", "B merge D"}},
+        {"[ pA [ pB", {}}, // alone in the nested transaction
+        {"[ pA [ pB ] ] <", {"A merge B", "undo B", "undo A"}},
+        {"[ aA [ pB ] ] <", {"A merge B", "undo A"}},
+    };
+    for (const auto& [script, log] : cases) {
+        SCOPED_TRACE(script);
+        fixture f;
+        f.run(script);
+        EXPECT_EQ(f.log, log);
     }
-}
-
-TEST(undoManager, MergeIsOfferedToStoredModificationsInOrderUntilOneAbsorbs) {
-    std::vector<std::string> log;
-    auto undo = zv::undoManager::create();
-    undo->startTransaction();
-    undo->registerModification(modPtr(new probe(log, "A")));
-    undo->registerModification(modPtr(new probe(log, "B", true)));
-    undo->registerModification(modPtr(new probe(log, "C")));
-    undo->registerModification(modPtr(new probe(log, "D")));
-    EXPECT_EQ(log,
-              (std::vector<std::string>{"A merge B", "A merge C", "B merge C", "A merge D", "B merge D"}));
 }
 
 TEST(undoManager, NullModificationIsRefused) {
     zvtest::assertCapture capture;
     fixture f;
-    f.type(L"a");
-    f.undo->undo();
+    f.run("+a <");
     EXPECT_THROW(f.undo->registerModification(modPtr()), bool);
     EXPECT_EQ(capture.messages().size(), 1u);
-    EXPECT_TRUE(f.undo->canRedo());
-    EXPECT_EQ(f.undo->openTransactionCount(), 0u);
+    EXPECT_EQ(f.state(), ":0,1,0");
 }
 
 // A modification whose undo or merge throws must not leave the manager in a
 // mode that swallows or misfiles later changes.
 TEST(undoManager, FailingApplicationLeavesTheManagerUsable) {
-    using setup = std::function<void(fixture&, std::vector<std::string>&)>;
-    auto failing = [](std::vector<std::string>& log) {
-        auto* p = new probe(log, "P");
-        p->throwOnUndo = true;
-        return modPtr(p);
+    const std::tuple<const char*, std::string, int, int> cases[] = {
+        {"+a [ +b F ^c ] <", "ab", 1, 0}, // undo
+        {"Q +a < < >", "", 0, 1},         // redo of the step that undoing Q stored
+        {"+a [ F +b ~", "a", 1, 0},       // rollback
+        {"+a W <", "a", 1, 0},            // merge while undoing
     };
-    struct failure {
-        const char* name;
-        setup provoke;
-        std::wstring text;
-        std::size_t undoSteps, redoSteps;
-    };
-    const std::vector<failure> failures = {
-        {"undo",
-         [&](fixture& f, std::vector<std::string>& log) {
-             f.type(L"a");
-             f.undo->startTransaction();
-             f.type(L"b");
-             f.undo->registerModification(failing(log));
-             f.doc.insert(0, L"c");
-             f.undo->commitTransaction();
-             f.undo->undo();
-         },
-         L"ab", 1, 0},
-        {"redo",
-         [&](fixture& f, std::vector<std::string>& log) {
-             // Undoing Q stores a redo step with a failing modification.
-             auto* q = new probe(log, "Q");
-             q->onUndo = [&f, &log, failing] { f.undo->registerModification(failing(log)); };
-             f.undo->registerModification(modPtr(q));
-             f.type(L"a");
-             f.undo->undo();
-             f.undo->undo();
-             f.undo->redo();
-         },
-         L"", 0, 1},
-        {"rollback",
-         [&](fixture& f, std::vector<std::string>& log) {
-             f.type(L"a");
-             f.undo->startTransaction();
-             f.undo->registerModification(failing(log));
-             f.type(L"b");
-             f.undo->rollbackTransaction();
-         },
-         L"a", 1, 0},
-        {"merge while undoing",
-         [&](fixture& f, std::vector<std::string>& log) {
-             f.type(L"a");
-             auto* q = new probe(log, "Q");
-             q->onUndo = [&f, &log] {
-                 auto* m = new probe(log, "M");
-                 m->throwOnMerge = true;
-                 f.undo->registerModification(modPtr(m));
-                 f.undo->registerModification(modPtr(new probe(log, "N")));
-             };
-             f.undo->registerModification(modPtr(q));
-             f.undo->undo();
-         },
-         L"a", 1, 0},
-    };
-    for (const failure& c : failures) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [script, text, undoSteps, redoSteps] : cases) {
+        SCOPED_TRACE(script);
         fixture f;
-        std::vector<std::string> log;
-        EXPECT_THROW(c.provoke(f, log), std::runtime_error);
-        EXPECT_EQ(f.doc.text, c.text);
-        EXPECT_EQ(f.undo->undoStepCount(), c.undoSteps) << "the step taken stays consumed";
-        EXPECT_EQ(f.undo->redoStepCount(), c.redoSteps);
-        EXPECT_EQ(f.undo->openTransactionCount(), 0u);
+        EXPECT_THROW(f.run(script), std::runtime_error);
+        const std::string steps = std::to_string(undoSteps);
+        EXPECT_EQ(f.state(), text + ":" + steps + "," + std::to_string(redoSteps) + ",0")
+            << "the step taken stays consumed";
         // A later change lands in the undo history, ends the redo history and
         // is undone and redone like any other.
-        f.type(L"z");
-        EXPECT_EQ(f.undo->undoStepCount(), c.undoSteps + 1);
-        EXPECT_FALSE(f.undo->canRedo());
-        f.undo->undo();
-        EXPECT_EQ(f.doc.text, c.text);
-        EXPECT_EQ(f.undo->redoStepCount(), 1u);
-        f.undo->redo();
-        EXPECT_EQ(f.doc.text, c.text + L"z");
-        EXPECT_EQ(f.undo->undoStepCount(), c.undoSteps + 1);
+        const std::string later = text + "z:" + std::to_string(undoSteps + 1) + ",0,0";
+        EXPECT_EQ(f.run("+z"), later);
+        EXPECT_EQ(f.run("<"), text + ":" + steps + ",1,0");
+        EXPECT_EQ(f.run(">"), later);
     }
 }
 
 TEST(undoManager, FailingMergeInNestedCommitKeepsTheLevelOpenWithWhatItHolds) {
-    std::vector<std::string> log;
-    auto undo = zv::undoManager::create();
-    undo->startTransaction();
-    auto* a = new probe(log, "A");
-    undo->registerModification(modPtr(a));
-    undo->startTransaction();
-    undo->registerModification(modPtr(new probe(log, "B")));
-    undo->registerModification(modPtr(new probe(log, "C")));
-    a->throwOnMerge = true;
-    log.clear();
-    EXPECT_THROW(undo->commitTransaction(), std::runtime_error);
-    EXPECT_EQ(undo->openTransactionCount(), 2u);
-    a->throwOnMerge = false;
-    undo->commitTransaction();
-    undo->commitTransaction();
-    log.clear();
-    undo->undo();
-    EXPECT_EQ(log, (std::vector<std::string>{"undo C", "undo B", "undo A"})) << "each stored once";
+    fixture f;
+    f.run("[ mA [ pB pC");
+    EXPECT_THROW(f.run("]"), std::runtime_error);
+    EXPECT_EQ(f.state(), ":0,0,2");
+    f.run("] ]");
+    f.log.clear();
+    f.run("<");
+    EXPECT_EQ(f.log, (std::vector<std::string>{"undo C", "undo B", "undo A"})) << "each stored once";
 }
 
 // Deep nesting must neither recurse when the innermost level is found nor
@@ -403,183 +279,33 @@ TEST(undoManager, FailingMergeInNestedCommitKeepsTheLevelOpenWithWhatItHolds) {
 // thousands of modifications would measure the application's merge instead.
 TEST(undoManager, TenThousandNestedLevels) {
     constexpr int levels = 10000;
-    auto openLevels = [&](zv::undoManager& undo, textDoc& doc) {
-        for (int i = 0; i < levels; ++i) {
-            undo.startTransaction();
-            if (i % 500 == 0 || i == levels - 1)
-                doc.insert(0, L"x");
-        }
-        return std::wstring(levels / 500 + 1, L'x');
-    };
+    std::string open, commitAll, rollBackAll;
+    for (int i = 0; i < levels; ++i) {
+        open += i % 500 == 0 || i == levels - 1 ? "[ ^x " : "[ ";
+        commitAll += "] ";
+        rollBackAll += "~ ";
+    }
+    const std::string all(levels / 500 + 1, 'x');
     fixture f;
-    const std::wstring all = openLevels(*f.undo, f.doc);
-    EXPECT_EQ(f.undo->openTransactionCount(), std::size_t(levels));
-    for (int i = 0; i < levels; ++i)
-        f.undo->commitTransaction();
-    EXPECT_EQ(f.undo->undoStepCount(), 1u);
+    EXPECT_EQ(f.run(open), all + ":0,0," + std::to_string(levels));
+    EXPECT_EQ(f.run(commitAll), all + ":1,0,0");
     EXPECT_EQ(f.seen->events, 1);
-    f.undo->undo();
-    EXPECT_EQ(f.doc.text, L"");
-    f.undo->redo();
-    EXPECT_EQ(f.doc.text, all);
-
-    const std::vector<std::pair<const char*, std::function<void(zv::undoManager&)>>> closers = {
-        {"undo", [](zv::undoManager& u) { u.undo(); }},
-        {"redo", [](zv::undoManager& u) { u.redo(); }},
-        {"clear", [](zv::undoManager& u) { u.clear(); }},
-        {"rollback each",
-         [](zv::undoManager& u) {
-             for (int i = 0; i < levels; ++i)
-                 u.rollbackTransaction();
-         }},
-    };
-    for (const auto& [name, close] : closers) {
-        SCOPED_TRACE(name);
-        openLevels(*f.undo, f.doc);
-        close(*f.undo);
-        EXPECT_EQ(f.doc.text, all);
-        EXPECT_EQ(f.undo->openTransactionCount(), 0u);
-    }
-
-    // Dropped with the manager while open.
-    auto other = zv::undoManager::create();
-    textDoc doc(*other);
-    openLevels(*other, doc);
-    other = nullptr;
+    EXPECT_EQ(f.run("<"), ":0,1,0");
+    EXPECT_EQ(f.run(">"), all + ":1,0,0");
+    // Undo and redo roll the open levels back, clearing drops them with the history.
+    const std::pair<std::string, std::string> closes[] = {
+        {"<", all + ":1,0,0"}, {">", all + ":1,0,0"}, {"C", all + ":0,0,0"}, {rollBackAll, all + ":0,0,0"}};
+    for (const auto& [close, state] : closes)
+        EXPECT_EQ(f.run(open + close), state) << close.substr(0, 1);
+    fixture dropped; // with the manager while open
+    dropped.run(open);
 }
 
-// Random edits, transactions, undo and redo, checked after every step against
-// a model that keeps a copy of the document for every step of both histories.
-TEST(undoManager, RandomSequencesMatchCopiesOfTheDocument) {
-    int totalMerges = 0;
-    for (unsigned seed = 1; seed <= 30; ++seed) {
-        SCOPED_TRACE("seed " + std::to_string(seed));
-        std::mt19937 rng(seed);
-        auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
-        fixture f;
-        std::wstring expected;
-        std::vector<std::wstring> undoCopies, redoCopies; // the document before each step / after it
-        struct level {
-            std::wstring start;
-            bool changed;
-        };
-        std::vector<level> levels;
-        std::size_t maxSteps = 0xFFFFFFFFu;
-        int events = 0;
-        std::size_t cursor = 0;
-
-        auto trim = [&] {
-            if (!redoCopies.empty())
-                return;
-            while (undoCopies.size() > maxSteps)
-                undoCopies.erase(undoCopies.begin());
-        };
-        auto edit = [&](const std::function<void()>& change) {
-            const std::wstring before = expected;
-            change();
-            expected = f.doc.text;
-            redoCopies.clear();
-            if (levels.empty()) {
-                undoCopies.push_back(before);
-                trim();
-                ++events;
-            } else {
-                levels.back().changed = true;
-            }
-        };
-        auto rollBackAll = [&] {
-            if (levels.empty())
-                return false;
-            expected = levels.front().start;
-            levels.clear();
-            ++events;
-            return true;
-        };
-
-        for (int step = 0; step < 3000; ++step) {
-            const std::size_t what = pick(100);
-            if (what < 35) {
-                const std::wstring s(1 + pick(3), static_cast<wchar_t>(L'a' + pick(26)));
-                const std::size_t pos =
-                    pick(2) ? std::min(cursor, expected.size()) : pick(expected.size() + 1);
-                edit([&] { f.doc.insert(pos, s); });
-                cursor = pos + s.size();
-            } else if (what < 50) {
-                if (expected.empty())
-                    continue;
-                const std::size_t end =
-                    pick(2) && cursor > 0 && cursor <= expected.size() ? cursor : 1 + pick(expected.size());
-                const std::size_t n = 1 + pick(std::min<std::size_t>(end, 2));
-                edit([&] { f.doc.erase(end - n, n); });
-                cursor = end - n;
-            } else if (what < 60) {
-                if (levels.size() < 5) {
-                    f.undo->startTransaction();
-                    levels.push_back({expected, false});
-                }
-            } else if (what < 70) {
-                f.undo->commitTransaction();
-                if (levels.size() > 1) {
-                    const bool changed = levels.back().changed;
-                    levels.pop_back();
-                    levels.back().changed |= changed;
-                } else if (levels.size() == 1) {
-                    if (levels.back().changed) {
-                        undoCopies.push_back(levels.back().start);
-                        trim();
-                        ++events;
-                    }
-                    levels.clear();
-                }
-            } else if (what < 74) {
-                f.undo->rollbackTransaction();
-                if (levels.size() > 1) {
-                    expected = levels.back().start;
-                    levels.pop_back();
-                } else {
-                    rollBackAll();
-                }
-            } else if (what < 87) {
-                f.undo->undo();
-                if (!rollBackAll() && !undoCopies.empty()) {
-                    redoCopies.push_back(expected);
-                    expected = undoCopies.back();
-                    undoCopies.pop_back();
-                }
-            } else if (what < 98) {
-                f.undo->redo();
-                if (!rollBackAll() && !redoCopies.empty()) {
-                    undoCopies.push_back(expected);
-                    expected = redoCopies.back();
-                    redoCopies.pop_back();
-                    trim();
-                    ++events;
-                }
-            } else if (what < 99) {
-                maxSteps = pick(4) ? 3 + pick(30) : 0xFFFFFFFFu;
-                f.undo->setMaxNumberOfUndoSteps(static_cast<unsigned int>(maxSteps));
-                trim();
-            } else if (pick(4) == 0) {
-                f.undo->clear();
-                rollBackAll();
-                undoCopies.clear();
-                redoCopies.clear();
-            }
-
-            ASSERT_EQ(f.doc.text, expected) << "step " << step;
-            ASSERT_EQ(f.undo->undoStepCount(), undoCopies.size()) << "step " << step;
-            ASSERT_EQ(f.undo->redoStepCount(), redoCopies.size()) << "step " << step;
-            ASSERT_EQ(f.undo->canUndo(), !undoCopies.empty());
-            ASSERT_EQ(f.undo->canRedo(), !redoCopies.empty());
-            ASSERT_EQ(f.undo->openTransactionCount(), levels.size()) << "step " << step;
-            ASSERT_EQ(f.seen->events, events) << "step " << step;
-        }
-        totalMerges += f.doc.merges;
-    }
-    EXPECT_GT(totalMerges, 100) << "the sequences should exercise merging";
+std::filesystem::path hostOf(const zv::fsEntryName& name) {
+    return std::filesystem::path(static_cast<const std::wstring&>(name.hostPath()));
 }
 
-// Logging into a folder of its own, with lines "function|file|message".
+// Logging into a folder of its own, with lines "function|message".
 class undoTrace : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -591,89 +317,49 @@ protected:
         zvlog::logManager::getInstance().reloadConfig();
         zvlog::logSettings::getInstance().initOutputFile();
     }
-    void configure(const std::string& rootLevel, const std::string& classes) {
-        const zv::file config = zvlog::logUtils::configPath(zvlog::logUtils::moduleName());
-        const std::filesystem::path host(static_cast<const std::wstring&>(config.hostPath()));
-        std::filesystem::create_directories(host.parent_path());
-        std::ofstream(host, std::ios::binary)
-            << "<logconfig><globals format=\"%c|%f|%m\"/><root enabled=\"true\" level=\"" << rootLevel
-            << "\"/><classes>" << classes << "</classes></logconfig>";
-        zvlog::logManager::getInstance().reloadConfig();
-        zvlog::logSettings::getInstance().initOutputFile();
-    }
-    // Each line as "operation: message", checking the source name on the way.
-    std::vector<std::string> lines() {
-        const zv::file out = zvlog::logSettings::getInstance().outputFile();
-        std::ifstream in(std::filesystem::path(static_cast<const std::wstring&>(out.hostPath())),
-                         std::ios::binary);
-        std::vector<std::string> result;
-        auto trimmed = [](std::string s) { return s.erase(s.find_last_not_of(' ') + 1); };
-        for (std::string line; std::getline(in, line);) {
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            const std::size_t a = line.find('|'), b = line.find('|', a + 1);
-            EXPECT_EQ(trimmed(line.substr(a + 1, b - a - 1)), "src/zvTransactionManager") << line;
-            const std::string function = trimmed(line.substr(0, a));
-            const std::string prefix = "zv::undoManager::";
-            EXPECT_EQ(function.rfind(prefix, 0), 0u) << line;
-            result.push_back(function.substr(prefix.size()) + ": " + line.substr(b + 1));
-        }
-        return result;
-    }
-
     zvtest::tempFolder m_tmp;
     zv::directory m_previousRoot;
 };
 
-TEST_F(undoTrace, OperationsTraceThroughLoggersOfTheirOwnNames) {
-    // The root logger stays above trace: only the configured loggers write.
-    configure("info", "<zv.undoManager.startTransaction enabled=\"true\" level=\"trace\"/>"
-                      "<zv.undoManager.commitTransaction enabled=\"true\" level=\"trace\"/>");
+// The root logger stays above trace: only the loggers named after the operations write.
+TEST_F(undoTrace, EveryBranchTracesItsTextThroughTheLoggerOfItsOperation) {
+    const std::filesystem::path config = hostOf(zvlog::logUtils::configPath(zvlog::logUtils::moduleName()));
+    std::filesystem::create_directories(config.parent_path());
+    std::ofstream out(config, std::ios::binary);
+    out << "<logconfig><globals format=\"%c|%m\"/><root enabled=\"true\" level=\"info\"/><classes>";
+    for (const char* op : {"start", "commit", "rollback"})
+        out << "<zv.undoManager." << op << "Transaction enabled=\"true\" level=\"trace\"/>";
+    out << "</classes></logconfig>";
+    out.close();
+    zvlog::logManager::getInstance().reloadConfig();
+    zvlog::logSettings::getInstance().initOutputFile();
     fixture f;
-    f.undo->commitTransaction();
-    f.undo->rollbackTransaction();
-    f.type(L"a");
-    f.undo->startTransaction();
-    f.type(L"b");
-    f.undo->rollbackTransaction();
-    EXPECT_EQ(lines(), (std::vector<std::string>{
-                           "commitTransaction: Current transaction not available for commit.",
-                           "startTransaction: Start new transaction",
-                           "commitTransaction: Commit as undo operation.",
-                           "startTransaction: Start new transaction",
-                       }));
-}
-
-TEST_F(undoTrace, EveryBranchWritesItsText) {
-    configure("trace", "");
-    fixture f;
-    f.undo->rollbackTransaction();
-    f.undo->startTransaction();
-    f.undo->startTransaction();
-    f.type(L"a");
-    f.undo->commitTransaction();
-    f.undo->startTransaction();
-    f.undo->rollbackTransaction();
-    f.undo->rollbackTransaction();
-    f.undo->startTransaction();
-    f.undo->commitTransaction();
-    f.type(L"b");
-    f.undo->undo();
-    EXPECT_EQ(lines(), (std::vector<std::string>{
-                           "rollbackTransaction: Current transaction not available for rollback.",
-                           "startTransaction: Start new transaction",
-                           "startTransaction: Start new nested transaction",
-                           "commitTransaction: Call commit for nested transaction.",
-                           "startTransaction: Start new nested transaction",
-                           "rollbackTransaction: Call rollback for nested transaction.",
-                           "rollbackTransaction: Call rollback for current transaction.",
-                           "startTransaction: Start new transaction",
-                           "commitTransaction: No modifications - Commit not needed.",
-                           "startTransaction: Start new transaction",
-                           "commitTransaction: Commit as undo operation.",
-                           "startTransaction: Start new transaction",
-                           "commitTransaction: Commit as redo operation.",
-                       }));
+    f.run("~ ] [ [ +a ] [ ~ ~ [ ] +b <");
+    // Each line as "operation: message"; all come from the manager.
+    std::vector<std::string> lines;
+    std::ifstream in(hostOf(zvlog::logSettings::getInstance().outputFile()), std::ios::binary);
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t bar = line.find('|');
+        EXPECT_EQ(line.rfind("zv::undoManager::", 0), 0u) << line;
+        lines.push_back(line.substr(17, line.find_first_of(" |", 17) - 17) + ": " +
+                        line.substr(bar + 1, line.find_last_not_of('\r') - bar));
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "rollbackTransaction: Current transaction not available for rollback.",
+                         "commitTransaction: Current transaction not available for commit.",
+                         "startTransaction: Start new transaction",
+                         "startTransaction: Start new nested transaction",
+                         "commitTransaction: Call commit for nested transaction.",
+                         "startTransaction: Start new nested transaction",
+                         "rollbackTransaction: Call rollback for nested transaction.",
+                         "rollbackTransaction: Call rollback for current transaction.",
+                         "startTransaction: Start new transaction",
+                         "commitTransaction: No modifications - Commit not needed.",
+                         "startTransaction: Start new transaction",
+                         "commitTransaction: Commit as undo operation.",
+                         "startTransaction: Start new transaction",
+                         "commitTransaction: Commit as redo operation.",
+                     }));
 }
 
 } // namespace
