@@ -543,3 +543,129 @@ TEST_F(logFixture, ConcurrentLoggersWriteWholeLinesAndLoseNone) {
     EXPECT_EQ(total, 4u * perThread);
     EXPECT_EQ(seen.size(), 4u * perThread);
 }
+
+namespace {
+
+// Moves `from` to `to` by hand; the new place, whose lines are checked.
+std::filesystem::path moved(const std::filesystem::path& from, const std::string& suffix) {
+    const std::filesystem::path to = from.string() + suffix;
+    std::filesystem::rename(from, to);
+    return to;
+}
+
+std::vector<std::string> linesAt(const std::filesystem::path& host) {
+    return readLines(zv::file(zv::fsEntryName::fromHostPath(host.wstring())));
+}
+
+} // namespace
+
+TEST_F(logFixture, EveryLineReachesTheNamedFileWhateverWasDoneToItsPath) {
+    using path = std::filesystem::path;
+    // What is done to the open file at `f` by hand, and where the line
+    // written before then is found afterwards (empty: nowhere).
+    const struct {
+        const char* what;
+        std::vector<std::string> afterwards; // at the file's name
+        path (*act)(const path& f);
+    } cases[] = {
+        {"file renamed", {"after"}, [](const path& f) { return moved(f, ".old"); }},
+        {"file removed", {"after"}, [](const path& f) { return std::filesystem::remove(f), path(); }},
+        {"another file renamed onto it",
+         {"other", "after"},
+         [](const path& f) {
+             std::ofstream(f.string() + ".new", std::ios::binary) << "other\n";
+             std::filesystem::rename(f.string() + ".new", f);
+             return path();
+         }},
+        {"folder renamed",
+         {"after"},
+         [](const path& f) { return moved(f.parent_path(), ".old") / f.filename(); }},
+        {"folder above renamed",
+         {"after"},
+         [](const path& f) {
+             return moved(f.parent_path().parent_path(), ".old") / f.parent_path().filename() / f.filename();
+         }},
+        {"folder removed",
+         {"after"},
+         [](const path& f) { return std::filesystem::remove_all(f.parent_path()), path(); }},
+        {"second name added",
+         {"before", "after"},
+         [](const path& f) { return std::filesystem::create_hard_link(f, f.string() + ".2"), path(); }},
+        {"second name added, first removed",
+         {"after"},
+         [](const path& f) {
+             std::filesystem::create_hard_link(f, f.string() + ".2");
+             std::filesystem::remove(f);
+             return path(f.string() + ".2");
+         }},
+        {"modification time set",
+         {"before", "after"},
+         [](const path& f) {
+             std::filesystem::last_write_time(f, std::filesystem::file_time_type::clock::now() -
+                                                     std::chrono::hours(1));
+             return path();
+         }},
+    };
+    for (const auto& c : cases) {
+        const zvtest::tempFolder root;
+        logUtils::overwriteLogRootDir(root.dir());
+        configure("<logconfig>" + globals("%m") + "<root level=\"trace\" enabled=\"true\"/></logconfig>");
+        const zv::refPtr<zvlog::logger> l = logManager::getLogger("x");
+        l->log_info(L"before", "f", 1, "f");
+        const zv::file out = logSettings::getInstance().outputFile();
+        const path old = c.act(hostOf(out));
+        l->log_info(L"after", "f", 1, "f");
+        EXPECT_EQ(readLines(out), c.afterwards) << c.what;
+        if (!old.empty()) {
+            EXPECT_EQ(linesAt(old), std::vector<std::string>{"before"}) << c.what;
+        }
+    }
+}
+
+TEST_F(logFixture, LinesFollowALinkedFolderOnTheWayToTheFile) {
+    const zvtest::tempFolder first, second;
+    const std::filesystem::path link = m_tmp.host() / "link";
+    std::error_code ec;
+    std::filesystem::create_directory_symlink(first.host(), link, ec);
+    if (ec)
+        GTEST_SKIP() << "no symbolic links here: " << ec.message();
+    logUtils::overwriteLogRootDir(zv::directory(zv::fsEntryName::fromHostPath(link.wstring(), true)));
+    configure("<logconfig>" + globals("%m") + "<root level=\"trace\" enabled=\"true\"/></logconfig>");
+    const zv::refPtr<zvlog::logger> l = logManager::getLogger("x");
+    l->log_info(L"before", "f", 1, "f");
+    const std::filesystem::path inside =
+        std::filesystem::relative(hostOf(logSettings::getInstance().outputFile()), link);
+    ASSERT_FALSE(inside.empty());
+    // The link now leads elsewhere: so does the next line.
+    std::filesystem::remove(link);
+    std::filesystem::create_directory_symlink(second.host(), link);
+    l->log_info(L"after", "f", 1, "f");
+    EXPECT_EQ(linesAt(first.host() / inside), std::vector<std::string>{"before"});
+    EXPECT_EQ(linesAt(second.host() / inside), std::vector<std::string>{"after"});
+}
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+
+TEST_F(logFixture, ForkedChildLeavesTheParentToNoticeChangesByHand) {
+    configure("<logconfig>" + globals("%m") + "<root level=\"trace\" enabled=\"true\"/></logconfig>");
+    const zv::refPtr<zvlog::logger> l = logManager::getLogger("x");
+    l->log_info(L"first", "f", 1, "f");
+    const zv::file out = logSettings::getInstance().outputFile();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // The file goes away, and the child, sharing the parent's open file,
+        // writes the next line.
+        moved(hostOf(out), ".old");
+        l->log_info(L"child", "f", 1, "f");
+        ::_exit(0);
+    }
+    ASSERT_GT(child, 0);
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    l->log_info(L"parent", "f", 1, "f");
+    EXPECT_EQ(readLines(out), (std::vector<std::string>{"child", "parent"}));
+    EXPECT_EQ(linesAt(hostOf(out).string() + ".old"), std::vector<std::string>{"first"});
+}
+#endif
