@@ -544,6 +544,8 @@ TEST_F(logFixture, ConcurrentLoggersWriteWholeLinesAndLoseNone) {
     EXPECT_EQ(seen.size(), 4u * perThread);
 }
 
+#include "zvTimeStamp.h"
+
 namespace {
 
 // Moves `from` to `to` by hand; the new place, whose lines are checked.
@@ -642,6 +644,50 @@ TEST_F(logFixture, LinesFollowALinkedFolderOnTheWayToTheFile) {
     l->log_info(L"after", "f", 1, "f");
     EXPECT_EQ(linesAt(first.host() / inside), std::vector<std::string>{"before"});
     EXPECT_EQ(linesAt(second.host() / inside), std::vector<std::string>{"after"});
+}
+
+// The numbers of a written line, and text encoded as a whole line would be:
+// a surrogate pair that a field boundary splits is still one character.
+TEST_F(logFixture, LinesShowTheirNumbersAndEncodeAcrossFields) {
+    configure("<logconfig>" + globals("%s|%p|%t|%l|%r|%f%c") +
+              "<root level=\"trace\" enabled=\"true\"/></logconfig>");
+    const zv::refPtr<zvlog::logger> l = logManager::getLogger("x");
+    const std::wstring longFile(37, L'f');
+    const bool narrow = sizeof(wchar_t) == 2; // pairs exist only there
+    const std::string smiley = narrow ? "\xF0\x9F\x98\x80" : "\xEF\xBF\xBD\xEF\xBF\xBD";
+    const struct {
+        long line;
+        std::wstring file, function;
+        std::string tail; // after the thread id
+    } cases[] = {
+        {0, L"a", L"b", "|info |0    |a" + std::string(37, ' ') + "b" + std::string(49, ' ')},
+        {-12, L"", L"", "|info |-12  |" + std::string(88, ' ')},
+        {1234567, L"", L"", "|info |12345|" + std::string(88, ' ')},
+        {7, longFile + L"\xD83D", L"\xDE00",
+         "|info |7    |" + std::string(37, 'f') + smiley + std::string(49, ' ')},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(hostOf(logSettings::getInstance().outputFile()));
+        const std::string before = zv::timestamp::now().toString().getMBCS();
+        l->log_info(L"m", zv::string(c.file), c.line, zv::string(c.function));
+        const std::string after = zv::timestamp::now().toString().getMBCS();
+        const std::vector<std::string> lines = outputLines();
+        ASSERT_EQ(lines.size(), 1u) << c.line;
+        const std::string& text = lines[0];
+        // "yyyy/mm/dd hh:mm:ss:" and the milliseconds, padded to 25.
+        EXPECT_LE(before.substr(0, 20), text.substr(0, 20)) << text;
+        EXPECT_LE(text.substr(0, 20), after.substr(0, 20)) << text;
+        const std::string ms = text.substr(20, text.find(' ', 20) - 20);
+        EXPECT_TRUE(ms.size() >= 2 && ms.size() <= 3 &&
+                    ms.find_first_not_of("0123456789") == std::string::npos)
+            << text;
+        const auto six = [](unsigned long id) {
+            const std::string digits = std::to_string(id);
+            return digits.size() >= 6 ? digits.substr(0, 6) : digits + std::string(6 - digits.size(), ' ');
+        };
+        EXPECT_EQ(text.substr(25),
+                  "|" + six(zv::getCurrentProcessId()) + "|" + six(zv::getCurrentThreadId()) + c.tail);
+    }
 }
 
 #ifndef _WIN32
