@@ -690,6 +690,30 @@ TEST_F(logFixture, LinesShowTheirNumbersAndEncodeAcrossFields) {
     }
 }
 
+TEST_F(logFixture, LinkPutAtTheNameIsFollowedWhereverItLeads) {
+    configure("<logconfig>" + globals("%m") + "<root level=\"trace\" enabled=\"true\"/></logconfig>");
+    const zv::refPtr<zvlog::logger> l = logManager::getLogger("x");
+    l->log_info(L"before", "f", 1, "f");
+    const zv::file out = logSettings::getInstance().outputFile();
+    const std::filesystem::path name = hostOf(out);
+    const std::filesystem::path first = moved(name, ".a"), second = name.string() + ".b";
+    std::error_code ec;
+    std::filesystem::create_symlink(first, name, ec);
+    if (ec)
+        GTEST_SKIP() << "no symbolic links here: " << ec.message();
+    l->log_info(L"middle", "f", 1, "f");
+    std::ofstream(second, std::ios::binary) << "other\n";
+    std::filesystem::remove(name);
+    std::filesystem::create_symlink(second, name);
+    l->log_info(L"after", "f", 1, "f");
+    EXPECT_EQ(linesAt(first), (std::vector<std::string>{"before", "middle"}));
+    // What the link leads to goes away: the next line is written through it.
+    const std::filesystem::path third = moved(second, ".c");
+    l->log_info(L"last", "f", 1, "f");
+    EXPECT_EQ(linesAt(third), (std::vector<std::string>{"other", "after"}));
+    EXPECT_EQ(linesAt(second), std::vector<std::string>{"last"});
+}
+
 #ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>

@@ -5,10 +5,9 @@
 // change notification where it has one: a watch on the file reports that it
 // lost a link (removed, or replaced by another file renamed onto its name) or
 // moved, and a watch on each folder above it reports that the folder moved.
-// The kernel queues these events while the change happens, so one read that
-// finds the queue empty answers "unchanged" without walking the path. After
-// any event, and wherever a watch cannot be had, the path is looked up as
-// before.
+// The kernel queues these events while the change happens, so an empty
+// queue answers "unchanged" without walking the path. After any event, and
+// wherever a watch cannot be had, the path is looked up instead.
 #include "../zvOsLogFile.h"
 #include "../zvOsProcess.h"
 #include "zvOsPosixPath.h"
@@ -45,9 +44,10 @@ bool sameFile(const struct stat& st, const sharedAppender& h) {
 
 #if defined(__linux__)
 // Watches the file at `host` and every folder above it; -1 when the path is
-// not absolute and plain, when a folder on it is a symbolic link (its target
-// could change without an event here), when the system has no watches left,
-// or when the name no longer leads to the open file once all are in place.
+// not absolute and plain, when it or a folder on it is a symbolic link (its
+// target could change without an event here), when the system has no
+// watches left, or when the name no longer leads to the open file once all
+// are in place.
 int watchPath(const sharedAppender& h) {
     const std::string& host = h.host;
     if (host.empty() || host[0] != '/' || host.find("/./") != std::string::npos ||
@@ -65,9 +65,11 @@ int watchPath(const sharedAppender& h) {
         if (folder == "/")
             break;
     }
-    // A change before the watches were in place sent no event: look once more.
+    // A change before the watches were in place sent no event: look once
+    // more. Not following a link at the name, which would have been watched
+    // instead of the file it leads to.
     struct stat st {};
-    if (!ok || ::stat(host.c_str(), &st) != 0 || !sameFile(st, h)) {
+    if (!ok || ::lstat(host.c_str(), &st) != 0 || !sameFile(st, h)) {
         ::close(in);
         return -1;
     }
@@ -138,7 +140,8 @@ bool sharedAppendStillNames(sharedAppender* handle, const wchar_t* name, std::ui
     const bool same = handle->name == name;
     // A child after fork shares the queue with its parent and must not take
     // the parent's events: it looks the path up.
-    if (same && handle->watch >= 0 && handle->owner == currentProcessId() && quiet(handle->watch)) {
+    const bool watched = same && handle->watch >= 0 && handle->owner == currentProcessId();
+    if (watched && quiet(handle->watch)) {
         size = handle->size;
         return true;
     }
@@ -150,6 +153,12 @@ bool sharedAppendStillNames(sharedAppender* handle, const wchar_t* name, std::ui
         return false;
     handle->size = static_cast<std::uint64_t>(st.st_size);
     size = handle->size;
+    if (watched) {
+        // The name leads to the file in another way now (a link put in its
+        // place, say): the watches follow that way, or the path is looked up.
+        ::close(handle->watch);
+        handle->watch = watchPath(*handle);
+    }
     return true;
 }
 
