@@ -563,8 +563,9 @@ std::vector<std::string> linesAt(const std::filesystem::path& host) {
 
 TEST_F(logFixture, EveryLineReachesTheNamedFileWhateverWasDoneToItsPath) {
     using path = std::filesystem::path;
-    // What is done to the open file at `f` by hand, and where the line
-    // written before then is found afterwards (empty: nowhere).
+    // What is done by hand to the open file at `f`, the lines then found at
+    // its name, and where the line written before went (what `act` returns;
+    // empty: nowhere left to look).
     const struct {
         const char* what;
         std::vector<std::string> afterwards; // at the file's name
