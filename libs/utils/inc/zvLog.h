@@ -14,6 +14,16 @@
 // by its process id. Lines are stored in UTF-8 without a byte-order mark on
 // every target; a line ends in "\r\n" on Windows and "\n" elsewhere.
 //
+// Each line is appended in one write to the file `outputFile()` names, also
+// after that file or a folder above it was removed, renamed or replaced by
+// hand. On Linux the file stays open between lines, and the system's change
+// notification on it and on the folders above it tells when the name may no
+// longer lead to it (it is then looked up again); elsewhere, and where no
+// notification can be had, the name is looked up for every line (on
+// Windows the file is opened for every line). Rotation counts the size the
+// system reported when the file was opened or looked up, plus what this
+// process appended since.
+//
 // Activation: the first `getLogger` creates the log manager once (reading
 // the configuration, clearing the folders of ended processes and choosing the
 // start file). While it is being created, calls of `getLogger` from inside

@@ -3,6 +3,8 @@
 #include "os/zvOs.h"
 #include "zvCodePageDetail.h"
 
+#include <type_traits>
+
 namespace zv {
 
 namespace detail {
@@ -61,6 +63,18 @@ void wideTo1252(const wchar_t* text, std::size_t length, std::string& out) {
 void wideToUtf8(const wchar_t* text, std::size_t length, std::string& out) {
     out.reserve(out.size() + length);
     for (std::size_t i = 0; i < length; ++i) {
+        // Runs of ASCII, the usual text, are copied without a test per byte.
+        std::size_t ascii = i;
+        while (ascii < length && static_cast<std::make_unsigned_t<wchar_t>>(text[ascii]) < 0x80)
+            ++ascii;
+        if (ascii > i) {
+            const std::size_t at = out.size();
+            out.resize(at + (ascii - i));
+            for (char* p = out.data() + at; i < ascii; ++i)
+                *p++ = static_cast<char>(text[i]);
+            if (i == length)
+                break;
+        }
         auto c = static_cast<char32_t>(text[i]);
         if constexpr (sizeof(wchar_t) == 2) {
             c &= 0xFFFF;

@@ -469,3 +469,200 @@ TEST_F(logFixture, ConcurrentLoggersWriteWholeLinesAndLoseNone) {
     EXPECT_EQ(total, 4u * perThread);
     EXPECT_EQ(seen.size(), 4u * perThread);
 }
+
+#include "zvTimeStamp.h"
+
+namespace {
+
+// Moves `from` to `to` by hand; the new place, whose lines are checked.
+std::filesystem::path moved(const std::filesystem::path& from, const std::string& suffix) {
+    const std::filesystem::path to = from.string() + suffix;
+    std::filesystem::rename(from, to);
+    return to;
+}
+
+std::vector<std::string> linesAt(const std::filesystem::path& host) {
+    return readLines(zv::file(zv::fsEntryName::fromHostPath(host.wstring())));
+}
+
+} // namespace
+
+TEST_F(logFixture, EveryLineReachesTheNamedFileWhateverWasDoneToItsPath) {
+    using path = std::filesystem::path;
+    // What is done by hand to the open file at `f`, the lines then found at
+    // its name, and where the line written before went (what `act` returns;
+    // empty: nowhere left to look).
+    const struct {
+        const char* what;
+        std::vector<std::string> afterwards; // at the file's name
+        path (*act)(const path& f);
+    } cases[] = {
+        {"file renamed", {"after"}, [](const path& f) { return moved(f, ".old"); }},
+        {"file removed", {"after"}, [](const path& f) { return std::filesystem::remove(f), path(); }},
+        {"another file renamed onto it",
+         {"other", "after"},
+         [](const path& f) {
+             std::ofstream(f.string() + ".new", std::ios::binary) << "other\n";
+             std::filesystem::rename(f.string() + ".new", f);
+             return path();
+         }},
+        {"folder renamed",
+         {"after"},
+         [](const path& f) { return moved(f.parent_path(), ".old") / f.filename(); }},
+        {"folder above renamed",
+         {"after"},
+         [](const path& f) {
+             return moved(f.parent_path().parent_path(), ".old") / f.parent_path().filename() / f.filename();
+         }},
+        {"folder removed",
+         {"after"},
+         [](const path& f) { return std::filesystem::remove_all(f.parent_path()), path(); }},
+        {"second name added",
+         {"before", "after"},
+         [](const path& f) { return std::filesystem::create_hard_link(f, f.string() + ".2"), path(); }},
+        {"second name added, first removed",
+         {"after"},
+         [](const path& f) {
+             std::filesystem::create_hard_link(f, f.string() + ".2");
+             std::filesystem::remove(f);
+             return path(f.string() + ".2");
+         }},
+        {"modification time set",
+         {"before", "after"},
+         [](const path& f) {
+             std::filesystem::last_write_time(f, std::filesystem::file_time_type::clock::now() -
+                                                     std::chrono::hours(1));
+             return path();
+         }},
+    };
+    for (const auto& c : cases) {
+        const zvtest::tempFolder root;
+        logUtils::overwriteLogRootDir(root.dir());
+        configure("<logconfig>" + globals("%m") + "<root level=\"trace\" enabled=\"true\"/></logconfig>");
+        const zv::refPtr<zvlog::logger> l = logManager::getLogger("x");
+        l->log_info(L"before", "f", 1, "f");
+        const zv::file out = logSettings::getInstance().outputFile();
+        const path old = c.act(hostOf(out));
+        l->log_info(L"after", "f", 1, "f");
+        EXPECT_EQ(readLines(out), c.afterwards) << c.what;
+        if (!old.empty()) {
+            EXPECT_EQ(linesAt(old), std::vector<std::string>{"before"}) << c.what;
+        }
+    }
+}
+
+TEST_F(logFixture, LinesFollowALinkedFolderOnTheWayToTheFile) {
+    const zvtest::tempFolder first, second;
+    const std::filesystem::path link = m_tmp.host() / "link";
+    std::error_code ec;
+    std::filesystem::create_directory_symlink(first.host(), link, ec);
+    if (ec)
+        GTEST_SKIP() << "no symbolic links here: " << ec.message();
+    logUtils::overwriteLogRootDir(zv::directory(zv::fsEntryName::fromHostPath(link.wstring(), true)));
+    configure("<logconfig>" + globals("%m") + "<root level=\"trace\" enabled=\"true\"/></logconfig>");
+    const zv::refPtr<zvlog::logger> l = logManager::getLogger("x");
+    l->log_info(L"before", "f", 1, "f");
+    const std::filesystem::path inside =
+        std::filesystem::relative(hostOf(logSettings::getInstance().outputFile()), link);
+    ASSERT_FALSE(inside.empty());
+    // The link now leads elsewhere: so does the next line.
+    std::filesystem::remove(link);
+    std::filesystem::create_directory_symlink(second.host(), link);
+    l->log_info(L"after", "f", 1, "f");
+    EXPECT_EQ(linesAt(first.host() / inside), std::vector<std::string>{"before"});
+    EXPECT_EQ(linesAt(second.host() / inside), std::vector<std::string>{"after"});
+}
+
+// The numbers of a written line, and text encoded as a whole line would be:
+// a surrogate pair that a field boundary splits is still one character.
+TEST_F(logFixture, LinesShowTheirNumbersAndEncodeAcrossFields) {
+    configure("<logconfig>" + globals("%s|%p|%t|%l|%r|%f%c") +
+              "<root level=\"trace\" enabled=\"true\"/></logconfig>");
+    const zv::refPtr<zvlog::logger> l = logManager::getLogger("x");
+    const std::wstring longFile(37, L'f');
+    const bool narrow = sizeof(wchar_t) == 2; // pairs exist only there
+    const std::string smiley = narrow ? "\xF0\x9F\x98\x80" : "\xEF\xBF\xBD\xEF\xBF\xBD";
+    const struct {
+        long line;
+        std::wstring file, function;
+        std::string tail; // after the thread id
+    } cases[] = {
+        {0, L"a", L"b", "|info |0    |a" + std::string(37, ' ') + "b" + std::string(49, ' ')},
+        {-12, L"", L"", "|info |-12  |" + std::string(88, ' ')},
+        {1234567, L"", L"", "|info |12345|" + std::string(88, ' ')},
+        {7, longFile + L"\xD83D", L"\xDE00",
+         "|info |7    |" + std::string(37, 'f') + smiley + std::string(49, ' ')},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(hostOf(logSettings::getInstance().outputFile()));
+        const std::string before = zv::timestamp::now().toString().getMBCS();
+        l->log_info(L"m", zv::string(c.file), c.line, zv::string(c.function));
+        const std::string after = zv::timestamp::now().toString().getMBCS();
+        const std::vector<std::string> lines = outputLines();
+        ASSERT_EQ(lines.size(), 1u) << c.line;
+        const std::string& text = lines[0];
+        // "yyyy/mm/dd hh:mm:ss:" and the milliseconds, padded to 25.
+        EXPECT_LE(before.substr(0, 20), text.substr(0, 20)) << text;
+        EXPECT_LE(text.substr(0, 20), after.substr(0, 20)) << text;
+        const std::string ms = text.substr(20, text.find(' ', 20) - 20);
+        EXPECT_TRUE(ms.size() >= 2 && ms.size() <= 3 &&
+                    ms.find_first_not_of("0123456789") == std::string::npos)
+            << text;
+        const auto six = [](unsigned long id) {
+            const std::string digits = std::to_string(id);
+            return digits.size() >= 6 ? digits.substr(0, 6) : digits + std::string(6 - digits.size(), ' ');
+        };
+        EXPECT_EQ(text.substr(25),
+                  "|" + six(zv::getCurrentProcessId()) + "|" + six(zv::getCurrentThreadId()) + c.tail);
+    }
+}
+
+TEST_F(logFixture, LinkPutAtTheNameIsFollowedWhereverItLeads) {
+    configure("<logconfig>" + globals("%m") + "<root level=\"trace\" enabled=\"true\"/></logconfig>");
+    const zv::refPtr<zvlog::logger> l = logManager::getLogger("x");
+    l->log_info(L"before", "f", 1, "f");
+    const zv::file out = logSettings::getInstance().outputFile();
+    const std::filesystem::path name = hostOf(out);
+    const std::filesystem::path first = moved(name, ".a"), second = name.string() + ".b";
+    std::error_code ec;
+    std::filesystem::create_symlink(first, name, ec);
+    if (ec)
+        GTEST_SKIP() << "no symbolic links here: " << ec.message();
+    l->log_info(L"middle", "f", 1, "f");
+    std::ofstream(second, std::ios::binary) << "other\n";
+    std::filesystem::remove(name);
+    std::filesystem::create_symlink(second, name);
+    l->log_info(L"after", "f", 1, "f");
+    EXPECT_EQ(linesAt(first), (std::vector<std::string>{"before", "middle"}));
+    // What the link leads to goes away: the next line is written through it.
+    const std::filesystem::path third = moved(second, ".c");
+    l->log_info(L"last", "f", 1, "f");
+    EXPECT_EQ(linesAt(third), (std::vector<std::string>{"other", "after"}));
+    EXPECT_EQ(linesAt(second), std::vector<std::string>{"last"});
+}
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+
+TEST_F(logFixture, ForkedChildLeavesTheParentToNoticeChangesByHand) {
+    configure("<logconfig>" + globals("%m") + "<root level=\"trace\" enabled=\"true\"/></logconfig>");
+    const zv::refPtr<zvlog::logger> l = logManager::getLogger("x");
+    l->log_info(L"first", "f", 1, "f");
+    const zv::file out = logSettings::getInstance().outputFile();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // The file goes away, and the child, sharing the parent's open file,
+        // writes the next line.
+        moved(hostOf(out), ".old");
+        l->log_info(L"child", "f", 1, "f");
+        ::_exit(0);
+    }
+    ASSERT_GT(child, 0);
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    l->log_info(L"parent", "f", 1, "f");
+    EXPECT_EQ(readLines(out), (std::vector<std::string>{"child", "parent"}));
+    EXPECT_EQ(linesAt(hostOf(out).string() + ".old"), std::vector<std::string>{"first"});
+}
+#endif

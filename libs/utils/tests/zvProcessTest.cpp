@@ -247,3 +247,31 @@ TEST(module, UnknownModulesLeaveTheAnswerAlone) {
     EXPECT_FALSE(zv::getModuleFileName(static_cast<void*>(&local), f)); // not a module: refused
 #endif
 }
+
+TEST(process, IdsAreTheCallersAlsoInOtherThreadsAndAfterFork) {
+    const unsigned long pid = zv::getCurrentProcessId();
+    const unsigned long tid = zv::getCurrentThreadId();
+    unsigned long otherPid = 0;
+    unsigned long otherTid = 0;
+    std::thread([&] {
+        otherPid = zv::getCurrentProcessId();
+        otherTid = zv::getCurrentThreadId();
+    }).join();
+    EXPECT_EQ(otherPid, pid);
+    EXPECT_NE(otherTid, tid);
+    EXPECT_EQ(zv::getCurrentThreadId(), tid);
+#ifndef _WIN32
+    EXPECT_EQ(pid, static_cast<unsigned long>(::getpid()));
+    EXPECT_EQ(tid, static_cast<unsigned long>(::gettid()));
+    // The child's only thread is the one that forked, with ids of its own.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const auto own = static_cast<unsigned long>(::getpid());
+        ::_exit(zv::getCurrentProcessId() == own && zv::getCurrentThreadId() == own && own != pid ? 0 : 1);
+    }
+    ASSERT_GT(child, 0);
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+#endif
+}

@@ -13,6 +13,9 @@ void loggerChanged(logger* changed);
 void writeLine(logger& owner, zv::mutex& lock, logLevel level, const zv::string& message,
                const zv::string& file, long line, const zv::string& function, const zv::refPtr<iLogObj>& obj);
 
+/// The name of `level` as lines show it ("none" for any unknown level).
+const wchar_t* levelName(logLevel level);
+
 /// Writes an error that a destructor swallowed at level info through the
 /// logger of `where`; true when written. Never creates the log manager (a
 /// destructor may run while the process ends) and never throws.

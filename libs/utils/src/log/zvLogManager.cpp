@@ -40,8 +40,20 @@ logger* fallbackLogger() {
     return fallback;
 }
 
-zv::string decimal(unsigned long value) {
-    return zv::string(std::to_wstring(value));
+// Writes `value` in decimal with at least `digits` digits (zeros in front)
+// at `out`; the end of what was written. 20 digits at most.
+wchar_t* putNumber(wchar_t* out, unsigned long long value, int digits) {
+    wchar_t reversed[20];
+    int n = 0;
+    do {
+        reversed[n++] = static_cast<wchar_t>(L'0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    for (; digits > n; --digits)
+        *out++ = L'0';
+    while (n > 0)
+        *out++ = reversed[--n];
+    return out;
 }
 
 } // namespace
@@ -101,9 +113,42 @@ void writeLine(logger&, zv::mutex& lock, logLevel level, const zv::string& messa
             (!rel.empty() && (rel[0] == L'/' || rel[0] == L'\\')) ? rel : zv::string(zv::string(L"\\") + rel);
     }
     zv::mutexGuard guard(lock);
-    settingsAccess::writeLine(zv::timestamp::now().toString(), decimal(zv::getCurrentProcessId()),
-                              decimal(zv::getCurrentThreadId()), logUtils::getStringFromLogLevel(level), file,
-                              zv::string(std::to_wstring(line)), function, objectField, message);
+    // The numbers are written into buffers of their own, as
+    // `zv::timestamp::toString` and decimal digits would show them.
+    const zv::timestamp now = zv::timestamp::now();
+    const zv::date& day = now.getDate();
+    const zv::time& clock = now.getTime();
+    wchar_t stamp[48];
+    wchar_t* end = stamp;
+    end = putNumber(end, day.year(), 4);
+    *end++ = L'/';
+    end = putNumber(end, static_cast<unsigned>(day.month()), 2);
+    *end++ = L'/';
+    end = putNumber(end, day.dayOfMonth(), 2);
+    *end++ = L' ';
+    end = putNumber(end, clock.hour(), 2);
+    *end++ = L':';
+    end = putNumber(end, clock.minute(), 2);
+    *end++ = L':';
+    end = putNumber(end, clock.second(), 2);
+    *end++ = L':';
+    end = putNumber(end, clock.msecond(), 2);
+    wchar_t pid[24], tid[24], number[24];
+    wchar_t* const pidEnd = putNumber(pid, zv::getCurrentProcessId(), 1);
+    wchar_t* const tidEnd = putNumber(tid, zv::getCurrentThreadId(), 1);
+    wchar_t* numberEnd = number;
+    if (line < 0)
+        *numberEnd++ = L'-';
+    numberEnd = putNumber(numberEnd, line < 0 ? 0 - static_cast<unsigned long long>(line) : line, 1);
+    settingsAccess::writeLine(lineFields{{stamp, static_cast<std::size_t>(end - stamp)},
+                                         {pid, static_cast<std::size_t>(pidEnd - pid)},
+                                         {tid, static_cast<std::size_t>(tidEnd - tid)},
+                                         levelName(level),
+                                         file,
+                                         {number, static_cast<std::size_t>(numberEnd - number)},
+                                         function,
+                                         objectField,
+                                         message});
 }
 
 } // namespace detail

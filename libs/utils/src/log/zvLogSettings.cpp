@@ -203,6 +203,10 @@ void logSettings::initOutputFile() {
 zv::file logSettings::outputFile() {
     zv::mutexGuard guard(m_data->lock);
     m_data->prepare();
+    // Where the file is opened for each line, it is not left open here
+    // either: an open file could not be removed or replaced by hand.
+    if (!zv::os::keepSharedAppendOpen())
+        m_data->closeAppender();
     return m_data->current;
 }
 
@@ -213,15 +217,15 @@ unsigned int logSettings::outputFileIndex() const {
 
 namespace detail {
 
-bool settingsAccess::writeLine(const zv::string& s, const zv::string& p, const zv::string& t,
-                               const zv::string& l, const zv::string& f, const zv::string& r,
-                               const zv::string& c, const zv::string& o, const zv::string& m) {
+bool settingsAccess::writeLine(const lineFields& fields) {
     logSettings::data& d = *logSettings::getInstance().m_data;
     zv::mutexGuard guard(d.lock);
-    const zv::string text = logUtils::getFormattedLogMessage(d.format, s, p, t, l, f, r, c, o, m);
+    // Formatted and encoded in one pass into the kept buffer.
     std::string& bytes = d.line;
     bytes.clear();
-    zv::detail::wideToUtf8(text.data(), text.size(), bytes);
+    utf8Line out(bytes);
+    formatLine(d.format, fields, out);
+    out.finish();
     bytes += endOfLine;
     d.prepare();
     const bool written = zv::os::sharedAppend(d.appender, bytes.data(), bytes.size());

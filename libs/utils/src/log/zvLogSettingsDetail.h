@@ -2,6 +2,7 @@
 #pragma once
 
 #include "zvLog.h"
+#include "zvLogFormatDetail.h"
 
 #include <string>
 
@@ -10,9 +11,7 @@ namespace zvlog::detail {
 struct settingsAccess {
     /// Formats one line from its fields and appends it to the current output
     /// file, after rotation, in one write.
-    static bool writeLine(const zv::string& s, const zv::string& p, const zv::string& t, const zv::string& l,
-                          const zv::string& f, const zv::string& r, const zv::string& c, const zv::string& o,
-                          const zv::string& m);
+    static bool writeLine(const lineFields& fields);
     /// The output folder of this process, created when missing.
     static zv::directory outputFolder();
     /// Takes over the file settings of `config`.

@@ -3,6 +3,8 @@
 
 #include "zvDirectory.h"
 #include "zvFile.h"
+#include "zvLogDetail.h"
+#include "zvLogFormatDetail.h"
 #include "zvProcess.h"
 
 #include <mutex>
@@ -37,8 +39,12 @@ logLevel logUtils::getLogLevelFromString(const zv::string& text) {
 }
 
 zv::string logUtils::getStringFromLogLevel(logLevel level) {
+    return zv::string(detail::levelName(level));
+}
+
+const wchar_t* detail::levelName(logLevel level) {
     const int value = static_cast<int>(level);
-    return zv::string(levelNames[value >= 0 && value <= 4 ? value : 0]);
+    return levelNames[value >= 0 && value <= 4 ? value : 0];
 }
 
 logLevel logUtils::defaultLogLevel() {
@@ -143,55 +149,8 @@ zv::string logUtils::getFormattedLogMessage(const zv::string& format, const zv::
                                             const zv::string& o, const zv::string& m) {
     zv::string line;
     line.reserve(format.size() + 140 + m.size() + o.size());
-    const auto put = [&line](const zv::string& value, std::size_t width, bool keepEnd) {
-        if (value.size() >= width) {
-            line.append(value, keepEnd ? value.size() - width : 0, width);
-        } else {
-            line.append(value);
-            line.append(width - value.size(), L' ');
-        }
-    };
-    const std::size_t size = format.size();
-    for (std::size_t i = 0; i < size; ++i) {
-        const wchar_t ch = format[i];
-        if (ch != L'%' || i + 1 == size) {
-            line.push_back(ch);
-            continue;
-        }
-        switch (format[i + 1]) {
-        case L's':
-            put(s, 25, false);
-            break;
-        case L'p':
-            put(p, 6, false);
-            break;
-        case L't':
-            put(t, 6, false);
-            break;
-        case L'l':
-            put(l, 5, false);
-            break;
-        case L'f':
-            put(f, 38, true);
-            break;
-        case L'r':
-            put(r, 5, false);
-            break;
-        case L'c':
-            put(c, 50, true);
-            break;
-        case L'o':
-            line.append(o);
-            break;
-        case L'm':
-            line.append(m);
-            break;
-        default:
-            line.push_back(ch);
-            continue;
-        }
-        ++i;
-    }
+    detail::wideLine out{line};
+    detail::formatLine(format, detail::lineFields{s, p, t, l, f, r, c, o, m}, out);
     return line;
 }
 

@@ -19,7 +19,10 @@ bool keepSharedAppendOpen();
 /// not an ordinary file (a pipe, a device).
 sharedAppender* openSharedAppend(const wchar_t* name);
 /// True when `name` still leads to the file `handle` has open (nobody removed,
-/// renamed or replaced it); `size` is then its current size.
+/// renamed or replaced it); `size` is then its size as last seen by the
+/// system plus what was appended through `handle` since. Meant for every
+/// line: where the system reports changes to a path, this costs no walk
+/// along it while nothing changed.
 bool sharedAppendStillNames(sharedAppender* handle, const wchar_t* name, std::uint64_t& size);
 /// Appends all `size` bytes at the current end of the file in one write, so
 /// that lines of several writers never mix.

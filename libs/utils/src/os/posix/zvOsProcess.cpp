@@ -5,6 +5,7 @@
 #include "zvOsPosixProcess.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -17,6 +18,7 @@
 #include <link.h>
 #include <mutex>
 #include <poll.h>
+#include <pthread.h>
 #include <set>
 #include <signal.h>
 #include <sys/syscall.h>
@@ -212,12 +214,39 @@ void sleepMs(unsigned int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
+// Both ids are asked of the kernel once: each is a system call, and every
+// log line wants them. Only fork changes them, in the child, which then
+// forgets them (the forking thread is the child's only thread).
+namespace {
+std::atomic<unsigned long> g_processId{0};
+std::atomic<unsigned> g_forks{0};
+thread_local unsigned long t_threadId = 0;
+thread_local unsigned t_threadIdForks = 0;
+
+void forgetIdsInChild() {
+    g_processId.store(0, std::memory_order_relaxed);
+    g_forks.fetch_add(1, std::memory_order_relaxed);
+}
+
+[[maybe_unused]] const int g_forgetRegistered = ::pthread_atfork(nullptr, nullptr, forgetIdsInChild);
+} // namespace
+
 unsigned long currentProcessId() {
-    return static_cast<unsigned long>(::getpid());
+    unsigned long pid = g_processId.load(std::memory_order_relaxed);
+    if (pid == 0) {
+        pid = static_cast<unsigned long>(::getpid());
+        g_processId.store(pid, std::memory_order_relaxed);
+    }
+    return pid;
 }
 
 unsigned long currentThreadId() {
-    return static_cast<unsigned long>(::gettid());
+    const unsigned forks = g_forks.load(std::memory_order_relaxed);
+    if (t_threadId == 0 || t_threadIdForks != forks) {
+        t_threadId = static_cast<unsigned long>(::gettid());
+        t_threadIdForks = forks;
+    }
+    return t_threadId;
 }
 
 void* openProcess(unsigned long pid) {
