@@ -40,9 +40,6 @@ bool isValidDbElementName(const wchar_t* name) {
 }
 
 zv::string dbDoubleText(double value) {
-    // Below 2^26 a double lies within 5e-9 of its shortest decimal text, so
-    // when that text has at most 8 decimals, the correctly rounded 8-decimal
-    // form with its trailing zeros dropped is that very text.
     char buf[400]; // 309 integer digits, a sign, a point and 8 decimals at most
     if (!std::isfinite(value)) {
         zv::string text;
@@ -53,6 +50,9 @@ zv::string dbDoubleText(double value) {
         std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, value);
         return zv::string(buf, r.ptr);
     }
+    // Below 2^26 a double lies within 5e-9 of its shortest decimal text, so
+    // when that text has at most 8 decimals, the correctly rounded 8-decimal
+    // form with its trailing zeros dropped is that very text.
     if (std::fabs(value) < 67108864.0) {
         std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
         if (r.ec == std::errc()) {
@@ -195,10 +195,11 @@ xmlDbWriterData::classEntry& classFor(xmlDbWriterData& d, const wchar_t* classNa
 }
 
 // Objects of a class mostly have the same properties: make room for as
-// many as the last one had.
+// many as the last one had (within reason: one large object must not make
+// every later one large).
 refPtr<xmlNode> newElement(xmlDbWriterData& d, const xmlDbWriterData::classEntry& cls) {
     refPtr<xmlNode> element = d.nodes.make(zv::string(cls.name));
-    detail::reserveChildren(*element, cls.lastSize);
+    detail::reserveChildren(*element, std::min<std::size_t>(cls.lastSize, 64));
     return element;
 }
 
