@@ -686,10 +686,6 @@ constexpr struct plainAscii {
 // unchanged, also by readers that trim.
 template <class Sink>
 void writeLeafText(Sink& sink, const zv::string& text) {
-    if constexpr (Sink::countsOnly) {
-        sink.encoded(text); // a size is all that is asked
-        return;
-    }
     const auto trimmed = [](wchar_t c) { return c == L' ' || c == L'\t'; };
     std::size_t first = 0;
     std::size_t last = text.size();
@@ -776,7 +772,6 @@ constexpr std::size_t kIndentStep = 3;
 // Counts the characters of the text without entities: the size to reserve.
 class estimateSink {
 public:
-    static constexpr bool countsOnly = true;
     explicit estimateSink(std::size_t indent) : m_indent(indent) {}
     void ascii(const char*, std::size_t n) { m_count += n; }
     void raw(const zv::string& s) { m_count += s.size(); }
@@ -791,7 +786,6 @@ private:
 
 class wideSink {
 public:
-    static constexpr bool countsOnly = false;
     wideSink(zv::string& out, const zv::string& indent) : m_out(out), m_indent(indent) {}
     void ascii(const char* s, std::size_t n) { m_out.append(s, s + n); }
     void raw(const zv::string& s) { m_out.append(s); }
@@ -832,7 +826,6 @@ public:
           m_start(buffer.logicalLength()) {
         refresh(m_start);
     }
-    static constexpr bool countsOnly = false;
     void finish() { m_buffer.setLogicalLength(used()); }
     void rollBack() { m_buffer.setLogicalLength(m_start); }
 
