@@ -105,6 +105,7 @@ public:
 private:
     refPtr<xmlNode> addProperty(const wchar_t* name, bool asProperty);
     void addText(const wchar_t* name, const zv::string& text, bool asProperty);
+    void addText(const wchar_t* name, zv::string&& text, bool asProperty);
     zv::string& scratch();
 
     xmlDbWriter* m_writer;

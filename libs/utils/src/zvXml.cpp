@@ -1,4 +1,5 @@
 #include "zvXml.h"
+#include "zvXmlDetail.h"
 
 #include "zvAtomicFile.h"
 #include "zvBinaryBuffer.h"
@@ -69,44 +70,35 @@ private:
 // The nodes follow the block's header.
 static_assert(sizeof(xmlNodeBlock) % alignof(xmlNode) == 0);
 
+// Blocks double in size: a small tree costs little, a large one lives in
+// blocks of some 70 KiB. Measured on large documents, blocks of that size
+// pay: freeing a chunk of 64 KiB or more makes the heap merge the small
+// chunks freed just before (the strings of the nodes that died with the
+// block) while they are still in the cache, where smaller blocks leave that
+// work to a later, much slower sweep over the whole heap.
 namespace {
+constexpr std::size_t kMaxBlockCapacity = 512;
+} // namespace
 
-// Hands out nodes from blocks that double in size: a small tree costs little,
-// a large one lives in blocks of some 70 KiB. Measured on large documents,
-// blocks of that size pay: freeing a chunk of 64 KiB or more makes the heap
-// merge the small chunks freed just before (the strings of the nodes that
-// died with the block) while they are still in the cache, where smaller
-// blocks leave that work to a later, much slower sweep over the whole heap.
-class nodeMaker {
-public:
-    nodeMaker() = default;
-    nodeMaker(const nodeMaker&) = delete;
-    nodeMaker& operator=(const nodeMaker&) = delete;
-    ~nodeMaker() {
+refPtr<xmlNode> detail::xmlNodeMaker::make() {
+    xmlNode* n = m_block ? m_block->tryMake() : nullptr;
+    if (n == nullptr) {
+        xmlNodeBlock* fresh = xmlNodeBlock::create(m_nextCapacity);
+        m_nextCapacity = std::min<std::size_t>(2 * m_nextCapacity, kMaxBlockCapacity);
         if (m_block)
             m_block->releaseUnused();
+        m_block = fresh;
+        n = m_block->tryMake();
     }
+    return refPtr<xmlNode>(n);
+}
 
-    refPtr<xmlNode> make() {
-        xmlNode* n = m_block ? m_block->tryMake() : nullptr;
-        if (n == nullptr) {
-            xmlNodeBlock* fresh = xmlNodeBlock::create(m_nextCapacity);
-            m_nextCapacity = std::min<std::size_t>(2 * m_nextCapacity, kMaxCapacity);
-            if (m_block)
-                m_block->releaseUnused();
-            m_block = fresh;
-            n = m_block->tryMake();
-        }
-        return refPtr<xmlNode>(n);
-    }
-
-private:
-    static constexpr std::size_t kMaxCapacity = 512;
-    xmlNodeBlock* m_block = nullptr;
-    std::size_t m_nextCapacity = 8;
-};
-
-} // namespace
+void detail::xmlNodeMaker::reset() {
+    if (m_block)
+        m_block->releaseUnused();
+    m_block = nullptr;
+    m_nextCapacity = 8;
+}
 
 // Reaches into nodes for the parser, the copier and the destruction list.
 class xmlTreeBuilder {
@@ -608,7 +600,7 @@ private:
         mergeDuplicateAttributes(list);
     }
 
-    nodeMaker m_maker;
+    detail::xmlNodeMaker m_maker;
     const C* m_begin;
     const C* m_end;
     bool m_keepBlanks;
@@ -1090,7 +1082,7 @@ refPtr<xmlNode> xmlNode::createXmlNode(const zv::string& name) {
 refPtr<xmlNode> xmlNode::createXmlNode(const const_refPtr<xmlNode>& node) {
     if (!node)
         throw unexpectedErrorException(L"%s", L"xmlNode::createXmlNode: NULL specified for pNode");
-    nodeMaker maker;
+    detail::xmlNodeMaker maker;
     auto shallowCopy = [&maker](const xmlNode& source) {
         refPtr<xmlNode> copy = maker.make();
         copy->m_name = source.m_name;
@@ -1119,6 +1111,40 @@ refPtr<xmlNode> xmlNode::createChildNode(const zv::string& name) {
     child->m_parent = this;
     m_children.push_back(child);
     return child;
+}
+
+refPtr<xmlNode> detail::xmlNodeMaker::make(zv::string&& name) {
+    refPtr<xmlNode> n = make();
+    builder::name(*n) = std::move(name);
+    return n;
+}
+
+xmlNode& detail::appendLeaf(xmlNodeMaker& maker, xmlNode& parent, const zv::string& name, zv::string&& text) {
+    refPtr<xmlNode> child = maker.make();
+    xmlNode& leaf = *child;
+    builder::name(leaf) = name;
+    builder::text(leaf) = std::move(text);
+    builder::children(parent).push_back(std::move(child));
+    builder::setParent(leaf, &parent);
+    return leaf;
+}
+
+void detail::setAttribute(xmlNode& node, const wchar_t* name, zv::string&& value) {
+    xmlNode::attributeList& list = builder::attributes(node);
+    for (xmlNode::attribute& a : list)
+        if (a.first == name) {
+            a.second = std::move(value);
+            return;
+        }
+    list.emplace_back(zv::string(name), std::move(value));
+}
+
+void detail::setText(xmlNode& node, zv::string&& text) {
+    builder::text(node) = std::move(text);
+}
+
+void detail::reserveChildren(xmlNode& node, std::size_t count) {
+    builder::children(node).reserve(count);
 }
 
 bool xmlNode::addNode(refPtr<xmlNode>& node) {

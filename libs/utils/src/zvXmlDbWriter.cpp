@@ -10,6 +10,7 @@
 #include "zvSuppressedError.h"
 #include "zvXml.h"
 #include "zvXmlDbDetail.h"
+#include "zvXmlDetail.h"
 
 #include <algorithm>
 #include <charconv>
@@ -39,11 +40,20 @@ bool isValidDbElementName(const wchar_t* name) {
 }
 
 zv::string dbDoubleText(double value) {
+    char buf[400]; // 309 integer digits, a sign, a point and 8 decimals at most
+    if (!std::isfinite(value)) {
+        zv::string text;
+        dtconvert(text, value);
+        double back = 0;
+        if (dtconvert(back, text) && (back == value || (std::isnan(back) && std::isnan(value))))
+            return text;
+        std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, value);
+        return zv::string(buf, r.ptr);
+    }
     // Below 2^26 a double lies within 5e-9 of its shortest decimal text, so
     // when that text has at most 8 decimals, the correctly rounded 8-decimal
     // form with its trailing zeros dropped is that very text.
-    char buf[64];
-    if (std::isfinite(value) && std::fabs(value) < 67108864.0) {
+    if (std::fabs(value) < 67108864.0) {
         std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
         if (r.ec == std::errc()) {
             const char* dot = std::find(static_cast<char*>(buf), r.ptr, '.');
@@ -51,12 +61,17 @@ zv::string dbDoubleText(double value) {
                 return zv::string(buf, r.ptr);
         }
     }
-    zv::string text;
-    dtconvert(text, value);
+    // The general number text: 8 decimals, trailing zeros and point dropped,
+    // kept when it reads back to the very value (sign of zero included).
+    char* end = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 8).ptr;
+    while (end - buf > 1 && end[-1] == '0')
+        --end;
+    if (end - buf > 1 && end[-1] == '.')
+        --end;
     double back = 0;
-    if (dtconvert(back, text) &&
-        (back == value ? std::signbit(back) == std::signbit(value) : (std::isnan(back) && std::isnan(value))))
-        return text;
+    const std::from_chars_result read = std::from_chars(buf, end, back);
+    if (read.ec == std::errc() && read.ptr == end && back == value && std::signbit(back) == std::signbit(value))
+        return zv::string(buf, end);
     std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, value);
     return zv::string(buf, r.ptr);
 }
@@ -111,6 +126,7 @@ struct xmlDbWriterData {
         std::wstring name;
         refPtr<xmlDbWriterClassDictionary> dictionary;
         xmlNode* table = nullptr; // in the open document; made on first append
+        std::size_t lastSize = 0; // children of the last element written, room made for the next
     };
     struct pendingObject {
         const iPersistent* object;
@@ -124,6 +140,7 @@ struct xmlDbWriterData {
     refPtr<xmlDocument> document;
     genericSet writeAttributes;
     binaryBuffer* buffer = nullptr;
+    detail::xmlNodeMaker nodes; // the open document's elements and properties
     std::unordered_map<std::wstring, classEntry> classes;
     unsigned int depth = 0;
     std::deque<pendingObject> pending;
@@ -175,6 +192,15 @@ xmlDbWriterData::classEntry& classFor(xmlDbWriterData& d, const wchar_t* classNa
     d.lastClassName = className;
     d.lastClass = &it->second;
     return it->second;
+}
+
+// Objects of a class mostly have the same properties: make room for as
+// many as the last one had (within reason: one large object must not make
+// every later one large).
+refPtr<xmlNode> newElement(xmlDbWriterData& d, const xmlDbWriterData::classEntry& cls) {
+    refPtr<xmlNode> element = d.nodes.make(zv::string(cls.name));
+    detail::reserveChildren(*element, std::min<std::size_t>(cls.lastSize, 64));
+    return element;
 }
 
 void appendToTable(xmlDbWriterData& d, xmlDbWriterData::classEntry& cls, const wchar_t* className,
@@ -234,6 +260,7 @@ void xmlDbWriter::flush() {
     else
         m_data->document->save(m_data->target, xmlDocument::eUTF8); // replaces the target in one step
     m_data->document = nullptr;
+    m_data->nodes.reset();
     for (auto& [name, cls] : m_data->classes)
         cls.table = nullptr;
 }
@@ -278,12 +305,13 @@ zv::guid xmlDbWriter::writeObject(const iPersistent* object, bool recursive) {
                            bool rec) {
         depthGuard guard(m_data->depth);
         const wchar_t* name = obj->className();
-        refPtr<xmlNode> element = xmlNode::createXmlNode(c.name);
+        refPtr<xmlNode> element = newElement(*m_data, c);
         if (objId.isInitialized())
-            element->setAttribute(L"id", objId.toString());
+            detail::setAttribute(*element, L"id", objId.toString());
         try {
             xmlDbOStream os(this, element, rec);
             obj->writeTo(&os);
+            c.lastSize = element->childNodes().size();
         } catch (...) {
             // Not stored: forget it, so that a later write tries again.
             c.dictionary->erase(obj);
@@ -320,9 +348,10 @@ void xmlDbWriter::write(const iDataConverter& converter, bool recursive) {
         create();
     const wchar_t* className = converter.className();
     xmlDbWriterData::classEntry& cls = classFor(*m_data, className);
-    refPtr<xmlNode> element = xmlNode::createXmlNode(cls.name);
+    refPtr<xmlNode> element = newElement(*m_data, cls);
     xmlDbOStream os(this, element, recursive);
     converter.writeTo(&os);
+    cls.lastSize = element->childNodes().size();
     appendToTable(*m_data, cls, className, element);
 }
 
@@ -362,14 +391,25 @@ refPtr<xmlNode> xmlDbOStream::addProperty(const wchar_t* name, bool asProperty) 
         child->setAttribute(L"name", name);
         return child;
     }
-    if (m_writer)
-        return m_element->createChildNode(m_writer->m_data->propertyName(name));
+    if (m_writer) {
+        xmlDbWriterData& d = *m_writer->m_data;
+        return refPtr<xmlNode>(&detail::appendLeaf(d.nodes, *m_element, d.propertyName(name), zv::string()));
+    }
     checkElementName(name, L"property");
     return m_element->createChildNode(zv::string(name));
 }
 
 void xmlDbOStream::addText(const wchar_t* name, const zv::string& text, bool asProperty) {
-    addProperty(name, asProperty)->setText(text);
+    addText(name, zv::string(text), asProperty);
+}
+
+void xmlDbOStream::addText(const wchar_t* name, zv::string&& text, bool asProperty) {
+    if (m_writer && !asProperty) {
+        xmlDbWriterData& d = *m_writer->m_data;
+        detail::appendLeaf(d.nodes, *m_element, d.propertyName(name), std::move(text));
+        return;
+    }
+    detail::setText(*addProperty(name, asProperty), std::move(text));
 }
 
 zv::string& xmlDbOStream::scratch() {
@@ -401,8 +441,8 @@ zv::string joined(std::initializer_list<double> values) {
 
 void xmlDbOStream::write(const wchar_t* name, const zv::objectInfo& info, bool asProperty) {
     refPtr<xmlNode> p = addProperty(name, asProperty);
-    p->setAttribute(L"type", info.typeName());
-    p->setText(info.objectGuid().toString());
+    detail::setAttribute(*p, L"type", zv::string(info.typeName()));
+    detail::setText(*p, info.objectGuid().toString());
 }
 
 void xmlDbOStream::write(const wchar_t* name, const iPersistent* object, bool asProperty) {
@@ -411,9 +451,9 @@ void xmlDbOStream::write(const wchar_t* name, const iPersistent* object, bool as
         p->setText(L"0");
         return;
     }
-    p->setAttribute(L"type", object->className());
+    detail::setAttribute(*p, L"type", zv::string(object->className()));
     const zv::guid id = m_recursive && m_writer ? m_writer->writeObject(object, true) : object->guid();
-    p->setText(id.toString());
+    detail::setText(*p, id.toString());
 }
 
 void xmlDbOStream::write(const wchar_t* name, const iDataConverter& converter, bool asProperty) {

@@ -668,3 +668,61 @@ TEST(xmlDb, LongChainsAndDeepNestingAreSafe) {
 }
 
 } // namespace
+
+// The written elements are ordinary nodes: one kept by the application stays
+// whole after the writer and its document have gone, and moves into another
+// document like any other node.
+TEST(xmlDb, WrittenElementsOutliveTheWriter) {
+    struct keeper : zv::iDataConverter {
+        mutable std::vector<refPtr<zv::xmlNode>> kept;
+        mutable int written = 0;
+        const wchar_t* className() const override { return L"Kept"; }
+        void writeTo(zv::iDBOStream* os) const override {
+            point p;
+            p.x = written;
+            os->write(L"n", written, false);
+            os->write(L"t", zv::string(L" a&b "), false);
+            os->write(L"g", 0.25, true);
+            os->write(L"p", p, false);
+            kept.push_back(dynamic_cast<zv::xmlDbOStream&>(*os).element());
+            ++written;
+        }
+        void readFrom(zv::iDBIStream*) override {}
+    } k;
+    const int n = 3000; // several blocks of nodes
+    zv::binaryBuffer mem;
+    {
+        zv::xmlDbWriter w(&mem, zv::directory());
+        for (int i = 0; i < n; ++i)
+            w.write(k, false);
+    }
+    ASSERT_EQ(k.kept.size(), static_cast<size_t>(n));
+    refPtr<zv::xmlDocument> other = zv::xmlDocument::createXmlDocument();
+    other->setName(L"Other");
+    for (int i = 0; i < n; ++i) {
+        refPtr<zv::xmlNode>& e = k.kept[i];
+        ASSERT_EQ(e->childNodes().size(), 4u);
+        EXPECT_EQ(e->name(), L"Kept");
+        EXPECT_EQ(e->childNodes()[0]->text(), std::to_wstring(i));
+        EXPECT_EQ(e->childNodes()[1]->text(), L" a&b ");
+        zv::string name;
+        EXPECT_TRUE(e->childNodes()[2]->getAttribute(L"name", name) && name == L"g");
+        EXPECT_EQ(e->childNodes()[3]->childNodes().at(0)->text(), std::to_wstring(i) + L",0");
+        if (i % 2 == 0) { // half of them move; the rest die with their own elements
+            refPtr<zv::xmlNode> moved = e->childNodes()[3];
+            ASSERT_TRUE(e->removeNode(moved));
+            ASSERT_TRUE(other->addNode(moved));
+        }
+    }
+    k.kept.clear();
+    zv::binaryBuffer saved;
+    other->save(saved, zv::xmlDocument::eUTF8);
+    other = nullptr;
+    refPtr<zv::xmlDocument> back = zv::xmlDocument::createXmlDocument();
+    back->load(saved.data(), saved.logicalLength(), false);
+    ASSERT_EQ(back->childNodes().size(), static_cast<size_t>((n + 1) / 2));
+    EXPECT_EQ(back->childNodes().back()->childNodes().at(0)->text(), std::to_wstring((n - 1) / 2 * 2) + L",0");
+    // The database itself holds every object as written.
+    zv::xmlDbReader r(&mem, zv::directory());
+    EXPECT_EQ(r.count(L"Kept"), static_cast<unsigned>(n));
+}
