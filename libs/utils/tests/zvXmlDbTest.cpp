@@ -678,7 +678,7 @@ TEST(xmlDb, WrittenElementsOutliveTheWriter) {
         mutable int written = 0;
         const wchar_t* className() const override { return L"Kept"; }
         void writeTo(zv::iDBOStream* os) const override {
-            point p;
+            value p;
             p.x = written;
             os->write(L"n", written, false);
             os->write(L"t", zv::string(L" a&b "), false);
