@@ -125,30 +125,19 @@ strings feed(zv::detail::messageFramer& framer, const strings& pieces) {
 
 } // namespace
 
-// Any split of the stream and the cap itself are checked against a plain
-// parse by the fuzz target; here: the cap lets a message of its size pass, and
-// overlong messages are dropped also when they span pieces.
+// Any split of any stream is checked against a plain parse by the fuzz
+// target; here, byte by byte: a message of the cap's size passes, a longer one
+// is dropped, nothing stays behind, and a length is known before its body.
 TEST(messageFramer, AssemblesMessagesFromAnyPiecesAndDropsOverlongOnes) {
-    const std::string big = prefixed(std::string(20, 'x'));
-    const std::string stream = prefixed("") + prefixed("a") + big + prefixed("0123456789") + prefixed("");
+    const std::string stream =
+        prefixed("") + prefixed("a") + prefixed(std::string(20, 'x')) + prefixed("0123456789") + prefixed("");
     strings bytes;
     for (char c : stream)
         bytes.emplace_back(1, c);
-    const struct {
-        strings pieces, expected;
-        unsigned long long dropped;
-    } rows[] = {
-        {bytes, {"", "a", "0123456789", ""}, 1},
-        {{big.substr(0, 2), big.substr(2) + big + prefixed("")}, {""}, 2},
-    };
-    for (const auto& row : rows) {
-        zv::detail::messageFramer framer(10);
-        EXPECT_EQ(feed(framer, row.pieces), row.expected);
-        EXPECT_EQ(framer.dropped(), row.dropped);
-        EXPECT_EQ(framer.buffered(), 0u);
-    }
-    // The length of a message is known before its body.
-    zv::detail::messageFramer framer;
+    zv::detail::messageFramer framer(10);
+    EXPECT_EQ(feed(framer, bytes), (strings{"", "a", "0123456789", ""}));
+    EXPECT_EQ(framer.dropped(), 1u);
+    EXPECT_EQ(framer.buffered(), 0u);
     EXPECT_TRUE(feed(framer, {prefixed("hello").substr(0, 4)}).empty());
     unsigned int length = 0;
     EXPECT_TRUE(framer.nextLength(length) && length == 5u);
