@@ -45,6 +45,20 @@ protected:
     std::wstring path(const std::wstring& rest) const {
         return base + L"\\" + rest;
     }
+    template <typename T>
+    bool set(const std::wstring& rest, T value) const {
+        return zv::regSetValue(path(rest).c_str(), value);
+    }
+    zv::string get(const std::wstring& rest) const {
+        return zv::regGetValue(path(rest).c_str());
+    }
+    // The subkeys or value names below `rest`; {"<none>"} when it cannot be read.
+    std::vector<zv::string> list(const std::wstring& rest, bool keys = false) const {
+        std::vector<zv::string> names{L"stale"};
+        const bool ok =
+            keys ? zv::regGetKeys(path(rest).c_str(), names) : zv::regGetValues(path(rest).c_str(), names);
+        return ok ? names : std::vector<zv::string>{L"<none>"};
+    }
 
     std::wstring base;
 
@@ -58,9 +72,8 @@ private:
 TEST_F(registry, ValuesByPath) {
     for (const auto& [name, value] : std::vector<std::pair<std::wstring, const wchar_t*>>{
              {L"Name", L"Mill 7"}, {L"@", L"default"}, {L"Empty", nullptr}})
-        EXPECT_TRUE(zv::regSetValue(path(L"Cell\\" + name).c_str(), value));
-    EXPECT_TRUE(zv::regSetValue(path(L"Cell\\Speed").c_str(), 1500ul));
-    EXPECT_TRUE(zv::regSetValue(path(L"Cell\\Max").c_str(), 0xFFFFFFFFul));
+        EXPECT_TRUE(set(L"Cell\\" + name, value));
+    EXPECT_TRUE(set(L"Cell\\Speed", 1500ul) && set(L"Cell\\Max", 0xFFFFFFFFul));
     const std::pair<std::wstring, std::wstring> rows[] = {
         {path(L"Cell\\Name"), L"Mill 7"},
         {path(L"CELL\\name"), L"Mill 7"}, // names ignore case
@@ -81,58 +94,44 @@ TEST_F(registry, ValuesByPath) {
     EXPECT_EQ(zv::regGetValue(nullptr), zv::string());
 
     // A value changes type and keeps the spelling of its name.
-    EXPECT_TRUE(zv::regSetValue(path(L"cell\\SPEED").c_str(), L"fast"));
-    EXPECT_EQ(zv::regGetValue(path(L"Cell\\Speed").c_str()), zv::string(L"fast"));
-    std::vector<zv::string> names;
-    ASSERT_TRUE(zv::regGetValues(path(L"Cell").c_str(), names));
-    EXPECT_EQ(names.back(), zv::string(L"Speed"));
+    EXPECT_TRUE(set(L"cell\\SPEED", L"fast"));
+    EXPECT_EQ(get(L"Cell\\Speed"), zv::string(L"fast"));
+    EXPECT_EQ(list(L"Cell").back(), zv::string(L"Speed"));
 
-    EXPECT_FALSE(zv::regSetValue(L"HKEY_NOWHERE\\Cell\\Name", L"x"));
-    EXPECT_FALSE(zv::regSetValue(path(L"Cell\\").c_str(), L"x"));
+    EXPECT_FALSE(zv::regSetValue(L"HKEY_NOWHERE\\Cell\\Name", L"x") || set(L"Cell\\", L"x"));
 #ifndef _WIN32
-    EXPECT_FALSE(zv::regSetValue(path(L"Cell\\Big").c_str(), 0x100000000ul)); // not a 32-bit number
+    EXPECT_FALSE(set(L"Cell\\Big", 0x100000000ul)); // not a 32-bit number
 #endif
-}
-
-TEST_F(registry, LongValuesUpToTheCap) {
-    const std::wstring longText(100000, L'x'), tooLong(zv::regMaxValueLength + 1, L'y');
-    ASSERT_TRUE(zv::regSetValue(path(L"Long\\Text").c_str(), longText.c_str()));
-    EXPECT_FALSE(zv::regSetValue(path(L"Long\\Text").c_str(), tooLong.c_str()));
-    EXPECT_EQ(zv::regGetValue(path(L"Long\\Text").c_str()).size(), longText.size()); // left alone
-    const std::wstring unicode = L"\u00e9t\u00e9 \u65e5\u672c";
-    ASSERT_TRUE(zv::regSetValue(path(L"Long\\Unicode").c_str(), unicode.c_str()));
-    EXPECT_EQ(zv::regGetValue(path(L"Long\\Unicode").c_str()), zv::string(unicode));
+    // Long and non-ASCII values, up to the cap; one above it leaves the value alone.
+    const std::wstring longText(100000, L'x'), unicode = L"\u00e9t\u00e9 \u65e5\u672c";
+    ASSERT_TRUE(set(L"Long\\Text", longText.c_str()) && set(L"Long\\Unicode", unicode.c_str()));
+    EXPECT_FALSE(set(L"Long\\Text", std::wstring(zv::regMaxValueLength + 1, L'y').c_str()));
+    EXPECT_EQ(get(L"Long\\Text").size(), longText.size());
+    EXPECT_EQ(get(L"Long\\Unicode"), zv::string(unicode));
 }
 
 TEST_F(registry, RemovingAndReadingNeverCreateKeys) {
     EXPECT_FALSE(zv::regRemoveValue(path(L"Ghost\\Sub\\Value").c_str()));
-    EXPECT_EQ(zv::regGetValue(path(L"Ghost\\Sub\\Value").c_str()), zv::string());
-    std::vector<zv::string> keys;
-    EXPECT_FALSE(zv::regGetKeys(path(L"Ghost").c_str(), keys));
+    EXPECT_EQ(get(L"Ghost\\Sub\\Value"), zv::string());
+    EXPECT_EQ(list(L"Ghost", true), (std::vector<zv::string>{L"<none>"}));
 
-    ASSERT_TRUE(zv::regSetValue(path(L"Real\\Value").c_str(), L"1"));
+    ASSERT_TRUE(set(L"Real\\Value", L"1"));
     EXPECT_TRUE(zv::regRemoveValue(path(L"REAL\\value").c_str()));
     EXPECT_FALSE(zv::regRemoveValue(path(L"Real\\Value").c_str()));
-    EXPECT_EQ(zv::regGetValue(path(L"Real\\Value").c_str()), zv::string());
-    std::vector<zv::string> values{L"stale"};
-    EXPECT_TRUE(zv::regGetValues(path(L"Real").c_str(), values)); // the key stays
-    EXPECT_TRUE(values.empty());
+    EXPECT_EQ(get(L"Real\\Value"), zv::string());
+    EXPECT_TRUE(list(L"Real").empty()); // the key stays
 }
 
 TEST_F(registry, KeysAndValuesInCaseInsensitiveOrder) {
-    for (const wchar_t* key : {L"beta", L"Alpha", L"gamma", L"_under", L"Beta2"})
-        ASSERT_TRUE(zv::regSetValue(path(std::wstring(L"Sorted\\") + key + L"\\v").c_str(), L"x"));
-    for (const wchar_t* value : {L"zeta", L"Eta", L"@", L"theta"})
-        ASSERT_TRUE(zv::regSetValue(path(std::wstring(L"Sorted\\") + value).c_str(), L"x"));
-    ASSERT_TRUE(zv::regSetValue(path(L"Sorted\\Alpha\\Deep\\v").c_str(), L"x"));
-
-    std::vector<zv::string> keys, values;
-    ASSERT_TRUE(zv::regGetKeys(path(L"Sorted\\").c_str(), keys));
-    EXPECT_EQ(keys, (std::vector<zv::string>{L"_under", L"Alpha", L"beta", L"Beta2", L"gamma"}));
-    ASSERT_TRUE(zv::regGetValues(path(L"Sorted").c_str(), values));
-    EXPECT_EQ(values, (std::vector<zv::string>{L"@", L"Eta", L"theta", L"zeta"}));
-    ASSERT_TRUE(zv::regGetKeys(path(L"sorted\\ALPHA").c_str(), keys));
-    EXPECT_EQ(keys, (std::vector<zv::string>{L"Deep"}));
+    for (const std::wstring name :
+         {L"beta\\v", L"Alpha\\v", L"gamma\\v", L"_under\\v", L"Beta2\\v", L"zeta", L"Eta", L"@", L"theta"})
+        ASSERT_TRUE(set(L"Sorted\\" + name, L"x"));
+    ASSERT_TRUE(set(L"Sorted\\Alpha\\Deep\\v", L"x"));
+    using names = std::vector<zv::string>;
+    EXPECT_EQ(list(L"Sorted\\", true), (names{L"_under", L"Alpha", L"beta", L"Beta2", L"gamma"}));
+    EXPECT_EQ(list(L"Sorted"), (names{L"@", L"Eta", L"theta", L"zeta"}));
+    EXPECT_EQ(list(L"sorted\\ALPHA", true), (names{L"Deep"}));
+    names keys;
     EXPECT_FALSE(zv::regGetKeys(L"HKEY_nope\\x", keys));
 }
 
@@ -142,17 +141,14 @@ TEST(registryChild, WritesManyValues) {
     const char* spec = std::getenv("ZV_TEST_REGISTRY");
     if (spec == nullptr)
         GTEST_SKIP() << "runs only as a child of ConcurrentProcessesLoseNothing";
-    const std::string text(spec);
-    const std::size_t bar = text.find('|');
-    const std::wstring base(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(bar));
-    const std::wstring me(text.begin() + static_cast<std::ptrdiff_t>(bar) + 1, text.end());
+    const std::string text(spec); // "<base>|<one digit>"
+    const std::wstring base(text.begin(), text.end() - 2), me(1, static_cast<wchar_t>(text.back()));
     for (int i = 0; i < 100; ++i) {
-        const std::wstring n = std::to_wstring(i);
-        ASSERT_TRUE(
-            zv::regSetValue((base + L"\\Own" + me + L"\\v" + n).c_str(), static_cast<unsigned long>(i)));
+        const std::wstring n = std::to_wstring(i), own = base + L"\\Own" + me + L"\\v" + n;
+        ASSERT_TRUE(zv::regSetValue(own.c_str(), static_cast<unsigned long>(i)));
         ASSERT_TRUE(
             zv::regSetValue((base + L"\\Shared\\p" + me + L"v" + n).c_str(), (me + L":" + n).c_str()));
-        ASSERT_EQ(zv::regGetValue((base + L"\\Own" + me + L"\\v" + n).c_str()), zv::string(n));
+        ASSERT_EQ(zv::regGetValue(own.c_str()), zv::string(n));
     }
 }
 
@@ -165,14 +161,11 @@ TEST_F(registry, ConcurrentProcessesLoseNothing) {
     }
     for (auto& child : children)
         EXPECT_EQ(child->wait(120000), 0);
-    std::vector<zv::string> shared;
-    ASSERT_TRUE(zv::regGetValues(path(L"Shared").c_str(), shared));
-    EXPECT_EQ(shared.size(), 400u);
+    EXPECT_EQ(list(L"Shared").size(), 400u);
     for (int c = 0; c < 4; ++c) {
         const std::wstring me = std::to_wstring(c);
-        ASSERT_TRUE(zv::regGetValues(path(L"Own" + me).c_str(), shared));
-        EXPECT_EQ(shared.size(), 100u);
-        EXPECT_EQ(zv::regGetValue(path(L"Shared\\p" + me + L"v99").c_str()), zv::string(me + L":99"));
-        EXPECT_EQ(zv::regGetValue(path(L"Own" + me + L"\\v42").c_str()), zv::string(L"42"));
+        EXPECT_EQ(list(L"Own" + me).size(), 100u);
+        EXPECT_EQ(get(L"Shared\\p" + me + L"v99"), zv::string(me + L":99"));
+        EXPECT_EQ(get(L"Own" + me + L"\\v42"), zv::string(L"42"));
     }
 }

@@ -10,7 +10,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -37,14 +36,18 @@ std::string env(const char* name) {
     return value == nullptr ? std::string("<unset>") : std::string(value);
 }
 
+// What a started and awaited program left: "<exit code>:<the text in `out`>".
+std::string outcome(bool started, void* process, const std::filesystem::path& out = {}) {
+    long code = -1;
+    EXPECT_TRUE(started && zv::getExitCodeProcess(process, &code));
+    zv::closeHandle(process);
+    return std::to_string(code) + ":" + (out.empty() ? std::string() : zvtest::readAll(out));
+}
+
 } // namespace
 
 TEST(startProcess, ArgumentsSplitAsTheWindowsRuntimeDoes) {
-    struct row {
-        const wchar_t* text;
-        std::vector<zv::string> expected;
-    };
-    const std::vector<row> rows = {
+    const std::pair<const wchar_t*, std::vector<zv::string>> rows[] = {
         {L"", {}},
         {L"  a\tb  c ", {L"a", L"b", L"c"}},
         {L"\"a b\" c", {L"a b", L"c"}},
@@ -56,9 +59,8 @@ TEST(startProcess, ArgumentsSplitAsTheWindowsRuntimeDoes) {
         {L"\"\" x", {L"", L"x"}},
         {L"\"open", {L"open"}},
     };
-    for (const row& r : rows)
-        EXPECT_EQ(zv::detail::splitArguments(r.text), r.expected)
-            << std::string(r.text, r.text + std::wcslen(r.text));
+    for (const auto& [text, expected] : rows)
+        EXPECT_EQ(zv::detail::splitArguments(text), expected) << text;
 
     // Quoting gives every argument back unchanged.
     for (const wchar_t* arg : {L"", L"plain", L"two words", L"C:\\dir\\", L"say \"hi\"", L"tab\there",
@@ -80,23 +82,24 @@ TEST(startChild, Report) {
     std::exit(std::atoi(env("ZV_TEST_EXIT").c_str()));
 }
 
-TEST(startProcess, WaitsForTheEndWithAnExplicitEnvironment) {
+TEST(startProcess, WaitsForTheEndWithAnExplicitEnvironmentOrTheCallers) {
     zvtest::tempFolder tmp;
     const std::filesystem::path report = tmp.host() / "report.txt";
     const zv::file exe = ownExecutable();
     ASSERT_FALSE(exe.empty());
+    const std::string folder =
+        std::filesystem::canonical(zv::fsEntryName(exe.path(zv::fsEntryName::withDrive)).hostPath().c_str())
+            .string();
+    const wchar_t* filter = L"--gtest_filter=startChild.Report";
     zv::setEnvironmentVariable(L"ZV_TEST_INHERITED", L"yes");
-
     // A name twice: the last value wins; no name and names holding "=" are skipped.
     zv::configSet set;
-    for (const auto& [name, value] :
-         std::vector<std::pair<std::wstring, std::wstring>>{{L"ZV_A", L"first"},
-                                                            {L"ZV_TEST_REPORT", report.wstring()},
-                                                            {L"ZV_TEST_EXIT", L"7"},
-                                                            {L"ZV_A", L"last"},
-                                                            {L"", L"no name"},
-                                                            {L"ZV_B=1", L"bad"}})
-        set.setValue(name.c_str(), value.c_str(), true, 1);
+    for (const std::wstring entry :
+         {L"ZV_A=first", L"ZV_TEST_EXIT=7", L"ZV_A=last", L"=no name", L"ZV_B=1=bad"}) {
+        const std::size_t cut = entry.rfind(L'=');
+        set.setValue(entry.substr(0, cut).c_str(), entry.substr(cut + 1).c_str(), true, 1);
+    }
+    set.setValue(L"ZV_TEST_REPORT", report.wstring().c_str(), true, 1);
 #ifdef _WIN32
     zv::string root;
     if (zv::getEnvironmentVariable(L"SystemRoot", root))
@@ -105,37 +108,25 @@ TEST(startProcess, WaitsForTheEndWithAnExplicitEnvironment) {
     unsigned long pid = 0;
     void* process = nullptr;
     void* thread = nullptr;
-    ASSERT_TRUE(zv::startProcess(exe, L"--gtest_filter=startChild.Report", set, zv::startWait, &pid, &process,
-                                 &thread));
+    const bool started = zv::startProcess(exe, filter, set, zv::startWait, &pid, &process, &thread);
     EXPECT_NE(pid, 0u);
-    long code = 0;
-    ASSERT_TRUE(zv::getExitCodeProcess(process, &code));
-    EXPECT_EQ(code, 7) << "the call returns only after the end";
-    EXPECT_TRUE(zv::closeHandle(process));
     EXPECT_TRUE(thread == nullptr || zv::closeHandle(thread));
-
-    const std::string folder =
-        std::filesystem::canonical(zv::fsEntryName(exe.path(zv::fsEntryName::withDrive)).hostPath().c_str())
-            .string();
-    EXPECT_EQ(zvtest::readAll(report), "last|<unset>|<unset>|" + folder);
+    EXPECT_EQ(outcome(started, process, report), "7:last|<unset>|<unset>|" + folder)
+        << "returns only after the end";
 
     // The second form inherits the caller's environment.
     zv::setEnvironmentVariable(L"ZV_TEST_REPORT", report.wstring().c_str());
     zv::setEnvironmentVariable(L"ZV_A", L"inherited");
-    const bool started =
-        zv::startProcess(exe, L"--gtest_filter=startChild.Report", zv::startWait, nullptr, &process);
+    const bool inherited = zv::startProcess(exe, filter, zv::startWait, nullptr, &process);
     for (const wchar_t* name : {L"ZV_TEST_REPORT", L"ZV_A", L"ZV_TEST_INHERITED"})
         zv::setEnvironmentVariable(name, L"");
-    ASSERT_TRUE(started);
-    EXPECT_TRUE(zv::getExitCodeProcess(process, &code) && code == 0);
-    zv::closeHandle(process);
-    EXPECT_EQ(zvtest::readAll(report), "inherited|yes|<unset>|" + folder);
+    EXPECT_EQ(outcome(inherited, process, report), "0:inherited|yes|<unset>|" + folder);
 }
 
 TEST(startProcess, MissingProgramsAndOneInstance) {
     unsigned long pid = 12345;
-    EXPECT_FALSE(zv::startProcess(L"zv-no-such-program", L"", 0, &pid));
-    EXPECT_FALSE(zv::startProcess(L"", L"", 0, &pid));
+    EXPECT_FALSE(zv::startProcess(L"zv-no-such-program", L"", 0, &pid) ||
+                 zv::startProcess(L"", L"", 0, &pid));
     EXPECT_EQ(pid, 12345u);
     // This program runs: nothing is started, its id comes back, and raising
     // a process without a window fails.
@@ -168,11 +159,8 @@ TEST(startProcess, LinuxArgumentsPriorityAndReaping) {
     const zv::string args = L"-c " + zv::detail::quoteArgument(script) + L" " +
                             zv::detail::quoteArgument(out.wstring()) + L" \"a b\" c\\\"d";
     void* process = nullptr;
-    ASSERT_TRUE(zv::startProcess(L"/bin/sh", args, zv::startWait | zv::startIdle, nullptr, &process));
-    long code = -1;
-    EXPECT_TRUE(zv::getExitCodeProcess(process, &code) && code == 0);
-    zv::closeHandle(process);
-    EXPECT_EQ(zvtest::readAll(out), "a b|c\"d|19\n");
+    const bool started = zv::startProcess(L"/bin/sh", args, zv::startWait | zv::startIdle, nullptr, &process);
+    EXPECT_EQ(outcome(started, process, out), "0:a b|c\"d|19\n");
 
     // Nobody holds its handle: it is reaped when it ends, not left a zombie.
     unsigned long pid = 0;
@@ -209,10 +197,8 @@ TEST(startProcess, LinuxEditorForNotepad) {
 #else
 TEST(startProcess, WindowsExitCode259IsNotRunning) {
     void* process = nullptr;
-    ASSERT_TRUE(
-        zv::startProcess(L"cmd.exe", L"/c exit 259", zv::startWait | zv::startHidden, nullptr, &process));
-    long code = 0;
-    EXPECT_TRUE(zv::getExitCodeProcess(process, &code) && code == 259) << code;
-    zv::closeHandle(process);
+    const bool started =
+        zv::startProcess(L"cmd.exe", L"/c exit 259", zv::startWait | zv::startHidden, nullptr, &process);
+    EXPECT_EQ(outcome(started, process), "259:");
 }
 #endif
