@@ -62,44 +62,44 @@ void rewrite(const zvtest::tempFolder& tmp, const std::wstring& name, const std:
 } // namespace
 
 TEST(locFile, ParsesEntriesCommentsQuotesAndContinuations) {
+    // Each row: lines of the file, an id to look up and the text it must give.
+    const std::tuple<std::string, const wchar_t*, std::wstring> rows[] = {
+        {"; a comment line\r\n", L"; a comment line", L"<none>"},
+        {"  Msg_EWriteFile   \"Error writing [File]\" ; a comment\r\n", L"Msg_EWriteFile",
+         L"Error writing [File]"},
+        {"Msg_Two a;b;c  \n", L"Msg_Two", L"a;b"},
+        {"Msg_Cont first \\\n\"second\" \\\rthird ; gone\n", L"Msg_Cont", L"firstsecondthird"},
+        {"Msg_Lines one\\ntwo\n", L"Msg_Lines", L"one\ntwo"},
+        {"NoBlankHere\n", L"NoBlankHere", L"<none>"},
+        {"Id;x not an entry\n", L"Id;x", L"<none>"},
+        {"\tMsg_Tab\tvalue\twith tab\t\n", L"Msg_Tab", L"value with tab"}, // leading blanks go
+        {"Msg_Dup first\nMsg_Dup second\n", L"Msg_Dup", L"first"},         // the first entry counts
+        {"Msg_Quoted \"  padded \" x\n", L"Msg_Quoted", L"padded "},
+        {"Msg_Open \"no closing quote\n", L"Msg_Open", L"no closing quote"},
+        {"Msg_Hash write #include to include a file\n", L"Msg_Hash", L"write #include to include a file"},
+        {"Msg_Utf8 Gr\xC3\xBC\xC3\x9F\x65 \xE2\x82\xAC\n", L"Msg_Utf8", L"Gr\u00fc\u00dfe \u20ac"},
+        {"Msg_Long " + std::string(5000, 'x') + "y\n", L"Msg_Long", std::wstring(5000, L'x') + L"y"},
+        {"", L" \tMsg_Two \r\n", L"a;b"},
+        {"", L"Msg_Missing", L"<none>"},
+        {"", nullptr, L"<none>"},
+        {"Msg_State E:Failed\nMsg_Bad a\xFF"
+         "b",
+         L"Msg_Bad", L"a\ufffdb"}}; // unterminated last line
+    std::string content = kUtf8Bom;
+    for (const auto& row : rows)
+        content += std::get<0>(row);
     zvtest::tempFolder tmp;
-    const zv::file f = tmp.write(L"de.loc", kUtf8Bom +
-                                                "; a comment line\r\n"
-                                                "  Msg_EWriteFile   \"Error writing [File]\" ; a comment\r\n"
-                                                "Msg_Two a;b;c  \n"
-                                                "Msg_Cont first \\\n"
-                                                "\"second\" \\\r"
-                                                "third ; gone\n"
-                                                "Msg_Lines one\\ntwo\n"
-                                                "NoBlankHere\n"
-                                                "Id;x not an entry\n"
-                                                "\tMsg_Tab\tvalue\twith tab\t\n"
-                                                "Msg_Dup first\n"
-                                                "Msg_Dup second\n"
-                                                "Msg_Quoted \"  padded \" x\n"
-                                                "Msg_Open \"no closing quote\n"
-                                                "Msg_Hash write #include to include a file\n"
-                                                "Msg_State E:Failed\n"
-                                                "Msg_Utf8 Gr\xC3\xBC\xC3\x9F\x65 \xE2\x82\xAC\n"
-                                                "Msg_Long " +
-                                                std::string(5000, 'x') +
-                                                "y\n"
-                                                "Msg_Bad a\xFF"
-                                                "b");
-    zv::locFile loc(f);
-    EXPECT_EQ(
-        lookUps(loc, {L"Msg_EWriteFile", L"Msg_Two", L"Msg_Cont", L"Msg_Lines", L"NoBlankHere", L"Id;x"}),
-        L"Error writing [File]|a;b|firstsecondthird|one\ntwo|<none>|<none>");
-    // The message drops leading blanks; the first of two entries counts.
-    EXPECT_EQ(lookUps(loc, {L"Msg_Tab", L"Msg_Dup", L"Msg_Quoted", L"Msg_Open", L"Msg_Hash"}),
-              L"value with tab|first|padded |no closing quote|write #include to include a file");
-    EXPECT_EQ(
-        lookUps(loc, {L"Msg_Utf8", L"Msg_Bad", L" \tMsg_Two \r\n", L"Msg_Missing", nullptr, L"Msg_Long"}),
-        L"Gr\u00fc\u00dfe \u20ac|a\ufffdb|a;b|<none>|<none>|" + std::wstring(5000, L'x') + L"y");
+    zv::locFile loc(tmp.write(L"de.loc", content));
+    for (const auto& [line, id, expected] : rows)
+        EXPECT_EQ(lookUp(loc, id), expected) << line;
     zv::locMessage state;
     ASSERT_TRUE(loc.getMessage(L"Msg_State", state));
     EXPECT_EQ(state.msgState(), zv::locMessage::msError);
     EXPECT_EQ(static_cast<const std::wstring&>(state), L"Failed");
+    // Missing, unnamed and empty files are empty.
+    for (const zv::locFile& empty : {zv::locFile(zv::file(tmp.dir(), L"none.loc")), zv::locFile(),
+                                     zv::locFile(tmp.write(L"empty.loc", ""))})
+        EXPECT_EQ(lookUp(empty, L"Msg_A"), L"<none>");
 }
 
 TEST(locFile, ReadsUtf16WithAndWithoutByteOrderMark) {
@@ -276,13 +276,6 @@ TEST(locFile, CheckFollowsEachAliasChainOnce) {
                           L"a.loc:" + std::to_wstring(chain + 6) + L": alias \"Msg_R1\" runs in a circle",
                           L"a.loc:" + std::to_wstring(chain + 7) + L": alias \"Msg_R2\" runs in a circle",
                           L"a.loc:" + std::to_wstring(chain + 8) + L": alias \"Msg_R3\" runs in a circle"}));
-}
-
-TEST(locFile, MissingFilesAreEmpty) {
-    zvtest::tempFolder tmp;
-    EXPECT_EQ(lookUp(zv::locFile(zv::file(tmp.dir(), L"none.loc")), L"Msg_A"), L"<none>");
-    EXPECT_EQ(lookUp(zv::locFile(), L"Msg_A"), L"<none>");
-    EXPECT_EQ(lookUp(zv::locFile(tmp.write(L"empty.loc", "")), L"Msg_A"), L"<none>");
 }
 
 TEST(locFile, CheckReportsProblemsWithLineNumbers) {
