@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -120,15 +121,10 @@ TEST(locFile, ReadsUtf16WithAndWithoutByteOrderMark) {
 TEST(locFile, FollowsAliasesAndEndsCircles) {
     zvtest::tempFolder tmp;
     tmp.write(L"base.loc", kUtf8Bom + "Msg_Base from the include\n");
-    zv::locFile loc(tmp.write(L"a.loc", kUtf8Bom + "#include base.loc\n"
-                                                   "Msg_Hello Hello\n"
-                                                   "Msg_A $$Msg_Hello\n"
-                                                   "Msg_AA $$Msg_A\n"
-                                                   "Msg_C1 $$Msg_C2\n"
-                                                   "Msg_C2 $$Msg_C1\n"
-                                                   "Msg_Self $$Msg_Self\n"
-                                                   "Msg_Far $$Msg_Base\n"
-                                                   "Msg_Lost $$Msg_Nowhere\n"));
+    zv::locFile loc(
+        tmp.write(L"a.loc", kUtf8Bom + "#include base.loc\nMsg_Hello Hello\nMsg_A $$Msg_Hello\n"
+                                       "Msg_AA $$Msg_A\nMsg_C1 $$Msg_C2\nMsg_C2 $$Msg_C1\n"
+                                       "Msg_Self $$Msg_Self\nMsg_Far $$Msg_Base\nMsg_Lost $$Msg_Nowhere\n"));
     EXPECT_EQ(lookUps(loc, {L"Msg_A", L"Msg_AA", L"Msg_C1", L"Msg_C2", L"Msg_Self", L"Msg_Far", L"Msg_Lost"}),
               L"Hello|Hello|$$Msg_C1|$$Msg_C2|$$Msg_Self|from the include|<none>");
 }
@@ -137,10 +133,9 @@ TEST(locFile, IncludesAreRelativeAndCyclesEnd) {
     zvtest::tempFolder tmp;
     tmp.write(L"sub/a.loc", kUtf8Bom + "#include ..\\main.loc\n#include b.loc ; comment\nMsg_A in a\n");
     tmp.write(L"sub/b.loc", kUtf8Bom + "#include a.loc\nMsg_B in b\nMsg_Main in b\n");
-    const zv::file mainFile = tmp.write(L"main.loc", kUtf8Bom + "#include sub\\a.loc\n"
-                                                                "; #include missing.loc\n"
-                                                                "#include missing.loc\n"
-                                                                "Msg_Main in main\n");
+    const zv::file mainFile =
+        tmp.write(L"main.loc", kUtf8Bom + "#include sub\\a.loc\n; #include missing.loc\n"
+                                          "#include missing.loc\nMsg_Main in main\n");
     zv::locFile loc(mainFile);
     ASSERT_EQ(loc.includedFiles().size(), 1u);
     const zv::locFile& a = loc.includedFiles()[0];
@@ -158,13 +153,10 @@ TEST(locFile, IncludesAreRelativeAndCyclesEnd) {
 
 TEST(locFile, CommandsRunBeforeAndAfterTheOverlayMerge) {
     zvtest::tempFolder tmp;
-    const zv::file mainFile = tmp.write(L"main.loc", kUtf8Bom + ";;cmd(replace:::Colour:::Color)\n"
-                                                                ";;cmd(replace::::::loop)\n"
-                                                                ";;cmd(replace:::broken)\n"
-                                                                "Msg_A Colour red\n"
-                                                                "Msg_B Colour blue\n");
-    const zv::file overlay = tmp.write(L"my_main.loc", kUtf8Bom + "Msg_B Colour green\n"
-                                                                  "Msg_C new red\n"
+    const zv::file mainFile =
+        tmp.write(L"main.loc", kUtf8Bom + ";;cmd(replace:::Colour:::Color)\n;;cmd(replace::::::loop)\n"
+                                          ";;cmd(replace:::broken)\nMsg_A Colour red\nMsg_B Colour blue\n");
+    const zv::file overlay = tmp.write(L"my_main.loc", kUtf8Bom + "Msg_B Colour green\nMsg_C new red\n"
                                                                   ";;cmd(replace:::red:::RED))\n");
     zv::locFile loc(mainFile.c_str(), overlay.c_str());
     // Both commands apply to main's entries; the overlay wins, and main's command ran before.
@@ -182,14 +174,12 @@ TEST(locFile, ReloadsWhenTheFileOrItsOverlayChanges) {
     const zv::file overlay(tmp.dir(), L"over.loc");
     zv::locFile loc(mainFile.c_str(), overlay.c_str());
     EXPECT_EQ(lookUp(loc, L"Msg_A"), L"old");
-
-    rewrite(tmp, L"main.loc", kUtf8Bom + "Msg_A new\n", 10);
-    EXPECT_EQ(lookUp(loc, L"Msg_A"), L"new");
-
-    rewrite(tmp, L"over.loc", kUtf8Bom + "Msg_A overlay\n", 0);
-    EXPECT_EQ(lookUp(loc, L"Msg_A"), L"overlay");
-    rewrite(tmp, L"over.loc", kUtf8Bom + "Msg_A overlay 2\n", 20);
-    EXPECT_EQ(lookUp(loc, L"Msg_A"), L"overlay 2");
+    // The file, then its overlay appearing, then the overlay changing.
+    for (const auto& [name, text, shift] :
+         {std::tuple{L"main.loc", "new", 10}, {L"over.loc", "overlay", 0}, {L"over.loc", "overlay 2", 20}}) {
+        rewrite(tmp, name, kUtf8Bom + "Msg_A " + text + "\n", shift);
+        EXPECT_EQ(lookUp(loc, L"Msg_A"), std::wstring(text, text + std::strlen(text)));
+    }
 
     ASSERT_TRUE(overlay.remove());
     EXPECT_EQ(lookUp(loc, L"Msg_A"), L"new");
@@ -281,16 +271,12 @@ TEST(locFile, CheckFollowsEachAliasChainOnce) {
 TEST(locFile, CheckReportsProblemsWithLineNumbers) {
     zvtest::tempFolder tmp;
     tmp.write(L"b.loc", kUtf8Bom + "#include a.loc\nMsg_B b\n");
-    const zv::file a = tmp.write(L"a.loc", kUtf8Bom + "#include b.loc\n"       // 1
-                                                      "#include missing.loc\n" // 2
-                                                      ";;cmd(replace:::x:::y)\n"
-                                                      ";;cmd(uppercase)\n" // 4
-                                                      ";;cmd(replace:::x:::y\n"
-                                                      "Msg_A $$Msg_B\n"
-                                                      "Msg_X $$Msg_Nowhere\n" // 7
-                                                      "Msg_C1 $$Msg_C2\n"     // 8
-                                                      "Msg_C2 $$Msg_C1\n"     // 9
-                                                      "Msg_Plain text\n");
+    const zv::file a =
+        tmp.write(L"a.loc", kUtf8Bom +                                   // one line per "\n":
+                                "#include b.loc\n#include missing.loc\n" // 1-2
+                                ";;cmd(replace:::x:::y)\n;;cmd(uppercase)\n;;cmd(replace:::x:::y\n" // 3-5
+                                "Msg_A $$Msg_B\nMsg_X $$Msg_Nowhere\n"                              // 6-7
+                                "Msg_C1 $$Msg_C2\nMsg_C2 $$Msg_C1\nMsg_Plain text\n");              // 8-10
     zv::locFileCounts counts;
     const lines expected = {
         L"failed",
@@ -314,7 +300,7 @@ TEST(locFile, CheckReportsProblemsWithLineNumbers) {
     // so, while the same text in UTF-16LE without a mark is fine.
     const lines unmarked = checked(tmp.write(L"nobom.loc", "Msg_A text\n"));
     ASSERT_EQ(unmarked.size(), 2u);
-    EXPECT_NE(unmarked[1].find(L"nobom.loc:0: "), std::wstring::npos);
-    EXPECT_NE(unmarked[1].find(L"byte-order mark"), std::wstring::npos);
+    EXPECT_TRUE(unmarked[1].starts_with(L"nobom.loc:0: ") &&
+                unmarked[1].find(L"byte-order mark") != std::wstring::npos);
     EXPECT_EQ(checked(tmp.write(L"utf16.loc", utf16le(L"Msg_A t\n"))), lines{L"ok"});
 }
