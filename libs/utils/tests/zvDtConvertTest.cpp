@@ -189,9 +189,7 @@ TEST(dtconvertText, MinimumLengthAndDecimals) {
     for (const auto& [value, decimals, expected] : counted)
         EXPECT_EQ(text(value, zv::dtCount, decimals), expected) << value;
     EXPECT_EQ(text(0.1f), L"0.1");
-    const string capped = text(1L, zv::dtCount, 1 << 30); // capped instead of a gigantic text
-    EXPECT_EQ(capped.size(), 1023u);
-    EXPECT_EQ(capped.back(), L'1');
+    EXPECT_EQ(text(1L, zv::dtCount, 1 << 30), string(1022, L'0') + L"1"); // capped instead of a gigantic text
     EXPECT_EQ(text(DBL_MAX, zv::dtCount, 10).size(), 309u + 11u);
 }
 
