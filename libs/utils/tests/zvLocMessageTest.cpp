@@ -159,17 +159,10 @@ TEST(locMessage, HostileConversionsAreFormattedSafely) {
 
 TEST(locMessage, InsertsSeveralValuesInOnePass) {
     using P = zv::locParameter;
-    const struct {
-        const wchar_t* message;
-        std::vector<P> values;
-        const wchar_t* expected;
-        std::size_t placed;
-    } cases[] = {
+    // Message, values, text, number of places filled.
+    const std::tuple<const wchar_t*, std::vector<P>, const wchar_t*, std::size_t> cases[] = {
         // A value is never searched again, whatever it holds.
-        {L"Copy [Src] to [Dst]",
-         {P(L"a[Dst].txt", L"Src"), P(L"b.txt", L"Dst")},
-         L"Copy a[Dst].txt to b.txt",
-         2},
+        {L"Copy [S] to [D]", {P(L"a[D].txt", L"S"), P(L"b.txt", L"D")}, L"Copy a[D].txt to b.txt", 2},
         {L"Attribute [A]([N])", {P(L"[N]", L"A"), P(2, L"N")}, L"Attribute [N](2)", 2},
         {L"$1 $2", {P(L"$2", nullptr), P(L"x", nullptr)}, L"$2 x", 2},
         {L"[A][B]", {P(L"\\", L"A"), P(L"b", L"B")}, L"\\b", 2}, // a trailing backslash escapes nothing
@@ -182,10 +175,10 @@ TEST(locMessage, InsertsSeveralValuesInOnePass) {
         {L"[A] [A]", {P(L"1", L"A")}, L"1 [A]", 1},
         {L"none", {P(L"1", L"A"), P(2, nullptr)}, L"none", 0},
     };
-    for (const auto& c : cases) {
-        zv::locMessage m(c.message);
-        EXPECT_EQ(m.insertParameters(c.values), c.placed) << c.message;
-        EXPECT_EQ(text(m), std::wstring(c.expected)) << c.message;
+    for (const auto& [message, values, expected, placed] : cases) {
+        zv::locMessage m(message);
+        EXPECT_EQ(m.insertParameters(values), placed) << message;
+        EXPECT_EQ(text(m), std::wstring(expected)) << message;
     }
 
     // The counter of positional places goes on across calls.
@@ -199,11 +192,7 @@ TEST(locMessage, HostileBracketRuns) {
     // Each "[" of a long run waits for the one "]" at its end (the scaling
     // is measured in bench/zvLocBench.cpp).
     const std::wstring run(100000, L'[');
-    const struct {
-        std::wstring message;
-        std::wstring expected;
-        std::size_t placed;
-    } cases[] = {
+    const std::tuple<std::wstring, std::wstring, std::size_t> cases[] = {
         {run + L"]", run + L"]", 0},
         {run + L":Name]", run + L":Name]", 0},
         {run + L"]%d", run + L"]0", 1}, // "v" read as a number
@@ -211,11 +200,11 @@ TEST(locMessage, HostileBracketRuns) {
         {run + L"Name]", run.substr(1) + L"v", 1},
         {run + L"Other:%d]", run.substr(1) + L"1", 1}, // its "%d" is taken by Other
     };
-    for (const auto& c : cases) {
-        zv::locMessage m(c.message.c_str());
+    for (const auto& [message, expected, placed] : cases) {
+        zv::locMessage m(message.c_str());
         EXPECT_EQ(m.insertParameters({zv::locParameter(L"v", L"Name"), zv::locParameter(1, L"Other")}),
-                  c.placed);
-        EXPECT_TRUE(text(m) == c.expected) << c.message.substr(c.message.size() - 8);
+                  placed);
+        EXPECT_TRUE(text(m) == expected) << message.substr(message.size() - 8);
     }
 }
 
