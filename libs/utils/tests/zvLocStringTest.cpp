@@ -282,9 +282,7 @@ TEST(locManager, ConcurrentLookUpsWhileSettingsChange) {
         readers.emplace_back([&wrong, t] {
             for (int i = 0; i < 200; ++i) {
                 locString msg(L"Msg_Stress", L"Hello [N]", L"stress.loc", nullptr);
-                msg.params().set(t, L"N");
-                const std::wstring text = msg.string(L"de");
-                if (text != L"Hallo " + std::to_wstring(t))
+                if (std::wstring(with(msg, t, L"N").string(L"de")) != L"Hallo " + std::to_wstring(t))
                     ++wrong;
             }
         });
