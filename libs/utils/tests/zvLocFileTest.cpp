@@ -62,7 +62,13 @@ void rewrite(const zvtest::tempFolder& tmp, const std::wstring& name, const std:
 
 } // namespace
 
-TEST(locFile, ParsesEntriesCommentsQuotesAndContinuations) {
+// Every test works in a temporary folder of its own.
+class locFile : public testing::Test {
+protected:
+    zvtest::tempFolder tmp;
+};
+
+TEST_F(locFile, ParsesEntriesCommentsQuotesAndContinuations) {
     // Each row: lines of the file, an id to look up and the text it must give.
     const std::tuple<std::string, const wchar_t*, std::wstring> rows[] = {
         {"; a comment line\r\n", L"; a comment line", L"<none>"},
@@ -89,7 +95,6 @@ TEST(locFile, ParsesEntriesCommentsQuotesAndContinuations) {
     std::string content = kUtf8Bom;
     for (const auto& row : rows)
         content += std::get<0>(row);
-    zvtest::tempFolder tmp;
     zv::locFile loc(tmp.write(L"de.loc", content));
     for (const auto& [line, id, expected] : rows)
         EXPECT_EQ(lookUp(loc, id), expected) << line;
@@ -103,8 +108,7 @@ TEST(locFile, ParsesEntriesCommentsQuotesAndContinuations) {
         EXPECT_EQ(lookUp(empty, L"Msg_A"), L"<none>");
 }
 
-TEST(locFile, ReadsUtf16WithAndWithoutByteOrderMark) {
-    zvtest::tempFolder tmp;
+TEST_F(locFile, ReadsUtf16WithAndWithoutByteOrderMark) {
     const std::wstring content = L"Msg_A \u00fcber \u20ac\r\nMsg_B second\r\n";
     zv::locFile plain(tmp.write(L"plain.loc", utf16le(content) + "x")); // odd last byte
     zv::locFile marked(tmp.write(L"marked.loc", "\xFF\xFE" + utf16le(content)));
@@ -118,8 +122,7 @@ TEST(locFile, ReadsUtf16WithAndWithoutByteOrderMark) {
     EXPECT_EQ(lookUp(lone, L"Msg_S"), L"a\ufffdb");
 }
 
-TEST(locFile, FollowsAliasesAndEndsCircles) {
-    zvtest::tempFolder tmp;
+TEST_F(locFile, FollowsAliasesAndEndsCircles) {
     tmp.write(L"base.loc", kUtf8Bom + "Msg_Base from the include\n");
     zv::locFile loc(
         tmp.write(L"a.loc", kUtf8Bom + "#include base.loc\nMsg_Hello Hello\nMsg_A $$Msg_Hello\n"
@@ -129,8 +132,7 @@ TEST(locFile, FollowsAliasesAndEndsCircles) {
               L"Hello|Hello|$$Msg_C1|$$Msg_C2|$$Msg_Self|from the include|<none>");
 }
 
-TEST(locFile, IncludesAreRelativeAndCyclesEnd) {
-    zvtest::tempFolder tmp;
+TEST_F(locFile, IncludesAreRelativeAndCyclesEnd) {
     tmp.write(L"sub/a.loc", kUtf8Bom + "#include ..\\main.loc\n#include b.loc ; comment\nMsg_A in a\n");
     tmp.write(L"sub/b.loc", kUtf8Bom + "#include a.loc\nMsg_B in b\nMsg_Main in b\n");
     const zv::file mainFile =
@@ -151,8 +153,7 @@ TEST(locFile, IncludesAreRelativeAndCyclesEnd) {
     EXPECT_EQ(lookUps(assigned, {L"Msg_A", L"Msg_Main"}), L"in a|in b");
 }
 
-TEST(locFile, CommandsRunBeforeAndAfterTheOverlayMerge) {
-    zvtest::tempFolder tmp;
+TEST_F(locFile, CommandsRunBeforeAndAfterTheOverlayMerge) {
     const zv::file mainFile =
         tmp.write(L"main.loc", kUtf8Bom + ";;cmd(replace:::Colour:::Color)\n;;cmd(replace::::::loop)\n"
                                           ";;cmd(replace:::broken)\nMsg_A Colour red\nMsg_B Colour blue\n");
@@ -168,8 +169,7 @@ TEST(locFile, CommandsRunBeforeAndAfterTheOverlayMerge) {
     EXPECT_EQ(lookUp(withoutOverlay, L"Msg_B"), L"Colour green");
 }
 
-TEST(locFile, ReloadsWhenTheFileOrItsOverlayChanges) {
-    zvtest::tempFolder tmp;
+TEST_F(locFile, ReloadsWhenTheFileOrItsOverlayChanges) {
     const zv::file mainFile = tmp.write(L"main.loc", kUtf8Bom + "Msg_A old\n");
     const zv::file overlay(tmp.dir(), L"over.loc");
     zv::locFile loc(mainFile.c_str(), overlay.c_str());
@@ -185,10 +185,9 @@ TEST(locFile, ReloadsWhenTheFileOrItsOverlayChanges) {
     EXPECT_EQ(lookUp(loc, L"Msg_A"), L"new");
 }
 
-TEST(locFile, ReloadsARewriteWithinTheSameSecond) {
+TEST_F(locFile, ReloadsARewriteWithinTheSameSecond) {
     // Each rewrite keeps the whole second of the modification time seen at
     // the last load; the size, the file itself or the fraction must tell.
-    zvtest::tempFolder tmp;
     const std::filesystem::path host = tmp.host() / "main.loc";
     const zv::file f = tmp.write(L"main.loc", kUtf8Bom + "Msg_A one\n");
     zv::locFile loc(f);
@@ -212,10 +211,9 @@ TEST(locFile, ReloadsARewriteWithinTheSameSecond) {
     EXPECT_EQ(lookUp(loc, L"Msg_A"), L"eight");
 }
 
-TEST(locFile, IncludesNestAtMost64LevelsAndMove) {
+TEST_F(locFile, IncludesNestAtMost64LevelsAndMove) {
     // A chain of 100 files, each including the next: the first 64 levels
     // below the main file are read, deeper includes are ignored and reported.
-    zvtest::tempFolder tmp;
     const unsigned levels = 100;
     for (unsigned i = 0; i < levels; ++i)
         tmp.write(L"f" + std::to_wstring(i) + L".loc", kUtf8Bom + "#include f" + std::to_string(i + 1) +
@@ -241,10 +239,9 @@ TEST(locFile, IncludesNestAtMost64LevelsAndMove) {
                      L"f64.loc:1: include of \"f65.loc\" is nested deeper than 64 levels and is ignored"}));
 }
 
-TEST(locFile, CheckFollowsEachAliasChainOnce) {
+TEST_F(locFile, CheckFollowsEachAliasChainOnce) {
     // Every alias on a chain shares the chain's outcome: one that leads
     // into a circle runs in it, one that leads to an unknown id names it.
-    zvtest::tempFolder tmp;
     tmp.write(L"inc.loc", kUtf8Bom + "Msg_Inc from the include\n");
     std::string text = kUtf8Bom + "#include inc.loc\n";
     const unsigned chain = 2000;
@@ -268,8 +265,7 @@ TEST(locFile, CheckFollowsEachAliasChainOnce) {
                           L"a.loc:" + std::to_wstring(chain + 8) + L": alias \"Msg_R3\" runs in a circle"}));
 }
 
-TEST(locFile, CheckReportsProblemsWithLineNumbers) {
-    zvtest::tempFolder tmp;
+TEST_F(locFile, CheckReportsProblemsWithLineNumbers) {
     tmp.write(L"b.loc", kUtf8Bom + "#include a.loc\nMsg_B b\n");
     const zv::file a =
         tmp.write(L"a.loc", kUtf8Bom +                                   // one line per "\n":
