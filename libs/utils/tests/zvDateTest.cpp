@@ -121,7 +121,6 @@ TEST(date, DurationsMoveAcrossMonthsYearsAndLeapDaysAndClamp) {
 
 TEST(workdays, PlainCalendarSkipsWeekendsInConstantTime) {
     const zv::calendar plain;
-    const date friday(2024, 5, 3);
     EXPECT_EQ(on(20240504) + zv::workdays(5, &plain), on(20240510)); // from a Saturday
     // The shortcut agrees with stepping one work day at a time.
     for (unsigned int start = 0; start < 14; ++start) {
@@ -139,7 +138,7 @@ TEST(workdays, PlainCalendarSkipsWeekendsInConstantTime) {
     // A null calendar is the plain one.
     zv::workdays none(1);
     EXPECT_FALSE(none.setCalendar(nullptr));
-    EXPECT_EQ(friday + none, on(20240506));
+    EXPECT_EQ(on(20240503) + none, on(20240506));
     EXPECT_EQ(on(655351229) + zv::workdays(0xFFFFFFFFu), on(655350101));
 }
 
