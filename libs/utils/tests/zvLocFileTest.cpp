@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -61,49 +62,53 @@ void rewrite(const zvtest::tempFolder& tmp, const std::wstring& name, const std:
 
 } // namespace
 
-TEST(locFile, ParsesEntriesCommentsQuotesAndContinuations) {
+// Every test works in a temporary folder of its own.
+class locFile : public testing::Test {
+protected:
     zvtest::tempFolder tmp;
-    const zv::file f = tmp.write(L"de.loc", kUtf8Bom +
-                                                "; a comment line\r\n"
-                                                "  Msg_EWriteFile   \"Error writing [File]\" ; a comment\r\n"
-                                                "Msg_Two a;b;c  \n"
-                                                "Msg_Cont first \\\n"
-                                                "\"second\" \\\r"
-                                                "third ; gone\n"
-                                                "Msg_Lines one\\ntwo\n"
-                                                "NoBlankHere\n"
-                                                "Id;x not an entry\n"
-                                                "\tMsg_Tab\tvalue\twith tab\t\n"
-                                                "Msg_Dup first\n"
-                                                "Msg_Dup second\n"
-                                                "Msg_Quoted \"  padded \" x\n"
-                                                "Msg_Open \"no closing quote\n"
-                                                "Msg_Hash write #include to include a file\n"
-                                                "Msg_State E:Failed\n"
-                                                "Msg_Utf8 Gr\xC3\xBC\xC3\x9F\x65 \xE2\x82\xAC\n"
-                                                "Msg_Long " +
-                                                std::string(5000, 'x') +
-                                                "y\n"
-                                                "Msg_Bad a\xFF"
-                                                "b");
-    zv::locFile loc(f);
-    EXPECT_EQ(
-        lookUps(loc, {L"Msg_EWriteFile", L"Msg_Two", L"Msg_Cont", L"Msg_Lines", L"NoBlankHere", L"Id;x"}),
-        L"Error writing [File]|a;b|firstsecondthird|one\ntwo|<none>|<none>");
-    // The message drops leading blanks; the first of two entries counts.
-    EXPECT_EQ(lookUps(loc, {L"Msg_Tab", L"Msg_Dup", L"Msg_Quoted", L"Msg_Open", L"Msg_Hash"}),
-              L"value with tab|first|padded |no closing quote|write #include to include a file");
-    EXPECT_EQ(
-        lookUps(loc, {L"Msg_Utf8", L"Msg_Bad", L" \tMsg_Two \r\n", L"Msg_Missing", nullptr, L"Msg_Long"}),
-        L"Gr\u00fc\u00dfe \u20ac|a\ufffdb|a;b|<none>|<none>|" + std::wstring(5000, L'x') + L"y");
+};
+
+TEST_F(locFile, ParsesEntriesCommentsQuotesAndContinuations) {
+    // Each row: lines of the file, an id to look up and the text it must give.
+    const std::tuple<std::string, const wchar_t*, std::wstring> rows[] = {
+        {"; a comment line\r\n", L"; a comment line", L"<none>"},
+        {"  Msg_EWriteFile   \"Error writing [File]\" ; a comment\r\n", L"Msg_EWriteFile",
+         L"Error writing [File]"},
+        {"Msg_Two a;b;c  \n", L"Msg_Two", L"a;b"},
+        {"Msg_Cont first \\\n\"second\" \\\rthird ; gone\n", L"Msg_Cont", L"firstsecondthird"},
+        {"Msg_Lines one\\ntwo\n", L"Msg_Lines", L"one\ntwo"},
+        {"NoBlankHere\n", L"NoBlankHere", L"<none>"},
+        {"Id;x not an entry\n", L"Id;x", L"<none>"},
+        {"\tMsg_Tab\tvalue\twith tab\t\n", L"Msg_Tab", L"value with tab"}, // leading blanks go
+        {"Msg_Dup first\nMsg_Dup second\n", L"Msg_Dup", L"first"},         // the first entry counts
+        {"Msg_Quoted \"  padded \" x\n", L"Msg_Quoted", L"padded "},
+        {"Msg_Open \"no closing quote\n", L"Msg_Open", L"no closing quote"},
+        {"Msg_Hash write #include to include a file\n", L"Msg_Hash", L"write #include to include a file"},
+        {"Msg_Utf8 Gr\xC3\xBC\xC3\x9F\x65 \xE2\x82\xAC\n", L"Msg_Utf8", L"Gr\u00fc\u00dfe \u20ac"},
+        {"Msg_Long " + std::string(5000, 'x') + "y\n", L"Msg_Long", std::wstring(5000, L'x') + L"y"},
+        {"", L" \tMsg_Two \r\n", L"a;b"},
+        {"", L"Msg_Missing", L"<none>"},
+        {"", nullptr, L"<none>"},
+        {"Msg_State E:Failed\nMsg_Bad a\xFF"
+         "b",
+         L"Msg_Bad", L"a\ufffdb"}}; // unterminated last line
+    std::string content = kUtf8Bom;
+    for (const auto& row : rows)
+        content += std::get<0>(row);
+    zv::locFile loc(tmp.write(L"de.loc", content));
+    for (const auto& [line, id, expected] : rows)
+        EXPECT_EQ(lookUp(loc, id), expected) << line;
     zv::locMessage state;
     ASSERT_TRUE(loc.getMessage(L"Msg_State", state));
     EXPECT_EQ(state.msgState(), zv::locMessage::msError);
     EXPECT_EQ(static_cast<const std::wstring&>(state), L"Failed");
+    // Missing, unnamed and empty files are empty.
+    for (const zv::locFile& empty : {zv::locFile(zv::file(tmp.dir(), L"none.loc")), zv::locFile(),
+                                     zv::locFile(tmp.write(L"empty.loc", ""))})
+        EXPECT_EQ(lookUp(empty, L"Msg_A"), L"<none>");
 }
 
-TEST(locFile, ReadsUtf16WithAndWithoutByteOrderMark) {
-    zvtest::tempFolder tmp;
+TEST_F(locFile, ReadsUtf16WithAndWithoutByteOrderMark) {
     const std::wstring content = L"Msg_A \u00fcber \u20ac\r\nMsg_B second\r\n";
     zv::locFile plain(tmp.write(L"plain.loc", utf16le(content) + "x")); // odd last byte
     zv::locFile marked(tmp.write(L"marked.loc", "\xFF\xFE" + utf16le(content)));
@@ -117,30 +122,22 @@ TEST(locFile, ReadsUtf16WithAndWithoutByteOrderMark) {
     EXPECT_EQ(lookUp(lone, L"Msg_S"), L"a\ufffdb");
 }
 
-TEST(locFile, FollowsAliasesAndEndsCircles) {
-    zvtest::tempFolder tmp;
+TEST_F(locFile, FollowsAliasesAndEndsCircles) {
     tmp.write(L"base.loc", kUtf8Bom + "Msg_Base from the include\n");
-    zv::locFile loc(tmp.write(L"a.loc", kUtf8Bom + "#include base.loc\n"
-                                                   "Msg_Hello Hello\n"
-                                                   "Msg_A $$Msg_Hello\n"
-                                                   "Msg_AA $$Msg_A\n"
-                                                   "Msg_C1 $$Msg_C2\n"
-                                                   "Msg_C2 $$Msg_C1\n"
-                                                   "Msg_Self $$Msg_Self\n"
-                                                   "Msg_Far $$Msg_Base\n"
-                                                   "Msg_Lost $$Msg_Nowhere\n"));
+    zv::locFile loc(
+        tmp.write(L"a.loc", kUtf8Bom + "#include base.loc\nMsg_Hello Hello\nMsg_A $$Msg_Hello\n"
+                                       "Msg_AA $$Msg_A\nMsg_C1 $$Msg_C2\nMsg_C2 $$Msg_C1\n"
+                                       "Msg_Self $$Msg_Self\nMsg_Far $$Msg_Base\nMsg_Lost $$Msg_Nowhere\n"));
     EXPECT_EQ(lookUps(loc, {L"Msg_A", L"Msg_AA", L"Msg_C1", L"Msg_C2", L"Msg_Self", L"Msg_Far", L"Msg_Lost"}),
               L"Hello|Hello|$$Msg_C1|$$Msg_C2|$$Msg_Self|from the include|<none>");
 }
 
-TEST(locFile, IncludesAreRelativeAndCyclesEnd) {
-    zvtest::tempFolder tmp;
+TEST_F(locFile, IncludesAreRelativeAndCyclesEnd) {
     tmp.write(L"sub/a.loc", kUtf8Bom + "#include ..\\main.loc\n#include b.loc ; comment\nMsg_A in a\n");
     tmp.write(L"sub/b.loc", kUtf8Bom + "#include a.loc\nMsg_B in b\nMsg_Main in b\n");
-    const zv::file mainFile = tmp.write(L"main.loc", kUtf8Bom + "#include sub\\a.loc\n"
-                                                                "; #include missing.loc\n"
-                                                                "#include missing.loc\n"
-                                                                "Msg_Main in main\n");
+    const zv::file mainFile =
+        tmp.write(L"main.loc", kUtf8Bom + "#include sub\\a.loc\n; #include missing.loc\n"
+                                          "#include missing.loc\nMsg_Main in main\n");
     zv::locFile loc(mainFile);
     ASSERT_EQ(loc.includedFiles().size(), 1u);
     const zv::locFile& a = loc.includedFiles()[0];
@@ -156,15 +153,11 @@ TEST(locFile, IncludesAreRelativeAndCyclesEnd) {
     EXPECT_EQ(lookUps(assigned, {L"Msg_A", L"Msg_Main"}), L"in a|in b");
 }
 
-TEST(locFile, CommandsRunBeforeAndAfterTheOverlayMerge) {
-    zvtest::tempFolder tmp;
-    const zv::file mainFile = tmp.write(L"main.loc", kUtf8Bom + ";;cmd(replace:::Colour:::Color)\n"
-                                                                ";;cmd(replace::::::loop)\n"
-                                                                ";;cmd(replace:::broken)\n"
-                                                                "Msg_A Colour red\n"
-                                                                "Msg_B Colour blue\n");
-    const zv::file overlay = tmp.write(L"my_main.loc", kUtf8Bom + "Msg_B Colour green\n"
-                                                                  "Msg_C new red\n"
+TEST_F(locFile, CommandsRunBeforeAndAfterTheOverlayMerge) {
+    const zv::file mainFile =
+        tmp.write(L"main.loc", kUtf8Bom + ";;cmd(replace:::Colour:::Color)\n;;cmd(replace::::::loop)\n"
+                                          ";;cmd(replace:::broken)\nMsg_A Colour red\nMsg_B Colour blue\n");
+    const zv::file overlay = tmp.write(L"my_main.loc", kUtf8Bom + "Msg_B Colour green\nMsg_C new red\n"
                                                                   ";;cmd(replace:::red:::RED))\n");
     zv::locFile loc(mainFile.c_str(), overlay.c_str());
     // Both commands apply to main's entries; the overlay wins, and main's command ran before.
@@ -176,29 +169,25 @@ TEST(locFile, CommandsRunBeforeAndAfterTheOverlayMerge) {
     EXPECT_EQ(lookUp(withoutOverlay, L"Msg_B"), L"Colour green");
 }
 
-TEST(locFile, ReloadsWhenTheFileOrItsOverlayChanges) {
-    zvtest::tempFolder tmp;
+TEST_F(locFile, ReloadsWhenTheFileOrItsOverlayChanges) {
     const zv::file mainFile = tmp.write(L"main.loc", kUtf8Bom + "Msg_A old\n");
     const zv::file overlay(tmp.dir(), L"over.loc");
     zv::locFile loc(mainFile.c_str(), overlay.c_str());
     EXPECT_EQ(lookUp(loc, L"Msg_A"), L"old");
-
-    rewrite(tmp, L"main.loc", kUtf8Bom + "Msg_A new\n", 10);
-    EXPECT_EQ(lookUp(loc, L"Msg_A"), L"new");
-
-    rewrite(tmp, L"over.loc", kUtf8Bom + "Msg_A overlay\n", 0);
-    EXPECT_EQ(lookUp(loc, L"Msg_A"), L"overlay");
-    rewrite(tmp, L"over.loc", kUtf8Bom + "Msg_A overlay 2\n", 20);
-    EXPECT_EQ(lookUp(loc, L"Msg_A"), L"overlay 2");
+    // The file, then its overlay appearing, then the overlay changing.
+    for (const auto& [name, text, shift] :
+         {std::tuple{L"main.loc", "new", 10}, {L"over.loc", "overlay", 0}, {L"over.loc", "overlay 2", 20}}) {
+        rewrite(tmp, name, kUtf8Bom + "Msg_A " + text + "\n", shift);
+        EXPECT_EQ(lookUp(loc, L"Msg_A"), std::wstring(text, text + std::strlen(text)));
+    }
 
     ASSERT_TRUE(overlay.remove());
     EXPECT_EQ(lookUp(loc, L"Msg_A"), L"new");
 }
 
-TEST(locFile, ReloadsARewriteWithinTheSameSecond) {
+TEST_F(locFile, ReloadsARewriteWithinTheSameSecond) {
     // Each rewrite keeps the whole second of the modification time seen at
     // the last load; the size, the file itself or the fraction must tell.
-    zvtest::tempFolder tmp;
     const std::filesystem::path host = tmp.host() / "main.loc";
     const zv::file f = tmp.write(L"main.loc", kUtf8Bom + "Msg_A one\n");
     zv::locFile loc(f);
@@ -222,10 +211,9 @@ TEST(locFile, ReloadsARewriteWithinTheSameSecond) {
     EXPECT_EQ(lookUp(loc, L"Msg_A"), L"eight");
 }
 
-TEST(locFile, IncludesNestAtMost64LevelsAndMove) {
+TEST_F(locFile, IncludesNestAtMost64LevelsAndMove) {
     // A chain of 100 files, each including the next: the first 64 levels
     // below the main file are read, deeper includes are ignored and reported.
-    zvtest::tempFolder tmp;
     const unsigned levels = 100;
     for (unsigned i = 0; i < levels; ++i)
         tmp.write(L"f" + std::to_wstring(i) + L".loc", kUtf8Bom + "#include f" + std::to_string(i + 1) +
@@ -251,10 +239,9 @@ TEST(locFile, IncludesNestAtMost64LevelsAndMove) {
                      L"f64.loc:1: include of \"f65.loc\" is nested deeper than 64 levels and is ignored"}));
 }
 
-TEST(locFile, CheckFollowsEachAliasChainOnce) {
+TEST_F(locFile, CheckFollowsEachAliasChainOnce) {
     // Every alias on a chain shares the chain's outcome: one that leads
     // into a circle runs in it, one that leads to an unknown id names it.
-    zvtest::tempFolder tmp;
     tmp.write(L"inc.loc", kUtf8Bom + "Msg_Inc from the include\n");
     std::string text = kUtf8Bom + "#include inc.loc\n";
     const unsigned chain = 2000;
@@ -278,26 +265,14 @@ TEST(locFile, CheckFollowsEachAliasChainOnce) {
                           L"a.loc:" + std::to_wstring(chain + 8) + L": alias \"Msg_R3\" runs in a circle"}));
 }
 
-TEST(locFile, MissingFilesAreEmpty) {
-    zvtest::tempFolder tmp;
-    EXPECT_EQ(lookUp(zv::locFile(zv::file(tmp.dir(), L"none.loc")), L"Msg_A"), L"<none>");
-    EXPECT_EQ(lookUp(zv::locFile(), L"Msg_A"), L"<none>");
-    EXPECT_EQ(lookUp(zv::locFile(tmp.write(L"empty.loc", "")), L"Msg_A"), L"<none>");
-}
-
-TEST(locFile, CheckReportsProblemsWithLineNumbers) {
-    zvtest::tempFolder tmp;
+TEST_F(locFile, CheckReportsProblemsWithLineNumbers) {
     tmp.write(L"b.loc", kUtf8Bom + "#include a.loc\nMsg_B b\n");
-    const zv::file a = tmp.write(L"a.loc", kUtf8Bom + "#include b.loc\n"       // 1
-                                                      "#include missing.loc\n" // 2
-                                                      ";;cmd(replace:::x:::y)\n"
-                                                      ";;cmd(uppercase)\n" // 4
-                                                      ";;cmd(replace:::x:::y\n"
-                                                      "Msg_A $$Msg_B\n"
-                                                      "Msg_X $$Msg_Nowhere\n" // 7
-                                                      "Msg_C1 $$Msg_C2\n"     // 8
-                                                      "Msg_C2 $$Msg_C1\n"     // 9
-                                                      "Msg_Plain text\n");
+    const zv::file a =
+        tmp.write(L"a.loc", kUtf8Bom +                                   // one line per "\n":
+                                "#include b.loc\n#include missing.loc\n" // 1-2
+                                ";;cmd(replace:::x:::y)\n;;cmd(uppercase)\n;;cmd(replace:::x:::y\n" // 3-5
+                                "Msg_A $$Msg_B\nMsg_X $$Msg_Nowhere\n"                              // 6-7
+                                "Msg_C1 $$Msg_C2\nMsg_C2 $$Msg_C1\nMsg_Plain text\n");              // 8-10
     zv::locFileCounts counts;
     const lines expected = {
         L"failed",
@@ -321,7 +296,7 @@ TEST(locFile, CheckReportsProblemsWithLineNumbers) {
     // so, while the same text in UTF-16LE without a mark is fine.
     const lines unmarked = checked(tmp.write(L"nobom.loc", "Msg_A text\n"));
     ASSERT_EQ(unmarked.size(), 2u);
-    EXPECT_NE(unmarked[1].find(L"nobom.loc:0: "), std::wstring::npos);
-    EXPECT_NE(unmarked[1].find(L"byte-order mark"), std::wstring::npos);
+    EXPECT_TRUE(unmarked[1].starts_with(L"nobom.loc:0: ") &&
+                unmarked[1].find(L"byte-order mark") != std::wstring::npos);
     EXPECT_EQ(checked(tmp.write(L"utf16.loc", utf16le(L"Msg_A t\n"))), lines{L"ok"});
 }

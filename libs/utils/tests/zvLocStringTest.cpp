@@ -31,6 +31,16 @@ locStringId fromArgs(const wchar_t* id, const wchar_t* text, const wchar_t* firs
     return locStringId(id, text, first, more);
 }
 
+/// `msg` after setting each value under the name that follows it.
+locString& with(locString& msg) {
+    return msg;
+}
+template <typename V, typename... More>
+locString& with(locString& msg, const V& value, const wchar_t* name, const More&... more) {
+    msg.params().set(value, name);
+    return with(msg, more...);
+}
+
 std::wstring persistent(const zv::iLocStringId& id) {
     zv::string out;
     id.getPersistentId(out);
@@ -79,11 +89,7 @@ TEST(locString, DefaultTextWithParametersWhenNoFileExists) {
 
     // Typed values and a parameter the text does not mention.
     locString typed(L"Msg_T", L"[N] files, [Size:%.2f] MB, [Flag], [Ch:%c]", nullptr);
-    typed.params().set(5, L"N");
-    typed.params().set(1.5, L"Size");
-    typed.params().set(true, L"Flag");
-    typed.params().set(L'x', L"Ch");
-    typed.params().set(7L, L"Unused");
+    with(typed, 5, L"N", 1.5, L"Size", true, L"Flag", L'x', L"Ch", 7L, L"Unused");
     // Copies carry identifier and parameters but not the last message.
     const locString copy = typed.copy();
     EXPECT_EQ(copy.params().size(), 5u);
@@ -91,12 +97,9 @@ TEST(locString, DefaultTextWithParametersWhenNoFileExists) {
 
     // Every value appears as given, also one holding another's placeholder.
     locString copyMsg(L"Msg_Copy", L"Copy [Src] to [Dst] ($1)", nullptr);
-    copyMsg.params().set(L"a[Dst].txt", L"Src");
-    copyMsg.params().set(L"b[Src].txt", L"Dst");
-    copyMsg.params().set(L"$1", L"");
-    EXPECT_STREQ(copyMsg.string(), L"Copy a[Dst].txt to b[Src].txt ($1)");
+    EXPECT_STREQ(with(copyMsg, L"a[Dst].txt", L"Src", L"b[Src].txt", L"Dst", L"$1", L"").string(),
+                 L"Copy a[Dst].txt to b[Src].txt ($1)");
 
-    EXPECT_STREQ(locString(L"Msg_X|Hello [Who]||Who:=World").string(), L"Hello World");
     // Trimmed pieces; assignments that do not split into two are ignored.
     const locString many(L"Msg_Y|[A]-[B]-[C]|| A := one /B:=two:=three/C/C:=3");
     EXPECT_STREQ(many.string(), L"one-[B]-3");
@@ -106,14 +109,9 @@ TEST(locString, DefaultTextWithParametersWhenNoFileExists) {
 TEST(locString, PersistentStringReadsBackTheSameText) {
     locSandbox box;
     locString msg(L"Msg_P", L"[Name] has [N] rows of [W] at [Size:%.1f], [On], [Inner]", L"p.loc", nullptr);
-    msg.params().set(L"C:\\data\\t.txt", L"Name");
-    msg.params().set(12, L"N");
-    msg.params().set(static_cast<short>(-3), L"W");
-    msg.params().set(2.3, L"Size");
-    msg.params().set(false, L"On");
     locString inner(L"Msg_I", L"inner [Q]", nullptr);
-    inner.params().set(L"q", L"Q");
-    msg.params().set(&inner, L"Inner");
+    with(msg, L"C:\\data\\t.txt", L"Name", 12, L"N", static_cast<short>(-3), L"W", 2.3, L"Size", false, L"On",
+         &with(inner, L"q", L"Q"), L"Inner");
     zv::string form;
     EXPECT_TRUE(msg.getPersistentString(form));
     EXPECT_EQ(form, L"Msg_P|[Name] has [N] rows of [W] at [Size:%.1f], [On], [Inner]|p.loc|"
@@ -128,11 +126,7 @@ TEST(locString, PersistentStringReadsBackTheSameText) {
 TEST(locString, PersistentStringLeavesOutWhatCannotReadBack) {
     locSandbox box;
     locString msg(L"Msg_R", L"[A] [B] [C] [D] [E]", nullptr);
-    msg.params().set(L"a|b", L"A");
-    msg.params().set(L"x/y", L"B");
-    msg.params().set(L"k:=v", L"C");
-    msg.params().set(L" padded", L"D");
-    msg.params().set(L"fine", L"E");
+    with(msg, L"a|b", L"A", L"x/y", L"B", L"k:=v", L"C", L" padded", L"D", L"fine", L"E");
     zv::string form;
     EXPECT_TRUE(
         zvtest::gives(msg.getPersistentString(form), form, false, L"Msg_R|[A] [B] [C] [D] [E]||E:=fine"));
@@ -156,12 +150,12 @@ TEST(locString, PersistentStringLeavesOutWhatCannotReadBack) {
     // Slashes before the parameters stay; an empty id still writes all four
     // fields so the parameters survive.
     locString slashed(L"Msg/P", L"p/q [A]", nullptr), anonymous(L"", L"Hi [A]", nullptr);
-    slashed.params().set(L"v", L"A");
-    anonymous.params().set(L"you", L"A");
-    EXPECT_TRUE(zvtest::gives(slashed.getPersistentString(form), form, true, L"Msg/P|p/q [A]||A:=v"));
-    EXPECT_STREQ(locString(form.c_str()).string(), L"p/q v");
-    EXPECT_TRUE(zvtest::gives(anonymous.getPersistentString(form), form, true, L"|Hi [A]||A:=you"));
-    EXPECT_STREQ(locString(form.c_str()).string(), L"Hi you");
+    for (const auto& [c, expected, back] :
+         {std::tuple{&with(slashed, L"v", L"A"), L"Msg/P|p/q [A]||A:=v", L"p/q v"},
+          {&with(anonymous, L"you", L"A"), L"|Hi [A]||A:=you", L"Hi you"}}) {
+        EXPECT_TRUE(zvtest::gives(c->getPersistentString(form), form, true, expected));
+        EXPECT_STREQ(locString(form.c_str()).string(), back);
+    }
 }
 
 TEST(locString, NestedStringIsProducedInTheSameLanguage) {
@@ -186,8 +180,7 @@ static std::wstring candidate(const wchar_t* file, const wchar_t* language = nul
 
 TEST(locManager, CandidateOrderForOneFile) {
     locSettingsGuard settings;
-    tempFolder a;
-    tempFolder b;
+    tempFolder a, b;
     zv::searchPath path;
     path.appendDirectory(a.dir());
     path.appendDirectory(b.dir());
@@ -214,7 +207,7 @@ TEST(locManager, CandidateOrderForOneFile) {
     EXPECT_EQ(candidate(nullptr), L"default");
 }
 
-TEST(locManager, CandidateOrderForSeveralFiles) {
+TEST(locManager, CandidateOrderForSeveralFilesOverlayAndGivenSearchPath) {
     locSandbox box;
     locSettingsGuard::manager().setDefaultLanguage(L"fr");
     // Every candidate of the first name (plain, language, default language)
@@ -229,16 +222,14 @@ TEST(locManager, CandidateOrderForSeveralFiles) {
     locSettingsGuard::manager().setDefaultLanguage(L"");
     EXPECT_STREQ(locString(L"Msg_Many", L"default", L"nothere.loc", L"second.loc", nullptr).string(),
                  L"second");
-}
 
-TEST(locManager, OverlayAndGivenSearchPath) {
-    locSandbox box;
+    // The overlay's entries win over the file's.
     tempFolder elsewhere;
     locSettingsGuard::manager().setOverlayId(L"site");
     writeLocFile(box.folder, L"ov.loc", "Msg_Ov1 base one\nMsg_Ov2 base two\n");
     writeLocFile(box.folder, L"site_ov.loc", "Msg_Ov2 site two\n");
-    EXPECT_STREQ(locString(L"Msg_Ov1", L"d", L"ov.loc", nullptr).string(), L"base one");
-    EXPECT_STREQ(locString(L"Msg_Ov2", L"d", L"ov.loc", nullptr).string(), L"site two");
+    EXPECT_EQ(candidate(L"ov.loc", nullptr, L"Msg_Ov1") + L"|" + candidate(L"ov.loc", nullptr, L"Msg_Ov2"),
+              L"base one|site two");
     // A search path handed to string() is the one searched.
     writeLocFile(elsewhere, L"ov.loc", "Msg_Ov1 elsewhere\n");
     zv::searchPath path;
@@ -291,9 +282,7 @@ TEST(locManager, ConcurrentLookUpsWhileSettingsChange) {
         readers.emplace_back([&wrong, t] {
             for (int i = 0; i < 200; ++i) {
                 locString msg(L"Msg_Stress", L"Hello [N]", L"stress.loc", nullptr);
-                msg.params().set(t, L"N");
-                const std::wstring text = msg.string(L"de");
-                if (text != L"Hallo " + std::to_wstring(t))
+                if (std::wstring(with(msg, t, L"N").string(L"de")) != L"Hallo " + std::to_wstring(t))
                     ++wrong;
             }
         });
