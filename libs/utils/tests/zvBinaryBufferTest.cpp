@@ -157,13 +157,10 @@ TEST(binaryBuffer, CompressesThroughTemporaryFilesThatGoAway) {
     // A damaged stream fails and leaves the content as it was.
     ASSERT_TRUE(cut.setLogicalLength(cut.logicalLength() / 2));
     const zv::binaryBuffer before(cut);
-    EXPECT_FALSE(cut.gzUncompress());
-    EXPECT_TRUE(cut == before && tmp.dir().numberOfFiles() == 0);
-    // The header is recognised by its first three bytes.
-    for (const auto& [head, gz] : {std::pair{bytes({0x1F, 0x8B, 0x08}), true},
-                                   {bytes({0x1F, 0x8B, 0x09}), false},
-                                   {bytes({0x1F, 0x8B}), false}})
-        EXPECT_EQ(bufferOf(head).isGZCompressed(), gz);
+    EXPECT_TRUE(!cut.gzUncompress() && cut == before && tmp.dir().numberOfFiles() == 0);
+    // The header is recognised by all of its first three bytes.
+    EXPECT_FALSE(bufferOf(bytes({0x1F, 0x8B, 0x09})).isGZCompressed() ||
+                 bufferOf(bytes({0x1F, 0x8B})).isGZCompressed());
 }
 
 TEST(binaryBuffer, CodesBase64AndWidensAnsiText) {
