@@ -183,21 +183,7 @@ TEST(configStructure, FindsCreatesAndRemovesSections) {
     EXPECT_EQ(a.name() + dump(a), L"ax=1|");
 }
 
-TEST(configStructure, AdaptorsEnterKeys) {
-    zv::configStructure s;
-    zv::configStructureAdaptor adaptor(s, false);
-    EXPECT_TRUE(adaptor.load(L"S", L"k", L"1") && adaptor.load(L"s", L"K", L"2") && adaptor.endsection(L"s"));
-    EXPECT_EQ(dump(s), L"[S]k=2|");
-
-    zv::configSet set;
-    zv::pcfConfigSetAdaptor pcf(set, true);
-    EXPECT_TRUE(pcf.load(L"", L"\"k\"", L"\"v\"") && pcf.load(L"S", L"\"x\"", L"\"y\"") &&
-                pcf.load(L"", L"", L"\"y\"") && pcf.load(L"", L"\"", L"\"") &&
-                pcf.load(L"", L"\"q", L"\"\"") && pcf.endsection(L""));
-    EXPECT_EQ(dump(set), L"k=v|\"=\"|\"q=|");
-}
-
-TEST(configStructure, LoadsEveryDialect) {
+TEST(configStructure, LoadsEveryDialectAndAdaptorsEnterKeys) {
     zvtest::tempFolder tmp;
     auto load = [&](zv::keyValueFileReader&& reader, bool caseSensitive) {
         zv::configStructure s;
@@ -217,6 +203,18 @@ TEST(configStructure, LoadsEveryDialect) {
     EXPECT_EQ(loadPcf(zv::keyValueFileReader(pcf, L"=", L";", L"")), L"k=v 1|j=x|");
     EXPECT_EQ(loadPcf(zv::keyValueFileReader(zv::file(tmp.dir(), L"none.ini"), L"=", L";", L"")),
               L"<failed>");
+    // The adaptors on their own.
+    zv::configStructure s;
+    zv::configStructureAdaptor adaptor(s, false);
+    EXPECT_TRUE(adaptor.load(L"S", L"k", L"1") && adaptor.load(L"s", L"K", L"2") && adaptor.endsection(L"s"));
+    EXPECT_EQ(dump(s), L"[S]k=2|");
+
+    zv::configSet set;
+    zv::pcfConfigSetAdaptor pcfAdaptor(set, true);
+    EXPECT_TRUE(pcfAdaptor.load(L"", L"\"k\"", L"\"v\"") && pcfAdaptor.load(L"S", L"\"x\"", L"\"y\"") &&
+                pcfAdaptor.load(L"", L"", L"\"y\"") && pcfAdaptor.load(L"", L"\"", L"\"") &&
+                pcfAdaptor.load(L"", L"\"q", L"\"\"") && pcfAdaptor.endsection(L""));
+    EXPECT_EQ(dump(set), L"k=v|\"=\"|\"q=|");
 }
 
 TEST(configStructure, WritesIniThatReadsBack) {
