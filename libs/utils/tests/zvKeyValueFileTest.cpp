@@ -55,7 +55,7 @@ public:
 
 } // namespace
 
-TEST(keyValueFileReader, ReadsSectionsKeysCommentsAndContinuations) {
+TEST(keyValueFileReader, ReadsSectionsKeysCommentsAndContinuationsInBothDialects) {
     const std::pair<std::wstring, std::wstring> cases[] = {
         {L"[A]\r\nx = 1 ; c\r\n\r\ny=2\\\r\n3\r\n[B]\r\n", L"[A]|x=1|y=23|[B]|"},
         {L"[A]\nx = 1 ; c\n\ny=2\\\n3\n[B]\n", L"[A]|x=1|y=23|[B]|"}, // LF only, as edited on Linux
@@ -75,16 +75,14 @@ TEST(keyValueFileReader, ReadsSectionsKeysCommentsAndContinuations) {
     // Without a continuation marker a trailing backslash is text, so is ";" without a comment marker.
     EXPECT_EQ(readIni(L"[P]\r\ndir = C:\\data\\\r\nx=1", L""), L"[P]|dir=C:\\data\\|x=1|");
     EXPECT_EQ(readIni(L"[S]\nk=a;b", L"", L""), L"[S]|k=a;b|");
-}
-
-TEST(keyValueFileReader, ReadsTheCfgDialect) {
-    const std::pair<std::wstring, std::wstring> cases[] = {
+    // The cfg dialect: "**NAME" opens a section, "**END NAME" closes it, key and value part at blanks.
+    const std::pair<std::wstring, std::wstring> cfgCases[] = {
         {L"**SEC\r\nkey  value one\r\n**END SEC\r\n**endless\r\n", L"[SEC]|key=value one|"},
         {L"top 1\n**A\nk\t\tv\tw\n**B\nx\n**End B\n", L"top=1|[A]|k=v\tw|[B]|x=|"},
         {L"**A ; comment\n  ; nothing\n   \nk v ; c\n**\nz 2\n**B", L"[A]|k=v|[B]|"},
         {L"**END\n**end\n**ENDING\n", L""},
     };
-    for (const auto& [text, expected] : cases)
+    for (const auto& [text, expected] : cfgCases)
         EXPECT_EQ(dump(zv::cfgFileReader(utf16(text), L"", L";", L"")), expected)
             << testing::PrintToString(text);
 }
