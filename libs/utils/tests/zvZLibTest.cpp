@@ -29,12 +29,11 @@ fs::path hostOf(const zv::fsEntryName& name) {
 // A module built beside the library (the regular one, or one without
 // zvcompress), copied into `folder` under the name the loader looks for.
 void placeModule(bool withoutCompress, const zvtest::tempFolder& folder) {
-#if defined(_WIN32)
-    const wchar_t* bad = L"zvzlib1_nocompress.dll";
-#else
-    const wchar_t* bad = L"libzvzlib1_nocompress.so";
-#endif
-    const zv::file built(libraryFolder(), withoutCompress ? bad : zv::detail::zlibModuleName());
+    std::wstring name =
+        zv::detail::zlibModuleName(); // the other one is "..._nocompress" before the extension
+    if (withoutCompress)
+        name.insert(name.rfind(L'.'), L"_nocompress");
+    const zv::file built(libraryFolder(), name);
     ASSERT_TRUE(built.exists()) << "module missing: " << hostOf(built);
     fs::copy_file(hostOf(built), folder.host() / zv::detail::zlibModuleName(),
                   fs::copy_options::overwrite_existing);
