@@ -163,8 +163,7 @@ TEST(compoundDoc, RefusesBadCallsAndKeepsAWriteProtectedDocument) {
         EXPECT_TRUE(*fragment ? text.find(fragment) != std::wstring::npos : text.empty()) << fragment << text;
     }
     EXPECT_EQ(zvtest::readAll(f), document("xz", entry("a", 0, 1) + entry("b", 1, 2), 2));
-    zv::compoundDocReader missing(zv::file(tmp.dir(), L"missing.zvc"));
-    EXPECT_THROW(missing.open(), zv::readFileException);
+    EXPECT_THROW(zv::compoundDocReader(zv::file(tmp.dir(), L"missing.zvc")).open(), zv::readFileException);
 
     const zv::file ro = tmp.write(L"ro.zvc", "protected");
     ASSERT_TRUE(ro.allowWrite(false));
@@ -179,10 +178,9 @@ TEST(compoundDoc, RefusesBadCallsAndKeepsAWriteProtectedDocument) {
     EXPECT_TRUE(!onReadOnly.isOpen() && zvtest::readAll(ro) == "protected");
     ro.allowWrite(true);
     tmp.mkdir(L"folder.zvc");
-    zv::compoundDocWriter onFolder(zv::file(tmp.dir(), L"folder.zvc"));
-    EXPECT_THROW(onFolder.create(), zv::writeFileException);
-    zv::compoundDocWriter noFolder(zv::file(tmp.dir(), L"missing\\x.zvc"));
-    EXPECT_THROW(noFolder.write("a", "x", 1), zv::writeFileException);
+    EXPECT_THROW(zv::compoundDocWriter(zv::file(tmp.dir(), L"folder.zvc")).create(), zv::writeFileException);
+    EXPECT_THROW(zv::compoundDocWriter(zv::file(tmp.dir(), L"missing\\x.zvc")).write("a", "x", 1),
+                 zv::writeFileException);
 }
 
 TEST(compoundDoc, RejectsHostileFieldsAndAcceptsWhatTheFormatAllows) {
