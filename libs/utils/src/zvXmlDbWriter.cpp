@@ -70,7 +70,8 @@ zv::string dbDoubleText(double value) {
         --end;
     double back = 0;
     const std::from_chars_result read = std::from_chars(buf, end, back);
-    if (read.ec == std::errc() && read.ptr == end && back == value && std::signbit(back) == std::signbit(value))
+    if (read.ec == std::errc() && read.ptr == end && back == value &&
+        std::signbit(back) == std::signbit(value))
         return zv::string(buf, end);
     std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, value);
     return zv::string(buf, r.ptr);

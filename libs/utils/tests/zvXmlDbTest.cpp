@@ -721,7 +721,8 @@ TEST(xmlDb, WrittenElementsOutliveTheWriter) {
     refPtr<zv::xmlDocument> back = zv::xmlDocument::createXmlDocument();
     back->load(saved.data(), saved.logicalLength(), false);
     ASSERT_EQ(back->childNodes().size(), static_cast<size_t>((n + 1) / 2));
-    EXPECT_EQ(back->childNodes().back()->childNodes().at(0)->text(), std::to_wstring((n - 1) / 2 * 2) + L",0");
+    EXPECT_EQ(back->childNodes().back()->childNodes().at(0)->text(),
+              std::to_wstring((n - 1) / 2 * 2) + L",0");
     // The database itself holds every object as written.
     zv::xmlDbReader r(&mem, zv::directory());
     EXPECT_EQ(r.count(L"Kept"), static_cast<unsigned>(n));
