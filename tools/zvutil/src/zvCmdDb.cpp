@@ -84,6 +84,21 @@ zv::file libraryFile(const std::string& arg) {
 
 bool loadFolder(const zv::directory& dir, database& db, std::string& problem);
 
+// Lists the tables of the document's classes and indexes them by class name,
+// exactly and ignoring case.
+void indexTables(database& db) {
+    db.tables.reserve(db.doc->childNodes().size());
+    for (const refPtr<xmlNode>& child : db.doc->childNodes()) {
+        std::wstring cls;
+        if (database::classOf(*child, cls))
+            db.tables.push_back({cls, child.get()});
+    }
+    for (const database::table& t : db.tables) {
+        db.byExact.emplace(t.className, &t);
+        db.byLower.emplace(lower(t.className), &t);
+    }
+}
+
 // Loads a database; the text of what went wrong in `problem` when it cannot.
 bool loadDatabase(const std::string& name, database& db, std::string& problem) {
     const zv::directory dir(zv::fsEntryName::fromHostPath(wideFromArgument(name), true));
@@ -116,16 +131,7 @@ bool loadDatabase(const std::string& name, database& db, std::string& problem) {
         db.versionText = version;
         db.version = version == L"1" ? 1 : 2;
     }
-    db.tables.reserve(db.doc->childNodes().size());
-    for (const refPtr<xmlNode>& child : db.doc->childNodes()) {
-        std::wstring cls;
-        if (database::classOf(*child, cls))
-            db.tables.push_back({cls, child.get()});
-    }
-    for (const database::table& t : db.tables) {
-        db.byExact.emplace(t.className, &t);
-        db.byLower.emplace(lower(t.className), &t);
-    }
+    indexTables(db);
     return true;
 }
 
@@ -163,15 +169,7 @@ bool loadFolder(const zv::directory& dir, database& db, std::string& problem) {
         table->setName(cls + kTableSuffix);
         db.doc->addNode(table);
     }
-    for (const refPtr<xmlNode>& child : db.doc->childNodes()) {
-        std::wstring cls;
-        if (database::classOf(*child, cls))
-            db.tables.push_back({cls, child.get()});
-    }
-    for (const database::table& t : db.tables) {
-        db.byExact.emplace(t.className, &t);
-        db.byLower.emplace(lower(t.className), &t);
-    }
+    indexTables(db);
     return true;
 }
 
