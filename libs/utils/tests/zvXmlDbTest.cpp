@@ -34,6 +34,7 @@ namespace {
 
 using zv::iPersistent;
 using zv::refPtr;
+using refs = std::vector<refPtr<iPersistent>>;
 
 // ---- a small application model ----
 
@@ -108,9 +109,8 @@ public:
     static refPtr<iPersistent> readRef(zv::iDBIStream* is, const wchar_t* name, unsigned i, bool aggregated) {
         iPersistent* p = nullptr;
         aggregated ? is->readAggregated(name, &p, i, false) : is->read(name, &p, i, false);
-        refPtr<iPersistent> r(p);
-        if (p)
-            p->release();
+        refPtr<iPersistent> r;
+        r.attach(p);
         return r;
     }
 
@@ -132,13 +132,6 @@ private:
 
 node* asNode(iPersistent* p) {
     return dynamic_cast<node*>(p);
-}
-
-std::vector<iPersistent*> refsOf(const node* n) {
-    std::vector<iPersistent*> out;
-    for (const refPtr<iPersistent>& r : n->refs)
-        out.push_back(r.get());
-    return out;
 }
 
 // Read graphs hold cycles; at the end of a test every reference between nodes
@@ -252,9 +245,9 @@ TEST(xmlDb, GraphRoundTripsInFileAndMemoryMode) {
             // The cycles close on the same instances, references go both ways.
             ASSERT_FALSE(ra->refs.empty());
             node* rh = asNode(ra->refs[0].get());
-            EXPECT_EQ(refsOf(ra), (std::vector<iPersistent*>{rh, rb, nullptr}));
-            EXPECT_EQ(refsOf(rb), (std::vector<iPersistent*>{rh, ra}));
-            EXPECT_EQ(refsOf(rh), (std::vector<iPersistent*>{ra, rb}));
+            EXPECT_EQ(ra->refs, (refs{rh, rb, nullptr}));
+            EXPECT_EQ(rb->refs, (refs{rh, ra}));
+            EXPECT_EQ(rh->refs, (refs{ra, rb}));
             ASSERT_TRUE(ra->part && !rb->part);
             EXPECT_EQ(asNode(ra->part.get())->name, L"insert");
             EXPECT_EQ(std::tie(ra->tip.x, ra->tip.y, ra->big, ra->small, ra->code, rb->code), scalars);
@@ -281,7 +274,6 @@ TEST(xmlDb, StoredTexts) {
         {[](auto* os) { os->writeAggregated(L"r", nullptr, false); }, L"<r>0</r>"},
         {[](auto* os) { os->write(L"c", '\0', false); }, L"<c/>"},
         {[](auto* os) { os->write(L"d", 1e20, false); }, L"<d>100000000000000000000</d>"},
-        {[](auto* os) { os->write(L"d", std::ldexp(1.0, 60), false); }, L"<d>1152921504606846976</d>"},
         {[](auto* os) { os->write(L"d", -0.0, false); }, L"<d>-0</d>"},
         {[](auto* os) { os->write(L"f", 0.5f, false); }, L"<f>0.5</f>"},
         {[](auto* os) { os->write(L"p", 1.0, -2.25, false); }, L"<p>1,-2.25</p>"},
@@ -352,8 +344,8 @@ TEST(xmlDb, RecursiveFlagAndIdentity) {
         EXPECT_EQ(xml.find("<Holder_table>") != std::string::npos, recursive);
         const zv::string id = b->guid().toString();
         const std::string ref = "<ref type=\"Holder\">" + std::string(id.begin(), id.end()) + "</ref>";
-        const size_t first = xml.find(ref); // both references hold b's guid
-        EXPECT_TRUE(first != std::string::npos && xml.find(ref, first + 1) != std::string::npos) << xml;
+        EXPECT_NE(xml.find(ref, xml.find(ref) + 1), std::string::npos)
+            << xml; // both references hold b's guid
     }
     // The writer holds what it has written, so no other object can take its address.
     const size_t alive = node::live().size();
@@ -606,9 +598,9 @@ TEST(xmlDb, VersionOneDocuments) {
     node* a = asNode(tools[0].get());
     node* b = asNode(tools[1].get());
     EXPECT_EQ(a->name + b->name, L"ab");
-    ASSERT_EQ(refsOf(a), refsOf(b));
+    ASSERT_EQ(a->refs, b->refs);
     ASSERT_EQ(a->refs.size(), 1u);
-    EXPECT_EQ(refsOf(asNode(a->refs[0].get())), (std::vector<iPersistent*>{b, a}));
+    EXPECT_EQ(asNode(a->refs[0].get())->refs, (refs{b, a}));
     EXPECT_EQ(db.f.asked.front(), std::wstring(L"tool")); // objects of readAllObjects are made in lower case
 }
 
