@@ -35,6 +35,7 @@ namespace {
 using zv::iPersistent;
 using zv::refPtr;
 using refs = std::vector<refPtr<iPersistent>>;
+constexpr auto errorOf = &zvtest::errorText;
 
 // ---- a small application model ----
 
@@ -482,15 +483,14 @@ TEST(xmlDb, StreamReadsAndTheirFailures) {
     value pt;
     using ana = zv::attributeNotFoundException;
     using iat = zv::invalidAttributeType;
-    EXPECT_EQ(zvtest::errorText([&] { s.read(L"p", text, 2, true); }), ana(L"p", 2).text());
-    EXPECT_EQ(zvtest::errorText([&] { s.read(L"name", text, 0, true); }), ana(L"name", 0).text());
-    EXPECT_EQ(zvtest::errorText([&] { s.readProperty(name, text, 2); }), ana(L"Property", 2).text());
-    EXPECT_EQ(zvtest::errorText([&] { s.read(L"p", a, b, 0, false); }),
+    EXPECT_EQ(errorOf([&] { s.read(L"p", text, 2, true); }), ana(L"p", 2).text());
+    EXPECT_EQ(errorOf([&] { s.read(L"name", text, 0, true); }), ana(L"name", 0).text());
+    EXPECT_EQ(errorOf([&] { s.readProperty(name, text, 2); }), ana(L"Property", 2).text());
+    EXPECT_EQ(errorOf([&] { s.read(L"p", a, b, 0, false); }),
               iat(L"p", 0, L"1,2,3", L"double,double").text());
-    EXPECT_EQ(zvtest::errorText([&] { s.read(L"name", n, 0, false); }), iat(L"name", 0, L"a", L"int").text());
-    EXPECT_EQ(zvtest::errorText([&] { s.read(L"c", c, 0, false); }), iat(L"c", 0, L"ab", L"char").text());
-    EXPECT_EQ(zvtest::errorText([&] { s.read(L"t", pt, 0, false); }),
-              iat(L"t", 0, L"Other", L"Point").text());
+    EXPECT_EQ(errorOf([&] { s.read(L"name", n, 0, false); }), iat(L"name", 0, L"a", L"int").text());
+    EXPECT_EQ(errorOf([&] { s.read(L"c", c, 0, false); }), iat(L"c", 0, L"ab", L"char").text());
+    EXPECT_EQ(errorOf([&] { s.read(L"t", pt, 0, false); }), iat(L"t", 0, L"Other", L"Point").text());
     s.read(L"n", n, 0, false); // what follows a number is ignored, as everywhere in the library
     EXPECT_EQ(n, 12);
 
@@ -530,12 +530,12 @@ TEST(xmlDb, ReaderFailures) {
     for (const auto& [xml, details] : cases) {
         SCOPED_TRACE(xml);
         memDb db(xml, tmp.dir());
-        EXPECT_EQ(zvtest::errorText([&] { db.all(L"Tool"); }), ue(L"%s", details).text());
+        EXPECT_EQ(errorOf([&] { db.all(L"Tool"); }), ue(L"%s", details).text());
         EXPECT_EQ(std::filesystem::current_path(), cwd); // the working directory is restored
     }
     memDb box(
         "<zvDatabase><Box_table><Box id='11111111-1111-1111-1111-111111111111'/></Box_table></zvDatabase>");
-    EXPECT_EQ(zvtest::errorText([&] { box.all(L"Box"); }),
+    EXPECT_EQ(errorOf([&] { box.all(L"Box"); }),
               ue(L"xmlDbReader::readObject: Error creating object of class box").text());
     EXPECT_EQ(memDb("<zvDatabase/>").all(L"Tool").size(), 0u);
 
@@ -547,10 +547,9 @@ TEST(xmlDb, ReaderFailures) {
         EXPECT_THROW(db.r.readObject(L"Tool", L"11111111-1111-1111-1111-111111111111", &p, nullptr), bool);
     }
     db.r.open();
-    EXPECT_EQ(zvtest::errorText([&] { db.r.open(); }),
-              ue(L"xmlDbReader::open: database already open").text());
+    EXPECT_EQ(errorOf([&] { db.r.open(); }), ue(L"xmlDbReader::open: database already open").text());
     value pt;
-    EXPECT_EQ(zvtest::errorText([&] { db.r.read(pt, 0); }),
+    EXPECT_EQ(errorOf([&] { db.r.read(pt, 0); }),
               ue(L"xmlDbReader::read: tablenode for Point not found").text());
     db.r.readObject(L"Tool", L"0", &p, nullptr);
     EXPECT_EQ(p, nullptr);
@@ -559,7 +558,7 @@ TEST(xmlDb, ReaderFailures) {
     tv.in = [&](zv::iDBIStream* is) { is->read(L"name", name, 0, false); };
     db.r.read(tv, 2);
     EXPECT_EQ(name, L"c");
-    EXPECT_EQ(zvtest::errorText([&] { db.r.read(tv, 3); }),
+    EXPECT_EQ(errorOf([&] { db.r.read(tv, 3); }),
               ue(L"xmlDbReader::read: objectindex 3 within tablenode for Tool not found").text());
 }
 
