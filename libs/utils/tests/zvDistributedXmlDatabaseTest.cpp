@@ -1,10 +1,9 @@
 #include "zvDistributedXmlDatabase.h"
 
 #include "zvException.h"
-#include "zvGuid.h"
-#include "zvRefObj.h"
 
 #include "zvFsTestSupport.h"
+#include "zvXmlDbTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -12,59 +11,22 @@
 #include <string>
 
 using zv::distributedXmlDatabase;
-using zv::iPersistent;
-using zv::refPtr;
 
 namespace {
 
-// A stored object of any class: a name and a reference to another object.
-class item : public zv::refObj, public iPersistent {
-public:
-    explicit item(const zv::string& cls, const zv::string& n = zv::string()) : m_class(cls), name(n) {}
-
-    const wchar_t* className() const override { return m_class.c_str(); }
-    const zv::guid& guid() const override { return id; }
-    void writeTo(zv::iDBOStream* os) const override {
-        os->write(L"uid", id.toString(), false);
-        os->write(L"name", name, false);
-        os->write(L"ref", ref.get(), false);
-    }
-    void readFrom(zv::iDBIStream* is) override {
-        zv::string text;
-        is->read(L"uid", text, 0, false);
-        id = zv::guid::fromString(text);
-        is->read(L"name", name, 0, false);
-        iPersistent* p = nullptr;
-        is->read(L"ref", &p, 0, false);
-        ref.attach(p);
-    }
-
-    zv::string m_class;
-    zv::string name;
-    zv::guid id = zv::guid::create();
-    refPtr<iPersistent> ref;
-};
-
-item* asItem(iPersistent* p) {
-    return dynamic_cast<item*>(p);
+// The object `p` refers to, null when none.
+iPersistent* refOf(iPersistent* p) {
+    node* n = asNode(p);
+    return n && !n->refs.empty() ? n->refs[0].get() : nullptr;
 }
 
-struct factory : zv::iObjectFactory {
-    void createObject(const wchar_t* className, iPersistent** object) override {
-        *object = new item(className);
-        (*object)->addRef();
-    }
-} g_factory;
+factory g_factory(true);
 
 // A database on `dir` that makes objects of every class.
 std::unique_ptr<distributedXmlDatabase> openDb(const zv::directory& dir) {
     auto db = std::make_unique<distributedXmlDatabase>(dir);
     db->addObjectFactory(&g_factory);
     return db;
-}
-
-refPtr<item> make(const wchar_t* cls, const wchar_t* name) {
-    return refPtr<item>(new item(cls, name));
 }
 
 refPtr<iPersistent> read(distributedXmlDatabase& db, const zv::string& cls, const zv::guid& id) {
@@ -78,7 +40,7 @@ refPtr<iPersistent> read(distributedXmlDatabase& db, const zv::string& cls, cons
 // The name of the object read, "<none>" when there is none.
 std::wstring nameOf(distributedXmlDatabase& db, const zv::string& cls, const zv::guid& id) {
     refPtr<iPersistent> p = read(db, cls, id);
-    return p ? std::wstring(asItem(p.get())->name) : L"<none>";
+    return p ? std::wstring(asNode(p.get())->name) : L"<none>";
 }
 
 std::vector<refPtr<iPersistent>> all(distributedXmlDatabase& db, const zv::string& cls) {
@@ -89,18 +51,19 @@ std::vector<refPtr<iPersistent>> all(distributedXmlDatabase& db, const zv::strin
 
 struct fixture {
     zvtest::tempFolder folder;
-    refPtr<item> t1 = make(L"Tool", L"drill");
-    refPtr<item> t2 = make(L"Tool", L"mill");
-    refPtr<item> h = make(L"Holder", L"chuck");
+    refPtr<node> t1 = make(L"Tool", L"drill");
+    refPtr<node> t2 = make(L"Tool", L"mill");
+    refPtr<node> h = make(L"Holder", L"chuck");
 
     // Two tools in one holder.
     fixture() {
-        t1->ref = h.get();
-        t2->ref = h.get();
+        t1->refs = {h.get()};
+        t2->refs = {h.get()};
         distributedXmlDatabase db(folder.dir());
         db.writeObjects(L"Tool", {t1.get(), t2.get()});
         db.writeObjects(L"Holder", {h.get()});
     }
+    ~fixture() { h->refs.clear(); } // a holder may refer back to a tool
     std::unique_ptr<distributedXmlDatabase> open() { return openDb(folder.dir()); }
 };
 
@@ -108,15 +71,14 @@ struct fixture {
 
 TEST(distributedXmlDatabase, ReadsReferencesAcrossClassFilesAsSharedInstances) {
     fixture fx;
-    fx.h->ref = fx.t1.get(); // the holder refers back to the first tool
+    fx.h->refs = {fx.t1.get()}; // the holder refers back to the first tool
     fx.open()->writeObject(fx.h.get());
-    fx.h->ref = nullptr;
     auto db = fx.open();
     EXPECT_EQ(db->classNames(), (std::vector<zv::string>{L"Holder", L"Tool"}));
     refPtr<iPersistent> tool = read(*db, L"Tool", fx.t1->id), holder = read(*db, L"Holder", fx.h->id);
     ASSERT_TRUE(tool && holder);
-    EXPECT_EQ(asItem(tool.get())->ref.get(), holder.get());
-    EXPECT_EQ(asItem(holder.get())->ref.get(), tool.get()); // the cycle closes on the same instance
+    EXPECT_EQ(refOf(tool.get()), holder.get());
+    EXPECT_EQ(refOf(holder.get()), tool.get()); // the cycle closes on the same instance
     // Class names ignore case, like the files' names.
     EXPECT_EQ(read(*db, L"tool", fx.t1->id).get(), tool.get());
 
@@ -124,8 +86,8 @@ TEST(distributedXmlDatabase, ReadsReferencesAcrossClassFilesAsSharedInstances) {
     db->readAllObjects(L"Tool", all);
     ASSERT_EQ(all.size(), 3u); // appended
     EXPECT_EQ(all[1].get(), tool.get());
-    EXPECT_EQ(asItem(all[2].get())->ref.get(), holder.get());
-    asItem(holder.get())->ref = nullptr; // the objects' own cycle
+    EXPECT_EQ(refOf(all[2].get()), holder.get());
+    asNode(holder.get())->refs.clear(); // the objects' own cycle
 }
 
 TEST(distributedXmlDatabase, MissingClassesObjectsAndIdsReadAsNothing) {
@@ -153,10 +115,13 @@ TEST(distributedXmlDatabase, MissingClassesObjectsAndIdsReadAsNothing) {
     EXPECT_EQ(all(*db, L"Twice").size(), 1u);
 
     // A holder whose tool is gone from the tool file: the reference reads as null.
+    fx.h->refs = {fx.t1.get()};
+    db->writeObject(fx.h.get());
     db->writeObjects(L"Tool", {});
     refPtr<iPersistent> holder = read(*fx.open(), L"Holder", fx.h->id);
     ASSERT_TRUE(holder);
-    EXPECT_FALSE(asItem(holder.get())->ref);
+    EXPECT_EQ(asNode(holder.get())->refs.size(), 1u);
+    EXPECT_EQ(refOf(holder.get()), nullptr);
 }
 
 TEST(distributedXmlDatabase, RefusesClassNamesOutsideTheFolder) {
@@ -187,12 +152,12 @@ TEST(distributedXmlDatabase, ReloadsAClassFileReplacedOnDisk) {
     EXPECT_EQ(read(*reader, L"Tool", fx.t1->id).get(), before.get()); // cached
 
     // Another process replaces the file at once (well within one second).
-    refPtr<item> renamed = make(L"Tool", L"reamer");
+    refPtr<node> renamed = make(L"Tool", L"reamer");
     renamed->id = fx.t1->id;
     distributedXmlDatabase(fx.folder.dir()).writeObjects(L"Tool", {renamed.get()});
 
     EXPECT_EQ(nameOf(*reader, L"Tool", fx.t1->id), L"reamer");
-    EXPECT_EQ(asItem(before.get())->name, L"drill"); // handed out before: kept
+    EXPECT_EQ(asNode(before.get())->name, L"drill"); // handed out before: kept
     EXPECT_FALSE(read(*reader, L"Tool", fx.t2->id));
 
     // A file written with a clock set back (its time older than the load) is
@@ -217,9 +182,9 @@ TEST(distributedXmlDatabase, TwoWritersOfAClassNeverLoseEachOthersObjects) {
 
     // One object at a time: the second writer takes the first one's file in
     // before it puts its own object in.
-    asItem(ta.get())->name = L"drill 2";
+    asNode(ta.get())->name = L"drill 2";
     a->writeObject(ta.get());
-    asItem(tb.get())->name = L"mill 2";
+    asNode(tb.get())->name = L"mill 2";
     b->writeObject(tb.get());
     auto check = fx.open();
     EXPECT_EQ(nameOf(*check, L"Tool", fx.t1->id) + nameOf(*check, L"Tool", fx.t2->id), L"drill 2mill 2");
@@ -227,7 +192,7 @@ TEST(distributedXmlDatabase, TwoWritersOfAClassNeverLoseEachOthersObjects) {
     // A whole class written from what was read before the other's change is
     // refused, and the file keeps that change.
     std::vector<refPtr<iPersistent>> stale = all(*a, L"Tool");
-    refPtr<item> t3 = make(L"Tool", L"tap");
+    refPtr<node> t3 = make(L"Tool", L"tap");
     b->writeObject(t3.get());
     stale.push_back(make(L"Tool", L"reamer").get());
     EXPECT_THROW(a->writeObjects(L"Tool", stale), zv::unexpectedErrorException);
@@ -243,7 +208,7 @@ TEST(distributedXmlDatabase, TwoWritersOfAClassNeverLoseEachOthersObjects) {
 TEST(distributedXmlDatabase, WritesAddAndRemoveSingleObjects) {
     fixture fx;
     auto db = fx.open();
-    refPtr<item> t3 = make(L"Tool", L"tap");
+    refPtr<node> t3 = make(L"Tool", L"tap");
     db->writeObject(t3.get());
     EXPECT_EQ(read(*db, L"Tool", t3->id).get(), static_cast<iPersistent*>(t3.get())); // the cache holds it
     EXPECT_TRUE(db->removeObject(L"Tool", fx.t1->id.toString()));
@@ -251,12 +216,12 @@ TEST(distributedXmlDatabase, WritesAddAndRemoveSingleObjects) {
 
     const std::vector<refPtr<iPersistent>> left = all(*fx.open(), L"Tool");
     ASSERT_EQ(left.size(), 2u);
-    EXPECT_EQ(asItem(left[0].get())->name + L"," + asItem(left[1].get())->name, L"mill,tap");
+    EXPECT_EQ(asNode(left[0].get())->name + L"," + asNode(left[1].get())->name, L"mill,tap");
 
     // Objects of another class or without identity are refused.
-    refPtr<item> stray = make(L"Holder", L"x");
+    refPtr<node> stray = make(L"Holder", L"x");
     EXPECT_THROW(db->writeObjects(L"Tool", {stray.get()}), zv::unexpectedErrorException);
-    refPtr<item> anonymous = make(L"Tool", L"y");
+    refPtr<node> anonymous = make(L"Tool", L"y");
     anonymous->id = zv::guid();
     EXPECT_THROW(db->writeObject(anonymous.get()), zv::unexpectedErrorException);
 }
@@ -265,11 +230,12 @@ TEST(distributedXmlDatabase, ReferenceChainsThroughTooManyClassFilesAreRefused) 
     // C0 -> C1 -> ... -> Cn, one object per class file.
     zvtest::tempFolder folder;
     const unsigned int n = distributedXmlDatabase::maxClassNesting + 1;
-    std::vector<refPtr<item>> chain(n + 1);
+    std::vector<refPtr<node>> chain(n + 1);
     distributedXmlDatabase writer(folder.dir());
     for (unsigned int i = n + 1; i-- > 0;) {
         chain[i] = make((L"C" + std::to_wstring(i)).c_str(), L"");
-        chain[i]->ref = i < n ? chain[i + 1].get() : nullptr;
+        if (i < n)
+            chain[i]->refs = {chain[i + 1].get()};
         writer.writeObject(chain[i].get());
     }
     auto db = openDb(folder.dir());
@@ -277,7 +243,7 @@ TEST(distributedXmlDatabase, ReferenceChainsThroughTooManyClassFilesAreRefused) 
     EXPECT_THROW(db->readObject(L"C0", chain[0]->id.toString(), &p), zv::unexpectedErrorException);
     // A chain of exactly the limit loads.
     refPtr<iPersistent> second = read(*db, L"C2", chain[2]->id);
-    EXPECT_TRUE(second && asItem(second.get())->ref);
+    EXPECT_TRUE(second && refOf(second.get()));
 }
 
 TEST(distributedXmlDatabase, ReferenceIntoAClassBeingLoadedFindsObjectsNotReadYet) {
@@ -299,7 +265,7 @@ TEST(distributedXmlDatabase, ReferenceIntoAClassBeingLoadedFindsObjectsNotReadYe
     auto db = openDb(folder.dir());
     refPtr<iPersistent> first = read(*db, L"A", zv::guid::fromString(zv::string(a1.begin(), a1.end())));
     ASSERT_TRUE(first);
-    iPersistent* viaB = asItem(asItem(first.get())->ref.get())->ref.get();
+    iPersistent* viaB = refOf(refOf(first.get()));
     EXPECT_EQ(viaB, read(*db, L"A", zv::guid::fromString(zv::string(a2.begin(), a2.end()))).get());
     EXPECT_NE(viaB, nullptr);
 }

@@ -22,26 +22,19 @@ namespace {
 
 using modPtr = zv::sharedPtr<zv::iModification>;
 
-// Counts the manager's events.
-class eventCounter : public zv::refObj, public zv::observer {
-public:
+// Counts the manager's history events; "bare" ones carry neither name nor parameters.
+struct eventCounter : zv::refObj, zv::iObserver {
     int events = 0;
     zv::iRefObj* lastSource = nullptr;
-    bool lastBare = false; // neither name nor parameters
-
-    EV_DECLARE_MSGMAP();
-
-private:
-    void onChanged(zv::iRefObj* source, const wchar_t* name, zv::iEventParams* params) {
+    bool lastBare = false;
+    void handleEvent(int id, zv::iRefObj* source, const wchar_t* name, zv::iEventParams* params) override {
+        if (id != zv::undoManager::eventHistoryChanged)
+            return;
         ++events;
         lastSource = source;
         lastBare = !name && !params;
     }
 };
-
-EV_BEGIN_MSGMAP(eventCounter, zv::observer)
-EV_ON_EVENT(zv::undoManager::eventHistoryChanged, onChanged)
-EV_END_MSGMAP()
 
 // Records what the manager does with it in `log`, when given one, and runs `onUndo` when reverted.
 struct probe : zv::iModification {

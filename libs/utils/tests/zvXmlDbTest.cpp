@@ -10,6 +10,7 @@
 #include "zvGenericSetDb.h"
 #include "zvTestSupport.h"
 #include "zvXml.h"
+#include "zvXmlDbTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -32,139 +33,8 @@
 
 namespace {
 
-using zv::iPersistent;
-using zv::refPtr;
 using refs = std::vector<refPtr<iPersistent>>;
 constexpr auto errorOf = &zvtest::errorText;
-
-// ---- a small application model ----
-
-// A value stored inline, whose writing and reading the test decides.
-struct value : zv::iDataConverter {
-    explicit value(const wchar_t* c = L"Point") : cls(c) {}
-    const wchar_t* cls;
-    std::function<void(zv::iDBOStream*)> out;
-    std::function<void(zv::iDBIStream*)> in;
-    double x = 0, y = 0;
-    const wchar_t* className() const override { return cls; }
-    void writeTo(zv::iDBOStream* os) const override { out ? out(os) : os->write(L"xy", x, y, false); }
-    void readFrom(zv::iDBIStream* is) override { in ? in(is) : is->read(L"xy", x, y, 0, false); }
-};
-
-template <class base>
-struct attrs : base {
-    using base::base;
-    const wchar_t* className() const override { return L"Attrs"; }
-};
-
-class node : public zv::refObj, public iPersistent {
-public:
-    explicit node(const wchar_t* cls) : m_class(cls) {
-        // Distinct identities without asking the system 100,000 times.
-        static std::uint32_t counter = 0;
-        m_id.Data1 = ++counter;
-        m_id.Data2 = m_id.Data3 = 0x4242;
-        live().insert(this);
-    }
-    ~node() override { live().erase(this); }
-    static std::set<node*>& live() {
-        static std::set<node*> all;
-        return all;
-    }
-    const wchar_t* className() const override { return m_class.c_str(); }
-    const zv::guid& guid() const override { return m_id; }
-    void writeTo(zv::iDBOStream* os) const override {
-        os->write(L"name", name, false);
-        for (const refPtr<iPersistent>& r : refs)
-            os->write(L"ref", r.get(), false);
-        if (m_class == L"Tool") {
-            os->writeAggregated(L"part", part.get(), false);
-            os->write(L"tip", tip, false);
-            os->write(L"attrs", attrs<zv::writeGenericSet>(&values), false);
-            os->write(L"big", big, false);
-            os->write(L"small", small, false);
-            os->write(L"code", code, false);
-        }
-    }
-    void readFrom(zv::iDBIStream* is) override {
-        if (failReads > 0) {
-            --failReads;
-            throw zv::unexpectedErrorException(L"refused");
-        }
-        is->read(L"name", name, 0, false);
-        if (stopAfterName)
-            throw zv::returnNullRefException();
-        refs.clear();
-        for (unsigned i = 0, n = is->count(L"ref", false); i < n; ++i)
-            refs.push_back(readRef(is, L"ref", i, false));
-        if (is->count(L"tip", false)) {
-            part = readRef(is, L"part", 0, true);
-            is->read(L"tip", tip, 0, false);
-            attrs<zv::readGenericSet> in(&values);
-            is->read(L"attrs", in, 0, false);
-            is->read(L"big", big, 0, false);
-            is->read(L"small", small, 0, false);
-            is->read(L"code", code, 0, false);
-        }
-    }
-    static refPtr<iPersistent> readRef(zv::iDBIStream* is, const wchar_t* name, unsigned i, bool aggregated) {
-        iPersistent* p = nullptr;
-        aggregated ? is->readAggregated(name, &p, i, false) : is->read(name, &p, i, false);
-        refPtr<iPersistent> r;
-        r.attach(p);
-        return r;
-    }
-
-    zv::string name;
-    std::vector<refPtr<iPersistent>> refs;
-    refPtr<iPersistent> part;
-    value tip;
-    zv::genericSet values;
-    unsigned long big = 0;
-    double small = 0;
-    char code = 0;
-    static inline int failReads = 0;
-    static inline bool stopAfterName = false;
-
-private:
-    zv::string m_class;
-    zv::guid m_id;
-};
-
-node* asNode(iPersistent* p) {
-    return dynamic_cast<node*>(p);
-}
-
-// Read graphs hold cycles; at the end of a test every reference between nodes
-// is dropped, so that the nodes go.
-struct cycleBreaker {
-    ~cycleBreaker() {
-        std::vector<refPtr<iPersistent>> hold;
-        for (node* n : node::live()) {
-            hold.insert(hold.end(), n->refs.begin(), n->refs.end());
-            n->refs.clear();
-        }
-    }
-};
-
-refPtr<node> make(const wchar_t* cls, const wchar_t* name) {
-    refPtr<node> n(new node(cls));
-    n->name = name;
-    return n;
-}
-
-// Makes nodes of any class whose name it knows, ignoring case.
-struct factory : zv::iObjectFactory {
-    std::vector<std::wstring> asked;
-    void createObject(const wchar_t* cls, iPersistent** object) override {
-        asked.emplace_back(cls);
-        for (const wchar_t* k : {L"tool", L"holder", L"part"})
-            if (zv::string(cls).isEqualTo(k, false)) {
-                *object = new node(cls);
-                (*object)->addRef();
-            }
-    }
-};
 
 std::string bytesOf(const zv::binaryBuffer& b) {
     return std::string(b.data(), b.logicalLength());
