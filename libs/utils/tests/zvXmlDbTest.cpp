@@ -6,8 +6,6 @@
 #include "zvException.h"
 #include "zvFile.h"
 #include "zvFsTestSupport.h"
-#include "zvGenericSet.h"
-#include "zvGenericSetDb.h"
 #include "zvTestSupport.h"
 #include "zvXml.h"
 #include "zvXmlDbTestSupport.h"
@@ -20,7 +18,6 @@
 #include <cmath>
 #include <functional>
 #include <random>
-#include <set>
 #include <string>
 #include <tuple>
 #include <vector>

@@ -41,7 +41,7 @@ struct attrs : base {
 
 class node : public zv::refObj, public iPersistent {
 public:
-    explicit node(const wchar_t* cls) : m_class(cls) {
+    explicit node(const wchar_t* cls, const wchar_t* n = L"") : name(n), m_class(cls) {
         // Distinct identities without asking the system 100,000 times.
         static std::uint32_t counter = 0;
         id.Data1 = ++counter;
@@ -136,9 +136,7 @@ struct cycleBreaker {
 };
 
 refPtr<node> make(const wchar_t* cls, const wchar_t* name) {
-    refPtr<node> n(new node(cls));
-    n->name = name;
-    return n;
+    return refPtr<node>(new node(cls, name));
 }
 
 // Makes nodes of any class whose name it knows, ignoring case, or of any class at all.
