@@ -150,6 +150,7 @@ struct factory : zv::iObjectFactory {
             if (any || zv::string(cls).isEqualTo(k, false)) {
                 *object = new node(cls);
                 (*object)->addRef();
+                return;
             }
     }
 };
