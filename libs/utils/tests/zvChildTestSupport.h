@@ -1,6 +1,6 @@
 // Child processes started by the platform's own means, so that the library is
 // checked against something it did not make itself. Their output goes to the
-// null device and their input is a pipe nobody writes; they are ended when
+// null device (on Windows their input is a pipe nobody writes); they are ended when
 // their object goes.
 //
 //   zvtest::childTest child("suite.Test", "ZV_TEST_X", "value"); // one test of this binary
@@ -27,13 +27,12 @@ namespace zvtest {
 class childProcess {
 public:
     /// Starts `exe` with `args` (quoted as the caller wants them on Windows), and
-    /// `variable`=`value` added to its environment unless `variable` is empty.
-    childProcess(const std::filesystem::path& exe, std::vector<std::string> args,
-                 const std::string& variable = "", const std::string& value = "") {
+    /// `variable`=`value` added to its environment.
+    childProcess(const std::filesystem::path& exe, std::vector<std::string> args, const std::string& variable,
+                 const std::string& value) {
 #ifdef _WIN32
         const std::wstring wideVariable(variable.begin(), variable.end());
-        if (!variable.empty())
-            ::SetEnvironmentVariableW(wideVariable.c_str(), std::wstring(value.begin(), value.end()).c_str());
+        ::SetEnvironmentVariableW(wideVariable.c_str(), std::wstring(value.begin(), value.end()).c_str());
         std::wstring cmd = L"\"" + exe.wstring() + L"\"";
         for (const std::string& arg : args)
             cmd += L" " + std::wstring(arg.begin(), arg.end());
@@ -53,8 +52,7 @@ public:
             m_process = pi.hProcess;
             m_id = pi.dwProcessId;
         }
-        if (!variable.empty())
-            ::SetEnvironmentVariableW(wideVariable.c_str(), nullptr);
+        ::SetEnvironmentVariableW(wideVariable.c_str(), nullptr);
 #else
         std::string assignment = variable + "=" + value, path = exe.string();
         std::vector<char*> argv{path.data()}, envp;
@@ -63,12 +61,10 @@ public:
         argv.push_back(nullptr);
         for (char** e = environ; *e; ++e)
             envp.push_back(*e);
-        if (!variable.empty())
-            envp.push_back(assignment.data());
+        envp.push_back(assignment.data());
         envp.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         pid_t pid = 0;
         if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0)

@@ -153,15 +153,9 @@ TEST(logUtils, LevelNamesMapBothWays) {
     EXPECT_EQ(logUtils::getStringFromLogLevel(static_cast<zvlog::logLevel>(-1)), L"none");
 }
 
-TEST(logUtils, ScaleStringPadsOrCutsAtEitherEnd) {
-    const std::tuple<const wchar_t*, unsigned, bool, const wchar_t*> cases[] = {
-        {L"abc", 3, false, L"abc"},    {L"ab", 5, true, L"ab   "}, {L"abcdef", 4, false, L"abcd"},
-        {L"abcdef", 4, true, L"cdef"}, {L"", 2, false, L"  "},     {L"abc", 0, true, L""}};
-    for (const auto& [text, width, keepEnd, expected] : cases)
-        EXPECT_EQ(logUtils::scaleString(text, width, keepEnd), expected);
-}
-
-// Every field fits its width; inserted values are never read as place holders or protections again.
+// Every field fits its width, padded or cut at the end that matters (the start of a
+// path or a function is cut); inserted values are never read as place holders or
+// protections again.
 TEST(logUtils, FormattingFitsFieldsAndKeepsEveryValueAsGiven) {
     const zv::string function(L"zv::someRatherLongNamespace::someClass::someLongFunctionName");
     EXPECT_EQ(logUtils::getFormattedLogMessage(logUtils::defaultFormatSpecifier(), L"2026/12/07 10:00:00:00",

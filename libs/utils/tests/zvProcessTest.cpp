@@ -42,7 +42,7 @@ std::unique_ptr<zvtest::childProcess> startWaiting(const zvtest::tempFolder& tmp
     const std::vector<std::string> args{"60"};
 #endif
     exeName = exe.filename().wstring();
-    return std::make_unique<zvtest::childProcess>(exe, args);
+    return std::make_unique<zvtest::childProcess>(exe, args, "ZV_TEST_WAITING", "1");
 }
 #ifdef _WIN32
 constexpr long killedCode = 0;
