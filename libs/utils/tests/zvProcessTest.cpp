@@ -85,8 +85,8 @@ TEST(process, OwnIdsAndMissingProcesses) {
     }).join();
     EXPECT_TRUE(otherPid == pid && otherTid != 0u && otherTid != tid);
 #ifndef _WIN32
-    // The main thread's id is the process's; another thread's is no process id, although /proc answers for
-    // it.
+    // The main thread's id is the process's; another thread's is no process id,
+    // although /proc answers for it.
     EXPECT_TRUE(pid == static_cast<unsigned long>(::getpid()) && tid == pid);
     std::thread([&] { EXPECT_FALSE(zv::processIsRunning(zv::getCurrentThreadId())); }).join();
     EXPECT_EQ(zv::mainHWND(), nullptr);
