@@ -1,92 +1,98 @@
-// Runs one test of this test binary in a child process, started by the
-// platform's own means so that the library is checked against something it
-// did not make itself. The child sees `variable`=`value` in its environment
-// and runs only the test `filter`; its output goes to the null device.
+// Child processes started by the platform's own means, so that the library is
+// checked against something it did not make itself. Their output goes to the
+// null device (on Windows their input is a pipe nobody writes); they are ended when
+// their object goes.
+//
+//   zvtest::childTest child("suite.Test", "ZV_TEST_X", "value"); // one test of this binary
+//   EXPECT_EQ(child.wait(30000), 0);
 #pragma once
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 extern char** environ;
 #endif
 
 namespace zvtest {
 
-class childTest {
+class childProcess {
 public:
-    childTest(const std::string& filter, const std::string& variable, const std::string& value) {
-        const std::string option = "--gtest_filter=" + filter;
+    /// Starts `exe` with `args` (quoted as the caller wants them on Windows), and
+    /// `variable`=`value` added to its environment.
+    childProcess(const std::filesystem::path& exe, std::vector<std::string> args, const std::string& variable,
+                 const std::string& value) {
 #ifdef _WIN32
         const std::wstring wideVariable(variable.begin(), variable.end());
         ::SetEnvironmentVariableW(wideVariable.c_str(), std::wstring(value.begin(), value.end()).c_str());
-        wchar_t exe[MAX_PATH] = {};
-        ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
-        std::wstring cmd = L"\"" + std::wstring(exe) + L"\" " + std::wstring(option.begin(), option.end());
+        std::wstring cmd = L"\"" + exe.wstring() + L"\"";
+        for (const std::string& arg : args)
+            cmd += L" " + std::wstring(arg.begin(), arg.end());
+        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+        m_null = ::CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+        ::CreatePipe(&m_input, &m_inputWriter, &inherit, 0);
+        ::SetHandleInformation(m_inputWriter, HANDLE_FLAG_INHERIT, 0);
         STARTUPINFOW si{};
         si.cb = sizeof(si);
         si.dwFlags = STARTF_USESTDHANDLES;
-        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-        m_null = ::CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
         si.hStdOutput = si.hStdError = m_null;
-        si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+        si.hStdInput = m_input;
         PROCESS_INFORMATION pi{};
-        if (::CreateProcessW(exe, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+        if (::CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
+                             &pi)) {
             ::CloseHandle(pi.hThread);
             m_process = pi.hProcess;
+            m_id = pi.dwProcessId;
         }
         ::SetEnvironmentVariableW(wideVariable.c_str(), nullptr);
 #else
-        std::vector<std::string> env;
+        std::string assignment = variable + "=" + value, path = exe.string();
+        std::vector<char*> argv{path.data()}, envp;
+        for (std::string& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
         for (char** e = environ; *e; ++e)
-            env.emplace_back(*e);
-        env.push_back(variable + "=" + value);
-        std::vector<char*> envp;
-        for (auto& e : env)
-            envp.push_back(e.data());
+            envp.push_back(*e);
+        envp.push_back(assignment.data());
         envp.push_back(nullptr);
-        std::string exe = "/proc/self/exe";
-        std::string filterOption = option;
-        char* argv[] = {exe.data(), filterOption.data(), nullptr};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         pid_t pid = 0;
-        if (posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv, envp.data()) == 0)
-            m_pid = pid;
+        if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0)
+            m_pid = m_id = pid;
         posix_spawn_file_actions_destroy(&actions);
 #endif
     }
-    ~childTest() {
+    ~childProcess() {
         kill();
         wait(10000);
 #ifdef _WIN32
-        if (m_process != nullptr)
-            ::CloseHandle(m_process);
-        if (m_null != INVALID_HANDLE_VALUE)
-            ::CloseHandle(m_null);
+        for (HANDLE h : {m_process, m_null, m_input, m_inputWriter})
+            if (h != nullptr && h != INVALID_HANDLE_VALUE)
+                ::CloseHandle(h);
 #endif
     }
-    childTest(const childTest&) = delete;
-    childTest& operator=(const childTest&) = delete;
+    childProcess(const childProcess&) = delete;
+    childProcess& operator=(const childProcess&) = delete;
 
     bool started() const {
-#ifdef _WIN32
-        return m_process != nullptr;
-#else
-        return m_pid > 0;
-#endif
+        return m_id != 0;
+    }
+    /// The child's process id, 0 when it could not be started.
+    unsigned long pid() const {
+        return m_id;
     }
 
-    /// The child's exit code, or -1 when it did not end within `timeoutMs`.
+    /// The child's exit code, or -1 when it did not end within `timeoutMs` (or was reaped elsewhere).
     int wait(unsigned int timeoutMs) {
 #ifdef _WIN32
         if (m_process == nullptr || ::WaitForSingleObject(m_process, timeoutMs) != WAIT_OBJECT_0)
@@ -124,13 +130,31 @@ public:
     }
 
 private:
+    unsigned long m_id = 0;
 #ifdef _WIN32
-    HANDLE m_process = nullptr;
-    HANDLE m_null = INVALID_HANDLE_VALUE;
+    HANDLE m_process = nullptr, m_null = INVALID_HANDLE_VALUE, m_input = nullptr, m_inputWriter = nullptr;
 #else
     pid_t m_pid = 0;
     int m_status = -1;
 #endif
+};
+
+/// This test binary, run with only the test `filter` and `variable`=`value` in its environment.
+class childTest : public childProcess {
+public:
+    childTest(const std::string& filter, const std::string& variable, const std::string& value)
+        : childProcess(self(), {"--gtest_filter=" + filter}, variable, value) {}
+
+private:
+    static std::filesystem::path self() {
+#ifdef _WIN32
+        wchar_t exe[MAX_PATH] = {};
+        ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+        return exe;
+#else
+        return "/proc/self/exe";
+#endif
+    }
 };
 
 } // namespace zvtest

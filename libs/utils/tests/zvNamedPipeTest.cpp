@@ -82,9 +82,6 @@ struct pipePair {
         setName(server, name);
         setName(client, name);
     }
-    bool open() {
-        return server.initialize(true, nullptr, nullptr, 0) && client.initialize(false, nullptr, nullptr, 0);
-    }
 };
 
 // Collects what a listener delivers.
@@ -125,19 +122,13 @@ strings feed(zv::detail::messageFramer& framer, const strings& pieces) {
 
 } // namespace
 
-// Any split of any stream is checked against a plain parse by the fuzz
-// target; here, byte by byte: a message of the cap's size passes, a longer one
-// is dropped, nothing stays behind, and a length is known before its body.
-TEST(messageFramer, AssemblesMessagesFromAnyPiecesAndDropsOverlongOnes) {
-    const std::string stream =
-        prefixed("") + prefixed("a") + prefixed(std::string(20, 'x')) + prefixed("0123456789") + prefixed("");
-    strings bytes;
-    for (char c : stream)
-        bytes.emplace_back(1, c);
+// Any split of any stream, and messages above the cap, are checked against a
+// plain parse by the fuzz target; here what it cannot see: nothing of a dropped
+// message stays behind, and a length is known before its body.
+TEST(messageFramer, DropsOverlongMessagesWholeAndKnowsALengthBeforeItsBody) {
     zv::detail::messageFramer framer(10);
-    EXPECT_EQ(feed(framer, bytes), (strings{"", "a", "0123456789", ""}));
-    EXPECT_EQ(framer.dropped(), 1u);
-    EXPECT_EQ(framer.buffered(), 0u);
+    EXPECT_EQ(feed(framer, {prefixed(std::string(11, 'x')), prefixed("0123456789")}), strings{"0123456789"});
+    EXPECT_TRUE(framer.dropped() == 1u && framer.buffered() == 0u);
     EXPECT_TRUE(feed(framer, {prefixed("hello").substr(0, 4)}).empty());
     unsigned int length = 0;
     EXPECT_TRUE(framer.nextLength(length) && length == 5u);
@@ -172,7 +163,8 @@ TEST(namedPipe, OneServerAndOneClientPerName) {
 // Messages of every size both ways: in the two-process test below.
 TEST(namedPipe, ReadTimesOutStopsKeepsWhatDoesNotFitAndEndsWhenThePeerGoes) {
     pipePair p("timeout");
-    ASSERT_TRUE(p.open());
+    ASSERT_TRUE(p.server.initialize(true, nullptr, nullptr, 0) &&
+                p.client.initialize(false, nullptr, nullptr, 0));
     std::string got;
     for (unsigned int timeout : {0u, 300u}) {
         const double seconds = took([&] { EXPECT_EQ(readText(p.server, got, timeout), 1); });

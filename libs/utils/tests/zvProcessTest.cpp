@@ -1,5 +1,6 @@
 #include "zvProcess.h"
 
+#include "zvChildTestSupport.h"
 #include "zvDirectory.h"
 #include "zvFile.h"
 #include "zvFsTestSupport.h"
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -24,78 +26,29 @@
 
 namespace {
 
-// A harmless process started by the platform's own means, so that the
-// library is checked against something it did not make itself. It waits
-// (Linux: a private copy of sleep, under a name of its own; Windows: find,
-// reading a pipe that is never written) until it is ended; the destructor
-// makes sure it is gone.
-struct childProcess {
-    explicit childProcess(const zvtest::tempFolder& tmp) {
+// A harmless process that waits until it is ended: on Linux a private copy of
+// sleep, under a name of its own; on Windows find, reading a pipe nobody writes.
+std::unique_ptr<zvtest::childProcess> startWaiting(const zvtest::tempFolder& tmp, zv::string& exeName) {
 #ifdef _WIN32
-        (void)tmp;
-        exeName = L"find.exe";
-        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-        if (!::CreatePipe(&m_read, &m_write, &inherit, 0))
-            return;
-        ::SetHandleInformation(m_write, HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOW si{};
-        si.cb = sizeof(si);
-        si.dwFlags = STARTF_USESTDHANDLES;
-        si.hStdInput = m_read;
-        si.hStdOutput = ::GetStdHandle(STD_OUTPUT_HANDLE);
-        si.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
-        wchar_t system[MAX_PATH] = {};
-        ::GetSystemDirectoryW(system, MAX_PATH);
-        std::wstring cmd = L"find.exe \"zv-never-matches\"";
-        PROCESS_INFORMATION pi{};
-        if (::CreateProcessW((std::wstring(system) + L"\\find.exe").c_str(), cmd.data(), nullptr, nullptr,
-                             TRUE, 0, nullptr, nullptr, &si, &pi)) {
-            ::CloseHandle(pi.hThread);
-            m_process = pi.hProcess;
-            pid = pi.dwProcessId;
-        }
+    (void)tmp;
+    wchar_t system[MAX_PATH] = {};
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    const std::filesystem::path exe = std::filesystem::path(system) / L"find.exe";
+    const std::vector<std::string> args{"\"zv-never-matches\""};
 #else
-        const std::string name = "zvsleep-" + std::to_string(::getpid());
-        const std::filesystem::path exe = tmp.host() / name;
-        std::error_code ec;
-        std::filesystem::copy_file("/bin/sleep", exe, ec);
-        if (ec)
-            return;
-        exeName = std::wstring(name.begin(), name.end());
-        const pid_t started = ::fork();
-        if (started == 0) {
-            ::execl(exe.c_str(), name.c_str(), "60", static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        pid = started > 0 ? static_cast<unsigned long>(started) : 0;
+    const std::filesystem::path exe = tmp.host() / ("zvsleep-" + std::to_string(::getpid()));
+    std::error_code ec;
+    std::filesystem::copy_file("/bin/sleep", exe, ec);
+    const std::vector<std::string> args{"60"};
 #endif
-    }
-    ~childProcess() {
+    exeName = exe.filename().wstring();
+    return std::make_unique<zvtest::childProcess>(exe, args, "ZV_TEST_WAITING", "1");
+}
 #ifdef _WIN32
-        if (m_process != nullptr) {
-            ::TerminateProcess(m_process, 1);
-            ::WaitForSingleObject(m_process, 5000);
-            ::CloseHandle(m_process);
-        }
-        for (HANDLE h : {m_read, m_write})
-            if (h != nullptr)
-                ::CloseHandle(h);
+constexpr long killedCode = 0;
 #else
-        if (pid != 0) {
-            ::kill(static_cast<pid_t>(pid), SIGKILL);
-            ::waitpid(static_cast<pid_t>(pid), nullptr, 0); // may already be reaped
-        }
+constexpr long killedCode = 128 + SIGKILL; // no exit code can be forced on a killed process
 #endif
-    }
-    unsigned long pid = 0;
-    zv::string exeName;
-#ifdef _WIN32
-    HANDLE m_process = nullptr, m_read = nullptr, m_write = nullptr;
-    static constexpr long killedCode = 0;
-#else
-    static constexpr long killedCode = 128 + SIGKILL; // no exit code can be forced on a killed process
-#endif
-};
 
 // The executable (null) or this library's file, found without the library's help.
 std::filesystem::path moduleOnHost(bool library) {
@@ -123,14 +76,18 @@ bool same(const zv::fsEntryName& name, const std::filesystem::path& path) {
 } // namespace
 
 TEST(process, OwnIdsAndMissingProcesses) {
-    const unsigned long pid = zv::getCurrentProcessId();
+    const unsigned long pid = zv::getCurrentProcessId(), tid = zv::getCurrentThreadId();
     EXPECT_TRUE(zv::processIsRunning(pid));
-    unsigned long other = 0;
-    std::thread([&] { other = zv::getCurrentThreadId(); }).join();
-    EXPECT_TRUE(other != 0u && other != zv::getCurrentThreadId());
+    unsigned long otherPid = 0, otherTid = 0;
+    std::thread([&] {
+        otherPid = zv::getCurrentProcessId();
+        otherTid = zv::getCurrentThreadId();
+    }).join();
+    EXPECT_TRUE(otherPid == pid && otherTid != 0u && otherTid != tid);
 #ifndef _WIN32
-    // A thread's id is no process id, although /proc answers for it.
-    EXPECT_EQ(zv::getCurrentThreadId(), pid); // the main thread's id is the process's
+    // The main thread's id is the process's; another thread's is no process id,
+    // although /proc answers for it.
+    EXPECT_TRUE(pid == static_cast<unsigned long>(::getpid()) && tid == pid);
     std::thread([&] { EXPECT_FALSE(zv::processIsRunning(zv::getCurrentThreadId())); }).join();
     EXPECT_EQ(zv::mainHWND(), nullptr);
     EXPECT_FALSE(zv::processToTop(pid));
@@ -155,33 +112,47 @@ TEST(process, OwnIdsAndMissingProcesses) {
     ASSERT_TRUE(zv::getModuleFileName(static_cast<void*>(nullptr), exe));
     EXPECT_NE(zv::processIsRunning(exe.name(0)), 0ul);
     EXPECT_NE(zv::processIsRunningElsewhere(exe.name(0)), pid);
+#ifndef _WIN32
+    // A forked child's only thread is the one that forked, with ids of its own.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const auto own = static_cast<unsigned long>(::getpid());
+        ::_exit(zv::getCurrentProcessId() == own && zv::getCurrentThreadId() == own && own != pid ? 0 : 1);
+    }
+    ASSERT_GT(child, 0);
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+#endif
 }
 
 TEST(process, ChildIsSeenRunningThenTerminated) {
     zvtest::tempFolder tmp;
-    childProcess child(tmp);
-    ASSERT_NE(child.pid, 0u) << "the child process could not be started";
+    zv::string exeName;
+    const std::unique_ptr<zvtest::childProcess> child = startWaiting(tmp, exeName);
+    const unsigned long pid = child->pid();
+    ASSERT_NE(pid, 0u) << "the child process could not be started";
     // Until the child has replaced its image it still runs our executable.
-    ASSERT_TRUE(zvtest::eventually([&] { return zv::processIsRunning(child.exeName) == child.pid; }));
+    ASSERT_TRUE(zvtest::eventually([&] { return zv::processIsRunning(exeName) == pid; }));
     // By name: with and without ".exe", ignoring case.
-    EXPECT_EQ(zv::processIsRunning(child.exeName.upper()), child.pid);
-    EXPECT_EQ(zv::processIsRunningElsewhere(child.exeName), child.pid);
+    EXPECT_EQ(zv::processIsRunning(exeName.upper()), pid);
+    EXPECT_EQ(zv::processIsRunningElsewhere(exeName), pid);
 #ifdef _WIN32
-    EXPECT_EQ(zv::processIsRunning(zv::string(L"find")), child.pid);
+    EXPECT_EQ(zv::processIsRunning(zv::string(L"find")), pid);
 #else
-    EXPECT_EQ(zv::processIsRunning(child.exeName + L".exe"), child.pid);
+    EXPECT_EQ(zv::processIsRunning(exeName + L".exe"), pid);
 #endif
-    void* handle = zv::openProcess(child.pid);
+    void* handle = zv::openProcess(pid);
     ASSERT_NE(handle, nullptr);
     long code = 0;
     EXPECT_TRUE(zv::getExitCodeProcess(handle, &code) && code == 259);
     EXPECT_FALSE(zv::getExitCodeProcess(handle, nullptr));
 
-    EXPECT_TRUE(zv::terminateProcess(child.pid));
-    EXPECT_TRUE(zvtest::eventually([&] { return !zv::processIsRunning(child.pid); }));
+    EXPECT_TRUE(zv::terminateProcess(pid));
+    EXPECT_TRUE(zvtest::eventually([&] { return !zv::processIsRunning(pid); }));
     EXPECT_TRUE(zvtest::eventually([&] { return zv::getExitCodeProcess(handle, &code) && code != 259; }));
-    EXPECT_EQ(code, childProcess::killedCode);
-    EXPECT_TRUE(zvtest::eventually([&] { return zv::processIsRunning(child.exeName) == 0; }));
+    EXPECT_EQ(code, killedCode);
+    EXPECT_TRUE(zvtest::eventually([&] { return zv::processIsRunning(exeName) == 0; }));
     EXPECT_TRUE(zv::closeHandle(handle));
 #ifndef _WIN32
     EXPECT_FALSE(zv::closeHandle(handle)); // already released: refused, not trusted
@@ -221,33 +192,5 @@ TEST(module, OwnModuleAndExecutableAndUnknownOnes) {
 #ifndef _WIN32
     int local = 0;
     EXPECT_FALSE(zv::getModuleFileName(static_cast<void*>(&local), f)); // not a module: refused
-#endif
-}
-
-TEST(process, IdsAreTheCallersAlsoInOtherThreadsAndAfterFork) {
-    const unsigned long pid = zv::getCurrentProcessId();
-    const unsigned long tid = zv::getCurrentThreadId();
-    unsigned long otherPid = 0;
-    unsigned long otherTid = 0;
-    std::thread([&] {
-        otherPid = zv::getCurrentProcessId();
-        otherTid = zv::getCurrentThreadId();
-    }).join();
-    EXPECT_EQ(otherPid, pid);
-    EXPECT_NE(otherTid, tid);
-    EXPECT_EQ(zv::getCurrentThreadId(), tid);
-#ifndef _WIN32
-    EXPECT_EQ(pid, static_cast<unsigned long>(::getpid()));
-    EXPECT_EQ(tid, static_cast<unsigned long>(::gettid()));
-    // The child's only thread is the one that forked, with ids of its own.
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const auto own = static_cast<unsigned long>(::getpid());
-        ::_exit(zv::getCurrentProcessId() == own && zv::getCurrentThreadId() == own && own != pid ? 0 : 1);
-    }
-    ASSERT_GT(child, 0);
-    int status = -1;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 #endif
 }

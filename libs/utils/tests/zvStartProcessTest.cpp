@@ -91,7 +91,9 @@ TEST(startProcess, WaitsForTheEndWithAnExplicitEnvironmentOrTheCallers) {
         std::filesystem::canonical(zv::fsEntryName(exe.path(zv::fsEntryName::withDrive)).hostPath().c_str())
             .string();
     const wchar_t* filter = L"--gtest_filter=startChild.Report";
-    zv::setEnvironmentVariable(L"ZV_TEST_INHERITED", L"yes");
+    // Set here, seen only by the second form.
+    const zvtest::envGuard inherited(L"ZV_TEST_INHERITED", L"yes"), a(L"ZV_A", L"inherited"),
+        toReport(L"ZV_TEST_REPORT", report.wstring());
     // A name twice: the last value wins; no name and names holding "=" are skipped.
     zv::configSet set;
     for (const std::wstring entry :
@@ -115,12 +117,8 @@ TEST(startProcess, WaitsForTheEndWithAnExplicitEnvironmentOrTheCallers) {
         << "returns only after the end";
 
     // The second form inherits the caller's environment.
-    zv::setEnvironmentVariable(L"ZV_TEST_REPORT", report.wstring().c_str());
-    zv::setEnvironmentVariable(L"ZV_A", L"inherited");
-    const bool inherited = zv::startProcess(exe, filter, zv::startWait, nullptr, &process);
-    for (const wchar_t* name : {L"ZV_TEST_REPORT", L"ZV_A", L"ZV_TEST_INHERITED"})
-        zv::setEnvironmentVariable(name, L"");
-    EXPECT_EQ(outcome(inherited, process, report), "0:inherited|yes|<unset>|" + folder);
+    const bool inheriting = zv::startProcess(exe, filter, zv::startWait, nullptr, &process);
+    EXPECT_EQ(outcome(inheriting, process, report), "0:inherited|yes|<unset>|" + folder);
 }
 
 TEST(startProcess, MissingProgramsAndOneInstance) {
@@ -136,11 +134,10 @@ TEST(startProcess, MissingProgramsAndOneInstance) {
 }
 
 TEST(startProcess, EnvironmentOfTheProcess) {
-    zv::setEnvironmentVariable(L"ZV_TEST_ENV_LIST", L"a=b");
+    const zvtest::envGuard listed(L"ZV_TEST_ENV_LIST", L"a=b");
     zv::configSet set;
     set.setValue(L"ZV_TEST_ENV_LIST", L"old", true, 1);
     zv::getEnvironmentVariables(set);
-    zv::setEnvironmentVariable(L"ZV_TEST_ENV_LIST", L"");
     zv::string value;
     EXPECT_TRUE(set.getValue(L"ZV_TEST_ENV_LIST", value, true));
     EXPECT_EQ(value, zv::string(L"a=b")); // replaced, and the value may hold "="
@@ -176,9 +173,7 @@ TEST(startProcess, LinuxEditorForNotepad) {
     ::chmod(script.c_str(), 0755);
     const zv::file doc = tmp.write(L"my doc.txt", "text");
 
-    zv::string oldPath;
-    zv::getEnvironmentVariable(L"PATH", oldPath);
-    zv::setEnvironmentVariable(L"VISUAL", (script.wstring() + L" --flag").c_str());
+    const zvtest::envGuard visual(L"VISUAL", script.wstring() + L" --flag"), editor(L"EDITOR", L"");
     EXPECT_TRUE(zv::startNotepad(doc, true));
     EXPECT_EQ(zvtest::readAll(out), "--flag|" + (tmp.host() / "my doc.txt").string() + "|");
 
@@ -189,10 +184,8 @@ TEST(startProcess, LinuxEditorForNotepad) {
     EXPECT_TRUE(zv::startWrite(L"\"" + doc + L"\"", true));
     EXPECT_EQ(zvtest::readAll(out), (tmp.host() / "my doc.txt").string() + "|");
     zv::setEnvironmentVariable(L"EDITOR", L"");
-    zv::setEnvironmentVariable(L"PATH", tmp.host().wstring().c_str()); // no xdg-open there
+    const zvtest::envGuard path(L"PATH", tmp.host().wstring()); // no xdg-open there
     EXPECT_FALSE(zv::startNotepad(doc, false));
-    zv::setEnvironmentVariable(L"PATH", oldPath.c_str());
-    zv::setEnvironmentVariable(L"VISUAL", L"");
 }
 #else
 TEST(startProcess, WindowsExitCode259IsNotRunning) {
