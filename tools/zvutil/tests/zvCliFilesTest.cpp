@@ -2,21 +2,13 @@
 
 #include "zvFsEntryName.h"
 
-#include <gtest/gtest.h>
-
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
 
 namespace {
 
-using zvclitest::cliResult;
-using zvclitest::failsWith;
-using zvclitest::readAll;
-using zvclitest::run;
-using zvclitest::tempFolder;
-
-namespace fs = std::filesystem;
+using namespace zvclitest;
 
 // The library's name of a host path ("C:\tmp\x" for "/tmp/x" on Linux), in 8 bits.
 std::string libraryNameOf(const fs::path& p) {
@@ -26,19 +18,17 @@ std::string libraryNameOf(const fs::path& p) {
 
 TEST(zvutilFiles, FolderCommandsSayWhatIsWrongWithTheirFolder) {
     tempFolder tmp;
-    const fs::path file = tmp.write("plain.txt", "x"), locked = tmp.path() / "locked";
+    const std::string file = tmp.write("plain.txt", "x"), locked = tmp.at("locked");
     fs::create_directory(locked);
     std::error_code ec;
     fs::permissions(locked, fs::perms::none, ec);
     fs::directory_iterator probe(locked, ec);
     const bool canLock = bool(ec); // root reads folders without permission
     for (const char* command : {"ls", "dirs"}) {
-        EXPECT_TRUE(failsWith(run({command, file.string()}), 1, "is a file, not a folder")) << command;
-        EXPECT_TRUE(failsWith(run({command, (tmp.path() / "missing").string()}), 1, "no folder")) << command;
-        const cliResult r = run({command, locked.string()});
-        if (canLock) {
-            EXPECT_TRUE(failsWith(r, 1, "cannot read the folder") && r.out.empty()) << command;
-        }
+        EXPECT_TRUE(failsWith(run({command, file}), 1, "is a file, not a folder")) << command;
+        EXPECT_TRUE(failsWith(run({command, tmp.at("missing")}), 1, "no folder")) << command;
+        const cliResult r = run({command, locked});
+        EXPECT_TRUE(!canLock || (failsWith(r, 1, "cannot read the folder") && r.out.empty())) << command;
     }
     fs::permissions(locked, fs::perms::owner_all, ec);
 }
@@ -47,11 +37,10 @@ TEST(zvutilFiles, FolderCommandsSayWhatIsWrongWithTheirFolder) {
 // A reader of a pipe would wait for a writer for ever.
 TEST(zvutilFiles, PipesAreRefusedNotRead) {
     tempFolder tmp;
-    const std::string fifo = (tmp.path() / "fifo").string();
+    const std::string fifo = tmp.at("fifo");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {"fileinfo", fifo}, {"crc32", fifo}, {"gunzip", fifo, "-o", (tmp.path() / "out").string()}})
-        EXPECT_TRUE(failsWith(run(args), 1, "is not a regular file")) << args[0];
+    for (const args& a : {args{"fileinfo", fifo}, {"crc32", fifo}, {"gunzip", fifo, "-o", tmp.at("out")}})
+        EXPECT_TRUE(failsWith(run(a), 1, "is not a regular file")) << a[0];
 }
 #endif
 
@@ -77,15 +66,13 @@ TEST(zvutilFiles, CommandsTakeLibraryNames) {
 // The end-to-end script covers a hard link; a symbolic link is refused the same way.
 TEST(zvutilFiles, GzipNeverWritesOverItsSourceUnderAnotherName) {
     tempFolder tmp;
-    const fs::path src = tmp.write("src.txt", "keep"), alias = tmp.path() / "soft.txt";
+    const std::string src = tmp.write("src.txt", "keep"), alias = tmp.at("soft.txt");
     std::error_code ec;
     fs::create_symlink(src, alias, ec);
     if (ec)
         GTEST_SKIP() << "symbolic links cannot be made here: " << ec.message();
     for (const char* command : {"gzip", "gunzip"}) {
-        EXPECT_TRUE(
-            failsWith(run({command, src.string(), "-o", alias.string(), "--force"}), 2, "the same file"))
-            << command;
+        EXPECT_TRUE(failsWith(run({command, src, "-o", alias, "--force"}), 2, "the same file")) << command;
         EXPECT_EQ(readAll(src), "keep") << command;
     }
 }

@@ -4,18 +4,12 @@
 #include "zvProcess.h"
 #include "zvSearchPath.h"
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <string>
-
 namespace {
 
-using zvclitest::run;
-namespace fs = std::filesystem;
+using namespace zvclitest;
 
 // Whether the single line a run printed names `expected`.
-bool printed(const zvclitest::cliResult& r, const fs::path& expected) {
+bool printed(const cliResult& r, const fs::path& expected) {
     std::string line = r.out.substr(0, r.out.find('\n'));
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
@@ -25,22 +19,20 @@ bool printed(const zvclitest::cliResult& r, const fs::path& expected) {
 
 } // namespace
 
+// Searching sub-folders, a name found nowhere and the usage are in the end-to-end script.
 TEST(zvutilWhich, FindsAlongAGivenPathOrThePathVariable) {
-    zvclitest::tempFolder tmp;
+    tempFolder tmp;
     fs::create_directories(tmp.path() / "a");
-    const fs::path tool = tmp.write("tool.cfg", "t"), prog = tmp.write("prog.exe", "p");
-    const std::string a = (tmp.path() / "a").string(), top = tmp.path().string();
+    const std::string tool = tmp.write("tool.cfg", "t"), prog = tmp.write("prog.exe", "p");
+    const std::string a = tmp.at("a"), top = tmp.path().string();
     const std::string sep(1, static_cast<char>(zv::searchPath::pathSeparator));
-
     // Names ignore case; blanks around a folder do not count.
     const auto r = run({"which", "TOOL.CFG", "--path", a + sep + " " + top});
     EXPECT_TRUE(printed(r, tool)) << r.out << r.err;
     // Another separator; ".exe" is tried for a name without a dot.
     EXPECT_TRUE(printed(run({"which", "prog", "--path", a + "|" + top, "--sep", "|"}), prog));
-    EXPECT_EQ(run({"which", "tool.cfg", "--path", ""}).rc, 1);
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {"which", "x", "--sep", "ab"}, {"which", "x", "y"}, {"which", "x", "--path"}})
-        EXPECT_EQ(run(args).rc, 2) << args.back();
+    expectCodes({"which"},
+                {{{"tool.cfg", "--path", ""}, 1}, {{"x", "--sep", "ab"}, 2}, {{"x", "--path"}, 2}});
 
     zv::string old;
     const bool had = zv::getEnvironmentVariable(L"PATH", old);
@@ -54,10 +46,7 @@ TEST(zvutilWhich, FindsAlongAGivenPathOrThePathVariable) {
 TEST(zvutilPs, ProcessIdsAndNames) {
     const std::string own = std::to_string(zv::getCurrentProcessId());
     EXPECT_EQ(run({"ps", own}).out, own + "\n");
-    EXPECT_EQ(run({"ps", "0"}).rc, 1);
-    EXPECT_EQ(run({"ps", "123456789012345678901234567890"}).rc, 1);
-    EXPECT_EQ(run({"ps", "1", "2"}).rc, 2);
-
+    expectCodes({"ps"}, {{{"0"}, 1}, {{"123456789012345678901234567890"}, 1}, {{"1", "2"}, 2}});
     // By name the calling process never counts.
     zv::file exe;
     ASSERT_TRUE(zv::getModuleFileName(static_cast<void*>(nullptr), exe));

@@ -1,9 +1,6 @@
 #include "zvCliTestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-
+// A protocol under a given name is in the end-to-end script.
 TEST(zvutilSelfTest, WithoutANameWritesANewProtocolInTheTemporaryFolder) {
     const auto r = zvclitest::run({"selftest"});
     EXPECT_EQ(r.rc, 0) << r.out << r.err;

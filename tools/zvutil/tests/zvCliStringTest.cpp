@@ -1,7 +1,6 @@
-#include "zvCliCaseTable.h"
+#include "zvCliTestSupport.h"
 
-#include <gtest/gtest.h>
-
+// The code pages themselves are in the end-to-end script.
 TEST(zvutilCodePage, PrintsTheBytesOfTheChosenPage) {
 #if defined(_WIN32)
     const std::string cafe = "caf\xE9"; // arguments arrive in the ANSI code page
@@ -9,8 +8,7 @@ TEST(zvutilCodePage, PrintsTheBytesOfTheChosenPage) {
     const std::string cafe = "caf\xC3\xA9";
 #endif
     zvclitest::expectCases({
-        {{"codepage", "--cp", "1252", cafe}, 0, "1252: 63 61 66 e9\n"},
-        {{"codepage", cafe, "--cp", "65001"}, 0, "65001: 63 61 66 c3 a9\n"},
+        {{"codepage", cafe, "--cp", "1252"}, 0, "1252: 63 61 66 e9\n"},
         {{"codepage", "--cp", "1252", ""}, 0, "1252:\n"},
         {{"codepage", "--cp", "12a", "x"}, zvcli::exitUsage, ""},
         {{"codepage", "--cp", "0", "x"}, zvcli::exitUsage, ""},
