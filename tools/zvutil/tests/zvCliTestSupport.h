@@ -13,7 +13,6 @@
 #include <random>
 #include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace zvclitest {
@@ -30,8 +29,7 @@ struct cliResult {
 /// Runs zvutil with `a`, feeding `input` as standard input.
 inline cliResult run(const args& a, const std::string& input = {}) {
     std::istringstream in(input);
-    std::ostringstream out;
-    std::ostringstream err;
+    std::ostringstream out, err;
     const int rc = zvcli::runCli(a, in, out, err);
     return {rc, out.str(), err.str()};
 }
@@ -72,12 +70,6 @@ inline void expectCases(const std::vector<cliCase>& cases) {
     expectCases({}, cases);
 }
 
-/// Runs every row after `prefix` and checks only its exit code.
-inline void expectCodes(const args& prefix, const std::vector<std::pair<args, int>>& rows) {
-    for (const auto& [a, rc] : rows)
-        EXPECT_EQ(run(joined(prefix, a)).rc, rc) << testing::PrintToString(a);
-}
-
 /// The whole content of a file ("" when it cannot be read).
 inline std::string readAll(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -88,8 +80,7 @@ inline std::string readAll(const fs::path& p) {
 class tempFolder {
 public:
     tempFolder() {
-        std::random_device rd;
-        m_path = fs::temp_directory_path() / ("zvutil-test-" + std::to_string(rd()));
+        m_path = fs::temp_directory_path() / ("zvutil-test-" + std::to_string(std::random_device()()));
         fs::create_directories(m_path);
     }
     ~tempFolder() {
