@@ -43,7 +43,8 @@ TEST(cliLock, ReportsAHeldLockAndRefusesBadCalls) {
 
 // The dialect follows the extension or --dialect; a trailing backslash is text.
 // Getting, the CFG dialect and scrambling round trips are in the end-to-end script.
-TEST(cliCfg, ShowsEveryDialectAsIniAndWritesNewSections) {
+// Texts an INI line would change, and files it cannot hold, are refused; the file stays.
+TEST(cliCfg, ShowsEveryDialectAsIniWritesNewSectionsAndRefusesBadCalls) {
     tempFolder tmp;
     const std::string ini = tmp.write("a.ini", "top=1\n[M]\r\nDir=C:\\x\\\n[E]\n");
     EXPECT_EQ(run({"cfg", "show", ini}).out, "top  = 1\n[M]\nDir  = C:\\x\\\n[E]\n");
@@ -53,11 +54,6 @@ TEST(cliCfg, ShowsEveryDialectAsIniAndWritesNewSections) {
               "[SEC]\nk  = v\n");
     ASSERT_EQ(run({"cfg", "set", ini, "New", "k", "C:\\data\\"}).rc, 0);
     EXPECT_EQ(readAll(ini), "top  = 1\r\n[M]\r\nDir  = C:\\x\\\r\n[E]\r\n[New]\r\nk    = C:\\data\\\r\n");
-}
-
-// Texts an INI line would change, and files it cannot hold, are refused; the file stays.
-TEST(cliCfg, RefusesBadCallsAndLeavesTheFileAlone) {
-    tempFolder tmp;
     const std::string f = tmp.write("app.ini", "[S]\r\nk=1\r\n"), missing = tmp.at("missing.ini");
     const std::string utf8 = "\xEF\xBB\xBF[S]\r\nname=\xE4\xB8\xAD\r\n";
     const std::string wide = tmp.write("wide.ini", utf8);
@@ -78,7 +74,7 @@ TEST(cliCfg, RefusesBadCallsAndLeavesTheFileAlone) {
 }
 
 // The plain forms of tables, dump and check are in the end-to-end script.
-TEST(cliDb, DumpShowsEveryKindOfEntry) {
+TEST(cliDb, DumpShowsEveryKindOfEntryAndCheckReportsEachFinding) {
     tempFolder tmp;
     const std::string db =
         tmp.write("db.zvdb", "<?xml version=\"1.0\"?><zvDatabase version='2'><Tool_table>"
@@ -96,11 +92,7 @@ TEST(cliDb, DumpShowsEveryKindOfEntry) {
                             {{"tables", tmp.at("none.zvdb")}, 1, ""},
                             {{"frobnicate", db}, 2, ""},
                         });
-}
-
-TEST(cliDb, CheckReportsEachFinding) {
-    tempFolder tmp;
-    const std::string file = tmp.at("db.zvdb");
+    const std::string file = tmp.at("check.zvdb");
     const std::pair<std::string, std::string> cases[] = {
         {"<zvDatabase><A_table><A id='11111111-1111-1111-1111-111111111111'/>"
          "<A id='11111111-1111-1111-1111-111111111111'/></A_table></zvDatabase>",
@@ -112,16 +104,16 @@ TEST(cliDb, CheckReportsEachFinding) {
          "dangling reference A{3} r -> A{4}\n"},
     };
     for (const auto& [xml, finding] : cases) {
-        tmp.write("db.zvdb", xml);
+        tmp.write("check.zvdb", xml);
         expectCases({{{"db", "check", file}, 1, file + ": " + finding}});
     }
-    tmp.write("db.zvdb", "<zvDatabase><a></zvDatabase>");
+    tmp.write("check.zvdb", "<zvDatabase><a></zvDatabase>");
     const cliResult r = run({"db", "check", file});
     EXPECT_TRUE(r.rc == 1 && r.out.find("invalid XML") != std::string::npos) << r.out;
 }
 
 // The plain forms of fmt, get and check are in the end-to-end script.
-TEST(cliXml, FormatsKeepsBlanksAndRewritesItsOwnOutput) {
+TEST(cliXml, FormatsKeepsBlanksRewritesItsOwnOutputAndGetsByPath) {
     tempFolder tmp;
     const std::string in = tmp.write("db.xml", "<a  x='1'><b>  t </b><!-- c --></a>"),
                       out = tmp.at("out.xml");
@@ -135,14 +127,10 @@ TEST(cliXml, FormatsKeepsBlanksAndRewritesItsOwnOutput) {
     EXPECT_TRUE(
         failsWith(run({"xml", "fmt", tmp.write("bad.xml", "<a><b></a>")}), 1, "is not a valid XML-file!"));
     expectCases({"xml"}, {{{"fmt", in, "--bogus"}, 2, ""}, {{"nonsense"}, 2, ""}});
-}
-
-TEST(cliXml, GetsTextsAndAttributesByPath) {
-    tempFolder tmp;
     const std::string db =
-        tmp.write("db.xml", "<?xml version=\"1.0\"?><zvDatabase version='2'><Tool_table>"
-                            "<Tool id='g1'><Length>12.5</Length><Name>a&amp;b</Name></Tool>"
-                            "<Tool id='g2'><Length>7</Length></Tool></Tool_table></zvDatabase>");
+        tmp.write("tools.xml", "<?xml version=\"1.0\"?><zvDatabase version='2'><Tool_table>"
+                               "<Tool id='g1'><Length>12.5</Length><Name>a&amp;b</Name></Tool>"
+                               "<Tool id='g2'><Length>7</Length></Tool></Tool_table></zvDatabase>");
     expectCases({"xml", "get", db}, {
                                         {{"Tool_table/Tool[2]@id"}, 0, "g2\n"},
                                         {{"Tool_table/Tool/Length"}, 0, "12.5\n7\n"},
