@@ -38,7 +38,6 @@ TEST(cliLocGet, SaysWhatIsNotFound) {
                     // A default text is what an application shows.
                     {{"--file", "plain.loc", "Msg_CliNobody|Shown anyway"}, 0, "Shown anyway\n"},
                     {{"--lang"}, 2, ""},
-
                     {{"Msg_X", "Msg_Y"}, 2, ""},
                 });
 }
