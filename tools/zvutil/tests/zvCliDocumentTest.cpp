@@ -21,7 +21,6 @@ TEST(cliCdoc, KeepsBinaryBlocksAndFailsCleanlyKeepingTheOldDocument) {
                               {{"cat", doc, "zz"}, 1, "", "no block 'zz'"},
                               {{"ls", text}, 1, "", "Invalid file format"},
                               {{"ls", missing}, 1, "", "Error reading file"},
-                              {{"frobnicate", doc}, 2, "", "expected ls FILE"},
                           });
     EXPECT_EQ(readAll(doc), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), fs::directory_iterator()), 4)
@@ -31,8 +30,10 @@ TEST(cliCdoc, KeepsBinaryBlocksAndFailsCleanlyKeepingTheOldDocument) {
 TEST(cliLock, ReportsAHeldLockAndRefusesBadCalls) {
     tempFolder tmp;
     const std::string target = tmp.write("job.dat", "x"), lockFile = tmp.write("job.dat$$lock$$", "");
-    EXPECT_TRUE(failsWith(run({"lock", target, "--timeout", "150", "--", "no-such-command-zv"}), 1,
-                          "is locked by another holder"));
+    expectCases({{{"lock", target, "--timeout", "150", "--", "no-such-command-zv"},
+                  1,
+                  "",
+                  "is locked by another holder"}});
     EXPECT_TRUE(fs::exists(lockFile));
     fs::remove(lockFile);
     expectCases({"lock", target}, {{{"--", "no-such-command-zv"}, 127, ""},
@@ -124,9 +125,8 @@ TEST(cliXml, FormatsKeepsBlanksRewritesItsOwnOutputAndGetsByPath) {
     ASSERT_EQ(run({"xml", "fmt", in, "-o", out, "--utf16"}).rc, 0);
     ASSERT_EQ(run({"xml", "fmt", out, "-o", out}).rc, 0);
     EXPECT_EQ(readAll(out), "\xEF\xBB\xBF" + run({"xml", "fmt", in}).out);
-    EXPECT_TRUE(
-        failsWith(run({"xml", "fmt", tmp.write("bad.xml", "<a><b></a>")}), 1, "is not a valid XML-file!"));
-    expectCases({"xml"}, {{{"fmt", in, "--bogus"}, 2, ""}, {{"nonsense"}, 2, ""}});
+    expectCases({"xml", "fmt"}, {{{in, "--bogus"}, 2, ""},
+                                 {{tmp.write("bad.xml", "<a><b></a>")}, 1, "", "is not a valid XML-file!"}});
     const std::string db =
         tmp.write("tools.xml", "<?xml version=\"1.0\"?><zvDatabase version='2'><Tool_table>"
                                "<Tool id='g1'><Length>12.5</Length><Name>a&amp;b</Name></Tool>"

@@ -50,7 +50,7 @@ TEST(zvutilWhich, FindsAlongAGivenPathOrThePathVariable) {
 TEST(zvutilPs, ProcessIdsAndNames) {
     const std::string own = std::to_string(zv::getCurrentProcessId());
     EXPECT_EQ(run({"ps", own}).out, own + "\n");
-    expectCases({"ps"}, {{{"0"}, 1, ""}, {{"123456789012345678901234567890"}, 1, ""}, {{"1", "2"}, 2, ""}});
+    expectCases({"ps"}, {{{"0"}, 1, ""}, {{"123456789012345678901234567890"}, 1, ""}});
     // By name the calling process never counts.
     zv::file exe;
     ASSERT_TRUE(zv::getModuleFileName(static_cast<void*>(nullptr), exe));
@@ -61,11 +61,11 @@ TEST(zvutilPs, ProcessIdsAndNames) {
 // Waiting released by another process and the plain time-out are checked end to end.
 TEST(cliSignal, ManualResetSignalsAndUsage) {
     const std::string name = "zvclitest-signal-" + std::to_string(zv::getCurrentProcessId());
-    EXPECT_TRUE(failsWith(run({"signal", "wait", name, "--timeout", "20"}), 1, "was not set in time"));
     // A manual-reset signal held here stays set for every waiter until reset.
     auto held = zv::signal::create(true, false, std::wstring(name.begin(), name.end()).c_str());
     const args wait = {"wait", name, "--timeout", "0"};
-    expectCases({"signal"}, {{{"set", name}, 0, ""},
+    expectCases({"signal"}, {{{"wait", name, "--timeout", "20"}, 1, "", "was not set in time"},
+                             {{"set", name}, 0, ""},
                              {wait, 0, ""},
                              {wait, 0, ""},
                              {{"reset", name}, 0, ""},
@@ -86,7 +86,7 @@ TEST(zvutilGuid, PrintsDistinctIdentitiesAndRejectsBadUsage) {
         EXPECT_TRUE(ids.insert(line).second && line.size() == 36) << line;
     EXPECT_EQ(ids.size(), 50u);
     for (const args& a : {args{"-n"}, {"-n", "x"}, {"-n", "-3"}, {"--check"}, {"extra"}, {"-n", "99999999"}})
-        EXPECT_TRUE(failsWith(run(joined({"guid"}, a)), 2, "zvutil guid: ")) << a.back();
+        expectCases({"guid"}, {{a, 2, "", "zvutil guid: "}});
 }
 
 // A protocol under a given name and its content are in the end-to-end script.

@@ -34,13 +34,6 @@ inline cliResult run(const args& a, const std::string& input = {}) {
     return {rc, out.str(), err.str()};
 }
 
-/// Checks that a run ended with exit code `rc` and said `fragment` on standard error.
-inline testing::AssertionResult failsWith(const cliResult& r, int rc, const std::string& fragment) {
-    if (r.rc == rc && r.err.find(fragment) != std::string::npos)
-        return testing::AssertionSuccess();
-    return testing::AssertionFailure() << "exit code " << r.rc << ", error output: " << r.err;
-}
-
 /// One run of zvutil and what it must give.
 struct cliCase {
     args a;               ///< the command line after "zvutil" and the table's prefix

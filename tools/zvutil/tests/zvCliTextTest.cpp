@@ -17,14 +17,11 @@ TEST(zvutilText, ExprBase64StreamsAndStrictRoundArguments) {
     EXPECT_EQ(run({"base64", "decode"}, "TWFu\r\nTWE=\n").out, "ManMa");
     expectCases({
         {{"base64", "encode", folder.at("none.bin")}, 1, ""},
-        {{"base64", "encode", "a", "b"}, 2, ""},
         {{"round", "1250", "-2"}, 0, "1300\n"},
         {{"cutoff", "1e300", "8"}, 0, "1e+300\n"},
         {{"round", "inf", "2"}, 0, "inf\n"},
         {{"round", "2,5", "0"}, 2, ""},
         {{"round", "2.5", "x"}, 2, ""},
-        {{"round", "2.5"}, 2, ""},
-        {{"cutoff", "2.5", "1", "2"}, 2, ""},
     });
 }
 
