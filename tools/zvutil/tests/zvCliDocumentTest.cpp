@@ -29,17 +29,15 @@ TEST(cliCdoc, KeepsBinaryBlocksAndFailsCleanlyKeepingTheOldDocument) {
 
 TEST(cliLock, ReportsAHeldLockAndRefusesBadCalls) {
     tempFolder tmp;
-    const std::string target = tmp.write("job.dat", "x"), lockFile = tmp.write("job.dat$$lock$$", "");
-    expectCases({{{"lock", target, "--timeout", "150", "--", "no-such-command-zv"},
-                  1,
-                  "",
-                  "is locked by another holder"}});
-    EXPECT_TRUE(fs::exists(lockFile));
-    fs::remove(lockFile);
+    const std::string target = tmp.write("job.dat", "x"), lockFile = target + "$$lock$$";
     expectCases({"lock", target}, {{{"--", "no-such-command-zv"}, 127, ""},
                                    {{"--timeout", "soon", "--", "no-such-command-zv"}, 2, ""},
                                    {{"--"}, 2, ""}});
     EXPECT_FALSE(fs::exists(lockFile));
+    tmp.write("job.dat$$lock$$", "");
+    expectCases({"lock", target, "--timeout", "150", "--"},
+                {{{"no-such-command-zv"}, 1, "", "is locked by another holder"}});
+    EXPECT_TRUE(fs::exists(lockFile));
 }
 
 // The dialect follows the extension or --dialect; a trailing backslash is text.
