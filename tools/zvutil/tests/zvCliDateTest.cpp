@@ -4,7 +4,7 @@ using zvclitest::expectCases;
 
 // The plain forms of info, easter, nth, diff and add are in the end-to-end script.
 // Adding to a time reports the days it carries over.
-TEST(cliDate, InfoNthDiffAndAddToDatesAndTimes) {
+TEST(cliDate, InfoNthAndAddToDatesAndTimes) {
     const std::string info =
         "date: 2021/01/03\nweekday: Sunday\nday of year: 3\nISO week: 53\nleap year: no\n";
     expectCases({"date"}, {
