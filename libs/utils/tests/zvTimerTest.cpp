@@ -9,16 +9,13 @@
 
 namespace {
 
-// Pumps until `done` holds or a generous time has passed.
+// Pumps until `done` holds or a generous time has passed; whether it holds.
 template <typename Predicate>
 bool pumpUntil(Predicate done) {
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > limit)
-            return false;
+    while (!done() && std::chrono::steady_clock::now() < limit)
         zv::pumpMessages(10);
-    }
-    return true;
+    return done();
 }
 
 struct tickLog {
@@ -73,18 +70,12 @@ struct nestedScene {
     bool done = false;
 };
 
-void onVictim(void* user) {
-    ++static_cast<nestedScene*>(user)->victimCalls;
-}
-
 void onOuter(void* user) {
     auto* scene = static_cast<nestedScene*>(user);
     if (scene->done)
         return;
     const int before = scene->victimCalls;
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (zv::timer::pendingCount() == 0 && std::chrono::steady_clock::now() < limit)
-        zv::pumpMessages(10);
+    pumpUntil([] { return zv::timer::pendingCount() != 0; });
     scene->pendingSeen = zv::timer::pendingCount();
     scene->victimCalledWhileNested = scene->victimCalls != before;
     scene->victim.reset();
@@ -94,7 +85,8 @@ void onOuter(void* user) {
 TEST(timer, DestroyingAPendingTimerSuppressesItsCallback) {
     nestedScene scene;
     zv::timer outer(&onOuter, &scene, 5);
-    scene.victim = std::make_unique<zv::timer>(&onVictim, &scene, 5);
+    scene.victim =
+        std::make_unique<zv::timer>([](void* s) { ++static_cast<nestedScene*>(s)->victimCalls; }, &scene, 5);
     ASSERT_TRUE(pumpUntil([&] { return scene.done; }));
     const int victimAtDestruction = scene.victimCalls;
     zv::pumpMessages(50);
@@ -107,7 +99,6 @@ TEST(timer, DestroyingAPendingTimerSuppressesItsCallback) {
 TEST(stopwatch, AccumulatesOnlyWhileRunning) {
     const auto nap = [] { std::this_thread::sleep_for(std::chrono::milliseconds(30)); };
     zv::stopwatch watch;
-    EXPECT_FALSE(watch.isRunning());
     EXPECT_EQ(watch.toString(), L"     0.000\tsec.msec");
     watch.start();
     nap();
@@ -119,9 +110,7 @@ TEST(stopwatch, AccumulatesOnlyWhileRunning) {
     watch.start();
     nap();
     EXPECT_GE(watch.value(), first + 0.029); // running: grows from where it stopped
-    const zv::string text = watch.toString();
-    EXPECT_EQ(text.size(), 19u);
-    EXPECT_EQ(text.substr(10), L"\tsec.msec");
+    EXPECT_EQ(watch.toString().substr(10), L"\tsec.msec");
     watch.reset(); // keeps running from zero
     EXPECT_TRUE(watch.isRunning());
     EXPECT_LT(watch.value(), first + 0.029);

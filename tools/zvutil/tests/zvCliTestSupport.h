@@ -1,5 +1,7 @@
-// Helpers shared by the zvutil test suites: run the tool in process, and a
-// temporary folder of the test's own.
+// Helpers shared by the zvutil test suites: run the tool in process, tables of
+// runs and what they must give, and a temporary folder of the test's own.
+//
+//   expectCases({"round"}, {{{"2.5", "x"}, 2, ""}});
 #pragma once
 
 #include "zvCli.h"
@@ -15,30 +17,54 @@
 
 namespace zvclitest {
 
+namespace fs = std::filesystem;
+using args = std::vector<std::string>;
+
 struct cliResult {
     int rc;
     std::string out;
     std::string err;
 };
 
-/// Runs zvutil with `args`, feeding `input` as standard input.
-inline cliResult run(const std::vector<std::string>& args, const std::string& input = {}) {
+/// Runs zvutil with `a`, feeding `input` as standard input.
+inline cliResult run(const args& a, const std::string& input = {}) {
     std::istringstream in(input);
-    std::ostringstream out;
-    std::ostringstream err;
-    const int rc = zvcli::runCli(args, in, out, err);
+    std::ostringstream out, err;
+    const int rc = zvcli::runCli(a, in, out, err);
     return {rc, out.str(), err.str()};
 }
 
-/// Checks that a run ended with exit code `rc` and said `fragment` on standard error.
-inline testing::AssertionResult failsWith(const cliResult& r, int rc, const std::string& fragment) {
-    if (r.rc == rc && r.err.find(fragment) != std::string::npos)
-        return testing::AssertionSuccess();
-    return testing::AssertionFailure() << "exit code " << r.rc << ", error output: " << r.err;
+/// One run of zvutil and what it must give.
+struct cliCase {
+    args a;               ///< the command line after "zvutil" and the table's prefix
+    int rc;               ///< the exit code
+    std::string out;      ///< the whole standard output
+    std::string err = {}; ///< a part of the error output
+};
+
+/// `prefix` followed by `a`, as one command line.
+inline args joined(const args& prefix, const args& a) {
+    args all = prefix;
+    all.insert(all.end(), a.begin(), a.end());
+    return all;
+}
+
+/// Runs every case after `prefix` and checks its exit code, standard output and error text.
+inline void expectCases(const args& prefix, const std::vector<cliCase>& cases) {
+    for (const cliCase& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.a));
+        const cliResult r = run(joined(prefix, c.a));
+        EXPECT_EQ(r.rc, c.rc) << r.err;
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    }
+}
+inline void expectCases(const std::vector<cliCase>& cases) {
+    expectCases({}, cases);
 }
 
 /// The whole content of a file ("" when it cannot be read).
-inline std::string readAll(const std::filesystem::path& p) {
+inline std::string readAll(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
@@ -47,26 +73,27 @@ inline std::string readAll(const std::filesystem::path& p) {
 class tempFolder {
 public:
     tempFolder() {
-        std::random_device rd;
-        m_path = std::filesystem::temp_directory_path() / ("zvutil-test-" + std::to_string(rd()));
-        std::filesystem::create_directories(m_path);
+        m_path = fs::temp_directory_path() / ("zvutil-test-" + std::to_string(std::random_device()()));
+        fs::create_directories(m_path);
     }
     ~tempFolder() {
         std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
+        fs::remove_all(m_path, ec);
     }
     tempFolder(const tempFolder&) = delete;
     tempFolder& operator=(const tempFolder&) = delete;
 
-    std::filesystem::path write(const std::string& name, const std::string& content) const {
-        const std::filesystem::path p = m_path / name;
-        std::ofstream(p, std::ios::binary) << content;
-        return p;
+    /// Writes `content` to the file `name` in the folder and returns its path.
+    std::string write(const std::string& name, const std::string& content) const {
+        std::ofstream(m_path / name, std::ios::binary) << content;
+        return at(name);
     }
-    const std::filesystem::path& path() const { return m_path; }
+    /// The path of `name` in the folder, as text.
+    std::string at(const std::string& name) const { return (m_path / name).string(); }
+    const fs::path& path() const { return m_path; }
 
 private:
-    std::filesystem::path m_path;
+    fs::path m_path;
 };
 
 } // namespace zvclitest
