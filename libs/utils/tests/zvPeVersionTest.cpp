@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <initializer_list>
 #include <vector>
 
@@ -103,12 +102,5 @@ TEST(peVersion, FilesReportTheirVersions) {
     ASSERT_TRUE(zvtest::gives(dll.getFixedProductVersionString(text, 1), text, true, L"11.22.33.0"));
     zv::version v;
     ASSERT_TRUE(zvtest::gives(dll.getFixedFileVersion(v), v, true, zv::version(1, 2, 3, 45)));
-    unsigned a = 0, b = 0, c = 0, d = 0;
-    EXPECT_TRUE(dll.getFixedProductVersion(a, b, c, d) &&
-                zv::version(a, b, c, d) == zv::version(11, 22, 33, 0));
-
-    const zv::file plain = tmp.write(L"plain.txt", "not an image");
-    EXPECT_FALSE(plain.getFixedFileVersion(v));
-    EXPECT_FALSE(plain.getFixedFileVersionString(text, 1));
-    EXPECT_TRUE(text.empty());
+    EXPECT_FALSE(tmp.write(L"plain.txt", "not an image").getFixedFileVersionString(text, 1) || !text.empty());
 }

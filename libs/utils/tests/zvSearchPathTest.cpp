@@ -4,19 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <vector>
 
 namespace {
 
 using zvtest::cwdGuard;
 using zvtest::envGuard;
-
-// A relative library name with the delimiters the host takes everywhere.
-std::wstring slashed(std::wstring name) {
-    std::replace(name.begin(), name.end(), L'\\', L'/');
-    return name;
-}
 
 // The names of `entries`, without the first `cut` characters.
 template <typename Entries>
@@ -54,7 +47,6 @@ TEST(searchPath, FindFileTakesTheFirstEntryAndSubfoldersOnlyWhenRecursive) {
     zv::searchPath path;
     path.appendDirectory(a);
     path.appendDirectory(b);
-
     zv::file found(L"C:\\untouched");
     // Left alone on failure.
     EXPECT_TRUE(
@@ -92,15 +84,12 @@ TEST(searchPath, RecursiveSearchIsDepthFirst) {
     for (zv::directoryIterator it(top, L"*.*", 0); it.positioned(); ++it)
         order.push_back(it.m_current);
     ASSERT_EQ(order.size(), 2u);
-    const zv::file deep(zv::directory(order[0], L"deep"), L"x.cfg");
-    tmp.write(slashed(deep.substr(tmp.dir().size())));
-    tmp.write(slashed(zv::file(order[1], L"x.cfg").substr(tmp.dir().size())));
-
+    const zv::directory deep(order[0], L"deep");
+    ASSERT_TRUE(deep.create() && zv::file(deep, L"x.cfg").create() && zv::file(order[1], L"x.cfg").create());
     zv::searchPath path;
     path.appendDirectory(top);
     zv::directory holder;
-    ASSERT_TRUE(zvtest::gives(path.findContainingDir(L"x.cfg", holder, true), holder, true,
-                              zv::directory(order[0], L"deep")));
+    ASSERT_TRUE(zvtest::gives(path.findContainingDir(L"x.cfg", holder, true), holder, true, deep));
 }
 
 TEST(searchPath, RecursiveSearchSkipsHiddenFoldersAndLinks) {
@@ -135,7 +124,6 @@ TEST(searchPath, FindFilesListsEntriesInOrderOwnFilesFirst) {
     zv::searchPath path;
     path.appendDirectory(b);
     path.appendDirectory(a);
-
     std::vector<zv::file> files;
     path.findFiles(L"*.txt", files, false);
     EXPECT_EQ(namesOf(files, tmp.dir().size()), (std::vector<std::wstring>{L"b\\four.txt", L"a\\one.txt"}));
