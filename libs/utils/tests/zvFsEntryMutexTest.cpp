@@ -100,8 +100,7 @@ TEST(fsEntryMutex, TakesOverOnlyLockFilesOfEndedProcessesOnThisComputer) {
         bool takenOver;
     } cases[] = {
         {"ended process here", "4000000000\n" + here + "\n", true},
-        {"ended process, other case of the name", "4000000000\n" + std::string(here.size(), 'x') + "\n",
-         false},
+        {"ended, other name", "4000000000\n" + std::string(here.size(), 'x') + "\n", false},
         {"running process here", ownPid + "\n" + here + "\n", false},
         {"other computer", "4000000000\nsome-other-computer-name\n", false},
         {"no record", "", false},
