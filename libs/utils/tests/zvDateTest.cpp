@@ -206,8 +206,7 @@ TEST(date, TextFormsConversionsAndTheirRules) {
     on(20240229).toTm(&fields);
     EXPECT_EQ(fields.tm_year * 10000 + fields.tm_mon * 100 + fields.tm_mday, 1240129);
     // Noon UTC is the same date in every zone within twelve hours of Greenwich.
-    zv::timeb64 moment;
-    moment.time = 19782LL * 86400 + 12 * 3600; // 2024-02-29 12:00 UTC
+    const zv::timeb64 moment{.time = 19782LL * 86400 + 12 * 3600}; // 2024-02-29 12:00 UTC
     expectDates(date::fromTm(&fields), on(20240229), date::fromTimer(moment.time), on(20240229),
                 date::fromTimeb(&moment), on(20240229));
     zvtest::assertCapture capture;

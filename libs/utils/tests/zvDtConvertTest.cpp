@@ -149,7 +149,6 @@ void checkIntegerText() {
         EXPECT_EQ(text(v, zv::dtFormat, zv::dtHexUpper), hex("%llX"));
         EXPECT_EQ(text(v, zv::dtFormat | zv::dtCount, zv::dtHexLower, 30),
                   hex("%llx")); // count not consulted
-        EXPECT_TRUE(scans(wide(std::to_string(v)), T(3), true, v));
     }
     // No bound ends in 8 or 9, so one beyond changes the last digit only.
     string above = wide(std::to_string(std::numeric_limits<T>::max())), below = L"-" + above;
@@ -296,8 +295,6 @@ TEST(dtconvertCharacters, NarrowTextUsesTheAnsiCodePage) {
     const wchar_t* null = nullptr;
     const char* narrow = "plain";
     EXPECT_EQ(text('A') + text(null) + text(std::wstring(L"w")) + text(narrow), L"Awplain");
-    std::wstring w;
-    EXPECT_TRUE(gives(dtconvert(w, string(L"back")), w, true, L"back"));
     std::string bytes;
     EXPECT_TRUE(gives(dtconvert(bytes, string(L"abc")), bytes, true, "abc"));
     if (zv::ansiCodePage() != 1252)

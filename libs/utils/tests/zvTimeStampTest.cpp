@@ -92,9 +92,7 @@ TEST(timestamp, LocalTimeRoundTripsThroughTheTimer) {
     long long seconds = 0;
     ASSERT_TRUE(t.toTimer(&seconds));
     EXPECT_EQ(timestamp::fromTimer(seconds), timestamp(t.getDate(), time(12, 30, 15)));
-    zv::timeb64 moment;
-    moment.time = seconds;
-    moment.millitm = 500;
+    const zv::timeb64 moment{.time = seconds, .millitm = 500};
     EXPECT_EQ(timestamp::fromTimeb(&moment), t);
     const zv::timeduration offset = timestamp::offsetLocalToUTC(t);
     EXPECT_EQ(offset.nallmseconds() % 60000, 0u); // zones differ in whole minutes

@@ -132,9 +132,7 @@ TEST(time, ClockAndTmConversions) {
     EXPECT_THROW(time::fromTimeb(nullptr), bool);
     EXPECT_EQ(capture.messages().size(), 2u);
     // Whole-hour zones keep minutes and seconds; the millisecond comes from the moment.
-    zv::timeb64 moment;
-    moment.time = 19782LL * 86400 + 12 * 3600 + 34 * 60 + 56;
-    moment.millitm = 789;
+    const zv::timeb64 moment{.time = 19782LL * 86400 + 12 * 3600 + 34 * 60 + 56, .millitm = 789};
     EXPECT_EQ(time::fromTimeb(&moment).msecond(), 789u);
     EXPECT_EQ(time::fromTimer(moment.time).msecond(), 0u);
 }
