@@ -93,11 +93,7 @@ TEST(fsEntryMutex, TakesOverOnlyLockFilesOfEndedProcessesOnThisComputer) {
     zv::getComputerName(name);
     const std::string here(name.begin(), name.end()); // plain ASCII in test environments
     const std::string ownPid = std::to_string(zv::getCurrentProcessId());
-    const struct {
-        const char* what;
-        std::string record;
-        bool takenOver;
-    } cases[] = {
+    const std::tuple<const char*, std::string, bool> cases[] = {
         {"ended process here", "4000000000\n" + here + "\n", true},
         {"ended, other name", "4000000000\n" + std::string(here.size(), 'x') + "\n", false},
         {"running process here", ownPid + "\n" + here + "\n", false},
@@ -106,11 +102,11 @@ TEST(fsEntryMutex, TakesOverOnlyLockFilesOfEndedProcessesOnThisComputer) {
         {"no computer", "4000000000\n", false},
         {"garbage", "12ab\n" + here + "\n", false},
     };
-    for (const auto& c : cases) {
-        std::ofstream(lockHost, std::ios::binary | std::ios::trunc) << c.record;
+    for (const auto& [what, record, takenOver] : cases) {
+        std::ofstream(lockHost, std::ios::binary | std::ios::trunc) << record;
         zv::fsEntryMutex m(f);
-        EXPECT_EQ(m.lock(150), c.takenOver) << c.what;
-        if (c.takenOver) {
+        EXPECT_EQ(m.lock(150), takenOver) << what;
+        if (takenOver) {
 #if !defined(_WIN32) // Windows lets nobody read a held lock file
             // The new lock file names this process.
             EXPECT_EQ(zvtest::readAll(lockHost), ownPid + "\n" + here + "\n");
@@ -118,7 +114,7 @@ TEST(fsEntryMutex, TakesOverOnlyLockFilesOfEndedProcessesOnThisComputer) {
             m.release();
             EXPECT_FALSE(fs::exists(lockHost));
         } else {
-            EXPECT_EQ(zvtest::readAll(lockHost), c.record) << c.what;
+            EXPECT_EQ(zvtest::readAll(lockHost), record) << what;
         }
         fs::remove(lockHost);
     }

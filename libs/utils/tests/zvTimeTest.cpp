@@ -88,19 +88,15 @@ TEST(timeduration, ArithmeticWithMixedSigns) {
 TEST(time, DifferenceIsExactToTheMillisecond) {
     EXPECT_EQ((time(8, 30) - time(8, 30)).sign(), -1);
     // The end of the day is a whole day away from its start, in either direction.
-    const struct {
-        time a, b;
-        long long mseconds;
-    } spans[] = {
+    const std::tuple<time, time, long long> spans[] = {
         {time(10, 0, 1, 0), time(10, 0, 0, 500), 500},  {time(10, 0, 0, 200), time(10, 0, 0, 500), -300},
         {time(8, 30), time(20, 45, 10), -44110000},     {time::daystart(), time::midnight(), -86400000},
         {time::midnight(), time::daystart(), 86400000}, {time(0, 0, 0, 1), time::midnight(), -86399999},
         {time::midnight(), time(23, 59, 59, 999), 1}};
-    for (const auto& c : spans) {
-        const zv::timeduration d = c.a - c.b;
-        EXPECT_EQ(d.signedMseconds(), c.mseconds)
-            << c.a.toString().c_str() << " - " << c.b.toString().c_str();
-        EXPECT_EQ(d.days(), c.mseconds / 86400000 * (c.mseconds < 0 ? -1 : 1));
+    for (const auto& [a, b, mseconds] : spans) {
+        const zv::timeduration d = a - b;
+        EXPECT_EQ(d.signedMseconds(), mseconds) << a.toString().c_str() << " - " << b.toString().c_str();
+        EXPECT_EQ(d.days(), mseconds / 86400000 * (mseconds < 0 ? -1 : 1));
     }
 }
 
