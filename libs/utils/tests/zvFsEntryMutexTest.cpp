@@ -19,10 +19,6 @@ long long msSince(clock_type::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(clock_type::now() - start).count();
 }
 
-bool lockFileExists(const zv::fsEntryMutex& m) {
-    return fs::exists(fs::path(static_cast<const std::wstring&>(zv::file(m.lockFileName()).hostPath())));
-}
-
 } // namespace
 
 TEST(fsEntryMutex, NamesTheLockFileAndRefusesMissingEntries) {
@@ -32,14 +28,14 @@ TEST(fsEntryMutex, NamesTheLockFileAndRefusesMissingEntries) {
     // The longest name a folder holds still gets a lock file of its own.
     zv::fsEntryMutex m(tmp.write(std::wstring(250, L'n')));
     EXPECT_EQ(m.lockFileName(), zv::string(tmp.dir()) + std::wstring(247, L'n') + L"$$lock$$");
-    EXPECT_TRUE(m.lock(1000) && lockFileExists(m));
+    EXPECT_TRUE(m.lock(1000) && zv::file(m.lockFileName()).exists());
 #if defined(_WIN32)
     unsigned attributes = 0;
     ASSERT_TRUE(zv::file(m.lockFileName()).getAttributes(attributes));
     EXPECT_NE(attributes & 0x02u, 0u) << "hidden";
 #endif
     m.release();
-    EXPECT_FALSE(lockFileExists(m));
+    EXPECT_FALSE(zv::file(m.lockFileName()).exists());
 
     EXPECT_EQ(zvtest::errorText([&] { zv::fsEntryMutex none(zv::file(tmp.dir(), L"none.dat")); }),
               L"Unexpected error occurred (mutex on a not-existing file is not possible!)");
@@ -60,7 +56,7 @@ TEST(fsEntryMutex, SecondHolderWaitsUntilTheFirstReleases) {
     EXPECT_GE(msSince(start), 300);
     EXPECT_FALSE(second.isLocked());
     second.release(); // not the holder: the lock file stays
-    EXPECT_TRUE(lockFileExists(first) && first.isLocked());
+    EXPECT_TRUE(zv::file(first.lockFileName()).exists() && first.isLocked());
     // Another thread using the same object waits as well.
     std::thread([&] { EXPECT_FALSE(first.lock(250)); }).join();
     std::thread releaser([&] {
@@ -78,10 +74,7 @@ TEST(fsEntryMutex, SecondHolderWaitsUntilTheFirstReleases) {
     second.setFsEntry(tmp.write(L"b.dat"));
     EXPECT_FALSE(zv::file(oldLock).exists() || second.isLocked());
     EXPECT_TRUE(second.lock(1000));
-    {
-        zv::fsEntryMutex scoped(f);
-        EXPECT_TRUE(scoped.lock(1000));
-    }
+    EXPECT_TRUE(zv::fsEntryMutex(f).lock(1000));
     EXPECT_FALSE(zv::file(oldLock).exists());
 }
 
@@ -122,8 +115,7 @@ TEST(fsEntryMutex, TakesOverOnlyLockFilesOfEndedProcessesOnThisComputer) {
 
 TEST(fsEntryMutex, ReportsALockFileThatCannotBeCreated) {
     zvtest::tempFolder tmp;
-    const zv::file f = tmp.write(L"job.dat");
-    zv::fsEntryMutex m(f);
+    zv::fsEntryMutex m(tmp.write(L"job.dat"));
     // A folder in the lock file's place: not a lock anybody holds.
     fs::create_directory(tmp.host() / "job.dat$$lock$$");
     const std::wstring text = zvtest::errorText([&] { m.lock(200); });
@@ -137,8 +129,7 @@ TEST(fsEntryMutex, ReportsALockFileThatCannotBeCreated) {
     fs::remove(tmp.host() / "job.dat$$lock$$");
 
     // The lock file's folder went away after the entry was set.
-    const zv::file inner = tmp.write(L"sub/a.dat");
-    zv::fsEntryMutex gone(inner);
+    zv::fsEntryMutex gone(tmp.write(L"sub/a.dat"));
     fs::remove_all(tmp.host() / "sub");
     const std::wstring prefix =
         L"Unexpected error occurred (Error creating lockfile " + std::wstring(gone.lockFileName()) + L" (";
