@@ -124,9 +124,8 @@ TEST(fsEntryName, StaticHelpers) {
     EXPECT_TRUE(zv::fsEntryName::isARelativePath(L"\\"));
     for (const wchar_t* absolute : {L"\\x", L"/x", L"c:"})
         EXPECT_FALSE(zv::fsEntryName::isARelativePath(absolute)) << absolute;
-    EXPECT_TRUE(zv::fsEntryName::containsInvalidChars(L"a#b") &&
-                zv::fsEntryName::containsInvalidChars(L"a\\b"));
-    EXPECT_FALSE(zv::fsEntryName::containsInvalidChars(L"a b.txt"));
+    for (const auto& [name, invalid] : {std::pair{L"a#b", true}, {L"a\\b", true}, {L"a b.txt", false}})
+        EXPECT_EQ(zv::fsEntryName::containsInvalidChars(name), invalid) << name;
     EXPECT_EQ(zv::fsEntryName::replaceInvalidChars(L"  a:b?c ", L'_'), L"a_b_c");
     EXPECT_EQ(zv::fsEntryName::replaceInvalidChars(L"  a:b?c ", L'*'), L"a b c");
     // Characters the ANSI code page cannot hold become "?" and are replaced.
