@@ -125,14 +125,12 @@ TEST(workdays, PlainCalendarSkipsWeekendsInConstantTime) {
     // The shortcut agrees with stepping one work day at a time.
     for (unsigned int start = 0; start < 14; ++start) {
         const date from = on(20240501) + zv::days(start);
+        date stepped = from, back = from;
         for (unsigned int n = 0; n < 23; ++n) {
-            date stepped = from, back = from;
-            for (unsigned int i = 0; i < n; ++i) {
-                stepped += zv::workdays(1, &plain);
-                back -= zv::workdays(1, &plain);
-            }
             ASSERT_EQ(from + zv::workdays(n, &plain), stepped) << start << " " << n;
             ASSERT_EQ(from - zv::workdays(n, &plain), back) << start << " " << n;
+            stepped += zv::workdays(1, &plain);
+            back -= zv::workdays(1, &plain);
         }
     }
     // A null calendar is the plain one.
@@ -145,30 +143,27 @@ TEST(workdays, PlainCalendarSkipsWeekendsInConstantTime) {
 TEST(workdays, ConfigurableCalendarFollowsItsPrecedence) {
     zv::configurableCalendar cal;
     // "1" for each of 2023-12-23 (a Saturday) to 2023-12-26 that works, then 2022-12-25 (a Sunday).
-    auto works = [&cal] {
+    auto works = [](const zv::calendar& c) {
         std::string out;
         for (const date& d : {on(20231223), on(20231224), on(20231225), on(20231226), on(20221225)})
-            out += cal.isWorkday(d) ? '1' : '0';
+            out += c.isWorkday(d) ? '1' : '0';
         return out;
     };
-    EXPECT_EQ(works(), "11111"); // nothing declared: every day works
+    EXPECT_EQ(works(cal), "11111"); // nothing declared: every day works
     cal.setWeeklyHoliday(date::sunday);
     cal.setYearlyHoliday(date::december, 25);
     cal.setWorkday(on(20221225)); // a declared work day beats the weekly and the yearly holiday
-    EXPECT_EQ(works(), "10011");
+    EXPECT_EQ(works(cal), "10011");
     cal.setYearlyWorkday(date::december, 24);
     cal.setYearlyWorkday(date::december, 25);
     cal.setHoliday(on(20231226));
     cal.setWorkday(on(20231226));
     // The weekly holiday beats the yearly work day, which beats the yearly holiday.
-    EXPECT_EQ(works(), "10111");
-    zv::workdays step(2);
-    EXPECT_TRUE(step.setCalendar(&cal));
-    EXPECT_EQ(on(20231222) + step, on(20231225)); // skips the Sunday only
+    EXPECT_EQ(works(cal), "10111");
+    EXPECT_EQ(on(20231222) + zv::workdays(2, &cal), on(20231225)); // skips the Sunday only
     const zv::configurableCalendar copy(cal);
     cal.reInitialize();
-    EXPECT_TRUE(cal.isWorkday(on(20231224)));
-    EXPECT_FALSE(copy.isWorkday(on(20231224)));
+    EXPECT_EQ(works(cal) + works(copy), "1111110111"); // cleared; the copy keeps what was declared
 }
 
 TEST(workdays, CalendarWithoutWorkDaysFailsInsteadOfLooping) {
@@ -206,11 +201,9 @@ TEST(date, TextFormsConversionsAndTheirRules) {
     on(20240229).toTm(&fields);
     EXPECT_EQ(fields.tm_year * 10000 + fields.tm_mon * 100 + fields.tm_mday, 1240129);
     // Noon UTC is the same date in every zone within twelve hours of Greenwich.
-    zv::timeb64 moment;
-    moment.time = 19782LL * 86400 + 12 * 3600; // 2024-02-29 12:00 UTC
+    const zv::timeb64 moment{.time = 19782LL * 86400 + 12 * 3600}; // 2024-02-29 12:00 UTC
     expectDates(date::fromTm(&fields), on(20240229), date::fromTimer(moment.time), on(20240229),
                 date::fromTimeb(&moment), on(20240229));
-    EXPECT_EQ(date::today().year(), date::thisYear());
     zvtest::assertCapture capture;
     EXPECT_THROW(date::fromTm(nullptr), bool);
     EXPECT_THROW(date::fromTimeb(nullptr), bool);

@@ -1,6 +1,5 @@
 #include "zvFsEntryMutex.h"
 
-#include "zvException.h"
 #include "zvFsTestSupport.h"
 #include "zvProcess.h"
 #include "zvTestSupport.h"
@@ -20,16 +19,6 @@ long long msSince(clock_type::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(clock_type::now() - start).count();
 }
 
-bool lockFileExists(const zv::fsEntryMutex& m) {
-    return fs::exists(fs::path(static_cast<const std::wstring&>(zv::file(m.lockFileName()).hostPath())));
-}
-
-std::string computerName() {
-    zv::string name;
-    zv::getComputerName(name);
-    return std::string(name.begin(), name.end()); // plain ASCII in test environments
-}
-
 } // namespace
 
 TEST(fsEntryMutex, NamesTheLockFileAndRefusesMissingEntries) {
@@ -39,21 +28,20 @@ TEST(fsEntryMutex, NamesTheLockFileAndRefusesMissingEntries) {
     // The longest name a folder holds still gets a lock file of its own.
     zv::fsEntryMutex m(tmp.write(std::wstring(250, L'n')));
     EXPECT_EQ(m.lockFileName(), zv::string(tmp.dir()) + std::wstring(247, L'n') + L"$$lock$$");
-    EXPECT_TRUE(m.lock(1000) && lockFileExists(m));
+    EXPECT_TRUE(m.lock(1000) && zv::file(m.lockFileName()).exists());
 #if defined(_WIN32)
     unsigned attributes = 0;
     ASSERT_TRUE(zv::file(m.lockFileName()).getAttributes(attributes));
     EXPECT_NE(attributes & 0x02u, 0u) << "hidden";
 #endif
     m.release();
-    EXPECT_FALSE(lockFileExists(m));
+    EXPECT_FALSE(zv::file(m.lockFileName()).exists());
 
     EXPECT_EQ(zvtest::errorText([&] { zv::fsEntryMutex none(zv::file(tmp.dir(), L"none.dat")); }),
               L"Unexpected error occurred (mutex on a not-existing file is not possible!)");
     EXPECT_EQ(zvtest::errorText([&] { zv::fsEntryMutex none(zv::directory(tmp.dir(), L"none")); }),
               L"Unexpected error occurred (mutex on a not-existing directory is not possible!)");
     zv::fsEntryMutex none;
-    EXPECT_EQ(none.lockFileName(), zv::string());
     EXPECT_NE(zvtest::errorText([&] { none.lock(10); }).find(L"not possible"), std::wstring::npos);
     EXPECT_NO_THROW(none.release());
 }
@@ -62,18 +50,15 @@ TEST(fsEntryMutex, SecondHolderWaitsUntilTheFirstReleases) {
     zvtest::tempFolder tmp;
     const zv::file f = tmp.write(L"shared.dat");
     zv::fsEntryMutex first(f), second(f);
-    EXPECT_TRUE(first.lock());
-    EXPECT_TRUE(first.lock()); // the holder's own thread is not kept waiting
+    EXPECT_TRUE(first.lock() && first.lock()); // the holder's own thread is not kept waiting
     auto start = clock_type::now();
     EXPECT_FALSE(second.lock(300));
     EXPECT_GE(msSince(start), 300);
     EXPECT_FALSE(second.isLocked());
     second.release(); // not the holder: the lock file stays
-    EXPECT_TRUE(lockFileExists(first) && first.isLocked());
+    EXPECT_TRUE(zv::file(first.lockFileName()).exists() && first.isLocked());
     // Another thread using the same object waits as well.
-    bool otherGot = true;
-    std::thread([&] { otherGot = first.lock(250); }).join();
-    EXPECT_FALSE(otherGot);
+    std::thread([&] { EXPECT_FALSE(first.lock(250)); }).join();
     std::thread releaser([&] {
         zv::sleep(150);
         first.release();
@@ -89,10 +74,7 @@ TEST(fsEntryMutex, SecondHolderWaitsUntilTheFirstReleases) {
     second.setFsEntry(tmp.write(L"b.dat"));
     EXPECT_FALSE(zv::file(oldLock).exists() || second.isLocked());
     EXPECT_TRUE(second.lock(1000));
-    {
-        zv::fsEntryMutex scoped(f);
-        EXPECT_TRUE(scoped.lock(1000));
-    }
+    EXPECT_TRUE(zv::fsEntryMutex(f).lock(1000));
     EXPECT_FALSE(zv::file(oldLock).exists());
 }
 
@@ -100,27 +82,24 @@ TEST(fsEntryMutex, TakesOverOnlyLockFilesOfEndedProcessesOnThisComputer) {
     zvtest::tempFolder tmp;
     const zv::file f = tmp.write(L"job.dat");
     const fs::path lockHost = tmp.host() / "job.dat$$lock$$";
-    const std::string here = computerName();
+    zv::string name;
+    zv::getComputerName(name);
+    const std::string here(name.begin(), name.end()); // plain ASCII in test environments
     const std::string ownPid = std::to_string(zv::getCurrentProcessId());
-    const struct {
-        const char* what;
-        std::string record;
-        bool takenOver;
-    } cases[] = {
+    const std::tuple<const char*, std::string, bool> cases[] = {
         {"ended process here", "4000000000\n" + here + "\n", true},
-        {"ended process, other case of the name", "4000000000\n" + std::string(here.size(), 'x') + "\n",
-         false},
+        {"ended, other name", "4000000000\n" + std::string(here.size(), 'x') + "\n", false},
         {"running process here", ownPid + "\n" + here + "\n", false},
         {"other computer", "4000000000\nsome-other-computer-name\n", false},
         {"no record", "", false},
         {"no computer", "4000000000\n", false},
         {"garbage", "12ab\n" + here + "\n", false},
     };
-    for (const auto& c : cases) {
-        std::ofstream(lockHost, std::ios::binary | std::ios::trunc) << c.record;
+    for (const auto& [what, record, takenOver] : cases) {
+        std::ofstream(lockHost, std::ios::binary | std::ios::trunc) << record;
         zv::fsEntryMutex m(f);
-        EXPECT_EQ(m.lock(150), c.takenOver) << c.what;
-        if (c.takenOver) {
+        EXPECT_EQ(m.lock(150), takenOver) << what;
+        if (takenOver) {
 #if !defined(_WIN32) // Windows lets nobody read a held lock file
             // The new lock file names this process.
             EXPECT_EQ(zvtest::readAll(lockHost), ownPid + "\n" + here + "\n");
@@ -128,7 +107,7 @@ TEST(fsEntryMutex, TakesOverOnlyLockFilesOfEndedProcessesOnThisComputer) {
             m.release();
             EXPECT_FALSE(fs::exists(lockHost));
         } else {
-            EXPECT_EQ(zvtest::readAll(lockHost), c.record) << c.what;
+            EXPECT_EQ(zvtest::readAll(lockHost), record) << what;
         }
         fs::remove(lockHost);
     }
@@ -136,8 +115,7 @@ TEST(fsEntryMutex, TakesOverOnlyLockFilesOfEndedProcessesOnThisComputer) {
 
 TEST(fsEntryMutex, ReportsALockFileThatCannotBeCreated) {
     zvtest::tempFolder tmp;
-    const zv::file f = tmp.write(L"job.dat");
-    zv::fsEntryMutex m(f);
+    zv::fsEntryMutex m(tmp.write(L"job.dat"));
     // A folder in the lock file's place: not a lock anybody holds.
     fs::create_directory(tmp.host() / "job.dat$$lock$$");
     const std::wstring text = zvtest::errorText([&] { m.lock(200); });
@@ -151,8 +129,7 @@ TEST(fsEntryMutex, ReportsALockFileThatCannotBeCreated) {
     fs::remove(tmp.host() / "job.dat$$lock$$");
 
     // The lock file's folder went away after the entry was set.
-    const zv::file inner = tmp.write(L"sub/a.dat");
-    zv::fsEntryMutex gone(inner);
+    zv::fsEntryMutex gone(tmp.write(L"sub/a.dat"));
     fs::remove_all(tmp.host() / "sub");
     const std::wstring prefix =
         L"Unexpected error occurred (Error creating lockfile " + std::wstring(gone.lockFileName()) + L" (";

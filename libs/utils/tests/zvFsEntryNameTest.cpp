@@ -12,7 +12,6 @@ TEST(fsEntryName, NormalisesCompletesAndStripsQuotes) {
     const std::wstring drive = std::wstring(1, static_cast<wchar_t>(std::towupper(cwd[0]))) + L":";
     const std::pair<const wchar_t*, std::wstring> cases[] = {
         {L"c:/Data//x/./y/../z.txt", L"c:\\Data\\x\\z.txt"},
-        {L"C:\\..\\x", L"C:\\x"},
         {L"C:\\a\\..\\..\\b", L"C:\\b"},
         {L"/:\\..\\x", L"\\:\\x"}, // whatever stands before the colon
         {L"C:\\dir\\\\\\", L"C:\\dir"},
@@ -22,8 +21,7 @@ TEST(fsEntryName, NormalisesCompletesAndStripsQuotes) {
         {L"\\temp\\a", drive + L"\\temp\\a"},
         {L"a/b", cwd + L"\\a\\b"},
         {L"..", zv::fsEntryName(cwd.path(0))},
-        {L"\\\\server\\share\\\\dir\\", L"\\\\server\\share\\dir"},
-        {L"//server/share/a", L"\\\\server\\share\\a"},
+        {L"//server/share\\\\dir/", L"\\\\server\\share\\dir"},
         {L"\\\\srv\\..\\..\\x", L"\\\\srv\\x"}, // ".." stops at the server as at a drive's root
         {L"\"C:\\Program Files\\x\" -y", L"C:\\Program Files\\x"},
         {L"\"C:\\open", L"C:\\open"},
@@ -41,12 +39,11 @@ TEST(fsEntryName, NormalisesCompletesAndStripsQuotes) {
 }
 
 TEST(fsEntryName, ExpandsOnlyTheFirstEnvironmentReference) {
-    ASSERT_TRUE(zv::setEnvironmentVariable(L"ZV_FS_T", L"C:\\T"));
-    ASSERT_TRUE(zv::setEnvironmentVariable(L"ZV_FS_U", L"u"));
-    EXPECT_EQ(zv::fsEntryName(L"%ZV_FS_T%\\%ZV_FS_T%"), L"C:\\T\\C:\\T");
-    EXPECT_EQ(zv::fsEntryName(L"%ZV_FS_T%\\%ZV_FS_U%"), L"C:\\T\\%ZV_FS_U%");
-    zv::setEnvironmentVariable(L"ZV_FS_T", L"");
-    zv::setEnvironmentVariable(L"ZV_FS_U", L"");
+    {
+        zvtest::envGuard t(L"ZV_FS_T", L"C:\\T"), u(L"ZV_FS_U", L"u");
+        EXPECT_EQ(zv::fsEntryName(L"%ZV_FS_T%\\%ZV_FS_T%"), L"C:\\T\\C:\\T");
+        EXPECT_EQ(zv::fsEntryName(L"%ZV_FS_T%\\%ZV_FS_U%"), L"C:\\T\\%ZV_FS_U%");
+    }
     // Unknown: the text stays and is taken relative to the working directory.
     EXPECT_EQ(zv::fsEntryName(L"%ZV_FS_T%\\a.txt"), zv::fsEntryName(L".") + L"\\%ZV_FS_T%\\a.txt");
 }
@@ -127,28 +124,12 @@ TEST(fsEntryName, StaticHelpers) {
     EXPECT_TRUE(zv::fsEntryName::isARelativePath(L"\\"));
     for (const wchar_t* absolute : {L"\\x", L"/x", L"c:"})
         EXPECT_FALSE(zv::fsEntryName::isARelativePath(absolute)) << absolute;
-    EXPECT_TRUE(zv::fsEntryName::containsInvalidChars(L"a#b") &&
-                zv::fsEntryName::containsInvalidChars(L"a\\b"));
-    EXPECT_FALSE(zv::fsEntryName::containsInvalidChars(L"a b.txt"));
+    for (const auto& [name, invalid] : {std::pair{L"a#b", true}, {L"a\\b", true}, {L"a b.txt", false}})
+        EXPECT_EQ(zv::fsEntryName::containsInvalidChars(name), invalid) << name;
     EXPECT_EQ(zv::fsEntryName::replaceInvalidChars(L"  a:b?c ", L'_'), L"a_b_c");
     EXPECT_EQ(zv::fsEntryName::replaceInvalidChars(L"  a:b?c ", L'*'), L"a b c");
     // Characters the ANSI code page cannot hold become "?" and are replaced.
     EXPECT_EQ(zv::fsEntryName::replaceInvalidChars(L"x\u65e5y", L'-'), L"x-y");
-}
-
-TEST(fsEntryName, OutputsKeepTheInvariants) {
-    for (const wchar_t* in : {L"\\\\", L"\\\\..\\x", L"C:\\..\\..\\..", L"C:/./././", L"\\..\\..",
-                              L"a\\..\\..\\..\\b", L"C:\\.\\..\\.\\..", L"\"\"", L"\"", L"%", L"%%",
-                              L"C:\\a\\\\\\..\\.\\b\\", L"//x/../../y", L"C:\\...\\..\\x", L"C:.."}) {
-        const zv::fsEntryName n(in);
-        const std::wstring closed = n + L"\\";
-        EXPECT_EQ(n.find(L'/'), std::wstring::npos) << in;
-        EXPECT_EQ(n.find(L"\\\\", 1), std::wstring::npos) << in;
-        EXPECT_TRUE(closed.find(L"\\.\\") == closed.npos && closed.find(L"\\..\\") == closed.npos) << in;
-        EXPECT_TRUE(n.empty() || n.back() != L'\\') << in;
-        EXPECT_EQ(zv::fsEntryName(zv::string(n)), n) << in; // idempotent
-        EXPECT_TRUE(n.empty() || (n.size() >= 2 && (n[1] == L':' || n.compare(0, 2, L"\\\\") == 0))) << in;
-    }
 }
 
 // ---- the Linux mapping of names to host paths ---------------------------

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <vector>
 
 namespace {
@@ -12,18 +11,12 @@ namespace {
 using zvtest::cwdGuard;
 using zvtest::envGuard;
 
-// A relative library name with the delimiters the host takes everywhere.
-std::wstring slashed(std::wstring name) {
-    std::replace(name.begin(), name.end(), L'\\', L'/');
-    return name;
-}
-
-// The names of `entries`, without the first `cut` characters.
+// The names of `entries` without the first `cut` characters, each followed by "|".
 template <typename Entries>
-std::vector<std::wstring> namesOf(const Entries& entries, std::size_t cut = 0) {
-    std::vector<std::wstring> out;
+std::wstring names(const Entries& entries, std::size_t cut = 0) {
+    std::wstring out;
     for (const auto& e : entries)
-        out.push_back(e.substr(cut));
+        out += e.substr(cut) + L"|";
     return out;
 }
 
@@ -32,15 +25,15 @@ std::vector<std::wstring> namesOf(const Entries& entries, std::size_t cut = 0) {
 TEST(searchPath, KeepsOrderAndSkipsEmptyPartsAndDuplicatesIgnoringCase) {
     zv::searchPath path;
     zv::searchPath::fromString(L"C:\\a ; ;c:\\A\\;D:\\b", path, L';');
-    EXPECT_EQ(namesOf(path.directories()), (std::vector<std::wstring>{L"C:\\a\\", L"D:\\b\\"}));
+    EXPECT_EQ(names(path.directories()), L"C:\\a\\|D:\\b\\|");
     // Entries already present stay first; tabs count as blanks.
     zv::searchPath::fromString(L"\tE:\\c\t|D:\\B||", path, L'|');
     path.appendDirectory(zv::directory(L"e:\\C\\"));
-    EXPECT_EQ(namesOf(path.directories()), (std::vector<std::wstring>{L"C:\\a\\", L"D:\\b\\", L"E:\\c\\"}));
+    EXPECT_EQ(names(path.directories()), L"C:\\a\\|D:\\b\\|E:\\c\\|");
     EXPECT_TRUE(path.containsDirectory(zv::directory(L"D:\\B")));
     path.removeDirectory(zv::directory(L"C:\\d"));
     path.removeDirectory(zv::directory(L"d:\\B"));
-    EXPECT_EQ(namesOf(path.directories()), (std::vector<std::wstring>{L"C:\\a\\", L"E:\\c\\"}));
+    EXPECT_EQ(names(path.directories()), L"C:\\a\\|E:\\c\\|");
     EXPECT_FALSE(path.containsDirectory(zv::directory(L"D:\\b")));
     zv::searchPath none;
     zv::searchPath::fromString(L" ;\t; ", none, L';');
@@ -54,7 +47,6 @@ TEST(searchPath, FindFileTakesTheFirstEntryAndSubfoldersOnlyWhenRecursive) {
     zv::searchPath path;
     path.appendDirectory(a);
     path.appendDirectory(b);
-
     zv::file found(L"C:\\untouched");
     // Left alone on failure.
     EXPECT_TRUE(
@@ -92,15 +84,12 @@ TEST(searchPath, RecursiveSearchIsDepthFirst) {
     for (zv::directoryIterator it(top, L"*.*", 0); it.positioned(); ++it)
         order.push_back(it.m_current);
     ASSERT_EQ(order.size(), 2u);
-    const zv::file deep(zv::directory(order[0], L"deep"), L"x.cfg");
-    tmp.write(slashed(deep.substr(tmp.dir().size())));
-    tmp.write(slashed(zv::file(order[1], L"x.cfg").substr(tmp.dir().size())));
-
+    const zv::directory deep(order[0], L"deep");
+    ASSERT_TRUE(deep.create() && zv::file(deep, L"x.cfg").create() && zv::file(order[1], L"x.cfg").create());
     zv::searchPath path;
     path.appendDirectory(top);
     zv::directory holder;
-    ASSERT_TRUE(zvtest::gives(path.findContainingDir(L"x.cfg", holder, true), holder, true,
-                              zv::directory(order[0], L"deep")));
+    ASSERT_TRUE(zvtest::gives(path.findContainingDir(L"x.cfg", holder, true), holder, true, deep));
 }
 
 TEST(searchPath, RecursiveSearchSkipsHiddenFoldersAndLinks) {
@@ -135,16 +124,14 @@ TEST(searchPath, FindFilesListsEntriesInOrderOwnFilesFirst) {
     zv::searchPath path;
     path.appendDirectory(b);
     path.appendDirectory(a);
-
     std::vector<zv::file> files;
     path.findFiles(L"*.txt", files, false);
-    EXPECT_EQ(namesOf(files, tmp.dir().size()), (std::vector<std::wstring>{L"b\\four.txt", L"a\\one.txt"}));
+    EXPECT_EQ(names(files, tmp.dir().size()), L"b\\four.txt|a\\one.txt|");
 
     files.assign(1, zv::file(tmp.dir(), L"kept")); // appended to, not replaced
     path.findFiles(L"*.txt", files, true);
-    EXPECT_EQ(namesOf(files, tmp.dir().size()),
-              (std::vector<std::wstring>{L"kept", L"b\\four.txt", L"a\\one.txt", L"a\\sub\\two.txt",
-                                         L"a\\sub\\deeper\\three.txt"}));
+    EXPECT_EQ(names(files, tmp.dir().size()),
+              L"kept|b\\four.txt|a\\one.txt|a\\sub\\two.txt|a\\sub\\deeper\\three.txt|");
 
     files.clear();
     path.findFiles(zv::directory(tmp.dir(), L"missing"), L"*.*", files, true);
@@ -154,10 +141,9 @@ TEST(searchPath, FindFilesListsEntriesInOrderOwnFilesFirst) {
 TEST(searchPath, FromStringWithBaseTakesDotPartsFromTheBaseAndOnlyExistingFolders) {
     zvtest::tempFolder tmp;
     const zv::directory base = tmp.mkdir(L"proj");
-    const zv::directory lib = tmp.mkdir(L"proj/lib");
     const zv::directory work = tmp.mkdir(L"work");
-    const zv::directory workLib = tmp.mkdir(L"work/lib");
-    const zv::directory shared = tmp.mkdir(L"shared");
+    for (const wchar_t* folder : {L"proj/lib", L"work/lib", L"shared"})
+        tmp.mkdir(folder);
     cwdGuard cwd(work);
     ASSERT_TRUE(cwd.ok);
 
@@ -165,13 +151,12 @@ TEST(searchPath, FromStringWithBaseTakesDotPartsFromTheBaseAndOnlyExistingFolder
     const std::wstring text = L".\\lib; .\\missing ;lib;..\\shared;" + std::wstring(tmp.dir()) + L"nowhere";
     zv::searchPath::fromString(text, path, base, L';');
     // "..\shared" begins with a dot too, so it is taken from the base as well.
-    EXPECT_EQ(namesOf(path.directories()), (std::vector<std::wstring>{lib, workLib, shared}));
+    EXPECT_EQ(names(path.directories(), tmp.dir().size()), L"proj\\lib\\|work\\lib\\|shared\\|");
 
     // The form without a base keeps folders that do not exist.
     zv::searchPath plain;
     zv::searchPath::fromString(L".\\lib;.\\missing", plain, L';');
-    EXPECT_EQ(namesOf(plain.directories()),
-              (std::vector<std::wstring>{workLib, zv::directory(work, L"missing")}));
+    EXPECT_EQ(names(plain.directories(), tmp.dir().size()), L"work\\lib\\|work\\missing\\|");
 }
 
 // PATH holds host names; on Linux they are found also when the working

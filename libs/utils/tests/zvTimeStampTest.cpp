@@ -15,36 +15,13 @@ using zv::date;
 using zv::time;
 using zv::timestamp;
 
-#if defined(_WIN32)
-#define ZV_SKIP_WITHOUT_TZ() GTEST_SKIP() << "time zones are set through TZ on Linux only"
-struct timeZone {
-    explicit timeZone(const char*) {}
-};
-#else
-#define ZV_SKIP_WITHOUT_TZ() (void)0
-// Sets TZ for the life of the object (Linux only: the Windows runtime reads
-// its own zone names, and Wine follows the host).
-struct timeZone {
-    explicit timeZone(const char* zone) : old(std::getenv("TZ") ? std::getenv("TZ") : "") {
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~timeZone() {
-        old.empty() ? unsetenv("TZ") : setenv("TZ", old.c_str(), 1);
-        tzset();
-    }
-    const std::string old;
-};
-#endif
-
 TEST(timestamp, AssignmentFoldsTheEndOfTheDay) {
     const timestamp end(date(2024, 2, 29), time::midnight());
     EXPECT_EQ(end.getTime(), time::midnight()); // the constructor keeps it
     timestamp assigned(date(2000, 1, 1), time(1));
-    assigned = end;
-    EXPECT_EQ(assigned, timestamp(date(2024, 3, 1), time::daystart()));
-    assigned = timestamp(date(2024, 12, 31), time::midnight());
-    EXPECT_EQ(assigned, timestamp(date(2025, 1, 1), time::daystart()));
+    EXPECT_EQ(assigned = end, timestamp(date(2024, 3, 1), time::daystart()));
+    EXPECT_EQ(assigned = timestamp(date(2024, 12, 31), time::midnight()),
+              timestamp(date(2025, 1, 1), time()));
     EXPECT_LT(end, timestamp(date(2024, 3, 1), time::daystart())); // ordered by date first
     EXPECT_EQ((timestamp(date(2024, 3, 1), time::daystart()) - end).nallmseconds(), 0u);
 }
@@ -71,10 +48,9 @@ TEST(timestamp, DifferenceAndTextForms) {
     EXPECT_EQ((a - a).sign(), -1);
     const timestamp t(date(2024, 1, 5), time(13, 45));
     EXPECT_EQ(timestamp::fromString(L"2024-1-5T13:45", L"T", L"-", L":"), t);
-    // A date alone is the end of that day, and its text reads back unchanged.
-    const timestamp dayOnly(date(2024, 1, 5), time::midnight());
-    EXPECT_EQ(timestamp::fromString(L"2024/01/05", L" ", L"/", L":"), dayOnly);
-    EXPECT_EQ(timestamp::fromString(dayOnly.toString(), L" ", L"/", L":"), dayOnly);
+    // A date alone is the end of that day.
+    EXPECT_EQ(timestamp::fromString(L"2024/01/05", L" ", L"/", L":"),
+              timestamp(date(2024, 1, 5), time::midnight()));
     EXPECT_EQ(timestamp::fromString(L"2024/01/05 24:30", L" ", L"/", L":"),
               timestamp(date(2024, 1, 5), time(0, 30)));
     for (const wchar_t* bad :
@@ -116,17 +92,28 @@ TEST(timestamp, LocalTimeRoundTripsThroughTheTimer) {
     long long seconds = 0;
     ASSERT_TRUE(t.toTimer(&seconds));
     EXPECT_EQ(timestamp::fromTimer(seconds), timestamp(t.getDate(), time(12, 30, 15)));
-    zv::timeb64 moment;
-    moment.time = seconds;
-    moment.millitm = 500;
+    const zv::timeb64 moment{.time = seconds, .millitm = 500};
     EXPECT_EQ(timestamp::fromTimeb(&moment), t);
-    const zv::timeduration offset = timestamp::offsetLocalToUTC(t);
-    EXPECT_EQ(offset.nallmseconds() % 60000, 0u); // zones differ in whole minutes
+    EXPECT_EQ(timestamp::offsetLocalToUTC(t).nallmseconds() % 60000, 0u); // zones differ in whole minutes
     EXPECT_EQ(t.asUTC().getTime().msecond(), 500u);
 }
 
+#if !defined(_WIN32)
+// Sets TZ for the life of the object (Linux only: the Windows runtime reads
+// its own zone names, and Wine follows the host).
+struct timeZone {
+    explicit timeZone(const char* zone) : old(std::getenv("TZ") ? std::getenv("TZ") : "") {
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~timeZone() {
+        old.empty() ? unsetenv("TZ") : setenv("TZ", old.c_str(), 1);
+        tzset();
+    }
+    const std::string old;
+};
+
 TEST(timestamp, ZoneOffsetsFollowTheTimeZone) {
-    ZV_SKIP_WITHOUT_TZ();
     {
         timeZone zone("UTC0");
         const timestamp t(date(2024, 1, 5), time(13, 45));
@@ -157,5 +144,6 @@ TEST(timestamp, ZoneOffsetsFollowTheTimeZone) {
         EXPECT_EQ(time::fromTimer(0), time(19));
     }
 }
+#endif
 
 } // namespace

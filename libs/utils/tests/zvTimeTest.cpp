@@ -30,30 +30,31 @@ TEST(time, CarriesItsFieldsAndKeepsTheEndOfTheDay) {
     EXPECT_LT(time(10, 0, 0, 1), time(10, 0, 1, 0));
 }
 
-TEST(time, UnitsWrapAndCountDays) {
-    time t(23, 30);
+// Where `by` moves `t`, and the days it carried.
+std::pair<time, int> moved(time t, const zv::time_duration& by, bool back = false) {
     unsigned int carry = 0;
-    zv::hours(1).addToTime(t, &carry);
-    EXPECT_TRUE(t == time(0, 30) && carry == 1u) << carry;
+    back ? by.subtractFromTime(t, &carry) : by.addToTime(t, &carry);
+    return {t, static_cast<int>(carry)};
+}
+
+TEST(time, UnitsAndDurationsWrapAndCountDays) {
+    EXPECT_EQ(moved(time(23, 30), zv::hours(1)), std::pair(time(0, 30), 1));
     EXPECT_EQ(time(23, 59, 59) + zv::seconds(1), time::midnight()); // no carry: lands on 24:00:00
-    t = time(23, 59, 59);
-    carry = 0;
-    zv::seconds(1).addToTime(t, &carry);
-    EXPECT_TRUE(t == time::daystart() && carry == 1u) << carry;
-    t = time(0, 30);
-    carry = 0;
-    zv::minutes(60 * 24 * 3 + 40).subtractFromTime(t, &carry); // three days and 40 minutes back
-    EXPECT_TRUE(t == time(23, 50) && carry == 4u) << carry;
+    EXPECT_EQ(moved(time(23, 59, 59), zv::seconds(1)), std::pair(time::daystart(), 1));
+    // Three days and 40 minutes back.
+    EXPECT_EQ(moved(time(0, 30), zv::minutes(60 * 24 * 3 + 40), true), std::pair(time(23, 50), 4));
     EXPECT_EQ(time(1, 0) - zv::hours(1), time::daystart());
     // Milliseconds carry into seconds in both directions; other units keep them.
     EXPECT_EQ(time(10, 0, 0, 900) + zv::mseconds(250), time(10, 0, 1, 150));
     EXPECT_EQ(time(10, 0, 0, 100) - zv::mseconds(250), time(9, 59, 59, 850));
     EXPECT_EQ(time(10, 0, 0, 500) + zv::hours(1), time(11, 0, 0, 500));
     // Counts far beyond a day: 2^32 - 1 hours is 178,956,970 days and 15 hours.
-    t = time(0, 0);
-    carry = 0;
-    zv::hours(0xFFFFFFFFu).addToTime(t, &carry);
-    EXPECT_TRUE(t == time(15, 0) && carry == 178956970u) << carry;
+    EXPECT_EQ(moved(time(0, 0), zv::hours(0xFFFFFFFFu)), std::pair(time(15, 0), 178956970));
+    // A duration moves by its sign and ignores its days.
+    EXPECT_EQ(moved(time(22, 0), zv::timeduration(5, 3, 0, 0, 0)), std::pair(time(1, 0), 1));
+    EXPECT_EQ(moved(time(1, 0), zv::timeduration(0, 3, 0, 0, 0, false)), std::pair(time(22, 0), -1));
+    EXPECT_EQ(time(10, 0) + zv::timeduration(0, 1, 2, 3, 4), time(11, 2, 3, 4));
+    EXPECT_EQ(time(10, 0) - zv::timeduration(0, 1, 2, 3, 4), time(8, 57, 56, 996));
 }
 
 TEST(timeduration, NormalisesAndCountsAllUnits) {
@@ -66,56 +67,36 @@ TEST(timeduration, NormalisesAndCountsAllUnits) {
 }
 
 TEST(timeduration, ArithmeticWithMixedSigns) {
-    zv::timeduration d(0, 2, 0, 0, 0);
-    d += zv::timeduration(0, 0, 30, 0, 0);
-    EXPECT_EQ(d, zv::timeduration(0, 2, 30, 0, 0));
-    d -= zv::timeduration(0, 3, 0, 0, 0);
-    EXPECT_EQ(d.signedMseconds(), -30LL * 60000);
-    d += zv::timeduration(0, 0, 30, 0, 0, false);
-    EXPECT_EQ(d, zv::timeduration(0, 1, 0, 0, 0, false));
-    d -= zv::timeduration(0, 1, 0, 0, 0, false);
+    using td = zv::timeduration;
+    td d(0, 2, 0, 0, 0);
+    EXPECT_EQ(d += td(0, 0, 30, 0, 0), td(0, 2, 30, 0, 0));
+    EXPECT_EQ((d -= td(0, 3, 0, 0, 0)).signedMseconds(), -30LL * 60000);
+    EXPECT_EQ(d += td(0, 0, 30, 0, 0, false), td(0, 1, 0, 0, 0, false));
+    d -= td(0, 1, 0, 0, 0, false);
     EXPECT_TRUE(d.nallmseconds() == 0u && d.sign() == 1); // zero is positive
-    EXPECT_EQ(zv::timeduration(0, 0, 0, 0, 0, false), zv::timeduration());
-
-    zv::timeduration day(1, 0, 0, 0, 0);
-    day *= 0.5;
-    EXPECT_EQ(day, zv::timeduration(0, 12, 0, 0, 0)); // fractions flow into smaller units
-    EXPECT_EQ(zv::timeduration(0, 0, 0, 1, 0) * (1.0 / 3), zv::timeduration(0, 0, 0, 0, 333));
-    EXPECT_EQ(zv::timeduration(0, 1, 0, 0, 0) * -2.0, zv::timeduration(0, 2, 0, 0, 0, false));
-    EXPECT_EQ((zv::timeduration(0xFFFFFFFFu, 0, 0, 0, 0) * 10.0).days(), 0xFFFFFFFFu);
+    EXPECT_EQ(td(0, 0, 0, 0, 0, false), td());
+    td day(1, 0, 0, 0, 0);
+    EXPECT_EQ(day *= 0.5, td(0, 12, 0, 0, 0)); // fractions flow into smaller units
+    EXPECT_EQ(td(0, 0, 0, 1, 0) * (1.0 / 3), td(0, 0, 0, 0, 333));
+    EXPECT_EQ(td(0, 1, 0, 0, 0) * -2.0, td(0, 2, 0, 0, 0, false));
+    EXPECT_EQ((td(0xFFFFFFFFu, 0, 0, 0, 0) * 10.0).days(), 0xFFFFFFFFu);
     zvtest::assertCapture capture;
     EXPECT_THROW(day *= std::numeric_limits<double>::quiet_NaN(), bool);
     EXPECT_EQ(capture.messages().size(), 1u);
 }
 
-TEST(timeduration, MovesATimeByItsSignIgnoringDays) {
-    time t(22, 0);
-    unsigned int carry = 0;
-    zv::timeduration(5, 3, 0, 0, 0).addToTime(t, &carry);
-    EXPECT_TRUE(t == time(1, 0) && carry == 1u) << carry;
-    carry = 0;
-    zv::timeduration(0, 3, 0, 0, 0, false).addToTime(t, &carry); // moves back across midnight
-    EXPECT_TRUE(t == time(22, 0) && static_cast<int>(carry) == -1) << carry;
-    EXPECT_EQ(time(10, 0) + zv::timeduration(0, 1, 2, 3, 4), time(11, 2, 3, 4));
-    EXPECT_EQ(time(10, 0) - zv::timeduration(0, 1, 2, 3, 4), time(8, 57, 56, 996));
-}
-
 TEST(time, DifferenceIsExactToTheMillisecond) {
     EXPECT_EQ((time(8, 30) - time(8, 30)).sign(), -1);
     // The end of the day is a whole day away from its start, in either direction.
-    const struct {
-        time a, b;
-        long long mseconds;
-    } spans[] = {
+    const std::tuple<time, time, long long> spans[] = {
         {time(10, 0, 1, 0), time(10, 0, 0, 500), 500},  {time(10, 0, 0, 200), time(10, 0, 0, 500), -300},
         {time(8, 30), time(20, 45, 10), -44110000},     {time::daystart(), time::midnight(), -86400000},
         {time::midnight(), time::daystart(), 86400000}, {time(0, 0, 0, 1), time::midnight(), -86399999},
         {time::midnight(), time(23, 59, 59, 999), 1}};
-    for (const auto& c : spans) {
-        const zv::timeduration d = c.a - c.b;
-        EXPECT_EQ(d.signedMseconds(), c.mseconds)
-            << c.a.toString().c_str() << " - " << c.b.toString().c_str();
-        EXPECT_EQ(d.days(), c.mseconds / 86400000 * (c.mseconds < 0 ? -1 : 1));
+    for (const auto& [a, b, mseconds] : spans) {
+        const zv::timeduration d = a - b;
+        EXPECT_EQ(d.signedMseconds(), mseconds) << a.toString().c_str() << " - " << b.toString().c_str();
+        EXPECT_EQ(d.days(), mseconds / 86400000 * (mseconds < 0 ? -1 : 1));
     }
 }
 
@@ -127,11 +108,6 @@ TEST(time, TextFormsAndTheirRules) {
     for (const wchar_t* bad :
          {L"", L"25", L"12:60", L"12:00:60", L"12:00:00:1000", L"1:2:3:4:5", L"a:00", L"12::00", L"-1"})
         EXPECT_THROW(time::fromString(bad, L":"), bool) << bad;
-    // Every time of day reads back from its text.
-    for (unsigned int s = 0; s < 86400; s += 37) {
-        const time t(0, 0, s, s % 1000);
-        ASSERT_EQ(time::fromString(t.toString(), L":"), t);
-    }
     time t(1, 1);
     EXPECT_TRUE(zvtest::gives(zv::dtconvert(t, zv::string(L"7:08")), t, true, time(7, 8)));
     EXPECT_TRUE(zvtest::gives(zv::dtconvert(t, zv::string(L"7:99")), t, false, time(7, 8)));
@@ -152,9 +128,7 @@ TEST(time, ClockAndTmConversions) {
     EXPECT_THROW(time::fromTimeb(nullptr), bool);
     EXPECT_EQ(capture.messages().size(), 2u);
     // Whole-hour zones keep minutes and seconds; the millisecond comes from the moment.
-    zv::timeb64 moment;
-    moment.time = 19782LL * 86400 + 12 * 3600 + 34 * 60 + 56;
-    moment.millitm = 789;
+    const zv::timeb64 moment{.time = 19782LL * 86400 + 12 * 3600 + 34 * 60 + 56, .millitm = 789};
     EXPECT_EQ(time::fromTimeb(&moment).msecond(), 789u);
     EXPECT_EQ(time::fromTimer(moment.time).msecond(), 0u);
 }
