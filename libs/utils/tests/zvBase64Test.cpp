@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 
 namespace {
@@ -53,18 +52,4 @@ TEST(base64, EncodesPadsAndDecodesUpToTheFirstForeignCharacter) {
     EXPECT_EQ(capture.messages().size(), 1u);
     zv::base64_encode(nullptr, 0, out);
     EXPECT_TRUE(out.empty());
-}
-
-TEST(base64, RoundTripsEveryLengthAndByte) {
-    std::mt19937 gen(7);
-    for (unsigned length = 0; length < 300; ++length) {
-        std::string bytes(length, '\0');
-        for (unsigned i = 0; i < length; ++i) // every byte value once at length 256
-            bytes[i] = static_cast<char>(length == 256 ? i : gen());
-        const std::string text = encode(bytes);
-        ASSERT_EQ(text.size(), (length + 2) / 3 * 4);
-        ASSERT_EQ(text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/="),
-                  std::string::npos);
-        ASSERT_EQ(decode(text), bytes) << length;
-    }
 }

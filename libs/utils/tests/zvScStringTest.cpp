@@ -14,7 +14,6 @@ TEST(scString, EqualTextsShareOneCopy) {
     const zv::scString lower = zv::scString::createFrom(L"width");
     EXPECT_TRUE(a.c_str() == b.c_str() && &a.string() == &b.string() && a == b);
     EXPECT_NE(a.c_str(), lower.c_str());
-    EXPECT_STREQ(lower.c_str(), L"width");
     // The interned copy is independent of the text it was made from.
     zv::string source(L"Height");
     const zv::scString h = zv::scString::createFrom(source);
@@ -31,23 +30,12 @@ TEST(scString, EqualTextsShareOneCopy) {
 
 TEST(scString, NullHandleReadsAsEmptyTextAndNullTextIsAnAssertion) {
     const zv::scString none;
-    EXPECT_TRUE(none.isNull());
-    EXPECT_STREQ(none.c_str(), L"");
-    EXPECT_EQ(&none.string(), &zv::string::emptyString);
+    EXPECT_TRUE(none.isNull() && *none.c_str() == L'\0' && &none.string() == &zv::string::emptyString);
     EXPECT_FALSE(none == zv::scString::createFrom(L""));
     zvtest::assertCapture capture;
     EXPECT_THROW(zv::scString::createFrom(static_cast<const wchar_t*>(nullptr)), bool);
     ASSERT_EQ(capture.messages().size(), 1u);
     EXPECT_NE(capture.messages()[0].find(L"Assertion failed:\ntext != nullptr"), std::wstring::npos);
-}
-
-TEST(scString, ManyTextsSurviveTableGrowth) {
-    std::vector<zv::scString> handles;
-    for (int i = 0; i < 20000; ++i)
-        handles.push_back(zv::scString::createFrom(L"grow-" + std::to_wstring(i)));
-    for (int i = 0; i < 20000; ++i)
-        ASSERT_EQ(zv::scString::createFrom(L"grow-" + std::to_wstring(i)).c_str(), handles[i].c_str()) << i;
-    EXPECT_EQ(handles[19999].string(), L"grow-19999");
 }
 
 TEST(scString, ConcurrentInterningGivesOnePointerPerText) {
@@ -78,6 +66,5 @@ TEST(scString, DestroyedManagerIsRecreatedOnNextUse) {
     zv::destroyScStringManager();
     zv::destroyScStringManager(); // twice is harmless
     const zv::scString fresh = zv::scString::createFrom(text.c_str());
-    EXPECT_EQ(fresh.string(), text);
-    EXPECT_EQ(zv::scString::createFrom(text.c_str()).c_str(), fresh.c_str());
+    EXPECT_TRUE(fresh.string() == text && zv::scString::createFrom(text.c_str()).c_str() == fresh.c_str());
 }
