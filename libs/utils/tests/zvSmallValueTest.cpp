@@ -27,9 +27,7 @@ TEST(angle, NormalisedFormsInDegrees) {
         const angle a = angle::fromDegree(r.degree);
         EXPECT_NEAR(a.degreeBetweenMinusPiAndPi(), r.minusPiToPi, 1e-9) << r.degree;
         EXPECT_NEAR(a.degreeBetweenZeroAndTwoPi(), r.zeroToTwoPi, 1e-9) << r.degree;
-        EXPECT_LT(a.degreeBetweenZeroAndTwoPi(), 360.0);
-        EXPECT_LT(a.radiansBetweenZeroAndTwoPi(), 2 * angle::kPi);
-        EXPECT_GE(a.radiansBetweenZeroAndTwoPi(), 0.0);
+        EXPECT_NEAR(a.radiansBetweenZeroAndTwoPi(), r.zeroToTwoPi * angle::kPi / 180, 1e-9) << r.degree;
     }
     // The tiniest negative angles would round up to exactly 2 pi.
     for (double r : {-1e-17, -std::numeric_limits<double>::denorm_min(), -2 * angle::kPi - 1e-16}) {
@@ -119,23 +117,13 @@ TEST(unitconv, FactorsAndNames) {
         EXPECT_DOUBLE_EQ(u.areaFactor(), r.length * r.length);
         EXPECT_DOUBLE_EQ(u.volumeFactor(), r.length * r.length * r.length);
     }
-    const zv::unitconv im(zv::inch, zv::meter);
-    EXPECT_DOUBLE_EQ(im.areaFactor(), 0.00064516);
-    EXPECT_DOUBLE_EQ(im.volumeFactor(), 0.000016387064);
-
     EXPECT_EQ(zv::unitSystemFromString(L"MM"), zv::mm);
     EXPECT_EQ(zv::unitSystemFromString(L"Inch"), zv::inch);
     EXPECT_EQ(zv::unitSystemString(zv::inch), L"inch");
-    const auto fails = [](auto f, const wchar_t* text) {
-        try {
-            f();
-        } catch (const zv::unexpectedErrorException& e) {
-            return e.text().find(text) != zv::string::npos;
-        }
-        return false;
-    };
-    EXPECT_TRUE(fails([] { zv::unitSystemFromString(L"Feet"); },
-                      L"unitSystemString: invalid unitsystemstring \"Feet\" given"));
-    EXPECT_TRUE(fails([] { zv::unitSystemString(static_cast<zv::eUnitSystem>(7)); },
-                      L"unitSystemString: invalid unitsystem 7 given"));
+    EXPECT_THROW(zv::unitSystemFromString(L"Feet"), zv::unexpectedErrorException);
+    EXPECT_THROW(zv::unitSystemString(static_cast<zv::eUnitSystem>(7)), zv::unexpectedErrorException);
+    EXPECT_EQ(zvtest::errorText([] { zv::unitSystemFromString(L"Feet"); }),
+              L"Unexpected error occurred (unitSystemString: invalid unitsystemstring \"Feet\" given)");
+    EXPECT_EQ(zvtest::errorText([] { zv::unitSystemString(static_cast<zv::eUnitSystem>(7)); }),
+              L"Unexpected error occurred (unitSystemString: invalid unitsystem 7 given)");
 }
