@@ -53,18 +53,14 @@ testing::AssertionResult converts(const S& source, bool ok, T want, T start = T{
 }
 
 bool colourToText(string& target, const colour& source, int, const dtArgs&) {
-    if (source.r >= 0)
-        target = string::sformat(L"%d,%d,%d", source.r, source.g, source.b);
-    return source.r >= 0;
+    return source.r >= 0 && (target = string::sformat(L"%d,%d,%d", source.r, source.g, source.b), true);
 }
 
 // "r,g,b", or one number for a grey.
 bool textToColour(colour& target, const string& source, int, const dtArgs&) {
     int r = 0, g = 0, b = 0;
     const int n = std::swscanf(source.c_str(), L"%d,%d,%d", &r, &g, &b);
-    if (n == 1 || n == 3)
-        target = n == 1 ? colour{r, r, r} : colour{r, g, b};
-    return n == 1 || n == 3;
+    return (n == 1 || n == 3) && (target = n == 1 ? colour{r, r, r} : colour{r, g, b}, true);
 }
 
 template <int V>
@@ -154,21 +150,15 @@ TEST(typeConversionManager, UnknownTypesAndNullPointersGiveFalse) {
 TEST(typeConversionManager, ConcurrentConversionsAndRegistrations) {
     std::atomic<int> wrong{0};
     std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
+    for (int t = 0; t < 4; ++t)
         threads.emplace_back([&, t] {
-            for (int i = 0; i < 2000; ++i) {
-                string text;
-                const int v = t * 100000 + i;
-                if (!registry().convert(text, v) || text != string::sformat(L"%d", v))
-                    ++wrong;
-            }
+            for (int v = t * 100000; v < t * 100000 + 2000; ++v)
+                wrong += !converts<string>(v, true, string::sformat(L"%d", v));
         });
-    }
-    threads.emplace_back([] {
+    threads.emplace_back([&] {
         for (int i = 0; i < 500; ++i) {
             registerConversion<string, colour> fromText(&textToColour);
-            colour c;
-            registry().convert(c, short(3));
+            wrong += !converts<colour>(short(3), true, {3, 3, 3});
         }
     });
     for (auto& t : threads)
