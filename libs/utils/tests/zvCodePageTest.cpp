@@ -25,6 +25,8 @@ std::wstring decode(const std::string& bytes, unsigned int codePage) {
     return out;
 }
 
+const std::wstring fffd(1, static_cast<wchar_t>(0xFFFD));
+
 } // namespace
 
 // The bytes a page leaves undefined keep their value; every byte's round trip is fuzzed.
@@ -47,12 +49,10 @@ TEST(zvCodePage, UnrepresentableCharactersBecomeQuestionMarks) {
 }
 
 TEST(zvCodePage, Utf8EncodesEveryPlaneAndReplacesIllFormedInput) {
-    const std::wstring text = L"a\u00e9\u20AC\U0001F600";
-    const std::string bytes = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";
-    EXPECT_EQ(encode(text, 65001), bytes);
-    EXPECT_EQ(decode(bytes, 65001), text); // U+1F600 is a surrogate pair on Windows
+    EXPECT_EQ(encode(L"a\u00e9\u20AC\U0001F600", 65001), "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
+    // U+1F600 is a surrogate pair on Windows.
+    EXPECT_EQ(decode("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", 65001), L"a\u00e9\u20AC\U0001F600");
     // Ill-formed input becomes replacement characters.
-    const std::wstring fffd(1, static_cast<wchar_t>(0xFFFD));
     // Cut off by the end; one maximal subpart, one U+FFFD; an overlong form.
     EXPECT_EQ(decode("a\xFF|\xC3", 65001), L"a" + fffd + L"|" + fffd);
     EXPECT_EQ(decode("\xE2\x82x|\xC0\xAF", 65001), fffd + L"x|" + fffd + fffd);
@@ -100,7 +100,6 @@ TEST(zvCodePage, FromMbcToWcMapsBytesInTheCLocale) {
 TEST(zvCodePage, FromMbcToWcFollowsAUtf8Locale) {
     if (std::setlocale(LC_CTYPE, "C.UTF-8") == nullptr)
         GTEST_SKIP() << "no UTF-8 locale for the C runtime on this system";
-    const std::wstring fffd(1, static_cast<wchar_t>(0xFFFD));
     EXPECT_EQ(string::fromMBCtoWC("caf\xC3\xA9"), L"caf\u00e9");
     // Invalid bytes become U+FFFD one by one; decoding goes on behind them.
     EXPECT_EQ(string::fromMBCtoWC("a\xFF|\xC3(x|\xC3"), L"a" + fffd + L"|" + fffd + L"(x|" + fffd);

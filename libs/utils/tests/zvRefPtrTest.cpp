@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cwchar>
 #include <functional>
 #include <string>
 #include <thread>
@@ -85,16 +84,13 @@ TEST(refPtr, CopiesMovesConversionsAndAssignmentsBalanceReferences) {
 
 // Dereferencing null asserts with the "m_p != NULL" convention, naming the header.
 TEST(refPtr, NullDereferenceAssertsWithTheConventionalText) {
-    const zv::refPtr<tracked> null;
-    const zv::const_refPtr<tracked> constNull;
-    const zv::sharedPtr<tracked> sharedNull;
     const std::pair<std::function<void()>, const wchar_t*> cases[] = {
-        {[&] { null->value(); }, L"zvRefPtr.h"},
-        {[&] { (void)*constNull; }, L"zvRefPtr.h"},
-        {[&] { sharedNull->value(); }, L"zvSharedPtr.h"},
+        {[] { zv::refPtr<tracked>()->value(); }, L"zvRefPtr.h"},
+        {[] { (void)*zv::const_refPtr<tracked>(); }, L"zvRefPtr.h"},
+        {[] { zv::sharedPtr<tracked>()->value(); }, L"zvSharedPtr.h"},
     };
     for (const auto& [call, header] : cases) {
-        SCOPED_TRACE(std::string(header, header + std::wcslen(header)));
+        SCOPED_TRACE(header);
         zvtest::assertCapture capture;
         EXPECT_THROW(call(), bool);
         const std::vector<std::wstring> messages = capture.messages();
@@ -122,8 +118,7 @@ TEST(refObjConcurrent, StressAddRefReleaseDestroysExactlyOnce) {
                     std::this_thread::yield();
                 for (int i = 0; i < 2000; ++i) {
                     if ((i + t) % 2 == 0) {
-                        zv::refPtr<tracked> p(object);
-                        zv::refPtr<tracked> q = p;
+                        zv::refPtr<tracked> p(object), q = p;
                     } else {
                         object->addRef();
                         zeros += object->release() == 0;
@@ -134,8 +129,7 @@ TEST(refObjConcurrent, StressAddRefReleaseDestroysExactlyOnce) {
         go = true;
         for (auto& th : threads)
             th.join();
-        ASSERT_EQ(destroyed, 1) << "round " << round;
-        ASSERT_EQ(zeros, 1) << "round " << round;
+        ASSERT_TRUE(destroyed == 1 && zeros == 1) << "round " << round << ": " << destroyed << " " << zeros;
     }
 }
 
