@@ -76,10 +76,8 @@ TEST(zvCodePage, SystemPagesAndUnknownPages) {
 
 TEST(zvCodePage, GetAndMakeMbcsUseTheAnsiPage) {
     const string text(L"Caf\u00e9 \u20AC");
-    std::string expected;
-    ASSERT_TRUE(zv::toCodePage(text, zv::ansiCodePage(), expected));
-    EXPECT_EQ(text.getMBCS(), expected);
-    EXPECT_TRUE(zv::ansiCodePage() != 1252 || expected == "Caf\xE9 \x80");
+    EXPECT_EQ(text.getMBCS(), encode(text, zv::ansiCodePage()));
+    EXPECT_TRUE(zv::ansiCodePage() != 1252 || text.getMBCS() == "Caf\xE9 \x80");
     EXPECT_EQ(string(L"ab\0cd", 5).getMBCS(), "ab");
     // makeMBCS returns exactly the converted characters.
     const std::wstring longText(5000, L'z'); // no size limit
@@ -87,8 +85,7 @@ TEST(zvCodePage, GetAndMakeMbcsUseTheAnsiPage) {
     // What the page cannot hold comes back as the page's replacement, and a
     // second round trip changes nothing.
     const string once = string::makeMBCS(L"x\u4E2Dy");
-    EXPECT_EQ(once.size(), 3u);
-    EXPECT_EQ(string::makeMBCS(once), once);
+    EXPECT_TRUE(once.size() == 3u && string::makeMBCS(once) == once);
 }
 
 TEST(zvCodePage, FromMbcToWcMapsBytesInTheCLocale) {

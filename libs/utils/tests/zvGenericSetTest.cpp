@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 #include <typeinfo>
 #include <vector>
 
@@ -31,24 +32,19 @@ TEST(genericSet, SetGenericValueFollowsTheStoreRules) {
     const scString n = key(L"n");
     const auto type = [&] { return std::string(set.genericValue(n)->type().name()); };
     // Each step: the value, replace, the expected answer, and the type and int value left.
-    const struct {
-        genericValue value;
-        bool replace, answer;
-        const std::type_info& type;
-        int left;
-    } steps[] = {
-        {genericValue(5), false, true, typeid(int), 5},            // an absent key is added
-        {genericValue(L"12"), false, true, typeid(int), 12},       // without replace: converted
-        {genericValue(L"twelve"), false, false, typeid(int), 12},  // a failing conversion changes nothing
-        {genericValue(), false, false, typeid(int), 12},           // nor does an empty value
-        {genericValue(L"13"), true, true, typeid(zv::string), 13}, // with replace: the given type
-        {genericValue(), true, true, typeid(void), -1},            // ... or empty
-        {genericValue(4.0), false, true, typeid(double), 4},       // an empty entry takes whatever comes
+    const std::tuple<genericValue, bool, bool, const std::type_info*, int> steps[] = {
+        {genericValue(5), false, true, &typeid(int), 5},            // an absent key is added
+        {genericValue(L"12"), false, true, &typeid(int), 12},       // without replace: converted
+        {genericValue(L"twelve"), false, false, &typeid(int), 12},  // a failing conversion changes nothing
+        {genericValue(), false, false, &typeid(int), 12},           // nor does an empty value
+        {genericValue(L"13"), true, true, &typeid(zv::string), 13}, // with replace: the given type
+        {genericValue(), true, true, &typeid(void), -1},            // ... or empty
+        {genericValue(4.0), false, true, &typeid(double), 4},       // an empty entry takes whatever comes
     };
-    for (const auto& s : steps) {
-        EXPECT_EQ(set.setGenericValue(n, s.value, s.replace), s.answer) << type();
-        EXPECT_EQ(type(), s.type.name());
-        EXPECT_EQ(set.genericValue(n)->isEmpty() ? -1 : intOf(set, L"n"), s.left);
+    for (const auto& [value, replace, answer, wantType, left] : steps) {
+        EXPECT_EQ(set.setGenericValue(n, value, replace), answer) << type();
+        EXPECT_EQ(type(), wantType->name());
+        EXPECT_EQ(set.genericValue(n)->isEmpty() ? -1 : intOf(set, L"n"), left);
     }
     // The stored value itself: nothing happens; the set holds a copy, not the given value.
     EXPECT_TRUE(set.setGenericValue(n, *set.genericValue(n), false) &&

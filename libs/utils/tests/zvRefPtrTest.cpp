@@ -39,13 +39,11 @@ TEST(refObj, LastReleaseDestroysOnceAndACopyHasItsOwnCount) {
     EXPECT_TRUE(raw->addRef() == 1 && raw->addRef() == 2 && raw->release() == 1);
     {
         zv::refPtr<tracked> copy = zv::createRefObj<tracked>(*raw);
-        EXPECT_EQ(copy->value(), 7);
-        EXPECT_EQ(copy->addRef(), 2); // the copy's own count, not the original's
+        EXPECT_TRUE(copy->value() == 7 && copy->addRef() == 2); // its own count, not the original's
         copy->release();
     }
     EXPECT_EQ(destroyed, 1);
-    EXPECT_EQ(raw->release(), 0);
-    EXPECT_EQ(destroyed, 2);
+    EXPECT_TRUE(raw->release() == 0 && destroyed == 2);
 }
 
 TEST(refPtr, CopiesMovesConversionsAndAssignmentsBalanceReferences) {

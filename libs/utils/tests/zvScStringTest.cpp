@@ -39,8 +39,7 @@ TEST(scString, NullHandleReadsAsEmptyTextAndNullTextIsAnAssertion) {
 }
 
 TEST(scString, ConcurrentInterningGivesOnePointerPerText) {
-    constexpr int kThreads = 6;
-    constexpr int kTexts = 3000;
+    constexpr int kThreads = 6, kTexts = 3000;
     std::vector<std::vector<const wchar_t*>> seen(kThreads, std::vector<const wchar_t*>(kTexts));
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)

@@ -14,7 +14,6 @@ TEST(zvString, NullTextsCaseAndEquality) {
     // The C locale folds A-Z only; copies leave the original alone.
     string s(L"Hello, World! \u00e9");
     EXPECT_EQ(s.upper() + s.lower() + s, L"HELLO, WORLD! \u00e9hello, world! \u00e9Hello, World! \u00e9");
-    EXPECT_EQ(&s.toUpper(), &s);
     string::lowercase(s);
     EXPECT_EQ(s, L"hello, world! \u00e9");
     // A null text counts as empty; without case, comparison stops at the first NUL.
@@ -31,10 +30,9 @@ TEST(zvString, NullTextsCaseAndEquality) {
                                                             {withNul, string(L"AB\0xy", 5), true, false},
                                                             {withNul, string(L"ab\0cd", 5), true, true},
                                                             {withNul, string(L"ab\0ce", 5), true, false}};
-    for (const auto& [a, b, withoutCase, withCase] : cases) {
-        EXPECT_EQ(a.isEqualTo(b, false), withoutCase) << a.c_str() << " / " << b.c_str();
-        EXPECT_EQ(a.isEqualTo(b, true), withCase) << a.c_str() << " / " << b.c_str();
-    }
+    for (const auto& [a, b, withoutCase, withCase] : cases)
+        EXPECT_EQ(std::pair(a.isEqualTo(b, false), a.isEqualTo(b, true)), std::pair(withoutCase, withCase))
+            << a.c_str() << " / " << b.c_str();
 }
 
 // Matching, splitting, replacing and fields are compared with simple models for
