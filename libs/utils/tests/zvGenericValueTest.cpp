@@ -46,12 +46,11 @@ TEST(genericValue, OwnedValueReadsAsOtherTypesAndSetConvertsIntoItsType) {
     EXPECT_EQ(got(genericValue(L"abc"), false, 5), 5);
 
     genericValue v(5);
-    EXPECT_TRUE(v.set(zv::string(L"12")));
-    EXPECT_FALSE(v.set(zv::string(L"twelve")));
+    EXPECT_TRUE(v.set(zv::string(L"12")) && !v.set(zv::string(L"twelve")));
     EXPECT_TRUE(*v.valueIf<int>() == 12 && v.valueIf<double>() == nullptr);
     genericValue e;
-    EXPECT_TRUE(e.set(2.5));    // an empty value takes the given type
-    EXPECT_TRUE(e.set(L"3,5")); // wide text converts into the double
+    // An empty value takes the given type; wide text converts into the double.
+    EXPECT_TRUE(e.set(2.5) && e.set(L"3,5"));
     EXPECT_EQ(*e.valueIf<double>(), 3.5);
 }
 
@@ -61,8 +60,7 @@ TEST(genericValue, BoundValueReadsAndWritesTheVariableAndCopiesStayBound) {
     EXPECT_TRUE(bound.isReference() && bound.type() == typeid(int));
     width = 9;
     EXPECT_EQ(got<zv::string>(bound, true), L"9");
-    EXPECT_TRUE(bound.set(zv::string(L"17")));
-    EXPECT_FALSE(bound.set(zv::string(L"x")));
+    EXPECT_TRUE(bound.set(zv::string(L"17")) && !bound.set(zv::string(L"x")));
     EXPECT_EQ(width, 17);
     genericValue copy = bound;
     EXPECT_TRUE(copy.set(21L));
@@ -84,8 +82,7 @@ TEST(genericValue, SingleCharacterConvertsThroughOneCharacterText) {
     EXPECT_EQ(got<zv::string>(c, true), L"7");
     EXPECT_EQ(got<int>(c, true), 7); // through the text "7"
     genericValue target(L'a');
-    EXPECT_TRUE(target.set(zv::string(L"z")));
-    EXPECT_FALSE(target.set(zv::string(L"zz")) || target.set(zv::string()));
+    EXPECT_TRUE(target.set(zv::string(L"z")) && !target.set(zv::string(L"zz")) && !target.set(zv::string()));
     EXPECT_EQ(*target.valueIf<wchar_t>(), L'z');
 }
 
@@ -103,8 +100,7 @@ TEST(genericValue, CopiesOfOwnedValuesAreIndependentAndMovesEmptyTheSource) {
     d.takeOver(d);
     EXPECT_TRUE(b.isEmpty() && c.isEmpty() && d.holderPtr() == holder);
     d.swap(a);
-    EXPECT_EQ(*d.valueIf<zv::string>(), L"one");
-    EXPECT_EQ(*a.valueIf<zv::string>(), L"two");
+    EXPECT_TRUE(*d.valueIf<zv::string>() == L"one" && *a.valueIf<zv::string>() == L"two");
 }
 
 // Holders convert into each other through the registry; there is no converter

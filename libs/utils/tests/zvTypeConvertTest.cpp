@@ -47,9 +47,9 @@ typeConversionManager& registry() {
 
 // Converts `source` through the registry into a target that starts as `start`.
 template <typename T, typename S>
-testing::AssertionResult converts(const S& source, bool ok, T want, T start = T{}) {
-    T target = start;
-    return zvtest::gives(registry().convert(target, source), target, ok, want);
+testing::AssertionResult converts(const S& source, bool ok, T want, T start = T{}, int flags = 0,
+                                  const dtArgs& args = dtArgs{}) {
+    return zvtest::gives(registry().convert(start, source, flags, args), start, ok, want);
 }
 
 bool colourToText(string& target, const colour& source, int, const dtArgs&) {
@@ -81,9 +81,8 @@ bool nestedToText(string& target, const zvtest::nested& source, int flags, const
 }
 
 TEST(typeConversionManager, ConvertsRegisteredPairsDirectlyWithFlags) {
+    EXPECT_TRUE(converts<string>(255, true, L"FF", {}, zv::dtFormat, dtArgs{zv::dtHexUpper, 0}));
     string text;
-    EXPECT_TRUE(zvtest::gives(registry().convert(text, 255, zv::dtFormat, dtArgs{zv::dtHexUpper, 0}), text,
-                              true, L"FF"));
     const double half = 1.5;
     EXPECT_TRUE(zvtest::gives(
         registry().convert(typeid(string), &text, typeid(double), &half, zv::dtCount, dtArgs{0, 3}), text,
@@ -128,9 +127,8 @@ TEST(typeConversionManager, SameNameSameTargetComesBeforeTheDetour) {
 
 TEST(typeConversionManager, AConverterMayCallTheRegistry) {
     registerConversion<zvtest::nested, string> toText(&nestedToText);
-    string text;
-    EXPECT_TRUE(registry().convert(text, zvtest::nested{255}, zv::dtFormat, dtArgs{zv::dtHexLower, 0}));
-    EXPECT_EQ(text, L"ff");
+    EXPECT_TRUE(
+        converts<string>(zvtest::nested{255}, true, L"ff", {}, zv::dtFormat, dtArgs{zv::dtHexLower, 0}));
     // Two steps, each of which nests: nested -> text -> double.
     EXPECT_TRUE(converts<double>(zvtest::nested{12}, true, 12.0));
 }
