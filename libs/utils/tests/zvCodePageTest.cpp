@@ -37,8 +37,7 @@ TEST(zvCodePage, Windows1252MapsTheHighControlRangeLikeWindows) {
 }
 
 TEST(zvCodePage, UnrepresentableCharactersBecomeQuestionMarks) {
-    EXPECT_EQ(encode(L"a\u20ACb", 1252), "a\x80"
-                                         "b");
+    EXPECT_EQ(encode(L"a\u20ACb", 1252), "a\x80\x62");
 #if defined(_WIN32)
     GTEST_SKIP() << "Windows applies its own best-fit replacements";
 #else
@@ -80,8 +79,7 @@ TEST(zvCodePage, GetAndMakeMbcsUseTheAnsiPage) {
     EXPECT_TRUE(zv::ansiCodePage() != 1252 || text.getMBCS() == "Caf\xE9 \x80");
     EXPECT_EQ(string(L"ab\0cd", 5).getMBCS(), "ab");
     // makeMBCS returns exactly the converted characters.
-    const std::wstring longText(5000, L'z'); // no size limit
-    EXPECT_EQ(string::makeMBCS(longText), longText);
+    EXPECT_EQ(string::makeMBCS(std::wstring(5000, L'z')), std::wstring(5000, L'z')); // no size limit
     // What the page cannot hold comes back as the page's replacement, and a
     // second round trip changes nothing.
     const string once = string::makeMBCS(L"x\u4E2Dy");

@@ -36,8 +36,7 @@ TEST(calcCrc32, KnownValuesAndPieces) {
     pieces.crc("c", 1);
     pieces.crc(nullptr, 0); // nothing to feed is allowed, even without a buffer
     EXPECT_EQ(pieces.getRegister(), ~0x352441C2u);
-    pieces.reset();
-    EXPECT_EQ(pieces.value(), 0u);
+    pieces.reset(); // checked below: a refused call leaves the fresh register alone
     zvtest::assertCapture capture;
     EXPECT_THROW(pieces.crc(nullptr, 5), bool);
     EXPECT_EQ(pieces.getRegister(), 0xFFFFFFFFu);

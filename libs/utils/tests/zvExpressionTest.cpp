@@ -79,8 +79,7 @@ TEST(expression, NumbersReadExactlyAsStrtodReadsThem) {
     // Short and long mantissas, small and large exponents: both the quick
     // path and the general one must give the correctly rounded double.
     std::mt19937 gen(11);
-    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
-    ASSERT_TRUE(previous == nullptr || std::string(previous) == "C");
+    ASSERT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");
     for (int i = 0; i < 20000; ++i) {
         std::string digits = std::to_string(gen());
         digits += std::to_string(gen()).substr(0, gen() % 12);

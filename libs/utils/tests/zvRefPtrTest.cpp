@@ -94,8 +94,8 @@ TEST(refPtr, NullDereferenceAssertsWithTheConventionalText) {
         const std::vector<std::wstring> messages = capture.messages();
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_EQ(messages[0].rfind(L"Assertion failed:\nm_p != NULL\n\nFile: ", 0), 0u);
-        EXPECT_NE(messages[0].find(header), std::wstring::npos);
-        EXPECT_NE(messages[0].find(L"\nLine: "), std::wstring::npos);
+        EXPECT_TRUE(messages[0].find(header) != std::wstring::npos &&
+                    messages[0].find(L"\nLine: ") != std::wstring::npos);
     }
 }
 

@@ -41,8 +41,8 @@ TEST(angle, ComparisonAndArcs) {
     EXPECT_FALSE(deg(180) == deg(-180) || deg(180) < deg(-180) || deg(-180) < deg(180)); // pi, -pi apart
     EXPECT_FALSE(deg(350) < deg(-400));                                                  // -400 is 320
     EXPECT_TRUE(deg(10) < deg(-10));
-    EXPECT_TRUE(deg(1).isEqualTo(deg(1.5), 0.01, false));
-    EXPECT_FALSE(deg(0).isEqualTo(deg(360), 1e-6, true)); // raw values differ
+    // With raw values compared, 0 and 360 differ.
+    EXPECT_TRUE(deg(1).isEqualTo(deg(1.5), 0.01, false) && !deg(0).isEqualTo(deg(360), 1e-6, true));
     for (double v : {0.0, 355.0, 350.0, 10.0, -5.0})
         EXPECT_TRUE(deg(v).isBetween(deg(350), deg(10), 0)) << v;
     for (double v : {180.0, 349.0, 11.0})

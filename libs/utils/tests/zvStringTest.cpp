@@ -61,13 +61,12 @@ TEST(zvString, DeletionReplaceAndFields) {
     };
     for (const auto& [got, expected] : cases)
         EXPECT_EQ(got, expected);
-    string many(100000, L'x'); // many occurrences in a long text stay cheap (one pass)
-    EXPECT_EQ(many.replace(string(L"x"), string(L"yz")).size(), 200000u);
+    // Many occurrences in a long text stay cheap (one pass).
+    EXPECT_EQ(string(100000, L'x').replace(string(L"x"), string(L"yz")).size(), 200000u);
 }
 
 TEST(zvString, XorWrapsTheKeyAndCountsLengthsIn16Bits) {
-    const string s = string:: xor (L"secret", L"k3y");
-    EXPECT_EQ(s[3], static_cast<wchar_t>(L'r' ^ L'k')); // the key wraps
+    EXPECT_EQ(string:: xor (L"secret", L"k3y")[3], static_cast<wchar_t>(L'r' ^ L'k')); // the key wraps
     EXPECT_EQ(string:: xor (L"abc", L""), L"abc");
 
     // A key of 65536 characters counts as empty.
