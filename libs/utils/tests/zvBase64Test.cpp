@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 
 namespace {
@@ -24,28 +23,20 @@ std::string decode(const std::string& text, std::string out = std::string()) {
 // Both directions append to the output; decoding stops at the first
 // character outside the alphabet, and a lone character gives nothing.
 TEST(base64, EncodesPadsAndDecodesUpToTheFirstForeignCharacter) {
-    const std::pair<std::string, std::string> encoded[] = {
-        {"Man", "TWFu"},
-        {"M", "TQ=="},
-        {"Ma", "TWE="},
-        {std::string("\xFB\xEF\xFF", 3), "++//"},
-        {std::string(4, '\0'), "AAAAAA=="},
-    };
-    for (const auto& [bytes, text] : encoded)
-        EXPECT_EQ(encode(bytes), text) << text;
-    const std::pair<std::string, std::string> decoded[] = {
-        {"TW!u", "M"},
-        {"TWE", "Ma"},
-        {"T", ""},
-        {"TWFuT", "Man"},
-        {"TWFu=TWFu", "Man"},
-        {"TWFuTW-u", "ManM"},
-        {std::string("TW\0u", 4), "M"},
-        {"\xC3\xA9TWFu", ""},
-        {"-_-_", ""}, // the URL alphabet is not this one
-    };
-    for (const auto& [text, bytes] : decoded)
-        EXPECT_EQ(decode(text), bytes) << text;
+    EXPECT_EQ(encode("Man"), "TWFu");
+    EXPECT_EQ(encode("M"), "TQ==");
+    EXPECT_EQ(encode("Ma"), "TWE=");
+    EXPECT_EQ(encode("\xFB\xEF\xFF"), "++//");
+    EXPECT_EQ(encode(std::string(4, '\0')), "AAAAAA==");
+    EXPECT_EQ(decode("TW!u"), "M");
+    EXPECT_EQ(decode("TWE"), "Ma");
+    EXPECT_EQ(decode("T"), "");
+    EXPECT_EQ(decode("TWFuT"), "Man");
+    EXPECT_EQ(decode("TWFu=TWFu"), "Man");
+    EXPECT_EQ(decode("TWFuTW-u"), "ManM");
+    EXPECT_EQ(decode(std::string("TW\0u", 4)), "M");
+    EXPECT_EQ(decode("\xC3\xA9TWFu"), "");
+    EXPECT_EQ(decode("-_-_"), ""); // the URL alphabet is not this one
     EXPECT_EQ(decode("TWE=", encode("Man", "x:")), "x:TWFuMa");
     zvtest::assertCapture capture;
     std::string out;
@@ -53,18 +44,4 @@ TEST(base64, EncodesPadsAndDecodesUpToTheFirstForeignCharacter) {
     EXPECT_EQ(capture.messages().size(), 1u);
     zv::base64_encode(nullptr, 0, out);
     EXPECT_TRUE(out.empty());
-}
-
-TEST(base64, RoundTripsEveryLengthAndByte) {
-    std::mt19937 gen(7);
-    for (unsigned length = 0; length < 300; ++length) {
-        std::string bytes(length, '\0');
-        for (unsigned i = 0; i < length; ++i) // every byte value once at length 256
-            bytes[i] = static_cast<char>(length == 256 ? i : gen());
-        const std::string text = encode(bytes);
-        ASSERT_EQ(text.size(), (length + 2) / 3 * 4);
-        ASSERT_EQ(text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/="),
-                  std::string::npos);
-        ASSERT_EQ(decode(text), bytes) << length;
-    }
 }

@@ -3,22 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
-#include <vector>
 
 using zv::string;
-
-namespace {
-
-std::vector<string> split(const string& text, const string& separator, bool onlyFirst,
-                          bool* result = nullptr) {
-    std::vector<string> parts{L"stale"};
-    const bool r = text.splitAt(separator, parts, onlyFirst);
-    if (result)
-        *result = r;
-    return parts;
-}
-
-} // namespace
 
 TEST(zvString, NullTextsCaseAndEquality) {
     static_assert(sizeof(string) == sizeof(std::wstring));
@@ -28,7 +14,6 @@ TEST(zvString, NullTextsCaseAndEquality) {
     // The C locale folds A-Z only; copies leave the original alone.
     string s(L"Hello, World! \u00e9");
     EXPECT_EQ(s.upper() + s.lower() + s, L"HELLO, WORLD! \u00e9hello, world! \u00e9Hello, World! \u00e9");
-    EXPECT_EQ(&s.toUpper(), &s);
     string::lowercase(s);
     EXPECT_EQ(s, L"hello, world! \u00e9");
     // A null text counts as empty; without case, comparison stops at the first NUL.
@@ -45,27 +30,17 @@ TEST(zvString, NullTextsCaseAndEquality) {
                                                             {withNul, string(L"AB\0xy", 5), true, false},
                                                             {withNul, string(L"ab\0cd", 5), true, true},
                                                             {withNul, string(L"ab\0ce", 5), true, false}};
-    for (const auto& [a, b, withoutCase, withCase] : cases) {
-        EXPECT_EQ(a.isEqualTo(b, false), withoutCase) << a.c_str() << " / " << b.c_str();
-        EXPECT_EQ(a.isEqualTo(b, true), withCase) << a.c_str() << " / " << b.c_str();
-    }
+    for (const auto& [a, b, withoutCase, withCase] : cases)
+        EXPECT_EQ(std::pair(a.isEqualTo(b, false), a.isEqualTo(b, true)), std::pair(withoutCase, withCase))
+            << a.c_str() << " / " << b.c_str();
 }
 
-TEST(zvString, MatchesWholeTextWithStarAndQuestionMark) {
-    const string abc(L"abc");
-    for (const wchar_t* p : {L"a*c", L"a?c", L"*", L"***", L"abc", L"*c", L"a*", L"?*?", L"*b*"})
-        EXPECT_TRUE(abc.matches(p)) << p;
-    for (const wchar_t* p : {L"A*", L"ab", L"?", L"abcd", L"", L"a*d", L"????", L"*x*"})
-        EXPECT_FALSE(abc.matches(p)) << p;
-    EXPECT_TRUE(string().matches(L"*"));
-    // Text and pattern end at their first NUL.
-    EXPECT_TRUE(string(L"ab\0zz", 5).matches(std::wstring(L"a?\0q", 4)));
+// Matching, splitting, replacing and fields are compared with simple models for
+// arbitrary input by the fuzz targets; here only what those cannot show.
+TEST(zvString, MatchingLongPathologicalTextsFinishes) {
     // Backtracking into an earlier star is never needed for * and ?; a long
     // pathological case finishes (quadratic at worst, never exponential).
-    EXPECT_TRUE(string(L"mississippi").matches(L"m*iss*ppi"));
-    EXPECT_TRUE(string(L"abcbcd").matches(L"a*bcd"));
     EXPECT_TRUE(string(L"aaaaaaaaaaaaaaaaaaaab").matches(L"*a*a*a*a*b"));
-    EXPECT_FALSE(string(L"abcbce").matches(L"a*bcd"));
     EXPECT_FALSE(string(20000, L'a').matches(L"*a*a*a*a*a*a*a*a*b"));
 }
 
@@ -81,55 +56,22 @@ TEST(zvString, DeletionReplaceAndFields) {
         {string(L"   ").deleteLeading(std::wstring(L" ")), L""},
         {string(L" \t ").deleteTrailing(std::wstring(L" \t")), L""},
         {string(L" \ta b\t ").deleteLeading(std::wstring(L" \t")), L"a b\t "},
-        {string(L"abcab").deleteAll(std::wstring(L"ab")), L"c"},
-        {string(L"abc").deleteTrailing(std::wstring()), L"abc"},
-        // Replacing never searches inserted text.
-        {string(L"aaa").replace(string(L"a"), string(L"aa")), L"aaaaaa"},
-        {string(L"abc").replace(string(L""), string(L"x")), L"abc"},
-        {string(L"aaa").replace(string(L"aa"), string(L"a")), L"aa"},
-        {string(L"a.b.c").replace(string(L"."), string(L"")), L"abc"},
         {string(L"abab").replace(L'a', L'z'), L"zbzb"},
-        // Fields between separators count empty ones.
-        {string(L"a;;c").substrBetween(L';', 1), L""},
-        {string(L"a;b;c").substrBetween(L';', 2), L"c"},
-        {string(L"a;b;c").substrBetween(L';', 3), L""},
-        {string(L"abc").substrBetween(L';', 0), L"abc"},
         {string(L"a;b").substrBetween(L';', 0xFFFFFFFFu), L""},
     };
     for (const auto& [got, expected] : cases)
         EXPECT_EQ(got, expected);
-    string many(100000, L'x'); // many occurrences in a long text stay cheap (one pass)
-    EXPECT_EQ(many.replace(string(L"x"), string(L"yz")).size(), 200000u);
+    // Many occurrences in a long text stay cheap (one pass).
+    EXPECT_EQ(string(100000, L'x').replace(string(L"x"), string(L"yz")).size(), 200000u);
 }
 
-TEST(zvString, SplitAtKeepsEmptyPartsAndRefusesAnEmptySeparator) {
-    bool ok = false;
-    EXPECT_EQ(split(L"a,,b,", L",", false, &ok), (std::vector<string>{L"a", L"", L"b", L""}));
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(split(L",a", L",", false), (std::vector<string>{L"", L"a"}));
-    EXPECT_EQ(split(L"a,b,c", L",", true), (std::vector<string>{L"a", L"b,c"}));
-    EXPECT_EQ(split(L"a::b::", L"::", false), (std::vector<string>{L"a", L"b", L""}));
-    for (const auto& [text, separator] : {std::pair{L"", L","}, {L"abc", L""}}) {
-        ok = true;
-        EXPECT_TRUE(split(text, separator, false, &ok).empty() && !ok) << separator;
-    }
-}
-
-TEST(zvString, XorTwiceRestoresAndCountsLengthsIn16Bits) {
-    string s(L"secret text");
-    const string key(L"k3y");
-    s.xor (key);
-    EXPECT_EQ(s[0], static_cast<wchar_t>(L's' ^ L'k'));
-    EXPECT_EQ(s[3], static_cast<wchar_t>(L'r' ^ L'k')); // the key wraps
-    s.xor (key);
-    EXPECT_EQ(s, L"secret text");
+TEST(zvString, XorWrapsTheKeyAndCountsLengthsIn16Bits) {
+    EXPECT_EQ(string:: xor (L"secret", L"k3y")[3], static_cast<wchar_t>(L'r' ^ L'k')); // the key wraps
     EXPECT_EQ(string:: xor (L"abc", L""), L"abc");
 
     // A key of 65536 characters counts as empty.
     EXPECT_EQ(string:: xor (L"abc", std::wstring(65536, L'k')), L"abc");
     // Only the first (length mod 65536) characters are scrambled.
     const std::wstring longText(65536 + 3, L'a');
-    const string scrambled = string:: xor (longText, L"\x01");
-    EXPECT_EQ(scrambled.substr(0, 3), std::wstring(3, static_cast<wchar_t>(L'a' ^ 1)));
-    EXPECT_EQ(scrambled.substr(3), longText.substr(3));
+    EXPECT_EQ(string:: xor (longText, L"\x01"), std::wstring(3, L'a' ^ 1) + longText.substr(3));
 }
